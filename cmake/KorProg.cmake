@@ -1,0 +1,69 @@
+# Helpers shared by the build of every subsystem.
+
+# korprog_library(name DIRS d1 d2 ... [PATTERNS p1 p2 ...])
+# A static library of the .cpp files in src/<d> (or, with PATTERNS, of the
+# files matching src/<pattern>). A directory without sources gives an
+# interface library, so dependants can link it before its code lands.
+function(korprog_library name)
+  cmake_parse_arguments(KL "" "" "DIRS;PATTERNS" ${ARGN})
+  set(srcs)
+  foreach(d ${KL_DIRS})
+    file(GLOB s CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${d}/*.cpp)
+    list(APPEND srcs ${s})
+  endforeach()
+  foreach(p ${KL_PATTERNS})
+    file(GLOB s CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${p})
+    list(APPEND srcs ${s})
+  endforeach()
+  list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+  endif()
+endfunction()
+
+# korprog_link(name libs...): link whether the library has sources yet or not.
+function(korprog_link name)
+  get_target_property(t ${name} TYPE)
+  if(t STREQUAL "INTERFACE_LIBRARY")
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  else()
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  endif()
+endfunction()
+
+# One GoogleTest executable per directory below tests/ that holds tests;
+# it links every project library, so a test needs no edit here either.
+# Test helpers shared by several directories live in tests/support.
+function(korprog_tests)
+  file(GLOB support CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
+  if(support)
+    add_library(testsupport STATIC ${support})
+    target_include_directories(testsupport PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(testsupport PUBLIC GTest::gtest ${KORPROG_TEST_LIBS})
+  endif()
+  file(GLOB_RECURSE tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
+  set(dirs)
+  foreach(t ${tests})
+    get_filename_component(d ${t} DIRECTORY)
+    list(APPEND dirs ${d})
+  endforeach()
+  list(REMOVE_DUPLICATES dirs)
+  foreach(d ${dirs})
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR}/tests ${d})
+    string(REPLACE "/" "_" exe "test_${rel}")
+    file(GLOB srcs CONFIGURE_DEPENDS ${d}/*.cpp)
+    add_executable(${exe} ${srcs})
+    target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(${exe} PRIVATE ${KORPROG_TEST_LIBS} GTest::gtest GTest::gtest_main)
+    if(TARGET testsupport)
+      target_link_libraries(${exe} PRIVATE testsupport)
+    endif()
+    gtest_discover_tests(${exe} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+                         PROPERTIES ENVIRONMENT "KORPROG_HEADLESS=1;KORPROG_TEST_DATA=${PROJECT_SOURCE_DIR}/data"
+                         DISCOVERY_TIMEOUT 60)
+  endforeach()
+endfunction()

@@ -1,0 +1,24 @@
+#ifndef KORPROG_DIALOG_H
+#define KORPROG_DIALOG_H
+
+#include <string>
+
+class DialogHandler;
+
+// The one way the program shows a modal dialog. Formatting is printf-style
+// and bounded; the handler decides how the dialog is shown and answered.
+class Dialog {
+public:
+    static void alert(const char* format, ...) __attribute__((format(printf, 1, 2)));
+    static int choice(const char* question, const char* b0, const char* b1, const char* b2);
+    static void beep();
+    static std::string chooseFile(const std::string& message, const std::string& pattern,
+                                  const std::string& start, bool forSave = false);
+    static std::string chooseDir(const std::string& message, const std::string& start);
+
+    // Installs h (null: the default) and returns the previous handler.
+    static DialogHandler* setHandler(DialogHandler* h);
+    static DialogHandler* handler();
+};
+
+#endif

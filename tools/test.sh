@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: once plain, once under
+# AddressSanitizer + UndefinedBehaviorSanitizer. GUI tests run under Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/deps.sh
+jobs=$(nproc 2>/dev/null || echo 2)
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  (cd "$dir" && xvfb-run -a ctest --output-on-failure -j "$jobs")
+}
+run_suite build
+if [ "${KORPROG_SKIP_SANITIZE:-0}" != 1 ]; then
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+    run_suite build-sanitize -DKORPROG_SANITIZE=ON
+fi
