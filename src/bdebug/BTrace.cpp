@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <sstream>
+#include <vector>
+
+#include "helm/BScheduler.h"
 
 BTrace* BTrace::_trace = nullptr;
 std::string* BTrace::_capture = nullptr;
@@ -82,4 +86,25 @@ void BTrace::errorReport(const char* file, int line, const std::string& msg)
     char head[2300];
     std::snprintf(head, sizeof head, "%s %s %d\n", timeStamp(), file, line);
     instance()->writeDebugStream(std::string(head) + "Exception: " + msg + "\n");
+}
+
+void BTrace::procDbgStr(const std::string& line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(&w[0]);
+    if (!argv.empty() && words[0] == "helm") BScheduler::helmProcDbgStr(int(argv.size()), argv.data());
+}
+
+bool BTrace::reRouteEvent(BEvent*, ModuleId, ComponentId) { return false; }
+
+void BTrace::fatal(const std::string& text) { dbgPrint("Fatal: " + text, true, true); }
+
+void BTrace::logReport(const char* file, int line, const std::string& text)
+{
+    char head[2300];
+    std::snprintf(head, sizeof head, "%s;%s %d ", timeStamp(), file, line);
+    writeDebugStream(std::string(head) + text + "\n");
 }

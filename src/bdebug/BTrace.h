@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "helm/BDefs.h"
+
+class BEvent;
 class BRootState;
 
 // The program's trace facility: one instance, created by the main state.
@@ -22,6 +25,16 @@ public:
     static const char* timeStamp();
 
     void registerRootState(bool doRegister, BRootState* root);
+
+    // Executes one command line of the trace command language.
+    void procDbgStr(const std::string& line);
+    // Applies the re-routing mode of the sending component to a binding
+    // event; true when the event must not be delivered normally.
+    bool reRouteEvent(BEvent* event, ModuleId mod, ComponentId comp);
+    // A "Fatal" line: with time stamp, to the debug stream and the log.
+    void fatal(const std::string& text);
+    // "time stamp file line text" to the debug stream and the log.
+    void logReport(const char* file, int line, const std::string& text);
 
     // Report formats shared by the whole program.
     static void assertReport(const char* file, int line, const char* expr, const std::string& msg);
