@@ -1,0 +1,57 @@
+#ifndef KORPROG_PROGCTRL_DATA_LANGUAGE_H
+#define KORPROG_PROGCTRL_DATA_LANGUAGE_H
+
+#include <cstdio>
+
+// The translation table. The program's texts are Dutch; the chosen language
+// (language.ini) selects a column of language.csv. Without a choice the
+// program runs in Dutch and reads no table.
+class Language {
+public:
+    enum LanguageId { NLINI = 0, NL = 1, GER = 2, UK = 3, FR = 4, SPA = 5, NR_LANG = 6, UNDEF = 7 };
+
+    static const int LINE_LEN = 512;
+    static const int NR_LINES = 512;
+
+    // The instance, created once a language is chosen; null while none is.
+    static Language* instance();
+    static void destroy();
+
+    // The translation of the Dutch text msgId; msgId itself when there is
+    // none, when no language is chosen, or when msgNr is not 0.
+    const char* gettext(const char* msgId, int msgNr);
+    // The Dutch text of message nr ("" outside the table).
+    const char* getMsgId(int nr);
+
+    LanguageId languageId() const { return _languageId; }
+
+    virtual ~Language();
+
+private:
+    explicit Language(LanguageId id);
+    Language(const Language&) = delete;
+    Language& operator=(const Language&) = delete;
+
+    void initLanguage(LanguageId id);
+    bool parseLine(char* line);
+    static bool parse(char* field, int width, char** line);
+    static LanguageId strToId(const char* name);
+    static LanguageId getInitLang();
+    static void prtError(const char* msg);
+
+    FILE* _fd;
+    char _msgId[NR_LINES][LINE_LEN + 1];
+    char _msgStr[NR_LINES][LINE_LEN + 1];
+    LanguageId _languageId;
+
+    static Language* _language;
+    static const char* const _langTxt[NR_LANG];
+    static const char* const _file;
+    static const char* const _sel;
+};
+
+// Every user-visible text goes through here: gettext(text, 0).
+const char* gettext(const char* msgId, int msgNr);
+const char* getMsgId(int msgNr);
+
+#endif

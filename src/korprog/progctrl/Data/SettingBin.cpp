@@ -1,0 +1,406 @@
+#include "korprog/progctrl/Data/SettingBin.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "bdebug/BAssert.h"
+#include "bdebug/BTrace.h"
+#include "korprog/Dialog.h"
+#include "korprog/progctrl/Data/KorTypeNames.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/SettingBinOwner.h"
+#include "korprog/progctrl/Data/SettingBinView.h"
+
+const char* const SettingBin::DEFAULT_KORTYPE = "KV8888GM-ED";
+uint8_t SettingBin::_maxKorEntries = SettingBin::MAX_ENTRIES;
+const char SettingBin::_txtNotAllowedChars[] = ";/";
+
+static_assert(SettingEntry::TEXT_SIZE == SettingBin::MAX_TEXT_EXT + 1, "text part size");
+static_assert(SettingEntry::NR_SIZE == SettingBin::MAX_NRS + 1, "number part size");
+
+namespace {
+
+const uint16_t TRACE_ENTRY = 0x40;
+const uint16_t TRACE_MAXTEXT = 0x70;
+const uint8_t LAST_ENTRY = SettingBin::MAX_ENTRIES - 1;
+const size_t FILE_LINE_LEN = 80;
+const char* const NO_SPECIAL = "     ";
+
+template <size_t N>
+void copyText(char (&dst)[N], const char* src, size_t maxLen = N - 1)
+{
+    if (maxLen > N - 1) maxLen = N - 1;
+    std::snprintf(dst, N, "%.*s", static_cast<int>(maxLen), src ? src : "");
+}
+
+// The character at pos, or '\0' past the end of the text.
+char charAt(const char* s, size_t pos) { return std::strlen(s) > pos ? s[pos] : '\0'; }
+
+uint8_t digitAt(const char* s, size_t pos)
+{
+    const char c = charAt(s, pos);
+    return (c >= '0' && c <= '9') ? static_cast<uint8_t>(c - '0') : 0;
+}
+
+// A character for a report; nothing for a missing one.
+std::string shown(char c) { return c ? std::string(1, c) : std::string(); }
+
+}  // namespace
+
+SettingBin::SettingBin(SettingBinOwner* root)
+    : _root(root),
+      _nrIn(0),
+      _nrUin(0),
+      _nrIin(0),
+      _nrOut(0),
+      _networkType(UNDEF_TP),
+      _repFunc(UNDEF_FNC),
+      _pwrOption(UNDEF_PWR),
+      _frame(nullptr),
+      _korTypeNames(nullptr),
+      _fd(nullptr),
+      _editFromDownload(false),
+      _doProgramming(false),
+      _progPreUpgrade(false)
+{
+    _korType[0] = _korSwVer[0] = _korSpecial[0] = _korHwVer[0] = _korEmi[0] = '\0';
+}
+
+SettingBin::~SettingBin()
+{
+    if (_fd) std::fclose(_fd);
+}
+
+uint16_t SettingBin::traceLevel() const { return _root ? _root->traceLevel() : 0; }
+
+bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fromDnld, SBEntry::EntryType type)
+{
+    if (nr > LAST_ENTRY) {
+        B_ASSERT(nr <= LAST_ENTRY, "setEntry: entry " << int(nr) << " outside the table");
+        return false;
+    }
+    const uint16_t lvl = traceLevel();
+    const uint8_t maxText = textFieldSize(nr, type);
+    if (lvl & TRACE_ENTRY) {
+        BTrace::instance()->dbgPrint(std::string("SettingBin::setEntry eNr=") + std::to_string(nr) + " txt=\"" +
+                                         (txt ? txt : "") + "\" nr=\"" + (num ? num : "") + "\"",
+                                     true, true);
+    }
+    if (lvl & TRACE_MAXTEXT) BTrace::instance()->dbgPrint(" maxText=" + std::to_string(maxText), false, true);
+
+    bool whole = true;
+    SettingEntry& e = _entryArr[nr];
+    if (txt) {
+        size_t len = std::strlen(txt);
+        if (len > maxText) {
+            Dialog::alert("%s %s %d %s.", gettext("Attentie!!", 0), gettext("maximum", 0), maxText,
+                          gettext("karakters", 0));
+            len = maxText;
+            whole = false;
+        }
+        // Forbidden characters are dropped and the gap closed.
+        size_t n = 0;
+        for (size_t i = 0; i < len; ++i) {
+            if (!std::strchr(_txtNotAllowedChars, txt[i])) e.text[n++] = txt[i];
+        }
+        e.text[n] = '\0';
+    }
+    if (num) {
+        size_t len = std::strlen(num);
+        if (len > MAX_NRS) {
+            Dialog::alert("%s %s %d %s.", gettext("Attentie!!", 0), gettext("maximum", 0), int(MAX_NRS),
+                          gettext("nummers", 0));
+            len = MAX_NRS;
+            whole = false;
+        }
+        copyText(e.tfnr, num, len);
+    }
+    if (fromDnld) {
+        // A download always takes type and special from the unit's own report.
+        if (nr == KORTYPE_POS) copyText(e.text, _korType);
+        if (nr == KORSPECIAL_POS) copyText(e.text, _korSpecial);
+    }
+    if (nr == KORTYPE_POS) setNetworkTypeEtc(nullptr);
+    return whole;
+}
+
+SettingBin::SettingEntry* SettingBin::getEntry(uint8_t nr)
+{
+    B_ASSERT(nr <= LAST_ENTRY, "getEntry: entry " << int(nr) << " outside the table");
+    return nr <= LAST_ENTRY ? &_entryArr[nr] : nullptr;
+}
+
+bool SettingBin::validEntry(uint8_t nr) const { return nr <= _maxKorEntries; }
+
+void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char* special, const char* hwVer,
+                                 const char* emi)
+{
+    if (!type) type = "";
+    if (_korType[0] != '\0' && std::strcmp(type, _korType) != 0) {
+        // Another unit: its settings are not these.
+        cleanUpEntries(true);
+        if (_frame) _frame->editClose();
+    }
+    copyText(_korType, type);
+    copyText(_korSwVer, swVer);
+    copyText(_korSpecial, special);
+    copyText(_korHwVer, hwVer);
+    copyText(_korEmi, emi);
+    _nrIn = digitAt(_korType, NRIN_POS);
+    _nrUin = digitAt(_korType, NR_U_IN_POS);
+    _nrIin = digitAt(_korType, NR_I_IN_POS);
+    _nrOut = digitAt(_korType, NROUT_POS);
+    if (_korType[0] != '\0') setNetworkTypeEtc(_korType);
+    if (_frame) _frame->showKorvanGroup(_korType, _korSwVer, _korSpecial, _korHwVer, _korEmi);
+}
+
+void SettingBin::totalNrEntries(uint8_t n)
+{
+    if (n > LAST_ENTRY) {
+        char text[512];
+        std::snprintf(text, sizeof text, "%s%d\n%s %d %s\n", gettext("Attentie!! Korvan bevat teveel data. #entries=", 0),
+                      n, gettext("Maximaal mogelijk", 0), int(MAX_ENTRIES), gettext("entries", 0));
+        Dialog::alert("%s", text);
+        return;
+    }
+    _maxKorEntries = n;
+}
+
+void SettingBin::enableEdit()
+{
+    if (_frame) _frame->createSettingEdit();
+}
+
+void SettingBin::file(const char* path) { _file = path ? path : ""; }
+
+bool SettingBin::writeEntries(FILE* fd)
+{
+    for (int k = 1; k <= LAST_ENTRY; ++k) {
+        const SettingEntry& e = _entryArr[k];
+        std::fprintf(fd, "%s|%s\n", e.text, e.tfnr);
+    }
+    return std::ferror(fd) == 0;
+}
+
+void SettingBin::storeToFile()
+{
+    // IMEI and IMSI belong to one unit and are never carried to another.
+    _entryArr[IMEI_POS].tfnr[0] = '\0';
+    _entryArr[IMSI_POS].tfnr[0] = '\0';
+
+    // Written beside the target and renamed over it, so a failed or
+    // interrupted save leaves the previous file as it was.
+    bool saved = false;
+    struct stat st;
+    const bool exists = !_file.empty() && ::stat(_file.c_str(), &st) == 0;
+    if (!_file.empty() && (!exists || (S_ISREG(st.st_mode) && ::access(_file.c_str(), W_OK) == 0))) {
+        std::string tmp = _file + ".XXXXXX";
+        const int fd = ::mkstemp(&tmp[0]);
+        if (fd >= 0) {
+            mode_t mode;
+            if (exists) {
+                mode = st.st_mode & 07777;
+            } else {
+                const mode_t mask = ::umask(0);
+                ::umask(mask);
+                mode = 0666 & ~mask;
+            }
+            ::fchmod(fd, mode);
+            _fd = ::fdopen(fd, "w");
+            if (!_fd) {
+                ::close(fd);
+            } else {
+                bool ok = writeEntries(_fd);
+                ok = std::fflush(_fd) == 0 && ok;
+                ok = ::fsync(::fileno(_fd)) == 0 && ok;
+                ok = std::fclose(_fd) == 0 && ok;
+                _fd = nullptr;
+                saved = ok && std::rename(tmp.c_str(), _file.c_str()) == 0;
+            }
+            if (!saved) ::unlink(tmp.c_str());
+        }
+    }
+    if (!saved) {
+        const std::string text = std::string(gettext("Fout!! Bestand", 0)) + " \"" + _file + "\" " +
+                                 gettext("kan niet opgeslagen worden", 0) + ".\n";
+        Dialog::alert("%s", text.c_str());
+    }
+    if (_frame) _frame->showBestGroup(nullptr, korType());
+}
+
+void SettingBin::loadFromFile()
+{
+    cleanUpEntries(false);
+    _fd = std::fopen(_file.c_str(), "r");
+    if (!_fd) return;
+    char line[FILE_LINE_LEN + 1];
+    for (int k = 1; k <= LAST_ENTRY; ++k) {
+        size_t n = 0;
+        bool readAny = false;
+        int c;
+        while ((c = std::fgetc(_fd)) != EOF && c != '\n') {
+            readAny = true;
+            if (c == '\r') continue;
+            if (n < FILE_LINE_LEN) line[n++] = static_cast<char>(c);
+        }
+        line[n] = '\0';
+        // The end of the file right after a line end is no further line.
+        if (c == EOF && !readAny) break;
+        storeLine(line, k);
+        if (c == EOF) break;
+    }
+    enableEdit();
+    std::fclose(_fd);
+    _fd = nullptr;
+}
+
+void SettingBin::storeLine(const char* line, int k)
+{
+    if (k < 1 || k > LAST_ENTRY) return;
+    SettingEntry& e = _entryArr[k];
+    const char* bar = std::strchr(line, '|');
+    const size_t textLen = bar ? static_cast<size_t>(bar - line) : std::strlen(line);
+    copyText(e.text, line, textLen);
+    // A text part too long for the entry makes the rest of the line unreliable.
+    if (bar && textLen <= MAX_TEXT_EXT)
+        copyText(e.tfnr, bar + 1);
+    else
+        e.tfnr[0] = '\0';
+
+    if (k == KORTYPE_POS) {
+        if (e.text[0] == '\0') copyText(e.text, DEFAULT_KORTYPE);
+        setNetworkTypeEtc(nullptr);
+        if (_frame) _frame->showBestGroup(nullptr, e.text);
+    } else if (k == KORSPECIAL_POS) {
+        if (e.text[0] == '\0') {
+            copyText(e.text, NO_SPECIAL);
+        } else if (std::strchr(e.text, 'X') && korType()[0] != '\0') {
+            const std::string both = std::string(korType()) + "-" + e.text;
+            if (_frame) _frame->showBestGroup(nullptr, both.c_str());
+        }
+    } else if (k == IMEI_POS || k == IMSI_POS) {
+        e.tfnr[0] = '\0';
+    }
+}
+
+void SettingBin::korTypeFromNew(const char* customType, const char* special, bool cleanup)
+{
+    const char* standard = customType ? customType : "";
+    if (_korTypeNames) standard = _korTypeNames->ombrixKorType(standard);
+    copyText(_entryArr[KORTYPE_POS].text, standard, MAX_TEXT);
+    copyText(_entryArr[KORSPECIAL_POS].text, special, MAX_TEXT);
+    setNetworkTypeEtc(nullptr);
+    if (cleanup) cleanUpEntries(false);
+    enableEdit();
+}
+
+bool SettingBin::checkKorTypes()
+{
+    if (_frame && _frame->commandLineProgramming()) return true;
+    if (korType()[0] == '\0') return false;
+    if (std::strcmp(korType(), _korType) == 0 || _progPreUpgrade) return true;
+    Dialog::beep();
+    const std::string question = std::string(gettext("Attentie!! Korvan Type", 0)) + " \"" + korType() + "\" " +
+                                 gettext("in Bestand verschilt met", 0) + "\n" +
+                                 gettext("Verbonden Korvan Type", 0) + " \"" + _korType + "\" !! \n" +
+                                 gettext("Wilt u doorgaan met programmeren?", 0) + "\n";
+    return Dialog::choice(question.c_str(), gettext("Nee", 0), gettext("JA", 0), nullptr) == 1;
+}
+
+SettingBin::NetworkType SettingBin::networkOf(char c)
+{
+    switch (c) {
+    case 'G': return GSM;
+    case 'I':
+    case 'N':
+    case 'W': return GPRS;
+    case 'P': return PSTN;
+    default: return UNDEF_TP;
+    }
+}
+
+uint8_t SettingBin::textFieldSize(uint8_t nr, SBEntry::EntryType) const
+{
+    NetworkType nt;
+    if (_editFromDownload)
+        nt = _networkType;
+    else if (korType()[0] == '\0')
+        nt = UNDEF_TP;
+    else
+        nt = networkOf(charAt(korType(), NWTP_POS));
+    switch (nt) {
+    case GSM: return nr % 10 == 1 ? MAX_TEXT_EXT : MAX_TEXT;
+    case GPRS:
+        if (nr == 2) return MAX_TEXT_EXT;
+        if (nr == 4 || nr == 6 || nr == 8 || nr == 60) return 24;
+        return MAX_TEXT;
+    default: return MAX_TEXT;
+    }
+}
+
+bool SettingBin::entrySupported(uint8_t nr, char list) const
+{
+    if (!_editFromDownload) return true;
+    // Units of hardware G and older cannot take these parts once set.
+    const bool oldHw = _korHwVer[0] != '\0' && _korHwVer[0] <= 'G';
+    if (nr == 2 && charAt(_korType, NWTP_POS) == 'W' && oldHw && list == 'N')
+        return _doProgramming && _entryArr[2].tfnr[0] == '\0';
+    if (nr == 80 && oldHw) return _doProgramming && _entryArr[80].tfnr[0] == '\0';
+    return true;
+}
+
+void SettingBin::setSbEntry(SBEntry* sbEntry)
+{
+    if (!sbEntry || sbEntry->entry() < 0 || sbEntry->entry() > LAST_ENTRY) return;
+    SettingEntry& e = _entryArr[sbEntry->entry()];
+    if (sbEntry->list() == 'T')
+        e.sbEntryT = sbEntry;
+    else
+        e.sbEntryN = sbEntry;
+}
+
+std::string SettingBin::sbEntryTitle(uint8_t nr, char list) const
+{
+    if (nr > LAST_ENTRY) return "unknown";
+    const SBEntry* d = list == 'N' ? _entryArr[nr].sbEntryN : _entryArr[nr].sbEntryT;
+    if (!d) return "unknown";
+    return std::string(d->tabName()) + ", " + d->name();
+}
+
+void SettingBin::setNetworkTypeEtc(const char* type)
+{
+    // A given type (the connected unit's) counts even while the settings
+    // type is still empty; otherwise the settings type decides.
+    if (!type) {
+        if (korType()[0] == '\0') return;
+        type = korType();
+    }
+    const char nw = charAt(type, NWTP_POS);
+    _networkType = networkOf(nw);
+    if (_networkType == UNDEF_TP) B_ASSERT(false, "unknown networktype '" << shown(nw) << "'");
+
+    switch (charAt(type, REPFNC_POS)) {
+    case 'M': _repFunc = MODEM_SMS; break;
+    case 'S': _repFunc = SMS; break;
+    default: _repFunc = UNDEF_FNC;
+    }
+
+    const char pw = charAt(type, PWROPT_POS);
+    switch (pw) {
+    case 'A': _pwrOption = ACCUMULATOR; break;
+    case 'B': _pwrOption = BATTERY; break;
+    case 'E': _pwrOption = EXTERNAL; break;
+    default: _pwrOption = UNDEF_PWR;
+    }
+    if (_pwrOption == UNDEF_PWR) B_ASSERT(false, "unknown power option '" << shown(pw) << "'");
+}
+
+void SettingBin::cleanUpEntries(bool cleanType)
+{
+    for (int i = 0; i <= LAST_ENTRY; ++i) {
+        if (!cleanType && (i == KORTYPE_POS || i == KORSPECIAL_POS)) continue;
+        _entryArr[i].cleanup();
+    }
+}

@@ -1,0 +1,135 @@
+#ifndef KORPROG_PROGCTRL_DATA_SETTINGBIN_H
+#define KORPROG_PROGCTRL_DATA_SETTINGBIN_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "korprog/progctrl/Data/SBEntry.h"
+#include "korprog/progctrl/Data/SettingEntry.h"
+
+class KorTypeNames;
+class SettingBinOwner;
+class SettingBinView;
+
+// Everything the tool knows about one unit's settings: the connected unit's
+// identity, the 200 numbered entries, and the settings type (entry 10) and
+// special build (entry 20) they belong to. Filled by a download, a settings
+// file (.adn) or the new-settings window; read by the upload, the save and
+// the editor.
+class SettingBin {
+public:
+    typedef ::SettingEntry SettingEntry;
+
+    static const uint8_t MAX_ENTRIES = 201;
+    static const uint8_t MAX_TEXT = 12;
+    static const uint8_t MAX_TEXT_EXT = 50;
+    static const uint8_t MAX_NRS = 20;
+    static const uint8_t MAX_INFOSTR = 40;
+
+    static const uint8_t KORTYPE_POS = 10;
+    static const uint8_t KORSPECIAL_POS = 20;
+    static const uint8_t IMEI_POS = 115;
+    static const uint8_t IMSI_POS = 116;
+
+    static const uint8_t NRIN_POS = 2;
+    static const uint8_t NR_U_IN_POS = 3;
+    static const uint8_t NR_I_IN_POS = 4;
+    static const uint8_t NROUT_POS = 5;
+    static const uint8_t NWTP_POS = 6;
+    static const uint8_t REPFNC_POS = 7;
+    static const uint8_t PWROPT_POS = 9;
+
+    enum NetworkType { PSTN = 0, GSM = 1, GPRS = 2, UNDEF_TP = 255 };
+    enum ReportFunction { MODEM_SMS = 0, SMS = 1, UNDEF_FNC = 255 };
+    enum PowerOption { EXTERNAL = 0, ACCUMULATOR = 1, BATTERY = 2, UNDEF_PWR = 255 };
+
+    // What an empty entry 10 becomes when a settings file is read.
+    static const char* const DEFAULT_KORTYPE;
+
+    explicit SettingBin(SettingBinOwner* root);
+    virtual ~SettingBin();
+
+    // Stores one or both parts of entry nr (a null part is left alone);
+    // false when a part had to be cut or nr is outside the table.
+    bool setEntry(uint8_t nr, const char* txt, const char* num, bool fromDnld, SBEntry::EntryType type);
+    // Entry nr, or null outside 0..200.
+    SettingEntry* getEntry(uint8_t nr);
+    bool validEntry(uint8_t nr) const;
+    void storeStatusInfo(const char* type, const char* swVer, const char* special, const char* hwVer,
+                         const char* emi);
+    void totalNrEntries(uint8_t n);
+    void enableEdit();
+
+    void file(const char* path);
+    const char* file() const { return _file.c_str(); }
+    void storeToFile();
+    void loadFromFile();
+
+    void korTypeFromNew(const char* customType, const char* special, bool cleanup);
+    bool checkKorTypes();
+    uint8_t textFieldSize(uint8_t nr, SBEntry::EntryType type) const;
+    bool entrySupported(uint8_t nr, char list) const;
+    void setSbEntry(SBEntry* sbEntry);
+    std::string sbEntryTitle(uint8_t nr, char list) const;
+    void setNetworkTypeEtc(const char* type);
+    void cleanUpEntries(bool cleanType);
+
+    // The settings type and special build (entries 10 and 20).
+    const char* korType() const { return _entryArr[KORTYPE_POS].text; }
+    const char* korSpecial() const { return _entryArr[KORSPECIAL_POS].text; }
+    uint8_t nrIn() const { return _nrIn; }
+    uint8_t nrUin() const { return _nrUin; }
+    uint8_t nrIin() const { return _nrIin; }
+    uint8_t nrOut() const { return _nrOut; }
+    NetworkType networkType() const { return _networkType; }
+    ReportFunction repFunc() const { return _repFunc; }
+    PowerOption pwrOption() const { return _pwrOption; }
+    SettingBinView* frame() const { return _frame; }
+    void frame(SettingBinView* frame) { _frame = frame; }
+    KorTypeNames* korTypeNames() const { return _korTypeNames; }
+    void korTypeNames(KorTypeNames* names) { _korTypeNames = names; }
+    bool editFromDownload() const { return _editFromDownload; }
+    void editFromDownload(bool on) { _editFromDownload = on; }
+    bool doProgramming() const { return _doProgramming; }
+    void doProgramming(bool on) { _doProgramming = on; }
+    bool progPreUpgrade() const { return _progPreUpgrade; }
+    void progPreUpgrade(bool on) { _progPreUpgrade = on; }
+    static uint8_t maxKorEntries() { return _maxKorEntries; }
+
+private:
+    SettingBin(const SettingBin&) = delete;
+    SettingBin& operator=(const SettingBin&) = delete;
+
+    void storeLine(const char* line, int k);
+    bool writeEntries(FILE* fd);
+    uint16_t traceLevel() const;
+    static NetworkType networkOf(char c);
+
+    SettingBinOwner* _root;
+    char _korType[MAX_INFOSTR + 1];
+    char _korSwVer[MAX_INFOSTR + 1];
+    char _korSpecial[MAX_INFOSTR + 1];
+    char _korHwVer[MAX_INFOSTR + 1];
+    char _korEmi[MAX_INFOSTR + 1];
+    uint8_t _nrIn;
+    uint8_t _nrUin;
+    uint8_t _nrIin;
+    uint8_t _nrOut;
+    NetworkType _networkType;
+    ReportFunction _repFunc;
+    PowerOption _pwrOption;
+    SettingBinView* _frame;
+    KorTypeNames* _korTypeNames;
+    SettingEntry _entryArr[MAX_ENTRIES];
+    FILE* _fd;
+    std::string _file;
+    bool _editFromDownload;
+    bool _doProgramming;
+    bool _progPreUpgrade;
+
+    static uint8_t _maxKorEntries;
+    static const char _txtNotAllowedChars[];
+};
+
+#endif
