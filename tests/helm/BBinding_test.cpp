@@ -1,0 +1,268 @@
+#include "HelmTestKit.h"
+#include "helm/BBinderState.h"
+#include "helm/BBinding.h"
+#include "helm/BTimer.h"
+
+using namespace helmtest;
+
+namespace {
+
+const ModuleId CHILD_MOD = 50;
+
+// A binding whose child the test hands over (shared) or that makes a new one.
+class TestBinding : public BBinding {
+public:
+    TestBinding(ComponentId cmp, Root* shared = nullptr)
+        : _cmp(cmp), _shared(shared), _childName("child" + std::to_string(int(cmp)))
+    {
+    }
+    BRootState* createChild() override
+    {
+        if (_shared) return _shared;
+        auto* r = new Root(_childName.c_str(), PRIO_4, false, CHILD_MOD, _cmp);
+        r->autoAccept = autoAccept;
+        lastChild = r;
+        return r;
+    }
+    void destroyChild() override { log().push_back("destroyChild " + std::to_string(int(_cmp))); }
+    bool autoAccept = true;
+    Root* lastChild = nullptr;
+
+private:
+    ComponentId _cmp;
+    Root* _shared;
+    std::string _childName;  // the child's name lives as long as the binding
+};
+
+class Binder : public BBinderState {
+public:
+    explicit Binder(BCompositeState* enc, StateId id = 20) : BBinderState(enc, MOD, CMP, id, PRIO_4) {}
+    bool isPersistent() const override { return false; }
+    void onEntry(const BEvent*) override { log().push_back("binder entry"); }
+    void onRejected() override { log().push_back("binder rejected"); }
+    void onWatchdogError(BBinding*) override { log().push_back("binder wd error"); }
+    void onEvent(const BEvent* e) override
+    {
+        log().push_back("binder got " + std::to_string(int(e->signalId())) + "/" + std::to_string(tagOf(e)));
+    }
+};
+
+class BindingTest : public HelmTest {
+protected:
+    void TearDown() override
+    {
+        drain();
+        HelmTest::TearDown();
+    }
+};
+
+TEST_F(BindingTest, SubStatesStartOnlyAfterEveryBindingIsAccepted)
+{
+    Root parent("p");
+    auto* binder = new Binder(&parent);
+    binder->addRegion(new Leaf(binder, "work", 30));
+    parent.addRegion(binder);
+    auto* b1 = new TestBinding(1);
+    auto* b2 = new TestBinding(2);
+    b2->autoAccept = false;
+    binder->addBinding(b1);
+    binder->addBinding(b2);
+    parent.initialize();
+    drain();
+    EXPECT_EQ(std::count(log().begin(), log().end(), "entry work"), 0);
+    EXPECT_TRUE(b1->isAccepted());
+    b2->lastChild->accept(b2);
+    drain();
+    EXPECT_EQ(std::count(log().begin(), log().end(), "entry work"), 1);
+    EXPECT_TRUE(b1->isActivated() && b2->isActivated());
+    parent.abort();
+}
+
+TEST_F(BindingTest, AnswerSentBeforeActivationArrivesRightAfterItAheadOfLaterEvents)
+{
+    Root parent("p");
+    auto* binder = new Binder(&parent);
+    parent.addRegion(binder);
+    auto* b1 = new TestBinding(1);
+    auto* b2 = new TestBinding(2);
+    b2->autoAccept = false;
+    binder->addBinding(b1);
+    binder->addBinding(b2);
+    parent.initialize();
+    drain();
+    ASSERT_TRUE(b1->isAccepted());
+    EXPECT_EQ(b1->lastChild->sendBack(new CountedBindingEvent(60, 1), nullptr), 1);
+    drain();
+    EXPECT_EQ(std::count(log().begin(), log().end(), "binder got 60/1"), 0) << "only accepted: held back";
+    b2->lastChild->accept(b2);
+    binder->sendLocal(local(110, 2), 20);  // queued after the acceptance
+    drain();
+    auto at = [](const std::string& s) { return std::find(log().begin(), log().end(), s) - log().begin(); };
+    EXPECT_LT(at("binder got 60/1"), at("binder got 110/2"));
+    EXPECT_LT(at("binder got 110/2"), long(log().size()));
+    parent.abort();
+}
+
+TEST_F(BindingTest, SendExternalReachesEveryActivatedChildAndEventLivesUntilBothServed)
+{
+    Root parent("p");
+    auto* binder = new Binder(&parent);
+    binder->addRegion(new Leaf(binder, "work", 30));
+    parent.addRegion(binder);
+    auto* b1 = new TestBinding(1);
+    auto* b2 = new TestBinding(2);
+    binder->addBinding(b1);
+    binder->addBinding(b2);
+    parent.initialize();
+    drain();
+    log().clear();
+    BState* work = parent.getState(30);
+    EXPECT_EQ(work->sendExternal(new CountedBindingEvent(60, 7), CHILD_MOD, 0, nullptr), 2);
+    BScheduler::step();
+    EXPECT_EQ(CountedEvent::alive(), 1);
+    BScheduler::step();
+    EXPECT_EQ(CountedEvent::alive(), 0);
+    std::sort(log().begin(), log().end());
+    EXPECT_EQ(log(), (std::vector<std::string>{"child1 got 60/7", "child2 got 60/7"}));
+
+    EXPECT_EQ(work->sendExternal(new CountedBindingEvent(61), 99, 0, nullptr), 0);
+    EXPECT_TRUE(traced("Event not send, no mathing childs found"));
+    EXPECT_EQ(work->sendExternal(new CountedBindingEvent(62), CHILD_MOD, 2, nullptr), 1);
+    drain();
+    parent.abort();
+}
+
+TEST_F(BindingTest, ReplyTravelsBackOverTheBindingItCameFrom)
+{
+    Root parent("p");
+    auto* binder = new Binder(&parent);
+    binder->addRegion(new Leaf(binder, "work", 30));
+    parent.addRegion(binder);
+    auto* b1 = new TestBinding(1);
+    binder->addBinding(b1);
+    parent.initialize();
+    drain();
+    b1->lastChild->react = [](Root* r, const BEvent* e) {
+        auto* be = dynamic_cast<const BBindingEvent*>(e);
+        if (be && e->signalId() == 60) EXPECT_TRUE(r->sendBack(be, new CountedBindingEvent(70, 9)));
+    };
+    parent.getState(30)->sendExternal(new CountedBindingEvent(60), CHILD_MOD, 1, nullptr);
+    drain();
+    EXPECT_NE(std::find(log().begin(), log().end(), "work got 70/9"), log().end());
+    parent.abort();
+}
+
+TEST_F(BindingTest, ReleasingOneParentLeavesSharedPersistentChildRunningForTheOther)
+{
+    Root shared("drv", PRIO_4, true, CHILD_MOD, 1);
+    shared.initialize();
+    Root p1("p1"), p2("p2");
+    auto* binder1 = new Binder(&p1);
+    auto* binder2 = new Binder(&p2);
+    p1.addRegion(binder1);
+    p2.addRegion(binder2);
+    binder1->addBinding(new TestBinding(1, &shared));
+    auto* keep = new TestBinding(1, &shared);
+    binder2->addBinding(keep);
+    p1.initialize();
+    p2.initialize();
+    drain();
+    ASSERT_EQ(shared.parentList().count(), 2u);
+
+    p1.abort();
+    drain();
+    EXPECT_TRUE(shared.isInitialised());
+    EXPECT_EQ(shared.parentList().count(), 1u);
+    EXPECT_TRUE(keep->isActivated());
+    EXPECT_EQ(shared.sendBack(new CountedBindingEvent(60, 4), nullptr), 1);
+    drain();
+    EXPECT_NE(std::find(log().begin(), log().end(), "binder got 60/4"), log().end());
+    p2.abort();
+    drain();
+    EXPECT_TRUE(shared.parentList().isEmpty());
+    shared.abort();
+}
+
+TEST_F(BindingTest, EventQueuedForAReleasedBindingIsReleasedUndispatched)
+{
+    Root shared("drv", PRIO_4, true, CHILD_MOD, 1);
+    shared.useFastBndQueue(true);  // the release overtakes the waiting event
+    shared.initialize();
+    Root parent("p");
+    auto* binder = new Binder(&parent);
+    binder->addRegion(new Leaf(binder, "work", 30));
+    parent.addRegion(binder);
+    binder->addBinding(new TestBinding(1, &shared));
+    parent.initialize();
+    drain();
+    log().clear();
+    parent.getState(30)->sendExternal(new CountedBindingEvent(60, 5), CHILD_MOD, 1, nullptr);
+    parent.abort();  // releases the binding while the event still waits
+    drain();
+    EXPECT_EQ(std::count(log().begin(), log().end(), "drv got 60/5"), 0);
+    EXPECT_TRUE(traced("cleanup event: 60"));
+    EXPECT_EQ(CountedEvent::alive(), 0);
+    shared.abort();
+}
+
+TEST_F(BindingTest, NonPersistentChildIsLeftAndDeletedOnRelease)
+{
+    Root parent("p");
+    auto* binder = new Binder(&parent);
+    parent.addRegion(binder);
+    auto* b = new TestBinding(3);
+    binder->addBinding(b);
+    parent.initialize();
+    drain();
+    parent.abort();
+    drain();
+    EXPECT_NE(std::find(log().begin(), log().end(), "destroyChild 3"), log().end());
+    EXPECT_TRUE(noQueueRegistered());
+}
+
+TEST_F(BindingTest, RejectionReleasesAllBindingsAndCallsOnRejected)
+{
+    class Rejecting : public Root {
+    public:
+        Rejecting() : Root("rej", PRIO_4, true, CHILD_MOD, 9) {}
+        void onSetup(BBinding* b) override { reject(b); }
+    } rej;
+    rej.initialize();
+    Root parent("p");
+    auto* binder = new Binder(&parent);
+    binder->addRegion(new Leaf(binder, "work", 30));
+    parent.addRegion(binder);
+    binder->addBinding(new TestBinding(9, &rej));
+    binder->addBinding(new TestBinding(4));
+    parent.initialize();
+    drain();
+    EXPECT_NE(std::find(log().begin(), log().end(), "binder rejected"), log().end());
+    EXPECT_EQ(std::count(log().begin(), log().end(), "entry work"), 0);
+    EXPECT_TRUE(binder->childList().isEmpty());
+    EXPECT_TRUE(rej.parentList().isEmpty());
+    parent.abort();
+    drain();
+    rej.abort();
+}
+
+TEST_F(BindingTest, ChildWatchdogTellsTheParent)
+{
+    Root parent("p");
+    auto* binder = new Binder(&parent);
+    parent.addRegion(binder);
+    auto* b = new TestBinding(5);
+    binder->addBinding(b);
+    parent.initialize();
+    drain();
+    b->lastChild->reloadWatchdog(1);
+    FakeClock::advance(100);
+    drain();
+    BScheduler::step();
+    drain();
+    EXPECT_TRUE(traced("Watchdog timeout mod=50 cmp=5"));
+    EXPECT_NE(std::find(log().begin(), log().end(), "binder wd error"), log().end());
+    b->lastChild->watchdog()->disarm();
+    parent.abort();
+}
+
+}  // namespace
