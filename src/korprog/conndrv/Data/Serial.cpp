@@ -1,0 +1,206 @@
+#include "korprog/conndrv/Data/Serial.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+const int Serial::_intRate[NR_RATES] = {9600, 19200, 38400, 56000};
+const int Serial::_intParity[3] = {0, 1, 2};
+// One and two stop bits in the coding the line settings were first written in.
+const int Serial::_intStopBits[2] = {0, 2};
+const int Serial::_intByteSize[2] = {7, 8};
+
+namespace {
+
+const int MAX_COM = 16;
+
+bool speedOf(int rate, speed_t* speed)
+{
+    switch (rate) {
+    case 9600: *speed = B9600; return true;
+    case 19200: *speed = B19200; return true;
+    case 38400: *speed = B38400; return true;
+    default: return false; // 56000 has no termios speed; refuse rather than run at another rate
+    }
+}
+
+} // namespace
+
+Serial::Serial() : _rate(9600), _parity(0), _stopBits(0), _byteSize(8), _commHd(INVALID_HANDLE)
+{
+    _port[0] = '\0';
+}
+
+Serial::~Serial()
+{
+    disconnect();
+}
+
+bool Serial::devicePath(const char* port, char* path, int size)
+{
+    if (!port || !path || size <= 0) return false;
+    path[0] = '\0';
+    if (port[0] == '/') {
+        int n = std::snprintf(path, static_cast<size_t>(size), "%s", port);
+        return n > 0 && n < size;
+    }
+    if (std::toupper(static_cast<unsigned char>(port[0])) != 'C' ||
+        std::toupper(static_cast<unsigned char>(port[1])) != 'O' ||
+        std::toupper(static_cast<unsigned char>(port[2])) != 'M')
+        return false;
+    const char* digits = port + 3;
+    if (!std::isdigit(static_cast<unsigned char>(digits[0])) || digits[0] == '0') return false;
+    int nr = 0;
+    for (const char* p = digits; *p; ++p) {
+        if (!std::isdigit(static_cast<unsigned char>(*p)) || p - digits >= 2) return false;
+        nr = nr * 10 + (*p - '0');
+    }
+    if (nr < 1 || nr > MAX_COM) return false;
+    int n = std::snprintf(path, static_cast<size_t>(size), "/dev/ttyS%d", nr - 1);
+    return n > 0 && n < size;
+}
+
+bool Serial::openPort(const char* port)
+{
+    return connect(port, R_9600, NONE, ONE, EIGHT) != INVALID_HANDLE;
+}
+
+Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopBits stopBits, ByteSize byteSize)
+{
+    disconnect();
+    if (!port || port[0] == '\0' || std::strlen(port) > static_cast<size_t>(PORTNAME_MAX)) return INVALID_HANDLE;
+    if (rate < R_9600 || rate > R_56000 || parity < NONE || parity > EVEN || stopBits < ONE || stopBits > TWO ||
+        byteSize < SEVEN || byteSize > EIGHT)
+        return INVALID_HANDLE;
+
+    char path[64];
+    if (!devicePath(port, path, sizeof path)) return INVALID_HANDLE;
+    std::snprintf(_port, sizeof _port, "%s", port);
+    _rate = _intRate[rate];
+    _parity = static_cast<char>(_intParity[parity]);
+    _stopBits = static_cast<char>(_intStopBits[stopBits]);
+    _byteSize = static_cast<char>(_intByteSize[byteSize]);
+
+    speed_t speed;
+    if (!speedOf(_rate, &speed)) return INVALID_HANDLE;
+
+    // Non-blocking only for the open itself, so a line without carrier
+    // cannot hold it up.
+    int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return INVALID_HANDLE;
+
+    bool ok = true;
+    struct termios tio;
+    // No sharing: other cooperating programs see the advisory lock, and
+    // TIOCEXCL refuses further opens of the device.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) ok = false;
+    if (ok && ::ioctl(fd, TIOCEXCL) != 0) ok = false;
+    if (ok && ::tcgetattr(fd, &tio) != 0) ok = false;
+    if (ok) {
+        ::cfmakeraw(&tio);
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL);
+        tio.c_cflag |= CLOCAL | CREAD | (_byteSize == 7 ? CS7 : CS8);
+        if (_parity != 0) tio.c_cflag |= PARENB | (_parity == 1 ? PARODD : 0);
+        if (_stopBits == 2) tio.c_cflag |= CSTOPB;
+        tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
+        if (_parity != 0) tio.c_iflag |= INPCK;
+        tio.c_cc[VMIN] = 0;
+        tio.c_cc[VTIME] = 0;
+        if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) ok = false;
+    }
+    if (ok && ::tcsetattr(fd, TCSANOW, &tio) != 0) ok = false;
+    if (ok) {
+        // Writes wait until all bytes are taken; reads never wait because
+        // only waiting bytes are asked for and VMIN/VTIME are 0.
+        int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) ok = false;
+    }
+    if (!ok) {
+        ::close(fd);
+        return INVALID_HANDLE;
+    }
+    // RTS held on, DTR off. A pseudo-terminal has no modem lines and refuses
+    // these; that is no reason to refuse the port.
+    int rts = TIOCM_RTS;
+    int dtr = TIOCM_DTR;
+    (void)::ioctl(fd, TIOCMBIS, &rts);
+    (void)::ioctl(fd, TIOCMBIC, &dtr);
+
+    _commHd = fd;
+    return _commHd;
+}
+
+void Serial::disconnect()
+{
+    if (_commHd != INVALID_HANDLE) {
+        // A pseudo-terminal keeps its exclusive flag across a close while its
+        // other side stays open; drop it so the next open is not refused.
+        (void)::ioctl(_commHd, TIOCNXCL);
+        ::close(_commHd);
+        _commHd = INVALID_HANDLE;
+    }
+}
+
+int Serial::writePort(const char* bytes, int length)
+{
+    if (!isOpen()) return 0;
+    return sendArray(bytes, length);
+}
+
+int Serial::sendArray(const char* bytes, int length)
+{
+    if (!isOpen() || !bytes || length <= 0) return 0;
+    int done = 0;
+    while (done < length) {
+        ssize_t n = ::write(_commHd, bytes + done, static_cast<size_t>(length - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (n == 0) break;
+        done += static_cast<int>(n);
+    }
+    return done;
+}
+
+int Serial::readPort(char* buffer, int maxLength)
+{
+    if (!isOpen() || !buffer || maxLength <= 0) return -1;
+    int waiting = getNbrOfBytes();
+    if (waiting <= 0) return -1;
+    int n = getArray(buffer, waiting < maxLength ? waiting : maxLength);
+    return n > 0 ? n : -1;
+}
+
+int Serial::getArray(char* buffer, int length)
+{
+    if (!isOpen() || !buffer || length <= 0) return 0;
+    ssize_t n;
+    do {
+        n = ::read(_commHd, buffer, static_cast<size_t>(length));
+    } while (n < 0 && errno == EINTR);
+    return n > 0 ? static_cast<int>(n) : 0;
+}
+
+char Serial::getChar()
+{
+    char c = 0;
+    getArray(&c, 1);
+    return c;
+}
+
+int Serial::getNbrOfBytes()
+{
+    if (!isOpen()) return 0;
+    int waiting = 0;
+    if (::ioctl(_commHd, FIONREAD, &waiting) != 0) return 0;
+    return waiting;
+}

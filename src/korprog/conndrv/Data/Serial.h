@@ -1,0 +1,74 @@
+#ifndef KORPROG_CONNDRV_DATA_SERIAL_H
+#define KORPROG_CONNDRV_DATA_SERIAL_H
+
+// One serial port, owned by the connection driver: opened by name with fixed
+// line settings, written in one blocking write, read without ever waiting.
+// It knows nothing of the protocol and reports no errors: failure shows as
+// the result of the call.
+//
+// Port names: "COM1" ... "COM16" stand for /dev/ttyS0 ... /dev/ttyS15; a name
+// that starts with '/' is a device path (a pseudo-terminal of the unit
+// simulator, a USB adapter). Names are at most PORTNAME_MAX characters.
+class Serial {
+public:
+    typedef int Handle;
+    static constexpr Handle INVALID_HANDLE = -1;
+    static constexpr int PORTNAME_MAX = 15;
+
+    enum Rate { R_9600 = 0, R_19200 = 1, R_38400 = 2, R_56000 = 3 };
+    enum Parity { NONE = 0, ODD = 1, EVEN = 2 };
+    enum StopBits { ONE = 0, TWO = 1 };
+    enum ByteSize { SEVEN = 0, EIGHT = 1 };
+    static constexpr int NR_RATES = 4;
+
+    Serial();
+    ~Serial();
+    Serial(const Serial&) = delete;
+    Serial& operator=(const Serial&) = delete;
+
+    // 9600 baud, 8 data bits, no parity, one stop bit; true when open.
+    bool openPort(const char* port);
+    // Opens with the given settings (an open port is closed first); returns
+    // the handle, INVALID_HANDLE on failure.
+    Handle connect(const char* port, Rate rate, Parity parity, StopBits stopBits, ByteSize byteSize);
+    void closePort() { disconnect(); }
+    void disconnect();
+
+    // 0 when the port is not open, otherwise sendArray.
+    int writePort(const char* bytes, int length);
+    // Writes all bytes, waiting as needed; the number written (0 on failure).
+    int sendArray(const char* bytes, int length);
+    int sendChar(char c) { return sendArray(&c, 1); }
+
+    // -1 when the port is not open or no byte is waiting; otherwise reads
+    // min(waiting, maxLength) bytes and returns how many it got. Never waits.
+    int readPort(char* buffer, int maxLength);
+    // One read of up to length bytes; the number read (0 if not open).
+    int getArray(char* buffer, int length);
+    char getChar();
+    // Bytes waiting in the input queue (0 if not open).
+    int getNbrOfBytes();
+
+    bool isOpen() const { return _commHd != INVALID_HANDLE; }
+    Handle handle() const { return _commHd; }
+    const char* port() const { return _port; }
+
+    // The operating-system device for a port name; false for names that
+    // are neither COM1..COM16 nor a path.
+    static bool devicePath(const char* port, char* path, int size);
+
+    static const int _intRate[NR_RATES];
+    static const int _intParity[3];
+    static const int _intStopBits[2];
+    static const int _intByteSize[2];
+
+private:
+    char _port[PORTNAME_MAX + 1];
+    int _rate;
+    char _parity;
+    char _stopBits;
+    char _byteSize;
+    Handle _commHd;
+};
+
+#endif
