@@ -28,6 +28,10 @@ BCompositeState::BCompositeState(BCompositeState* enclosing, ModuleId mod, Compo
 
 BCompositeState::~BCompositeState()
 {
+    // States of a composite that was never entered (or not left) are still ours.
+    _enclosedList.forEach([](BState* s) {
+        if (s && !s->isPersistent()) delete s;
+    });
     if (_autoQueue) delete _queue;
     delete _bndqueue;
 }
