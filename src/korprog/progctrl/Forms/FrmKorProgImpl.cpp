@@ -1,0 +1,4 @@
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+
+bool FrmKorProgImpl::CREATE_REVPACK = false;
+const char* FrmKorProgImpl::PROG_FILE_ADN = "";

@@ -1,0 +1,27 @@
+#include "main/Main.h"
+
+#include <string>
+
+#include "bdebug/BTrace.h"
+
+const char* Main::_dbgAddr = "";
+int Main::_dbgPort = 0;
+char Main::_progDataDir[2048] = "";
+char Main::_revpacksDir[2048] = "";
+bool Main::_wsStartupDll = true;  // sockets need no library start-up here
+bool Main::_shutdown = false;
+int Main::_exitCode = 0;
+const char* Main::_refPackFile = nullptr;
+
+void Main::onEntry(const BEvent*)
+{
+    if (_dbgPort != 0) BTrace::connectDebugStream(_dbgAddr, _dbgPort);
+}
+
+void Main::onExit(const BEvent*)
+{
+    if (_dbgPort != 0) {
+        BTrace::instance()->dbgPrint("Exit code:" + std::to_string(_exitCode), true, true);
+        BTrace::disconnectDebugStream();
+    }
+}

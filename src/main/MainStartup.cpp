@@ -1,0 +1,202 @@
+#include "main/MainStartup.h"
+
+#include <FL/Fl.H>
+#include <FL/filename.H>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "bdebug/BTrace.h"
+#include "helm/BMainLoop.h"
+#include "helm/BScheduler.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "main/Main.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Option texts are the command line's own.
+const char* const USAGE_LINES_1[] = {
+    "-bindir,        Directory where binfiles are stored",
+    "                e.g. \"korprog -cmdl_crtrpa -bindir <directory>\"",
+    "-createrevpack, Create RevPack database via KorProg gui",
+    "-nohwcheck,     No check on hardware revision.",
+};
+
+void trace(const std::string& text) { BTrace::instance()->dbgPrint(text, true, true); }
+
+void onSignal(int) { Main::_shutdown = true; }
+
+// A value-taking option at the end of the command line counts as absent.
+bool takeValue(int argc, char** argv, int& i, int n, const char** values)
+{
+    if (i + n >= argc) return false;
+    for (int k = 0; k < n; ++k) values[k] = argv[i + 1 + k];
+    i += n;
+    return true;
+}
+
+bool isReadableFile(const char* path)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return false;
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+bool MainStartup::usage(int argc, char** argv, FILE* out)
+{
+    if (argc != 2 || !std::strstr(argv[1], "help")) return false;
+    const std::string hashes(79, '#');
+    std::fprintf(out, "%s\n", hashes.c_str());
+    std::fprintf(out, "# Usage: %s", argv[0]);
+    std::fprintf(out, "\n#  %s\n", "-cmdl_crtrpa,   Create RevPack database via KorProg command line");
+    for (const char* l : USAGE_LINES_1) std::fprintf(out, "#  %s\n", l);
+    std::fprintf(out, "\n#  %s\n", "-upgrade,       Sofware upgrade via the commandline.");
+    const std::string carets = std::string(42, ' ') + std::string(32, '^');
+    const char* const lines2[] = {
+        "                e.g. -upgrade -revpack <rpa> -binfile <xx.bin>",
+        "-revpack,       RevPack database which is stored in ./RevPacks",
+        "                e.g. -revpack KV-xxx[yyy] (No ./RevPacks/, *.rpa included)",
+        carets.c_str(),
+        "-binfile,       Binfile containing the desired sofware version",
+        "-program,       Program settings via command line",
+        "                e.g. \"korprog -program <\"C:\\xx yy\\file.adn\">\"",
+    };
+    for (const char* l : lines2) std::fprintf(out, "#  %s\n", l);
+    std::fprintf(out, "%s\n", hashes.c_str());
+    std::fflush(out);
+    return true;
+}
+
+void MainStartup::setProgDataDir()
+{
+    // The machine's application-data directory: ours, then the XDG one.
+    std::string dir;
+    if (const char* d = std::getenv("KORPROG_DATA_DIR"); d && *d) dir = d;
+    else if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) dir = x;
+    else if (const char* h = std::getenv("HOME"); h && *h) dir = std::string(h) + "/.local/share";
+    std::snprintf(Main::_progDataDir, sizeof Main::_progDataDir, "%s", dir.c_str());
+}
+
+void MainStartup::setRevpacksDir()
+{
+    std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/Ombrix/Korvan Tools/Programmer/%s",
+                  Main::_progDataDir, RevPackDb::APPLICATION);
+    std::error_code ec;
+    if (!fs::is_directory(Main::_revpacksDir, ec)) fs::create_directories(Main::_revpacksDir, ec);
+}
+
+std::string MainStartup::programDir(const char* argv0)
+{
+    std::string p = argv0 ? argv0 : "";
+    if (p.size() >= 2 && p[1] == ':') p = p.substr(2);
+    const size_t cut = p.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : p.substr(0, cut == 0 ? 1 : cut);
+}
+
+void MainStartup::handleArgs(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        char line[2100];
+        std::snprintf(line, sizeof line, "i:%d argv:%s", i, a);
+        trace(line);
+        if (isReadableFile(a)) {
+            trace(std::string("Opening file:") + a);
+            const char* ext = fl_filename_ext(a);
+            if (std::strcmp(ext, ".rpa") == 0) {
+                Main::_refPackFile = fl_filename_name(a);
+                const fs::path target = fs::path(Main::_revpacksDir) / Main::_refPackFile;
+                trace(std::string("copy \"") + a + "\" \"" + target.string() + "\"");
+                std::error_code ec;
+                fs::copy_file(a, target, fs::copy_options::overwrite_existing, ec);
+                const std::string dir = programDir(argv[0]);
+                if (!dir.empty() && chdir(dir.c_str()) != 0) trace("cannot change directory to " + dir);
+            }
+            continue;
+        }
+        const char* v[2] = {nullptr, nullptr};
+        if (!std::strcmp(a, "-cmdl_crtrpa")) RevPackDb::CMDL_CREATE_REVPACK = true;
+        else if (!std::strcmp(a, "-bindir")) { if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_BINDIR = v[0]; }
+        else if (!std::strcmp(a, "-createrevpack")) FrmKorProgImpl::CREATE_REVPACK = true;
+        else if (!std::strcmp(a, "-produpgr")) RevPackDb::CHECK_SPECIAL = false;
+        else if (!std::strcmp(a, "-nohwcheck")) RevPackDb::CHECK_HARDWARE = false;
+        else if (!std::strcmp(a, "-upgrade")) RevPackDb::CMDL_UPGRADE = true;
+        else if (!std::strcmp(a, "-revpack")) { if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_REVPACK = v[0]; }
+        else if (!std::strcmp(a, "-binfile")) { if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_BINFILE = v[0]; }
+        else if (!std::strcmp(a, "-program")) { if (takeValue(argc, argv, i, 1, v)) FrmKorProgImpl::PROG_FILE_ADN = v[0]; }
+        else if (!std::strcmp(a, "-remdbg")) {
+            if (takeValue(argc, argv, i, 2, v)) {
+                Main::_dbgAddr = v[0];
+                Main::_dbgPort = std::atoi(v[1]);
+            }
+        }
+    }
+}
+
+void MainStartup::moveOldRevpacksToNewLoc()
+{
+    const char* dir = RevPackDb::APPLICATION;
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) return;
+    dirent** list = nullptr;
+    const int n = fl_filename_list(dir, &list, fl_numericsort);
+    for (int k = 0; k < n; ++k) {
+        const char* name = list[k]->d_name;
+        const char* ext = fl_filename_ext(name);
+        if (std::strcmp(ext, ".RPA") != 0 && std::strcmp(ext, ".rpa") != 0) continue;
+        const fs::path from = fs::path(dir) / name;
+        const fs::path to = fs::path(Main::_revpacksDir) / name;
+        trace("move \"" + from.string() + "\" \"" + Main::_revpacksDir + "\"");
+        fs::rename(from, to, ec);
+        if (ec) {  // another file system: copy, then remove
+            if (fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec)) fs::remove(from, ec);
+        }
+    }
+    if (n > 0) fl_filename_free_list(&list, n);
+}
+
+int MainStartup::run(int argc, char** argv)
+{
+    static char mutexId[64];
+    std::snprintf(mutexId, sizeof mutexId, "Helm_%s_MutexId", Sw_VERSION);
+    BMainState::_mutexId = mutexId;
+    if (usage(argc, argv, stdout)) return 0;
+
+    setProgDataDir();
+    setRevpacksDir();
+    handleArgs(argc, argv);
+    moveOldRevpacksToNewLoc();
+
+    signal(SIGINT, onSignal);
+    signal(SIGTERM, onSignal);
+
+    Main* mainState = new Main();
+    mainState->startup();
+    const bool secondInstance = BScheduler::systemStatus() == SYSTEM_TERMINATING;
+    BTrace::instance()->processCommandsFile("lvl");
+
+    BMainLoop::Hooks hooks;
+    hooks.afterStep = [] { BTrace::parseDebugStream(); };
+    hooks.waitEvents = [] { Fl::wait(0.01); };
+    BMainLoop::run(*mainState, Main::_shutdown, hooks);
+
+    if (secondInstance) {
+        std::fprintf(stderr, "korprog: another instance of %s is running\n", Sw_VERSION);
+        Main::_exitCode = 2;
+    }
+    delete mainState;
+    BTrace::instance()->dbgPrint("Exit code:" + std::to_string(Main::_exitCode), true, true);
+    return Main::_exitCode;
+}

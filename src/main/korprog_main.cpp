@@ -1,0 +1,3 @@
+#include "main/MainStartup.h"
+
+int main(int argc, char** argv) { return MainStartup::run(argc, argv); }
