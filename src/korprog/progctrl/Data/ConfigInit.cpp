@@ -1,0 +1,256 @@
+#include "korprog/progctrl/Data/ConfigInit.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+
+#include "korprog/Dialog.h"
+#include "korprog/conndrv/Data/Serial.h"
+#include "korprog/progctrl/Data/ConfigInitOwner.h"
+#include "korprog/progctrl/Data/ConfigInitView.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/SettingBin.h"
+
+const char* const ConfigInit::_txtSettingFileStart = "settingfile=";
+const char* const ConfigInit::_txtComStart = "comport=";
+const char* const ConfigInit::_txtKorTypeStart = "korvantype=";
+const char* const ConfigInit::_txtlastRevpackFile = "lastrevpack=";
+const char* const ConfigInit::_txtlastBinFile = "lastbin=";
+const char* const ConfigInit::_file = "config.ini";
+std::string ConfigInit::_devicesDir = "/dev";
+
+namespace {
+
+const size_t MAX_KEY = 20;
+const size_t MAX_VALUE = 79;
+
+template <size_t N>
+void copyText(char (&dst)[N], const char* src, size_t maxLen = N - 1)
+{
+    if (maxLen > N - 1) maxLen = N - 1;
+    std::snprintf(dst, N, "%.*s", static_cast<int>(maxLen), src ? src : "");
+}
+
+// The serial device families, in the order they are listed.
+const char* const DEVICE_PREFIXES[] = {"ttyS", "ttyUSB", "ttyACM"};
+
+// Family index and number of a device name such as ttyUSB3; false for
+// names that are not a family prefix followed by digits only.
+bool deviceKey(const char* name, int* family, long* number)
+{
+    for (int f = 0; f < 3; ++f) {
+        const size_t len = std::strlen(DEVICE_PREFIXES[f]);
+        if (std::strncmp(name, DEVICE_PREFIXES[f], len) != 0) continue;
+        const char* digits = name + len;
+        if (*digits == '\0' || std::strlen(digits) > 6) return false;
+        for (const char* p = digits; *p; ++p)
+            if (*p < '0' || *p > '9') return false;
+        *family = f;
+        *number = std::strtol(digits, nullptr, 10);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ConfigInit::ConfigInit(SettingBin* settingBin, ConfigInitView* frame, ConfigInitOwner* root)
+    : _settingBin(settingBin), _frame(frame), _root(root), _fd(nullptr)
+{
+    std::memset(_comOpen, 0, sizeof _comOpen);
+    _comActive[0] = '\0';
+    if (_frame) _frame->configInit(this);
+    if (_settingBin) _settingBin->korTypeNames(this);
+    readFile();
+}
+
+ConfigInit::~ConfigInit()
+{
+    writeFile();
+    _korTypeList.clear();
+    _korTypeList.shrink_to_fit();
+    if (_settingBin && _settingBin->korTypeNames() == this) _settingBin->korTypeNames(nullptr);
+}
+
+void ConfigInit::readFile()
+{
+    _fd = std::fopen(_file, "r");
+    if (!_fd) {
+        const std::string text = std::string(gettext("Attentie!! Bestand", 0)) + " \"" + _file + "\" " +
+                                 gettext("niet aanwezig", 0) + ".\n" +
+                                 gettext("Voor communicatie met Korvan eerst COM poort", 0) + ",\n" +
+                                 gettext("via Opties knop instellen", 0) + ".\n";
+        Dialog::alert("%s", text.c_str());
+        // The options window lists the ports found, so probe them first.
+        initComPorts();
+        if (_frame) _frame->openOptionsWindow();
+        return;
+    }
+    std::string line;
+    int c;
+    do {
+        c = std::fgetc(_fd);
+        if (c == EOF || c == '\n') {
+            processLine(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += static_cast<char>(c);
+        }
+    } while (c != EOF);
+    std::fclose(_fd);
+    _fd = nullptr;
+    initComPorts();
+}
+
+void ConfigInit::processLine(const std::string& line)
+{
+    if (line.empty()) return;
+    const std::string::size_type eq = line.find('=');
+    if (eq == std::string::npos || eq > MAX_KEY) return;
+    const std::string key = line.substr(0, eq);
+    const std::string value = line.substr(eq + 1, MAX_VALUE);
+
+    if (key == "settingfile") {
+        if (_settingBin)
+            _settingBin->file(value.c_str());
+        else
+            _settingFile = value;
+    } else if (key == "comport") {
+        comActive(value.c_str());
+    } else if (key == "korvantype") {
+        const std::string::size_type semi = value.find(';');
+        const std::string standard = value.substr(0, semi);
+        std::string custom = semi == std::string::npos ? std::string() : value.substr(semi + 1);
+        if (custom.empty()) custom = standard;
+        if (standard.empty()) return;
+        KorTypePair pair;
+        copyText(pair.standard, standard.c_str());
+        copyText(pair.custom, custom.c_str());
+        _korTypeList.push_back(pair);
+    } else if (key == "lastrevpack") {
+        if (_root)
+            _root->lastRevpackFile(value.c_str());
+        else
+            _lastRevpackFile = value;
+    } else if (key == "lastbin") {
+        if (_root)
+            _root->lastBinFile(value.c_str());
+        else
+            _lastBinFile = value;
+    }
+}
+
+void ConfigInit::writeFile()
+{
+    _fd = std::fopen(_file, "w");
+    if (!_fd) return;
+    std::fprintf(_fd, "%s%s\n", _txtSettingFileStart, _settingBin ? _settingBin->file() : _settingFile.c_str());
+    std::fprintf(_fd, "%s%s\n", _txtComStart, _comActive);
+    for (const KorTypePair& p : _korTypeList) std::fprintf(_fd, "%s%s;%s\n", _txtKorTypeStart, p.standard, p.custom);
+    const char* revpack = _root ? _root->lastRevpackFile() : _lastRevpackFile.c_str();
+    const char* bin = _root ? _root->lastBinFile() : _lastBinFile.c_str();
+    std::fprintf(_fd, "%s%s\n", _txtlastRevpackFile, revpack ? revpack : "");
+    std::fprintf(_fd, "%s%s\n", _txtlastBinFile, bin ? bin : "");
+    std::fclose(_fd);
+    _fd = nullptr;
+}
+
+uint8_t ConfigInit::comPorts(char** list)
+{
+    uint8_t n = 0;
+    for (int i = 0; i < MAX_COM_PORTS && _comOpen[i][0] != '\0'; ++i) {
+        if (list) list[n] = _comOpen[i];
+        ++n;
+    }
+    return n;
+}
+
+void ConfigInit::comActive(const char* port) { copyText(_comActive, port); }
+
+std::vector<const char*> ConfigInit::korTypes() const
+{
+    std::vector<const char*> names;
+    for (const KorTypePair& p : _korTypeList) names.push_back(p.custom);
+    return names;
+}
+
+const char* ConfigInit::customKorType(const char* standard) const
+{
+    if (!standard) return "";
+    for (const KorTypePair& p : _korTypeList)
+        if (std::strcmp(p.standard, standard) == 0) return p.custom;
+    return standard;
+}
+
+const char* ConfigInit::ombrixKorType(const char* custom)
+{
+    if (!custom) return "";
+    for (const KorTypePair& p : _korTypeList)
+        if (std::strcmp(p.custom, custom) == 0) return p.standard;
+    return "";
+}
+
+const char* ConfigInit::replaceOmbrixByCustomType(const char* text)
+{
+    static std::string result;
+    if (!text) text = "";
+    for (const KorTypePair& p : _korTypeList) {
+        const size_t len = std::strlen(p.standard);
+        if (std::strncmp(text, p.standard, len) == 0) {
+            result = std::string(p.custom) + (text + len);
+            return result.c_str();
+        }
+    }
+    Dialog::alert("Error!! Replace Ombrix by Custom type.\n        Type: %s not in %s file\n", text, _file);
+    result.clear();
+    return result.c_str();
+}
+
+std::vector<std::string> ConfigInit::serialDevices(const char* dir)
+{
+    struct Found {
+        int family;
+        long number;
+        std::string name;
+    };
+    std::vector<Found> found;
+    if (DIR* d = ::opendir(dir ? dir : "/dev")) {
+        while (struct dirent* e = ::readdir(d)) {
+            Found f;
+            if (deviceKey(e->d_name, &f.family, &f.number)) {
+                f.name = e->d_name;
+                found.push_back(f);
+            }
+        }
+        ::closedir(d);
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.family != b.family ? a.family < b.family : a.number != b.number ? a.number < b.number : a.name < b.name;
+    });
+    std::vector<std::string> paths;
+    for (const Found& f : found) paths.push_back(std::string(dir ? dir : "/dev") + "/" + f.name);
+    return paths;
+}
+
+int ConfigInit::probePorts(const std::vector<std::string>& devices, char (*slots)[COM_NAME_SIZE], int nrSlots)
+{
+    int n = 0;
+    for (const std::string& dev : devices) {
+        if (n >= nrSlots) break;
+        if (dev.empty() || dev.size() > COM_NAME_SIZE - 1) continue;
+        Serial port;
+        if (port.openPort(dev.c_str())) {
+            std::snprintf(slots[n], COM_NAME_SIZE, "%s", dev.c_str());
+            ++n;
+            port.closePort();
+        }
+    }
+    return n;
+}
+
+void ConfigInit::initComPorts()
+{
+    std::memset(_comOpen, 0, sizeof _comOpen);
+    probePorts(serialDevices(_devicesDir.c_str()), _comOpen, MAX_COM_PORTS);
+}

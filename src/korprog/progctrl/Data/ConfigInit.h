@@ -1,0 +1,99 @@
+#ifndef KORPROG_PROGCTRL_DATA_CONFIGINIT_H
+#define KORPROG_PROGCTRL_DATA_CONFIGINIT_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "korprog/progctrl/Data/KorTypeNames.h"
+
+class ConfigInitOwner;
+class ConfigInitView;
+class SettingBin;
+
+// The tool's own preferences (config.ini: last settings file, COM port,
+// custom type names, last revision pack and firmware file), the serial
+// ports present, and the translation between standard type codes and the
+// custom names units may be sold under. Reads config.ini when created and
+// writes it back when destroyed.
+class ConfigInit : public KorTypeNames {
+public:
+    static const int MAX_NR_KORTYPES = 40;
+    static const int MAX_COM_PORTS = 16;
+    static const int COM_NAME_SIZE = 16;  // 15 characters and the terminator
+    static const int KORTYPE_SIZE = 41;
+
+    typedef char KorType[KORTYPE_SIZE];
+    struct KorTypePair {
+        KorType standard;
+        KorType custom;
+    };
+
+    // Registers with the window and as the bin's type-name translation,
+    // reads config.ini and probes the serial ports.
+    ConfigInit(SettingBin* settingBin, ConfigInitView* frame, ConfigInitOwner* root);
+    // Writes config.ini.
+    virtual ~ConfigInit();
+
+    // Pointers to the names of the ports found (at most 16) go into list;
+    // returns how many.
+    uint8_t comPorts(char** list);
+    const char* comActive() const { return _comActive; }
+    // At most 15 characters are kept.
+    void comActive(const char* port);
+
+    // The custom names of all pairs, in the order read.
+    std::vector<const char*> korTypes() const;
+    // The custom name of a standard code; the code itself when it has none.
+    const char* customKorType(const char* standard) const;
+    // The standard code of a custom name; "" when it has none.
+    const char* ombrixKorType(const char* custom) override;
+    // text with its leading standard code replaced by the custom name (one
+    // buffer, overwritten by the next call); "" and an alert without a match.
+    const char* replaceOmbrixByCustomType(const char* text);
+
+    SettingBin* settingBin() const { return _settingBin; }
+    ConfigInitView* frame() const { return _frame; }
+
+    // The serial devices (ttyS*, ttyUSB*, ttyACM*) in dir, as paths: ttyS
+    // first, then ttyUSB, then ttyACM, each by number.
+    static std::vector<std::string> serialDevices(const char* dir);
+    // Stores into slots, in the given order, the names that open as serial
+    // ports (exclusively, as the connection driver opens them); names longer
+    // than 15 characters are skipped. Returns how many were stored.
+    static int probePorts(const std::vector<std::string>& devices, char (*slots)[COM_NAME_SIZE], int nrSlots);
+    // Where the probe looks for serial devices ("/dev"; tests point it elsewhere).
+    static void devicesDir(const char* dir) { _devicesDir = dir ? dir : "/dev"; }
+
+private:
+    ConfigInit(const ConfigInit&) = delete;
+    ConfigInit& operator=(const ConfigInit&) = delete;
+
+    void readFile();
+    void writeFile();
+    void processLine(const std::string& line);
+    void initComPorts();
+
+    SettingBin* _settingBin;
+    ConfigInitView* _frame;
+    ConfigInitOwner* _root;
+    FILE* _fd;
+    char _comOpen[MAX_COM_PORTS][COM_NAME_SIZE];
+    char _comActive[COM_NAME_SIZE];
+    std::vector<KorTypePair> _korTypeList;
+    // Kept here only while no bin or controller holds them.
+    std::string _settingFile;
+    std::string _lastRevpackFile;
+    std::string _lastBinFile;
+
+    static const char* const _txtSettingFileStart;
+    static const char* const _txtComStart;
+    static const char* const _txtKorTypeStart;
+    static const char* const _txtlastRevpackFile;
+    static const char* const _txtlastBinFile;
+    static const char* const _file;
+    static std::string _devicesDir;
+};
+
+#endif
