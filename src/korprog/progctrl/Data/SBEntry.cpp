@@ -123,9 +123,9 @@ bool SBEntry::selects(const char* selector, const char* korType, int pos) const
     return std::strchr(selector, c) != nullptr;
 }
 
-void SBEntry::parseMenu(const char* spec)
+void SBEntry::parseMenu(const char* kind)
 {
-    const char* p = spec;
+    const char* p = kind;
     while (_nrMenuItems < MAX_MENU_ITEMS) {
         const char* bar = std::strchr(p, '|');
         const size_t len = bar ? static_cast<size_t>(bar - p) : std::strlen(p);
@@ -148,9 +148,9 @@ void SBEntry::parseMenu(const char* spec)
     }
 }
 
-void SBEntry::parseDefault(const char* spec)
+void SBEntry::parseDefault(const char* kind)
 {
-    const char* bar = std::strchr(spec, '|');
+    const char* bar = std::strchr(kind, '|');
     if (!bar) return;
     const char* def = std::strstr(bar + 1, "default:");
     if (def) token(_default, def + std::strlen("default:"));

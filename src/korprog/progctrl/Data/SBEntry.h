@@ -52,8 +52,8 @@ public:
 
 private:
     bool selects(const char* selector, const char* korType, int pos) const;
-    void parseMenu(const char* spec);
-    void parseDefault(const char* spec);
+    void parseMenu(const char* kind);
+    void parseDefault(const char* kind);
 
     int _entry;
     EntryType _entryType;
