@@ -1,0 +1,42 @@
+#ifndef KORVANSIM_KSIMOPTIONS_H
+#define KORVANSIM_KSIMOPTIONS_H
+
+#include <string>
+
+// Command line of the unit simulator: the unit's identity, its settings and
+// firmware files, and the faults it can put on the line for testing.
+struct KsimOptions {
+    // Identity, as the status record and the boot record report it.
+    std::string type = "KV8888GM-ED";
+    std::string software = "KV-4.12";
+    std::string special = "     ";
+    std::string hardware = "D.49";
+    std::string imei = "351234567890123";
+    int errorStatus = 0;
+    int entries = 200;
+    int protocolVersion = 1;
+
+    std::string adnFile;                           // settings served and kept; empty: in memory only
+    std::string imageFile = "korvansim-image.bin"; // where a received firmware image goes
+    bool startInBoot = false;
+    bool bootReqFrame = false; // boot-loader request as frame type 11 instead of the byte 0x0B
+
+    // Faults; 0 switches each off.
+    int waitEvery = 0;   // a waiting frame after every k entries (download and upload)
+    int nakEvery = 0;    // NAK instead of the answer to every k-th frame or packet
+    int silentAfter = 0; // no answer at all after k frames or packets
+    int garbage = 0;     // this many garbage bytes before every frame sent
+    int resetAfter = 0;  // boot-loader request (a reset) after k packets of the first image
+
+    int baud = 0;           // pace every byte read and written as a line of this rate would
+    std::string link;       // symbolic link to the pseudo-terminal
+    int hangupGraceMs = 2000; // end this long after the tool closed the port
+    bool persist = false;   // stay when the tool closes the port
+
+    // Fills the options from argv; false with a message in *error on a bad
+    // command line. *help is set for --help.
+    bool parse(int argc, const char* const* argv, std::string* error, bool* help);
+    static const char* usage();
+};
+
+#endif

@@ -1,0 +1,195 @@
+#include "korvansim/KsimRunner.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include "korprog/KvprgFrame.h"
+
+namespace {
+
+const int64_t CLOSED_CHECK_US = 50000; // how often a closed port is looked at again
+int g_signalPipe[2] = {-1, -1};
+volatile sig_atomic_t g_stop = 0;
+
+void onSignal(int)
+{
+    g_stop = 1;
+    int saved = errno;
+    if (g_signalPipe[1] >= 0) {
+        char c = 's';
+        ssize_t r = ::write(g_signalPipe[1], &c, 1);
+        (void)r;
+    }
+    errno = saved;
+}
+
+bool installSignals()
+{
+    if (::pipe2(g_signalPipe, O_NONBLOCK | O_CLOEXEC) != 0) return false;
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        if (::sigaction(sig, &sa, nullptr) != 0) return false;
+    std::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+} // namespace
+
+KsimRunner::KsimRunner(const KsimOptions& options)
+    : _opt(options), _unit(options, &_settings, [this](const std::string& t) { log(t); }), _inPacer(options.baud),
+      _outPacer(options.baud), _startUs(nowUs()), _open(false), _everOpened(false), _closedSinceUs(0)
+{
+}
+
+int64_t KsimRunner::nowUs()
+{
+    struct timespec ts;
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+void KsimRunner::log(const std::string& text) const
+{
+    int64_t t = nowUs() - _startUs;
+    std::fprintf(stderr, "%4lld.%03lld %s\n", static_cast<long long>(t / 1000000),
+                 static_cast<long long>((t / 1000) % 1000), text.c_str());
+}
+
+bool KsimRunner::setUp(std::FILE* out)
+{
+    std::string error;
+    // Without a settings file the unit holds its own type and special build.
+    _settings.set(10, _opt.type, "");
+    _settings.set(20, _opt.special, "");
+    if (!_opt.adnFile.empty()) {
+        if (::access(_opt.adnFile.c_str(), F_OK) == 0) {
+            if (!_settings.load(_opt.adnFile, &error)) {
+                log("korvansim: " + error);
+                return false;
+            }
+            log("settings read from " + _opt.adnFile);
+        } else {
+            log("settings file " + _opt.adnFile + " does not exist yet; it is written after an upload");
+        }
+    }
+    KvprgFrame probe;
+    std::string software = std::string(Kvprg::STATUS_SW_SKIP, ' ') + _opt.software;
+    if (!probe.statusInfo(0, 0, 0, _opt.type.c_str(), software.c_str(), _opt.special.c_str(), _opt.hardware.c_str(),
+                          _opt.imei.c_str())) {
+        log("korvansim: the identity does not fit a status record; use shorter texts");
+        return false;
+    }
+    if (!installSignals()) {
+        log(std::string("korvansim: signals: ") + std::strerror(errno));
+        return false;
+    }
+    if (!_pty.open(&error)) {
+        log("korvansim: " + error);
+        return false;
+    }
+    if (!_opt.link.empty()) {
+        if (!_pty.makeLink(_opt.link, &error)) {
+            log("korvansim: " + error);
+            return false;
+        }
+        if (_opt.link.size() > 15) log("note: the program takes port names of at most 15 characters");
+    }
+    std::fprintf(out, "%s\n", _pty.device().c_str());
+    std::fflush(out);
+    log("unit on " + _pty.device() + (_opt.link.empty() ? std::string() : " (link " + _opt.link + ")") +
+        (_opt.baud > 0 ? ", paced at " + std::to_string(_opt.baud) + " baud" : std::string()));
+    return true;
+}
+
+void KsimRunner::pump(int64_t now)
+{
+    bool peer = _pty.peerOpen();
+    if (peer && !_open) {
+        _open = true;
+        _everOpened = true;
+        log("the program opened the port");
+        _unit.lineOpened(now);
+    } else if (!peer && _open) {
+        _open = false;
+        _closedSinceUs = now;
+        log("the program closed the port");
+        _unit.lineClosed();
+        _inPacer.clear();
+        _outPacer.clear();
+        _pendingWrite.clear();
+    }
+    if (_open) {
+        char buf[4096];
+        int n;
+        while ((n = _pty.read(buf, sizeof buf)) > 0) _inPacer.push(std::string(buf, static_cast<size_t>(n)), now);
+    }
+    std::string in = _inPacer.take(now);
+    if (!in.empty()) _unit.receive(reinterpret_cast<const uint8_t*>(in.data()), static_cast<int>(in.size()), now);
+    _unit.poll(now);
+    std::string out = _unit.takeOutput();
+    if (_open) {
+        _outPacer.push(out, now);
+        _pendingWrite += _outPacer.take(now);
+        if (!_pendingWrite.empty()) {
+            int w = _pty.write(_pendingWrite.data(), static_cast<int>(_pendingWrite.size()));
+            if (w > 0) _pendingWrite.erase(0, static_cast<size_t>(w));
+        }
+    } else if (!out.empty()) {
+        log("   (port closed: " + std::to_string(out.size()) + " bytes not sent)");
+    }
+}
+
+int KsimRunner::waitMs(int64_t now) const
+{
+    int64_t due = -1;
+    auto earliest = [&due](int64_t t) {
+        if (t >= 0 && (due < 0 || t < due)) due = t;
+    };
+    earliest(_unit.nextDeadline());
+    earliest(_inPacer.nextDue());
+    if (_open) earliest(_outPacer.nextDue());
+    if (!_open) earliest(now + CLOSED_CHECK_US);
+    if (due < 0) return -1;
+    int64_t us = due - now;
+    if (us <= 0) return 0;
+    return static_cast<int>((us + 999) / 1000);
+}
+
+int KsimRunner::run(std::FILE* out)
+{
+    if (!setUp(out)) return 1;
+    _unit.start(nowUs());
+    while (!g_stop) {
+        int64_t now = nowUs();
+        pump(now);
+        if (!_open && _everOpened && !_opt.persist && now - _closedSinceUs >= _opt.hangupGraceMs * 1000LL) {
+            log("the program has closed the port for good; ending");
+            break;
+        }
+        struct pollfd fds[2];
+        int nfds = 0;
+        fds[nfds++] = {g_signalPipe[0], POLLIN, 0};
+        // While the port is closed the master reports a hang-up at once;
+        // it is looked at again on a short timer instead.
+        if (_open) fds[nfds++] = {_pty.fd(), static_cast<short>(POLLIN | (_pendingWrite.empty() ? 0 : POLLOUT)), 0};
+        int timeout = waitMs(now);
+        if (!_open && _everOpened && !_opt.persist) {
+            int64_t left = _closedSinceUs + _opt.hangupGraceMs * 1000LL - now;
+            int leftMs = static_cast<int>(left > 0 ? (left + 999) / 1000 : 0);
+            if (timeout < 0 || leftMs < timeout) timeout = leftMs;
+        }
+        ::poll(fds, static_cast<nfds_t>(nfds), timeout);
+    }
+    if (g_stop) log("signal received; ending");
+    _pty.removeLink();
+    return 0;
+}

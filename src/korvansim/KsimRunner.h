@@ -1,0 +1,47 @@
+#ifndef KORVANSIM_KSIMRUNNER_H
+#define KORVANSIM_KSIMRUNNER_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "korvansim/KsimOptions.h"
+#include "korvansim/KsimPacer.h"
+#include "korvansim/KsimPty.h"
+#include "korvansim/KsimSettings.h"
+#include "korvansim/KsimUnit.h"
+
+// The simulator's one loop: moves bytes between the pseudo-terminal and the
+// unit (paced when asked), runs the unit's timers and ends on SIGINT,
+// SIGTERM or SIGHUP, or when the program has closed the port for good.
+// Nothing in it waits on the program: reads and writes never block.
+class KsimRunner {
+public:
+    explicit KsimRunner(const KsimOptions& options);
+
+    // Sets up the terminal, prints its path as the first line of `out` and
+    // runs until the end. Returns the exit status.
+    int run(std::FILE* out);
+
+    static int64_t nowUs();
+
+private:
+    bool setUp(std::FILE* out);
+    void log(const std::string& text) const;
+    void pump(int64_t now);
+    int waitMs(int64_t now) const;
+
+    const KsimOptions& _opt;
+    KsimSettings _settings;
+    KsimUnit _unit;
+    KsimPty _pty;
+    KsimPacer _inPacer;
+    KsimPacer _outPacer;
+    std::string _pendingWrite;
+    int64_t _startUs;
+    bool _open;
+    bool _everOpened;
+    int64_t _closedSinceUs;
+};
+
+#endif
