@@ -505,6 +505,7 @@ bool BScheduler::helmProcDbgStr(int argc, char** argv)
         t->dbgPrint("           - ignrst on|off ignore resets");
         t->dbgPrint("           - trevts n      record the next n steps");
         t->dbgPrint("           - flush         clear the recorded steps");
+        t->dbgPrint("           - help          this text");
     } else {
         return false;  // "ssm" and "ignrst" belong to the trace facility
     }

@@ -162,13 +162,16 @@ TEST_F(StateTest, DebugLevelZeroTracesNothingAndEntryBitTracesEntry)
     root.abort();
     EXPECT_EQ(trace, "");
 
+    // A root takes its level from the trace table when it registers.
+    BTrace::instance()->procDbgStr("t lvl ent");
+    BTrace::instance()->procDbgStr("t lvl sig");
     Root traced_root("t");
-    traced_root.debugLevel(DBG_ENTRY | DBG_SEND);
     traced_root.addRegion(new Leaf(&traced_root, "A"));
     traced_root.initialize();
     traced_root.sendLocal(local(110), STATE_ROOT);
     drain();
     traced_root.abort();
+    BTrace::instance()->procDbgStr("t lvl off");
     EXPECT_TRUE(traced("=ent>;40:41:10"));
     EXPECT_TRUE(traced("=entrt>;40:41:2"));
     EXPECT_TRUE(traced("=sl>;40:41:2"));
