@@ -271,3 +271,18 @@ void StringUtils::printStringWithRawData(std::string str)
     line += "]";
     BTrace::instance()->dbgPrint(line, false, true);
 }
+
+bool StringUtils::cutColumn(char* field, size_t size, const char** line, char separator)
+{
+    const char* p = *line;
+    size_t n = 0;
+    bool fits = true;
+    for (; *p != '\0' && *p != separator; ++p) {
+        if (n + 1 < size) field[n++] = *p;
+        else fits = false;
+    }
+    if (size > 0) field[n] = '\0';
+    if (*p == separator) ++p;
+    *line = p;
+    return fits;
+}

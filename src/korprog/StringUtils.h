@@ -9,6 +9,11 @@
 // by value and returns a new string; the caller's text is never changed.
 class StringUtils {
 public:
+    // Cuts the next `separator`-separated column of *line into field (at most
+    // size - 1 characters) and moves *line past the separator. A longer
+    // column is still consumed whole; the result is then false.
+    static bool cutColumn(char* field, size_t size, const char** line, char separator = ';');
+
     // Splits s at every occurrence of delimiter. Empty pieces are kept only
     // with includeEmpty. An empty delimiter does not split.
     static std::vector<std::string> explode(std::string s, std::string delimiter, bool includeEmpty);

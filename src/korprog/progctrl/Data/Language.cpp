@@ -4,6 +4,7 @@
 #include <string>
 
 #include "korprog/Dialog.h"
+#include "korprog/StringUtils.h"
 
 Language* Language::_language = nullptr;
 const char* const Language::_langTxt[NR_LANG] = {"NLINI", "NL", "GER", "UK", "FR", "SPA"};
@@ -108,18 +109,9 @@ void Language::initLanguage(LanguageId id)
 
 bool Language::parse(char* field, int width, char** line)
 {
-    char* p = *line;
-    int n = 0;
-    bool fits = true;
-    for (; *p != '\0' && *p != ';'; ++p) {
-        if (n < width - 1)
-            field[n++] = *p;
-        else
-            fits = false;
-    }
-    field[n] = '\0';
-    if (*p == ';') ++p;
-    *line = p;
+    const char* p = *line;
+    const bool fits = StringUtils::cutColumn(field, size_t(width), &p);
+    *line = const_cast<char*>(p);
     return fits;
 }
 

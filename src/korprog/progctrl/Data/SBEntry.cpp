@@ -3,29 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 
 namespace {
 
-// Cuts the next ';'-separated column of *line into field (at most size - 1
-// characters). A longer column is still consumed whole and reported false.
-bool column(char* field, size_t size, const char** line)
-{
-    const char* p = *line;
-    size_t n = 0;
-    bool fits = true;
-    for (; *p != '\0' && *p != ';'; ++p) {
-        if (n < size - 1)
-            field[n++] = *p;
-        else
-            fits = false;
-    }
-    field[n] = '\0';
-    if (*p == ';') ++p;
-    *line = p;
-    return fits;
-}
 
 template <size_t N>
 void copyText(char (&dst)[N], const char* src, size_t maxLen = N - 1)
@@ -72,7 +55,7 @@ SBEntry::SBEntry(const char* line, SettingBin* settingBin)
     const char* p = line ? line : "";
     bool fits = true;
     for (size_t i = 0; i < sizeof fields / sizeof *fields; ++i) {
-        if (!column(fields[i], widths[i], &p)) fits = false;
+        if (!StringUtils::cutColumn(fields[i], widths[i], &p)) fits = false;
     }
     translate(_help);
 
