@@ -112,25 +112,6 @@ void BBinderState::abort()
 
 void BBinderState::printData(int argc, char** argv)
 {
-    BTrace* t = BTrace::instance();
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i] ? argv[i] : "";
-        if (arg == "bnd") {
-            t->dbgPrint(std::string(29, '>'));
-            t->dbgPrint("BBinderState bindings:");
-            char buf[160];
-            std::snprintf(buf, sizeof buf, "this:%p #bindings=%u", static_cast<void*>(this), _childList.count());
-            t->dbgPrint(buf);
-            _childList.forEach([&](BBinding* b) {
-                std::snprintf(buf, sizeof buf, "bndPtr:%p status:%s mod:%d comp:%d", static_cast<void*>(b),
-                              b->currentStatus(), int(b->childModuleId()), int(b->childComponentId()));
-                t->dbgPrint(buf);
-            });
-            t->dbgPrint(std::string(29, '<'));
-        } else if (arg == "-help") {
-            t->dbgPrint("BBinderState -help:");
-            t->dbgPrint("bnd, (Prints all the bindings)");
-        }
-    }
+    BBinding::printList(argc, argv, "BBinderState", "#bindings", this, _childList, false);
     BCompositeState::printData(argc, argv);
 }

@@ -8,6 +8,7 @@
 #include "helm/BEvtQueue.h"
 #include "helm/BRootState.h"
 #include "helm/BScheduler.h"
+#include "lib/LList/SLList.h"
 
 BBinding::BBinding(BKey* key)
     : _parent(nullptr), _child(nullptr), _parentModuleId(0), _parentComponentId(0), _key(key), _status(UNINITIALIZED)
@@ -16,9 +17,9 @@ BBinding::BBinding(BKey* key)
 
 BBinding::~BBinding() = default;
 
-ModuleId BBinding::childModuleId() const { return _child ? _child->moduleId() : MOD_UNDEFINED; }
+ModuleId BBinding::childModuleId() const { return _child ? _child->moduleId() : ModuleId(MOD_UNDEFINED); }
 
-ComponentId BBinding::childComponentId() const { return _child ? _child->componentId() : CMP_UNDEFINED; }
+ComponentId BBinding::childComponentId() const { return _child ? _child->componentId() : ComponentId(CMP_UNDEFINED); }
 
 const char* BBinding::currentStatus() const
 {
@@ -160,4 +161,30 @@ void BBinding::released()
 void BBinding::wdError()
 {
     if (_status == SETUP || _status == ACCEPTED || _status == ACTIVATED) postToParent(SIG_WATCHDOG_ERROR);
+}
+
+void BBinding::printList(int argc, char** argv, const char* owner, const char* countLabel, const void* self,
+                         const SLList<BBinding*>& list, bool showParents)
+{
+    BTrace* t = BTrace::instance();
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i] ? argv[i] : "";
+        if (arg == "bnd") {
+            char buf[160];
+            t->dbgPrint(std::string(29, '>'));
+            t->dbgPrint(std::string(owner) + " bindings:");
+            std::snprintf(buf, sizeof buf, "this:%p %s=%u", self, countLabel, list.count());
+            t->dbgPrint(buf);
+            list.forEach([&](BBinding* b) {
+                std::snprintf(buf, sizeof buf, "bndPtr:%p status:%s mod:%d comp:%d", static_cast<void*>(b),
+                              b->currentStatus(), int(showParents ? b->parentModuleId() : b->childModuleId()),
+                              int(showParents ? b->parentComponentId() : b->childComponentId()));
+                t->dbgPrint(buf);
+            });
+            t->dbgPrint(std::string(29, '<'));
+        } else if (arg == "-help") {
+            t->dbgPrint(std::string(owner) + " -help:");
+            t->dbgPrint("bnd, (Prints all the bindings)");
+        }
+    }
 }

@@ -6,6 +6,7 @@
 class BBinderState;
 class BKey;
 class BRootState;
+template <class T> class SLList;
 
 // A parent binder's link to one child component. Derived bindings say how
 // the child's root is created (or shared) in createChild().
@@ -43,6 +44,11 @@ public:
     bool isActivated() const { return _status == ACTIVATED; }
     bool isRejected() const { return _status == REJECTED; }
     BStatus status() const { return _status; }
+
+    // The "bnd" and "-help" words of a state dump: lists `list` under
+    // "<owner> bindings:", with the ids of each binding's other side.
+    static void printList(int argc, char** argv, const char* owner, const char* countLabel, const void* self,
+                          const SLList<BBinding*>& list, bool showParents);
 
 protected:
     // Posts a handshake signal carrying this binding to the parent's or the child's queue.

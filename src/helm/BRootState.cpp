@@ -159,27 +159,8 @@ void BRootState::retryDeferedEvts() { _queue->retryDeferedEvts(); }
 
 void BRootState::printData(int argc, char** argv)
 {
-    BTrace* t = BTrace::instance();
-    t->dbgPrint(std::string("PrintStateData: ") + _name + ":" + _instName);
-    for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i] ? argv[i] : "";
-        if (arg == "bnd") {
-            t->dbgPrint(std::string(29, '>'));
-            t->dbgPrint("BRootState bindings:");
-            char buf[160];
-            std::snprintf(buf, sizeof buf, "this:%p #parent bindings=%u", static_cast<void*>(this), _parentList.count());
-            t->dbgPrint(buf);
-            _parentList.forEach([&](BBinding* b) {
-                std::snprintf(buf, sizeof buf, "bndPtr:%p status:%s mod:%d comp:%d", static_cast<void*>(b),
-                              b->currentStatus(), int(b->parentModuleId()), int(b->parentComponentId()));
-                t->dbgPrint(buf);
-            });
-            t->dbgPrint(std::string(29, '<'));
-        } else if (arg == "-help") {
-            t->dbgPrint("BRootState -help:");
-            t->dbgPrint("bnd, (Prints all the bindings)");
-        }
-    }
+    BTrace::instance()->dbgPrint(std::string("PrintStateData: ") + _name + ":" + _instName);
+    BBinding::printList(argc, argv, "BRootState", "#parent bindings", this, _parentList, true);
     BCompositeState::printData(argc, argv);
 }
 

@@ -144,7 +144,9 @@ TEST_F(BindingTest, ReplyTravelsBackOverTheBindingItCameFrom)
     drain();
     b1->lastChild->react = [](Root* r, const BEvent* e) {
         auto* be = dynamic_cast<const BBindingEvent*>(e);
-        if (be && e->signalId() == 60) EXPECT_TRUE(r->sendBack(be, new CountedBindingEvent(70, 9)));
+        if (be && e->signalId() == 60) {
+            EXPECT_TRUE(r->sendBack(be, new CountedBindingEvent(70, 9)));
+        }
     };
     parent.getState(30)->sendExternal(new CountedBindingEvent(60), CHILD_MOD, 1, nullptr);
     drain();
@@ -168,6 +170,12 @@ TEST_F(BindingTest, ReleasingOneParentLeavesSharedPersistentChildRunningForTheOt
     p2.initialize();
     drain();
     ASSERT_EQ(shared.parentList().count(), 2u);
+    char bnd[] = "bnd";
+    char* args[] = {bnd};
+    shared.printData(1, args);
+    EXPECT_TRUE(traced("BRootState bindings:"));
+    EXPECT_TRUE(traced("#parent bindings=2"));
+    EXPECT_TRUE(traced("status:ACTIVATED mod:40 comp:41"));
 
     p1.abort();
     drain();
