@@ -40,6 +40,16 @@ inline bool isMsgType(uint8_t code)
     return code <= MSG_XFER_END || (code >= MSG_LIFE_CHECK && code <= MSG_BOOT_INFO);
 }
 
+// True when the first of nrBytes received bytes looks like the start of a
+// new message: ACK, NAK, or SOH followed by a message type. The receiver
+// counts such reads while it assembles a frame to notice a lost frame end.
+inline bool looksLikeMsgStart(const uint8_t* bytes, int nrBytes)
+{
+    if (!bytes || nrBytes <= 0) return false;
+    if (bytes[0] == ACK || bytes[0] == NAK) return true;
+    return bytes[0] == SOH && nrBytes > 1 && isMsgType(bytes[1]);
+}
+
 typedef uint8_t PrclVersion;
 
 // Frame: SOH, type, L, STX, L data bytes, ETX, checksum.

@@ -13,6 +13,7 @@
 #include "bdebug/BTrace.h"
 #include "helm/BMainLoop.h"
 #include "helm/BScheduler.h"
+#include "korprog/conndrv/States/KvcdrvRoot.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "main/Main.h"
@@ -188,6 +189,7 @@ int MainStartup::run(int argc, char** argv)
     BTrace::instance()->processCommandsFile("lvl");
 
     BMainLoop::Hooks hooks;
+    hooks.pollInput = [] { KvcdrvRoot::readCom(); };
     hooks.afterStep = [] { BTrace::parseDebugStream(); };
     hooks.waitEvents = [] { Fl::wait(0.01); };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);

@@ -1,0 +1,375 @@
+#include "korprog/conndrv/States/KvcdrvRoot.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "bdebug/BAssert.h"
+#include "bdebug/BTrace.h"
+#include "helm/BBinding.h"
+#include "helm/BScheduler.h"
+#include "helm/BTimer.h"
+#include "korprog/KvprgCompList.h"
+#include "korprog/KvprgProtDefs.h"
+#include "korprog/conndrv/Data/Serial.h"
+
+KvcdrvRoot* KvcdrvRoot::_kvcdrvroot = nullptr;
+uint16_t KvcdrvRoot::_instNr = 0;
+Serial* KvcdrvRoot::_serial = nullptr;
+char* KvcdrvRoot::_actComPort = nullptr;
+bool KvcdrvRoot::_portOpen = false;
+SLList<BBinding*>* KvcdrvRoot::_bindings = nullptr;
+BTimer* KvcdrvRoot::_portPollTmr = nullptr;
+
+namespace {
+const char* ROOT_NAME = "Kvcdrv";
+}
+
+KvcdrvRoot::KvcdrvRoot()
+    : BRootState(ROOT_NAME, KOR_PROG, CONN_DRV, PRIO_4),
+      _readState(IDLE_ST),
+      _nrInvStarts(0),
+      _readBufPtr(_readBuf),
+      _dataNrBytes(0),
+      _dataBytesIx(0),
+      _frameLost(false)
+{
+    std::memset(_readBuf, 0, sizeof _readBuf);
+    clearReceiver();
+    _serial = new Serial();
+    _bindings = new SLList<BBinding*>();
+    _portPollTmr = new BTimer();
+}
+
+KvcdrvRoot::~KvcdrvRoot()
+{
+    _portOpen = false;
+    if (_serial) _serial->closePort();
+    delete _serial;
+    _serial = nullptr;
+    delete _bindings;
+    _bindings = nullptr;
+    delete _portPollTmr;  // disarms it
+    _portPollTmr = nullptr;
+    // The port name belongs to this lifetime: a later driver waits for new
+    // port settings instead of opening a name chosen for an ended session.
+    setActComPort(nullptr);
+}
+
+KvcdrvRoot* KvcdrvRoot::instance()
+{
+    ++_instNr;
+    if (!_kvcdrvroot) {
+        _kvcdrvroot = new KvcdrvRoot();
+        // Persistent: bindings find it running and never enter it themselves.
+        _kvcdrvroot->initialize();
+    }
+    return _kvcdrvroot;
+}
+
+void KvcdrvRoot::destroy()
+{
+    if (_instNr == 0) {
+        B_FAIL("KvcdrvRoot::destroy without instance");
+        return;
+    }
+    if (--_instNr == 0 && _kvcdrvroot) {
+        KvcdrvRoot* root = _kvcdrvroot;
+        _kvcdrvroot = nullptr;
+        root->abort();
+        delete root;
+    }
+}
+
+void KvcdrvRoot::readCom()
+{
+    if (_kvcdrvroot && _kvcdrvroot->isInitialised()) _kvcdrvroot->readSerialPort();
+}
+
+void KvcdrvRoot::setActComPort(const char* name)
+{
+    delete[] _actComPort;
+    _actComPort = nullptr;
+    if (!name) return;
+    const size_t n = std::strlen(name);
+    _actComPort = new char[n + 1];
+    std::memcpy(_actComPort, name, n + 1);
+}
+
+void KvcdrvRoot::onSetup(BBinding* b)
+{
+    if (_bindings) _bindings->append(b);
+    accept(b);
+}
+
+void KvcdrvRoot::onRelease(BBinding* b)
+{
+    if (_bindings) _bindings->remove(b);
+}
+
+void KvcdrvRoot::onEvent(const BEvent* e)
+{
+    if (!e || e->moduleId() != KOR_PROG || e->componentId() != CONN_DRV) return;
+    bool result;
+    switch (e->signalId()) {
+    case CDRV_STRING:
+        result = cdrvString(e);
+        break;
+    case LOC_PORT_POLL_TMR:
+        result = portPolltimer(e);
+        break;
+    case CDRV_PORT_SETTINGS:
+        result = portSettings(e);
+        break;
+    default:
+        return;
+    }
+    transition(static_cast<BState*>(nullptr));
+    B_ASSERT(result, "Unsuccessful result event=" << int(e->signalId()));
+}
+
+void KvcdrvRoot::tracePortState(const char* handler, bool result)
+{
+    if (!dbg(BTrace::LOW)) return;
+    BTrace::instance()->dbgPrint(std::string("KvcdrvRoot::") + handler + " result=" + std::to_string(int(result)) +
+                                     " \"" + (_actComPort ? _actComPort : "") + "\" (" + compName() + ")",
+                                 true, true);
+}
+
+bool KvcdrvRoot::sendToController(CdrvError error)
+{
+    return sendBack(new CdrvErrorEvt(error), KOR_PROG, PROG_CTRL, nullptr) > 0;
+}
+
+bool KvcdrvRoot::sendToParser(CdrvStrEvt* e)
+{
+    return sendBack(e, KOR_PROG, PROT_PARSER, nullptr) > 0;
+}
+
+bool KvcdrvRoot::portSettings(const BEvent* e)
+{
+    const auto* ps = dynamic_cast<const CdrvPortSetEvt*>(e);
+    if (!ps) return false;
+    if (_portOpen) _serial->closePort();
+    _portOpen = false;
+    if (!ps->comPort()) return false;
+    setActComPort(ps->comPort());
+    _portOpen = _serial->openPort(_actComPort);
+    const bool sent = sendToController(_portOpen ? CDRV_CLEAR_COM_NOT_OPEN : CDRV_SET_COM_NOT_OPEN);
+    if (_portOpen) tracePortState("portSettings", _portOpen);
+    return _portOpen && sent;
+}
+
+void KvcdrvRoot::startPollTimer()
+{
+    if (_portPollTmr) _portPollTmr->fireIn(queue(), BTimer::n100Ms(POLL_TMR_INTV), LOC_PORT_POLL_TMR);
+}
+
+bool KvcdrvRoot::cdrvString(const BEvent* e)
+{
+    if (dbg(BTrace::LOW))
+        BTrace::instance()->dbgPrint(std::string("-->KvcdrvRoot::cdrvString (") + compName() + ")", true, true);
+    const auto* strEvt = dynamic_cast<const CdrvStrEvt*>(e);
+    if (!strEvt) return false;
+    if (_actComPort == NULL) {
+        B_ASSERT(_actComPort != NULL, "_actComPort: " << "" << " undefined.");
+        return false;
+    }
+    bool result = true;
+    if (!_portOpen && _serial->openPort(_actComPort)) {
+        _portOpen = true;
+        startPollTimer();
+        result = sendToController(CDRV_CLEAR_COM_NOT_OPEN);
+        tracePortState("cdrvString", _portOpen);
+    }
+    if (!_portOpen) {
+        B_ASSERT(_portOpen, "cdrvString: port " << _actComPort << " is not open.");
+        return false;
+    }
+    // A count past the event's buffer is a sender's fault; nothing of it goes out.
+    if (strEvt->nrBytes > Kvcdrv::MAXDATA) {
+        B_FAIL("cdrvString: nrBytes " << strEvt->nrBytes << " > " << Kvcdrv::MAXDATA);
+        return false;
+    }
+    const int n = strEvt->nrBytes > 0
+                      ? _serial->writePort(reinterpret_cast<const char*>(strEvt->data), strEvt->nrBytes)
+                      : 0;
+    if (dbg(BTrace::LOW)) BTrace::instance()->dbgPrint("bytes written: " + std::to_string(n), true, true);
+    // Whatever the unit sent before is no answer to this message.
+    clearReceiver();
+    if (n != strEvt->nrBytes) {
+        B_ASSERT(n == strEvt->nrBytes, "not all bytes written " << n << " of " << strEvt->nrBytes);
+        return false;
+    }
+    return result;
+}
+
+bool KvcdrvRoot::portPolltimer(const BEvent*)
+{
+    const bool result = readSerialPort();
+    startPollTimer();
+    return result;
+}
+
+void KvcdrvRoot::clearReceiver()
+{
+    _readBufPtr = _readBuf;
+    _dataNrBytes = 0;
+    _dataBytesIx = 0;
+    _readState = IDLE_ST;
+    _frameLost = false;
+}
+
+bool KvcdrvRoot::readSerialPort()
+{
+    if (!_portOpen || !_serial) return true;
+    return receive([](char* buf, int max) { return _serial->readPort(buf, max); });
+}
+
+void KvcdrvRoot::checkInvalidStart(int nrRead)
+{
+    if (_nrInvStarts > MAX_INV_STARTS) {
+        _nrInvStarts = 0;
+        if (_readState != IDLE_ST) {
+            // Give up the frame being assembled, bytes and all; this read's
+            // bytes are the first of the next message.
+            if (_readBufPtr != _readBuf) std::memmove(_readBuf, _readBufPtr, static_cast<size_t>(nrRead));
+            clearReceiver();
+            if (dbg(BTrace::LOW)) BTrace::instance()->dbgPrint(" resync receiver", true, true);
+        }
+        return;
+    }
+    if (_readState != IDLE_ST && Kvprg::looksLikeMsgStart(reinterpret_cast<const uint8_t*>(_readBufPtr), nrRead))
+        ++_nrInvStarts;
+}
+
+bool KvcdrvRoot::receive(const ReadFn& read)
+{
+    const bool low = dbg(BTrace::LOW);
+    BTrace* t = BTrace::instance();
+    bool result = true;
+    int totalRead = 0;
+    for (;;) {
+        const int space = static_cast<int>(_readBuf + Kvcdrv::MAXDATA - _readBufPtr);
+        int n = read(reinterpret_cast<char*>(_readBufPtr), space);
+        if (n <= 0) return result;
+        if (n > space) n = space;  // a reader that claims more than it was given
+        if (low) t->dbgPrint("-->KvcdrvRoot::readSerialPort bytes read:" + std::to_string(n), true, true);
+        totalRead += n;
+        if (totalRead > Kvcdrv::MAXDATA - 1) {
+            B_ASSERT((totalRead < Kvcdrv::MAXDATA), "Too many bytes (" << totalRead << ")");
+            return true;
+        }
+        checkInvalidStart(n);
+
+        const signed char* end = _readBufPtr + n;
+        std::string byteTrace;
+        char item[32];
+        while (_readBufPtr < end) {
+            const uint8_t b = static_cast<uint8_t>(*_readBufPtr);
+            if (low) {
+                std::snprintf(item, sizeof item, "0x%x:%d ", b, int(_readState));
+                byteTrace += item;
+            }
+            switch (_readState) {
+            case IDLE_ST:
+                if (b == Kvprg::ACK || b == Kvprg::NAK) {
+                    if (low) t->dbgPrint(byteTrace, true, true);
+                    deliverLone(b);
+                    clearReceiver();
+                    return true;
+                }
+                if (b == Kvprg::SOH) _readState = READ_TYPE_ST;
+                break;
+            case READ_TYPE_ST:
+                _readState = READ_SIZE_ST;
+                break;
+            case READ_SIZE_ST:
+                // The length byte is read as signed: 128 and above never complete.
+                _dataNrBytes = static_cast<uint16_t>(static_cast<int16_t>(static_cast<int8_t>(b)));
+                if (low) {
+                    std::snprintf(item, sizeof item, "dataNrBytes=%d ", int(_dataNrBytes));
+                    byteTrace += item;
+                }
+                _readState = READ_START_ST;
+                break;
+            case READ_START_ST:
+                if (b == Kvprg::STX) {
+                    _dataBytesIx = 0;
+                    _readState = _dataNrBytes != 0 ? READDATA_ST : READ_END_ST;
+                }
+                break;
+            case READDATA_ST:
+                if (_dataBytesIx < _dataNrBytes - 1) ++_dataBytesIx;
+                else _readState = READ_END_ST;
+                break;
+            case READ_END_ST:
+                if (b == Kvprg::ETX) _readState = READ_CKSUM_ST;
+                break;
+            case READ_CKSUM_ST: {
+                if (low) t->dbgPrint(byteTrace, true, true);
+                const bool delivered = deliverFrame(_readBufPtr);
+                clearReceiver();
+                return delivered;
+            }
+            }
+            ++_readBufPtr;
+        }
+        if (low && !byteTrace.empty()) t->dbgPrint(byteTrace, true, true);
+
+        if (_readBuf + Kvcdrv::MAXDATA - _readBufPtr <= MIN_READ_SPACE) {
+            if (low) t->dbgPrint(" reset readBuffPtr", true, true);
+            _readBufPtr = _readBuf;
+            // The kept start of a frame is overwritten from here on: its rest
+            // is still read to its end, then dropped.
+            if (_readState != IDLE_ST) _frameLost = true;
+        }
+    }
+}
+
+bool KvcdrvRoot::deliverLone(uint8_t byte)
+{
+    auto* strEvt = new CdrvStrEvt();
+    strEvt->set(&byte, 1);
+    if (dbg(BTrace::LOW)) BTrace::instance()->dbgPrint("==== ack/nak msg sent to prot ====", true, true);
+    return sendToParser(strEvt);
+}
+
+bool KvcdrvRoot::deliverFrame(const signed char* checksumByte)
+{
+    BTrace* t = BTrace::instance();
+    int length = static_cast<int>(checksumByte - _readBuf) + 1;
+    if (_frameLost) {
+        if (dbg(BTrace::LOW)) t->dbgPrint("frame dropped: its start was overwritten", true, true);
+        return false;
+    }
+    int start = 0;
+    while (start <= MAX_LEADING_GARBAGE && start < length && static_cast<uint8_t>(_readBuf[start]) != Kvprg::SOH)
+        ++start;
+    if (start > MAX_LEADING_GARBAGE || start >= length) {
+        if (dbg(BTrace::LOW)) t->dbgPrint("frame dropped: no SOH in its first 8 bytes", true, true);
+        return false;
+    }
+    length -= start;
+    auto* strEvt = new CdrvStrEvt();
+    strEvt->nrBytes = static_cast<uint16_t>(length);
+    if (!(strEvt->nrBytes < Kvcdrv::MAXDATA)) {
+        B_ASSERT((strEvt->nrBytes < Kvcdrv::MAXDATA),
+                 "Too many bytes (" << strEvt->nrBytes << ") > (" << Kvcdrv::MAXDATA - 1 << ")");
+        strEvt->destroy();
+        return false;
+    }
+    std::memcpy(strEvt->data, _readBuf + start, static_cast<size_t>(length));
+    if (dbg(BTrace::LOW)) {
+        t->dbgPrint("==> msg rcvd == nrBytes:" + std::to_string(length), true, true);
+        std::string dump;
+        char hex[8];
+        for (int i = 0; i < length; ++i) {
+            std::snprintf(hex, sizeof hex, "%02x ", static_cast<uint8_t>(strEvt->data[i]));
+            dump += hex;
+        }
+        t->dbgPrint(dump);
+        t->dbgPrint("<== msg to prot ====", true, true);
+    }
+    return sendToParser(strEvt);
+}

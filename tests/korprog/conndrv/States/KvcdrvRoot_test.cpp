@@ -1,0 +1,224 @@
+// The connection driver over a pseudo-terminal, between two stand-ins: "prot"
+// in the parser's place (writes strings, receives messages) and "ctrl" in the
+// controller's (chooses the port, receives port errors).
+
+#include <cstdlib>
+
+#include "korprog/KvprgCompList.h"
+#include "korprog/conndrv/States/KvcdrvBinding.h"
+#include "support/KvLineTest.h"
+
+using namespace Kvprg;
+
+namespace {
+
+const Bytes STATUS_REQ = {0x01, 0x00, 0x00, 0x02, 0x03, 0x06};
+
+class DriverTest : public KvLineTest {
+protected:
+    void SetUp() override
+    {
+        KvLineTest::SetUp();
+        prot = parent("KvTestProt", PROT_PARSER, {new KvcdrvBinding()});
+        ctrl = parent("KvTestCtrl", PROG_CTRL, {new KvcdrvBinding()});
+    }
+    void setPort(const char* name)
+    {
+        ctrl->send(new CdrvPortSetEvt(name), CONN_DRV);
+        helmtest::drain();
+    }
+    void write(const Bytes& b)
+    {
+        auto* e = new CdrvStrEvt();
+        e->set(b.data(), static_cast<int>(b.size()));
+        prot->send(e, CONN_DRV);
+        helmtest::drain();
+    }
+    std::vector<Bytes> messages() const
+    {
+        std::vector<Bytes> out;
+        for (const CdrvStrEvt* e : prot->receivedOf<CdrvStrEvt>()) out.emplace_back(e->bytes(), e->bytes() + e->nrBytes);
+        return out;
+    }
+    std::vector<int> errors() const
+    {
+        std::vector<int> out;
+        for (const CdrvErrorEvt* e : ctrl->receivedOf<CdrvErrorEvt>()) out.push_back(e->error());
+        return out;
+    }
+    KvcdrvRoot* root() const { return KvcdrvRoot::existing(); }
+
+    KvTestComponent* prot = nullptr;
+    KvTestComponent* ctrl = nullptr;
+};
+
+TEST_F(DriverTest, StringBeforeAnyPortSettingsIsReportedAndWritesNothing)
+{
+    write(STATUS_REQ);
+    EXPECT_TRUE(traced("Assertion failed: _actComPort != NULL"));
+    EXPECT_TRUE(traced("Unsuccessful result event=51"));
+    EXPECT_FALSE(KvcdrvRoot::portOpen());
+    EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(DriverTest, PortSettingsOpenThePortOnceAndTheStringStartsNoPolling)
+{
+    root()->debugLevel(BTrace::LOW);
+    setPort(pty.name.c_str());
+    EXPECT_EQ(errors(), std::vector<int>{CDRV_CLEAR_COM_NOT_OPEN});
+    EXPECT_TRUE(traced("KvcdrvRoot::portSettings result=1 \"" + pty.name + "\" (Kvcdrv:"));
+    write(STATUS_REQ);
+    EXPECT_EQ(pty.read(STATUS_REQ.size()), STATUS_REQ);
+    EXPECT_EQ(errors().size(), 1u) << "no second CDRV_ERROR for an open port";
+    EXPECT_EQ(count(" result=1 \""), 1u) << "the port is opened once";
+
+    // Only the main loop's readCom reads: a second of driven time reads nothing.
+    ASSERT_TRUE(pty.deliver({ACK}, fd()));
+    tick(100);
+    EXPECT_TRUE(messages().empty());
+    KvcdrvRoot::readCom();
+    helmtest::drain();
+    EXPECT_EQ(messages(), std::vector<Bytes>{{ACK}});
+}
+
+TEST_F(DriverTest, MissingPortIsReportedAndTheFirstStringAfterItAppearsOpensItAndStartsPolling)
+{
+    char dir[] = "/tmp/kvXXXXXX";  // the port name keeps within its 15 characters
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string link = std::string(dir) + "/p";
+    setPort(link.c_str());
+    EXPECT_EQ(errors(), std::vector<int>{CDRV_SET_COM_NOT_OPEN});
+    write(STATUS_REQ);
+    EXPECT_TRUE(traced("Assertion failed: _portOpen cdrvString: port " + link + " is not open."));
+    EXPECT_EQ(errors().size(), 1u) << "a failed lazy open sends nothing";
+
+    ASSERT_EQ(::symlink(pty.name.c_str(), link.c_str()), 0);
+    write(STATUS_REQ);
+    EXPECT_EQ(errors(), (std::vector<int>{CDRV_SET_COM_NOT_OPEN, CDRV_CLEAR_COM_NOT_OPEN}));
+    EXPECT_EQ(pty.read(STATUS_REQ.size()), STATUS_REQ);
+    // From now on the poll timer reads every 100 ms.
+    const Bytes reply = frame(MSG_STATUS_INFO, "abc");
+    ASSERT_TRUE(pty.deliver(reply, fd()));
+    tick(9);
+    EXPECT_TRUE(messages().empty());
+    tick(1);
+    EXPECT_EQ(messages(), std::vector<Bytes>{reply});
+    ASSERT_TRUE(pty.deliver({NAK}, fd()));
+    tick(10);
+    EXPECT_EQ(messages().size(), 2u);
+    ::unlink(link.c_str());
+    ::rmdir(dir);
+}
+
+TEST_F(DriverTest, FrameSplitOverReadsIsAssembledAndAWriteDiscardsAPartOne)
+{
+    setPort(pty.name.c_str());
+    // ETX, ACK and SOH in the data are data.
+    const Bytes f = frame(MSG_STATUS_INFO, std::string("\x01\x03\x06\x15\"KV\",\"x\"", 13));
+    feed(Bytes(f.begin(), f.begin() + 2));
+    feed(Bytes(f.begin() + 2, f.begin() + 9));
+    EXPECT_TRUE(messages().empty());
+    feed(Bytes(f.begin() + 9, f.end()));
+    EXPECT_EQ(messages(), std::vector<Bytes>{f});
+
+    feed(Bytes(f.begin(), f.end() - 4));
+    write(STATUS_REQ);
+    feed(Bytes(f.end() - 4, f.end()));  // would have completed the frame
+    EXPECT_EQ(messages().size(), 1u);
+    const Bytes w = frame(MSG_WAITING, "");  // length 0: from STX straight to ETX
+    feed(w);  // behind the 4 bytes now taken as garbage
+    EXPECT_EQ(messages(), (std::vector<Bytes>{f, w}));
+}
+
+TEST_F(DriverTest, AckAheadOfAFrameInOneReadIsDeliveredAndTheRestDropped)
+{
+    setPort(pty.name.c_str());
+    feed(Bytes{ACK} + frame(MSG_WAITING, ""));
+    KvcdrvRoot::readCom();
+    helmtest::drain();
+    feed(text("zz") + Bytes{NAK});
+    EXPECT_EQ(messages(), (std::vector<Bytes>{{ACK}, {NAK}}));
+}
+
+TEST_F(DriverTest, SevenGarbageBytesAreDroppedEightDropTheFrame)
+{
+    setPort(pty.name.c_str());
+    const Bytes f = frame(MSG_BOOT_INFO, "0D.49KV8888GM-ED     0");
+    feed(text("garbage") + f);
+    EXPECT_EQ(messages(), std::vector<Bytes>{f});
+    feed(text("gar"));  // garbage kept over several reads counts too
+    feed(text("bage!") + f);
+    EXPECT_EQ(messages().size(), 1u);
+    feed(f);  // the receiver was cleared
+    EXPECT_EQ(messages().size(), 2u);
+}
+
+TEST_F(DriverTest, TheSixthReadThatLooksLikeANewStartResetsTheReceiver)
+{
+    setPort(pty.name.c_str());
+    const Bytes f = frame(MSG_XFER_END, "");
+    feed({SOH, MSG_STATUS_INFO, 0x7F, STX});  // a frame whose end never comes
+    feed({SOH, 7, 'x'});                      // no message type: not counted
+    for (int i = 0; i < 4; ++i) feed({ACK, 'x'});
+    feed(f);  // the fifth such read is still taken as data
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(root()->nrInvStarts(), 5);
+    feed(f);  // the sixth: the receiver starts over with it
+    EXPECT_EQ(messages(), std::vector<Bytes>{f});
+    EXPECT_EQ(root()->nrInvStarts(), 0);
+}
+
+TEST_F(DriverTest, ReceiveBufferWrapsWithoutDeliveringAFrameWhoseStartWasOverwritten)
+{
+    setPort(pty.name.c_str());
+    feed(Bytes(1020, 'x'));
+    feed(Bytes(1020, 'y'));
+    feed({SOH, MSG_SET_ENTRY, 5, STX});  // 4 bytes of space left: back to the start
+    EXPECT_EQ(root()->readState(), KvcdrvRoot::READDATA_ST);
+    feed({SOH, 'b', 'c', 'd', 'e', ETX, 0x42});
+    EXPECT_TRUE(messages().empty());
+    const Bytes w = frame(MSG_WAITING, "");
+    feed(Bytes(1022, 'x'));
+    feed(Bytes(1022, 'x'));  // garbage that fills the buffer is forgotten
+    feed(w);
+    EXPECT_EQ(messages(), std::vector<Bytes>{w});
+}
+
+TEST_F(DriverTest, TheDriverLivesWhileOneParentIsBound)
+{
+    setPort(pty.name.c_str());
+    ctrl->stop();
+    helmtest::drain();
+    ASSERT_NE(root(), nullptr);
+    feed({ACK});
+    EXPECT_EQ(messages().size(), 1u);
+    prot->stop();
+    helmtest::drain();
+    EXPECT_EQ(root(), nullptr);
+    EXPECT_EQ(KvcdrvRoot::actComPort(), nullptr) << "a later driver waits for new port settings";
+    KvcdrvRoot::readCom();
+}
+
+TEST_F(DriverTest, MessageTraceAndStringPrintShowEveryByte)
+{
+    setPort(pty.name.c_str());
+    root()->debugLevel(BTrace::LOW | BTrace::DATA | DBG_SEND);
+    feed(text("ab") + frame(MSG_WAITING, ""));
+    EXPECT_TRUE(traced("-->KvcdrvRoot::readSerialPort bytes read:8"));
+    EXPECT_TRUE(traced("0x61:0 0x62:0 0x1:0 0x9:1 0x0:2 dataNrBytes=0 0x2:3 0x3:5 0xf:6 "));
+    EXPECT_TRUE(traced("==> msg rcvd == nrBytes:6"));
+    EXPECT_TRUE(traced("01 09 00 02 03 0f \n"));
+    EXPECT_TRUE(traced("nrBytes=6\ndata=\"~01~~09~~00~~02~~03~~0f~\"\n"));
+
+    CdrvStrEvt e;
+    Bytes b(300);
+    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i % 2 ? 'A' + i % 26 : 0x07);
+    ASSERT_TRUE(e.set(b.data(), 300));
+    EXPECT_EQ(e.dataLine().size(), 6u + 150 * 4 + 150 + 1);
+    EXPECT_EQ(e.dataLine().substr(0, 12), "data=\"~07~B~");
+    Bytes all(Kvcdrv::MAXDATA, 0x01);
+    ASSERT_TRUE(e.set(all.data(), Kvcdrv::MAXDATA));
+    EXPECT_EQ(e.dataLine().size(), static_cast<size_t>(Kvcdrv::PRINT_MAX));
+}
+
+}  // namespace
