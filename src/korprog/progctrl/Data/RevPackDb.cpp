@@ -1,6 +1,49 @@
 #include "korprog/progctrl/Data/RevPackDb.h"
 
+#include <FL/Fl_Preferences.H>
+#include <FL/filename.H>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "bdebug/BAssert.h"
+#include "bdebug/BTrace.h"
+#include "helm/platform/BTimerTick.h"
+#include "korprog/Dialog.h"
+#include "korprog/StringUtils.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPFile.h"
+#include "korprog/progctrl/Data/RPFileCheck.h"
+#include "korprog/progctrl/Data/RevPackDbOwner.h"
+
+namespace fs = std::filesystem;
+
 const char* const RevPackDb::APPLICATION = "RevPacks";
+const char* const RevPackDb::GENERAL = "General";
+const char* const RevPackDb::TYPELIST_OLD = "KorvanTypeList";
+const char* const RevPackDb::BINLIST_OLD = "BinFileList";
+const char* const RevPackDb::TYPELIST_NEW = "KorvanTypeList_2";
+const char* const RevPackDb::BINLIST_NEW = "BinFileList_2";
+const char* const RevPackDb::HWSWLIST = "HwSwRestrictionList";
+const char* const RevPackDb::SWHWRESTR = "SwHwRestrictions";
+const char* const RevPackDb::DB_VERSION = "version";
+const char* const RevPackDb::BIN_SIZE = "size";
+const char* const RevPackDb::BIN_TYPE = "type";
+const char* const RevPackDb::BIN_VERSION = "version";
+const char* const RevPackDb::BIN_HWVERS = "hardware";
+const char* const RevPackDb::BIN_SPECIAL = "special";
+const char* const RevPackDb::BIN_DATA = "data";
+const char* const RevPackDb::ADN_FILE = "adnfile";
+const char* const RevPackDb::ADN_SIZE = "adnsize";
+const char* const RevPackDb::ADN_DATA = "adndata";
+const char* const RevPackDb::BOOT_LOAD_NAME = "BOOT_LOAD";
+const char* const RevPackDb::ADN_PRE_UPDATE = "adn_pre_update.adn";
+const char* RevPackDb::TYPELIST = RevPackDb::TYPELIST_OLD;
+const char* RevPackDb::BINLIST = RevPackDb::BINLIST_OLD;
 
 bool RevPackDb::CMDL_CREATE_REVPACK = false;
 const char* RevPackDb::CMDL_BINDIR = "";
@@ -9,3 +52,687 @@ bool RevPackDb::CHECK_HARDWARE = true;
 bool RevPackDb::CMDL_UPGRADE = false;
 const char* RevPackDb::CMDL_REVPACK = "";
 const char* RevPackDb::CMDL_BINFILE = "";
+
+const RevPackDb::HwSwRestr RevPackDb::_hwSwRestr[NR_DFLT_RESTR] = {
+    {"4.**", "B.**"}, {"4.**", "D.**"}, {"4.**", "C.**"}, {"5.**", "F.**"},
+    {"5.**", "G.**"}, {"6.**", "H.**"}, {"KV---------", "KV---------"},
+};
+uint16_t RevPackDb::START_ADDRESS = START_ADDRESS_48;
+
+char RevPackDb::_actKorType[HWSW_VER_SIZE] = "";
+char RevPackDb::_actSwVersion[HWSW_VER_SIZE] = "";
+char RevPackDb::_actSpecial[HWSW_VER_SIZE] = "";
+char RevPackDb::_actHwVersion[HWSW_VER_SIZE] = "";
+char RevPackDb::_actAdnFile[MAX_NAME] = "";
+
+namespace {
+
+const char CR = '\r';
+
+// Bounded copy into a fixed field; longer text is cut.
+template <size_t N>
+void copyTo(char (&dst)[N], const char* src)
+{
+    size_t i = 0;
+    for (; src && src[i] && i < N - 1; ++i) dst[i] = src[i];
+    dst[i] = '\0';
+}
+
+// The conversions of a printf format, in order ("%%" left out).
+std::string conversions(const char* format)
+{
+    std::string out;
+    for (const char* p = format; *p; ++p) {
+        if (*p != '%') continue;
+        ++p;
+        if (*p == '%') continue;
+        while (*p && !std::strchr("diouxXcsp", *p)) ++p;
+        if (!*p) break;
+        out += *p;
+    }
+    return out;
+}
+
+// A user-visible message: the translation of format, filled in. A
+// translation whose conversions differ from the original's is not used, so
+// a faulty language table cannot misread the arguments.
+std::string message(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string message(const char* format, ...)
+{
+    const char* translated = gettext(format, 0);
+    if (!translated || conversions(translated) != conversions(format)) translated = format;
+    va_list ap, ap2;
+    va_start(ap, format);
+    va_copy(ap2, ap);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    const int n = std::vsnprintf(nullptr, 0, translated, ap);
+    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+    if (n > 0) std::vsnprintf(&out[0], out.size() + 1, translated, ap2);
+#pragma GCC diagnostic pop
+    va_end(ap2);
+    va_end(ap);
+    return out;
+}
+
+bool readAll(const std::string& path, std::string& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// The decimal number the leading digits of at most max characters form.
+int leadingNumber(const char* text, size_t max)
+{
+    int n = 0;
+    for (size_t i = 0; i < max && text[i] >= '0' && text[i] <= '9'; ++i) n = n * 10 + (text[i] - '0');
+    return n;
+}
+
+// The unit's processor version: the two digits after letter and '.'.
+int processorVersion(const char* hwVersion)
+{
+    return std::strlen(hwVersion) > 2 ? leadingNumber(hwVersion + 2, 2) : 0;
+}
+
+bool endsWith(const std::string& s, const char* tail)
+{
+    const size_t n = std::strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+}  // namespace
+
+// --- HexStrToNr ---
+
+int RevPackDb::HexStrToNr::getpos(char c)
+{
+    if (c >= '1' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return 0;
+}
+
+uint32_t RevPackDb::HexStrToNr::pwr16(int n)
+{
+    uint32_t p = 1;
+    for (int i = 0; i < n; ++i) p *= 16;
+    return p;
+}
+
+uint32_t RevPackDb::HexStrToNr::toNr(const char* text) const
+{
+    if (!text) return 0;
+    const int n = static_cast<int>(std::strlen(text));
+    uint32_t sum = 0;
+    for (int i = 0; i < n; ++i) sum += static_cast<uint32_t>(getpos(text[i])) * pwr16(n - 1 - i);
+    return sum;
+}
+
+// --- construction ---
+
+RevPackDb::RevPackDb(RevPackDbOwner* root, const char* revpacksDir)
+    : _root(root),
+      _db(new RPFile),
+      _gen(nullptr),
+      _typeList(nullptr),
+      _binList(nullptr),
+      _hwSwList(nullptr),
+      _exist(false),
+      _nrRpaFiles(0),
+      _rpSelected(false),
+      _actNrBinFiles(0),
+      _binFileSelected(false),
+      _actNrAdnFiles(0),
+      _adnFileSelected(false),
+      _autoProgAdnFile(false),
+      _nrBootFiles(0),
+      _bootIx(0),
+      _bootSize(0),
+      _createRpActive(false),
+      _nrBinFiles(0),
+      _nrAdnFiles(0),
+      _nrBinBytes(0),
+      _nrAdnBytes(0),
+      _nrUnixAdnBytes(0),
+      _revpacksDir(revpacksDir ? revpacksDir : ""),
+      _sleep(bSleepMs)
+{
+    std::memset(_rpaFiles, 0, sizeof _rpaFiles);
+    std::memset(_actRpFile, 0, sizeof _actRpFile);
+    std::memset(_actBinFiles, 0, sizeof _actBinFiles);
+    std::memset(_actBinFile, 0, sizeof _actBinFile);
+    std::memset(_actAdnFiles, 0, sizeof _actAdnFiles);
+    std::memset(_bootFiles, 0, sizeof _bootFiles);
+    std::memset(_bootData, 0xFF, sizeof _bootData);
+    std::memset(_setBtlHwVersion, 0, sizeof _setBtlHwVersion);
+    std::memset(_binDirPath, 0, sizeof _binDirPath);
+    std::memset(_binFiles, 0, sizeof _binFiles);
+    std::memset(_adnFiles, 0, sizeof _adnFiles);
+    std::memset(_activeBinData, 0xFF, sizeof _activeBinData);
+    std::memset(_activeAdnData, 0xFF, sizeof _activeAdnData);
+    std::memset(_unixAdnData, 0xFF, sizeof _unixAdnData);
+    std::memset(_korTypeFmBin, 0, sizeof _korTypeFmBin);
+    std::memset(_hwVersFmBin, 0, sizeof _hwVersFmBin);
+    std::memset(_swVersFmBin, 0, sizeof _swVersFmBin);
+    std::memset(_specialFmBin, 0, sizeof _specialFmBin);
+    setRpaFiles();
+}
+
+RevPackDb::~RevPackDb()
+{
+    clearDb();
+    delete _db;
+}
+
+bool RevPackDb::trace(uint16_t bit) const { return _root && (_root->traceLevel() & bit); }
+
+void RevPackDb::statusInfo(const std::string& text, bool isError)
+{
+    if (_root) _root->frmStatusInfo(text.c_str(), isError);
+}
+
+// --- the pack list ---
+
+void RevPackDb::setRpaFiles()
+{
+    _nrRpaFiles = 0;
+    _exist = false;
+    std::error_code ec;
+    if (_revpacksDir.empty() || !fs::is_directory(_revpacksDir, ec)) return;
+
+    dirent** list = nullptr;
+    const int n = fl_filename_list(_revpacksDir.c_str(), &list, fl_numericsort);
+    for (int k = 0; k < n && _nrRpaFiles < MAX_NR_FILES; ++k) {
+        std::string name = list[k]->d_name;
+        // The listing marks directories with a trailing separator.
+        bool isDir = false;
+        if (!name.empty() && (name.back() == '/' || name.back() == '\\')) {
+            name.pop_back();
+            isDir = true;
+        }
+        if (name == "." || name == "..") continue;
+        const char* ext = fl_filename_ext(name.c_str());
+        if (std::strcmp(ext, ".rpa") != 0 && std::strcmp(ext, ".RPA") != 0) continue;
+        _exist = true;
+        const fs::path path = fs::path(_revpacksDir) / name;
+        // A directory opens for reading here, but it is no pack.
+        if (isDir || fs::is_directory(path, ec)) continue;
+        FILE* fd = std::fopen(path.c_str(), "rb");
+        if (!fd) continue;
+        std::fclose(fd);
+        if (name.size() == 4) {  // nothing but the extension: a failed save
+            fs::remove(path, ec);
+            continue;
+        }
+        copyTo(_rpaFiles[_nrRpaFiles++], name.c_str());
+    }
+    if (n > 0) fl_filename_free_list(&list, n);
+}
+
+const char* RevPackDb::rpaFile(int ix) const { return ix >= 0 && ix < _nrRpaFiles ? _rpaFiles[ix] : ""; }
+
+const char* RevPackDb::actBinFile(int ix) const { return ix >= 0 && ix < _actNrBinFiles ? _actBinFiles[ix] : ""; }
+
+// --- opening a pack ---
+
+void RevPackDb::setTypeBinList()
+{
+    Fl_Preferences gen(*_db->root(), GENERAL);
+    const bool newNames = gen.entryExists(DB_VERSION);
+    TYPELIST = newNames ? TYPELIST_NEW : TYPELIST_OLD;
+    BINLIST = newNames ? BINLIST_NEW : BINLIST_OLD;
+}
+
+void RevPackDb::selectDb(const char* rpaFile)
+{
+    clearDb();
+    std::string name = rpaFile ? rpaFile : "";
+    if (endsWith(name, ".rpa") || endsWith(name, ".RPA")) name.erase(name.size() - 4);
+    if (!_db->open(_revpacksDir, name)) return;
+    setTypeBinList();
+    _gen = group(GENERAL).release();
+    _typeList = group(TYPELIST).release();
+    _binList = group(BINLIST).release();
+    _hwSwList = group(HWSWLIST).release();
+}
+
+void RevPackDb::selectRpFile(const char* rpaFile)
+{
+    _rpSelected = true;
+    copyTo(_actRpFile, rpaFile);
+    selectDb(rpaFile);
+
+    _actNrBinFiles = 0;
+    _nrBootFiles = 0;
+    const int n = _binList ? _binList->entries() : 0;
+    for (int i = 0; i < n && _actNrBinFiles < MAX_NR_FILES; ++i) {
+        const char* name = _binList->entry(i);
+        if (!name) continue;
+        copyTo(_actBinFiles[_actNrBinFiles++], name);
+        if (!std::strstr(name, BOOT_LOAD_NAME)) continue;
+        if (_nrBootFiles < MAX_BOOTFILES)
+            copyTo(_bootFiles[_nrBootFiles++], name);
+        else
+            B_ERROR("more than " << MAX_BOOTFILES << " boot loaders in " << _actRpFile << ", ignored: " << name);
+    }
+    if (n > MAX_NR_FILES) B_ERROR(_actRpFile << " lists " << n << " images; only " << MAX_NR_FILES << " are used");
+
+    setBootData(nullptr);
+    if (_root) _root->lastRevpackFile(rpaFile ? rpaFile : "");
+}
+
+// --- loading an image ---
+
+const char* RevPackDb::setBinData(const char* binFile)
+{
+    const char* name = binFile ? binFile : "";
+    int size = 0;
+    getEntry(name, BIN_SIZE, size);
+    std::memset(_activeBinData, 0xFF, sizeof _activeBinData);
+    _nrBinBytes = 0;
+    bool refused = false;
+    if (size > MAX_BINFILE_SIZE) {
+        B_ERROR("image " << name << " claims " << size << " bytes; refused");
+        Dialog::alert("%s", message("%s too big", name).c_str());
+        refused = true;
+    } else if (size < 0) {
+        B_ERROR("image " << name << " has a negative size; refused");
+        refused = true;
+    } else {
+        _nrBinBytes = size;
+        getEntry(name, BIN_DATA, _activeBinData, size);
+    }
+    copyTo(_actBinFile, name);
+    _binFileSelected = !refused;
+    _bootIx = 0;
+
+    _actAdnFile[0] = '\0';
+    _nrAdnBytes = 0;
+    if (!refused && entryExist(name, ADN_FILE)) {
+        int adnSize = 0;
+        getEntry(name, ADN_SIZE, adnSize);
+        if (adnSize < 0 || adnSize > MAX_BINFILE_SIZE) {
+            char adnFile[MAX_TXT_LEN];
+            getEntry(name, ADN_FILE, adnFile);
+            B_ERROR("settings file " << adnFile << " of " << name << " claims " << adnSize << " bytes; refused");
+            Dialog::alert("%s", message("%s too big", adnFile).c_str());
+        } else {
+            std::memset(_activeAdnData, 0xFF, sizeof _activeAdnData);
+            _nrAdnBytes = adnSize;
+            getEntry(name, ADN_DATA, _activeAdnData, adnSize);
+            writeAdnFile();
+        }
+    }
+    if (_root) _root->lastBinFile(name);
+    if (!_autoProgAdnFile) _actAdnFile[0] = '\0';
+    return _actAdnFile;
+}
+
+void RevPackDb::writeAdnFile()
+{
+    // The settings were stored with Windows line ends; a CR doubled on the
+    // way is written once.
+    _nrUnixAdnBytes = 0;
+    for (int i = 0; i < _nrAdnBytes; ++i) {
+        if (_activeAdnData[i] == CR && i > 0 && _activeAdnData[i - 1] == CR) continue;
+        _unixAdnData[_nrUnixAdnBytes++] = _activeAdnData[i];
+    }
+    FILE* fd = std::fopen(ADN_PRE_UPDATE, "wb");
+    if (!fd) {
+        B_ERROR("cannot write " << ADN_PRE_UPDATE);
+        return;
+    }
+    const size_t n = static_cast<size_t>(_nrUnixAdnBytes);
+    const bool ok = std::fwrite(_unixAdnData, 1, n, fd) == n;
+    if (std::fclose(fd) != 0 || !ok) {
+        B_ERROR("cannot write " << ADN_PRE_UPDATE);
+        return;
+    }
+    copyTo(_actAdnFile, ADN_PRE_UPDATE);
+}
+
+// --- the boot loader ---
+
+bool RevPackDb::setBootData(const char* hwVersion)
+{
+    _bootSize = 0;
+    _setBtlHwVersion[0] = '\0';
+    std::memset(_bootData, 0xFF, sizeof _bootData);
+    if (_nrBootFiles == 0) {
+        Dialog::beep();
+        statusInfo(message("Error!! No 2nd stage boot loader in Revpack %s.", _actRpFile), true);
+        return false;
+    }
+
+    int unitVersion = 0;
+    if (hwVersion) {
+        unitVersion = StringUtils::stringToInt(hwVersion);
+        if (unitVersion < 0) unitVersion = 0;
+    } else if (_actHwVersion[0]) {
+        unitVersion = processorVersion(_actHwVersion);
+    }
+
+    int chosen = -1;
+    for (int i = 0; i < _nrBootFiles && chosen < 0; ++i) {
+        char hardware[MAX_TXT_LEN];
+        getEntry(_bootFiles[i], BIN_HWVERS, hardware);
+        const bool is49 = StringUtils::stringToInt(hardware) == PROCESSOR_VERSION_49;
+        if (trace(BTrace::HIGH))
+            BTrace::instance()->dbgPrint(std::string("RevPackDb::setBootData checking file: ") + _bootFiles[i] +
+                                         " nr bins: " + std::to_string(_nrBootFiles));
+        if (is49 ? unitVersion > 48 : unitVersion <= 48) chosen = i;
+    }
+    if (trace(BTrace::HIGH))
+        BTrace::instance()->dbgPrint(std::string("RevPackDb::setBootData boot file: ") +
+                                     (chosen >= 0 ? _bootFiles[chosen] : "Not set"));
+
+    if (chosen < 0) {
+        Dialog::beep();
+        statusInfo(message("Invalid Revpack:%s. No 2nd boot for HW version: %s", _actRpFile, _actHwVersion), true);
+        if (_root) _root->refreshWindow();
+        if (_sleep) _sleep(2000);
+        return false;
+    }
+
+    _bootIx = chosen;
+    const char* name = _bootFiles[chosen];
+    statusInfo(message("Correct Revpack:%s. With 2nd boot for HW version: %s", _actRpFile, _actHwVersion), false);
+    int size = 0;
+    getEntry(name, BIN_SIZE, size);
+    if (size < 0) {
+        B_ERROR("boot loader " << name << " has a negative size");
+        return false;
+    }
+    if (size > MAX_BOOT_SIZE - 1) {
+        Dialog::alert("%s", message("%s too big", name).c_str());
+        // The first part is kept, so that size and bytes always agree.
+        getEntry(name, BIN_DATA, _bootData, MAX_BOOT_SIZE);
+        _bootSize = MAX_BOOT_SIZE;
+        return false;
+    }
+    _bootSize = size;
+    getEntry(name, BIN_DATA, _bootData, size);
+    char hardware[MAX_TXT_LEN];
+    getEntry(name, BIN_HWVERS, hardware);
+    copyTo(_setBtlHwVersion, hardware);
+    if (trace(BTrace::HIGH)) BTrace::instance()->dbgPrint("RevPackDb::setBootData set file.");
+    return true;
+}
+
+bool RevPackDb::checkBtlHwVersion() const
+{
+    const int act = processorVersion(_actHwVersion);
+    const int btl = StringUtils::stringToInt(_setBtlHwVersion);
+    const bool result = (act < PROCESSOR_VERSION_49 && btl < PROCESSOR_VERSION_49) ||
+                        (act >= PROCESSOR_VERSION_49 && btl >= PROCESSOR_VERSION_49);
+    if (trace(BTrace::HIGH))
+        BTrace::instance()->dbgPrintf("RevPackDb::checkBtlHwVersion actHW=%d btlHw=%d result=%d", act, btl, result);
+    return result;
+}
+
+void RevPackDb::setActHwSwVers(const char* type, const char* swVers, const char* special, const char* hwVers)
+{
+    copyTo(_actKorType, type);
+    copyTo(_actSwVersion, swVers);
+    copyTo(_actSpecial, special);
+    copyTo(_actHwVersion, hwVers);
+}
+
+// --- checksum ---
+
+bool RevPackDb::calcCheckSum(const std::string& bytes, uint16_t& sum)
+{
+    const size_t start = bytes.find("[.]");
+    if (start == std::string::npos) return false;
+    uint16_t s = 0;
+    for (size_t i = start; i < bytes.size(); ++i) s = static_cast<uint16_t>(s + static_cast<int8_t>(bytes[i]));
+    sum = s;
+    return true;
+}
+
+uint16_t RevPackDb::readCheckSum(const char* path)
+{
+    std::string bytes;
+    if (!path || !readAll(path, bytes)) {
+        B_ERROR("Error file not found " << (path ? path : ""));
+        return 0;
+    }
+    uint16_t sum = 0;
+    if (!calcCheckSum(bytes, sum)) B_ERROR("no root section in " << path);
+    return sum;
+}
+
+bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
+{
+    const std::string file = rpaFile ? rpaFile : "";
+    const size_t sep = file.find_last_of("/\\");
+    const std::string base = sep == std::string::npos ? file : file.substr(sep + 1);
+    const std::string path = create ? file : (fs::path(_revpacksDir) / file).string();
+
+    const size_t open = base.find('[');
+    const size_t close = open == std::string::npos ? std::string::npos : base.find(']', open + 1);
+    const bool named = close != std::string::npos && close > open + 1;
+
+    std::string bytes;
+    uint16_t calc = 0;
+    bool summed = false;
+    if (!readAll(path, bytes))
+        B_ERROR("Error file not found " << path);
+    else if (!(summed = calcCheckSum(bytes, calc)))
+        B_ERROR("no root section in " << path);
+    if (!named) B_ERROR("no checksum in the name of " << file);
+
+    if (named && summed && _hexToNr.toNr(base.substr(open + 1, close - open - 1).c_str()) == calc) return true;
+    Dialog::alert("%s", message("Invalid Checksum (calc=%x) in %s. Upgrade NOT possible", unsigned(calc),
+                                file.c_str()).c_str());
+    return false;
+}
+
+// --- inspecting an image ---
+
+const char* RevPackDb::getKorTypeFmBin(const char*& hwVersion)
+{
+    _korTypeFmBin[0] = '\0';
+    _hwVersFmBin[0] = '\0';
+    hwVersion = _hwVersFmBin;
+    const uint8_t* d = _activeBinData;
+    const int n = _nrBinBytes;
+    auto digit = [](uint8_t c) { return c >= '0' && c <= '9'; };
+    for (int p = 4; p + 6 <= n; ++p) {
+        if (d[p] != 'K' || d[p + 1] != 'V' || d[p - 3] != '.') continue;
+        if (!digit(d[p + 2]) || !digit(d[p + 3]) || !digit(d[p + 4]) || !digit(d[p + 5])) continue;
+        const int len = n - p < 11 ? n - p : 11;
+        std::memcpy(_korTypeFmBin, d + p, static_cast<size_t>(len));
+        _korTypeFmBin[len] = '\0';
+        std::memcpy(_hwVersFmBin, d + p - 4, 4);
+        _hwVersFmBin[4] = '\0';
+        break;
+    }
+    return _korTypeFmBin;
+}
+
+const char* RevPackDb::getSwVersionFmBin(const char*& special)
+{
+    static const char MARK[] = "VERSION:";
+    const int markLen = 8;
+    _swVersFmBin[0] = '\0';
+    _specialFmBin[0] = '\0';
+    special = nullptr;
+    const uint8_t* d = _activeBinData;
+    const int n = _nrBinBytes;
+    for (int q = 0; q + markLen <= n; ++q) {
+        if (std::memcmp(d + q, MARK, markLen) != 0) continue;
+        auto take = [&](char* dst, int from, int len) {
+            int k = 0;
+            for (; k < len && from + k < n; ++k) dst[k] = static_cast<char>(d[from + k]);
+            dst[k] = '\0';
+        };
+        take(_swVersFmBin, q + 9, 7);
+        take(_specialFmBin, q + 16, 6);
+        special = _specialFmBin;
+        break;
+    }
+    return _swVersFmBin;
+}
+
+void RevPackDb::printData() const
+{
+    BTrace* t = BTrace::instance();
+    t->dbgPrint("\n --- revision packs --- dir: " + _revpacksDir + " exist=" + std::to_string(_exist));
+    for (int i = 0; i < _nrRpaFiles; ++i) t->dbgPrintf("rpa %2d: %s", i, _rpaFiles[i]);
+    t->dbgPrint(std::string(" --- active --- revpack: ") + _actRpFile + (_rpSelected ? "" : " (none selected)"));
+    for (int i = 0; i < _actNrBinFiles; ++i) t->dbgPrintf("bin %2d: %s", i, _actBinFiles[i]);
+    for (int i = 0; i < _nrBootFiles; ++i) t->dbgPrintf("boot %d: %s", i, _bootFiles[i]);
+    t->dbgPrintf("binfile: %s size=%d adnfile: %s", _actBinFile, _nrBinBytes, _actAdnFile);
+    t->dbgPrintf("korvan: type=%s sw=%s special=%s hw=%s", _actKorType, _actSwVersion, _actSpecial, _actHwVersion);
+}
+
+// --- access to the open pack ---
+
+std::unique_ptr<Fl_Preferences> RevPackDb::group(const char* name) const
+{
+    if (!_db->isOpen() || !RPFileCheck::groupNameOk(name)) return nullptr;
+    return std::unique_ptr<Fl_Preferences>(new Fl_Preferences(*_db->root(), name));
+}
+
+bool RevPackDb::writable(const char* group, const char* key) const
+{
+    if (!_db->isOpen()) return false;
+    if (!RPFileCheck::groupNameOk(group) || !RPFileCheck::entryNameOk(key)) {
+        B_ERROR("not stored: [" << (group ? group : "") << "] " << (key ? key : ""));
+        return false;
+    }
+    return true;
+}
+
+bool RevPackDb::remGrp(const char* name)
+{
+    if (!_db->isOpen() || !RPFileCheck::groupNameOk(name)) return false;
+    // The open handles must stay valid.
+    for (const char* held : {GENERAL, TYPELIST, BINLIST, HWSWLIST})
+        if (!std::strcmp(name, held)) {
+            B_ERROR("group " << name << " is in use; not removed");
+            return false;
+        }
+    if (_binList) RPFile::deleteEntry(*_binList, name);
+    _db->root()->deleteGroup(name);
+    _db->changed();
+    return true;
+}
+
+bool RevPackDb::setGrp(const char* name)
+{
+    if (!group(name)) return false;
+    _db->changed();
+    return true;
+}
+
+bool RevPackDb::grpExist(const char* name) const
+{
+    if (!_db->isOpen() || !name) return false;
+    Fl_Preferences* root = _db->root();
+    for (int i = 0; i < root->groups(); ++i)
+        if (!std::strcmp(root->group(i), name)) return true;
+    return false;
+}
+
+int RevPackDb::nrEntries(const char* name)
+{
+    auto g = group(name);
+    return g ? g->entries() : 0;
+}
+
+bool RevPackDb::entryExist(const char* name, const char* key) const
+{
+    if (!key || !grpExist(name)) return false;
+    auto g = group(name);
+    return g && g->entryExists(key);
+}
+
+bool RevPackDb::setEntry(const char* name, const char* key, const char* text)
+{
+    if (!writable(name, key)) return false;
+    group(name)->set(key, text ? text : "");
+    _db->changed();
+    return true;
+}
+
+bool RevPackDb::setEntry(const char* name, const char* key, int value)
+{
+    if (!writable(name, key)) return false;
+    group(name)->set(key, value);
+    _db->changed();
+    return true;
+}
+
+bool RevPackDb::setEntry(const char* name, const char* key, const void* data, int size)
+{
+    if (size < 0 || (size > 0 && !data) || !writable(name, key)) return false;
+    group(name)->set(key, data, size);
+    _db->changed();
+    return true;
+}
+
+const char* RevPackDb::getEntry(const char* name, int ix)
+{
+    auto g = group(name);
+    if (!g || ix < 0 || ix >= g->entries()) return "";
+    const char* e = g->entry(ix);
+    return e ? e : "";
+}
+
+bool RevPackDb::getEntry(const char* name, const char* key, char* text)
+{
+    auto g = group(name);
+    if (!g || !key) {
+        std::snprintf(text, MAX_TXT_LEN, "%s", "none");
+        return false;
+    }
+    return g->get(key, text, "none", MAX_TXT_LEN) != 0;
+}
+
+bool RevPackDb::getEntry(const char* name, const char* key, int& value)
+{
+    value = DFLT_INT;
+    auto g = group(name);
+    return g && key && g->get(key, value, DFLT_INT) != 0;
+}
+
+bool RevPackDb::getEntry(const char* name, const char* key, void* data, int size)
+{
+    if (size <= 0 || !data) return false;
+    std::memset(data, 0, static_cast<size_t>(size));
+    auto g = group(name);
+    return g && key && g->get(key, data, nullptr, 0, size) != 0;
+}
+
+bool RevPackDb::delEntry(const char* name, const char* key)
+{
+    if (!key) return false;
+    auto g = group(name);
+    if (!g || !RPFile::deleteEntry(*g, key)) return false;
+    _db->changed();
+    return true;
+}
+
+std::string RevPackDb::dbPath() const
+{
+    if (!_db->isOpen()) return "";
+    return (fs::path(_db->dir()) / _db->name()).string() + "/";
+}
+
+bool RevPackDb::flush() { return _db->isOpen() && _db->flush(); }
+
+void RevPackDb::clearDb()
+{
+    // The group handles go before the database they point into.
+    delete _gen;
+    delete _typeList;
+    delete _binList;
+    delete _hwSwList;
+    _gen = _typeList = _binList = _hwSwList = nullptr;
+    _db->close();
+}

@@ -1,13 +1,64 @@
 #ifndef KORPROG_PROGCTRL_DATA_REVPACKDB_H
 #define KORPROG_PROGCTRL_DATA_REVPACKDB_H
 
-// The revision-pack database. For now it holds the switches the command
-// line sets; the database itself joins them here.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class Fl_Preferences;
+class RPFile;
+class RevPackDbOwner;
+
+// The revision-pack database: lists the packs (.rpa) of the revision-pack
+// directory, opens one, loads its images and boot loaders, inspects firmware
+// images and verifies a pack's checksum. A pack is an FLTK preferences file;
+// its groups are "General", the type list, the image list, the restriction
+// list and one group per image. The command line's switches live here too.
 class RevPackDb {
 public:
-    // Name of the directory that holds the packs.
-    static const char* const APPLICATION;
+    static constexpr int MAX_NR_FILES = 50;
+    static constexpr int MAX_BINFILE_SIZE = 102400;
+    static constexpr int MAX_BOOT_SIZE = 2048;
+    static constexpr int MAX_TXT_LEN = 80;
+    static constexpr int DFLT_INT = 0;
+    static constexpr int PROCESSOR_VERSION_49 = 49;
+    static constexpr int HWSW_VER_SIZE = 16;
+    static constexpr int MAX_BOOTFILES = 4;
+    static constexpr uint16_t START_ADDRESS_48 = 12288;
+    static constexpr uint16_t START_ADDRESS_49 = 256;
+    static constexpr uint16_t BOOT_END_ADDR = 1536;
+    // File names and paths, the terminator included.
+    static constexpr int MAX_NAME = 2048;
 
+    // Name of the directory that holds the packs, and the vendor of a pack.
+    static const char* const APPLICATION;
+    static const char* const GENERAL;
+    static const char* const TYPELIST_OLD;
+    static const char* const BINLIST_OLD;
+    static const char* const TYPELIST_NEW;
+    static const char* const BINLIST_NEW;
+    static const char* const HWSWLIST;
+    static const char* const SWHWRESTR;
+    static const char* const DB_VERSION;
+    static constexpr int DB_VERSION_NR = 3;
+    static const char* const BIN_SIZE;
+    static const char* const BIN_TYPE;
+    static const char* const BIN_VERSION;
+    static const char* const BIN_HWVERS;
+    static const char* const BIN_SPECIAL;
+    static const char* const BIN_DATA;
+    static const char* const ADN_FILE;
+    static const char* const ADN_SIZE;
+    static const char* const ADN_DATA;
+    static const char* const BOOT_LOAD_NAME;
+    // The settings file of an image, written out in the working directory.
+    static const char* const ADN_PRE_UPDATE;
+    // The old or the new pair of list names, chosen when a pack is opened.
+    static const char* TYPELIST;
+    static const char* BINLIST;
+
+    // Switches set from the command line.
     static bool CMDL_CREATE_REVPACK;
     static const char* CMDL_BINDIR;
     static bool CHECK_SPECIAL;
@@ -15,6 +66,187 @@ public:
     static bool CMDL_UPGRADE;
     static const char* CMDL_REVPACK;
     static const char* CMDL_BINFILE;
+
+    // The restriction list a new pack gets when no restrictions file gives one.
+    struct HwSwRestr {
+        char sw[HWSW_VER_SIZE];
+        char hw[HWSW_VER_SIZE];
+    };
+    static constexpr int NR_DFLT_RESTR = 7;
+    static const HwSwRestr _hwSwRestr[NR_DFLT_RESTR];
+    // Start of the application in an image (0x3000 before processor 49).
+    static uint16_t START_ADDRESS;
+
+    // A text of hexadecimal digits as a number; every character that is not
+    // a digit 1-9 or a letter a-f/A-F counts as 0 in its place. Sums wrap.
+    class HexStrToNr {
+    public:
+        uint32_t toNr(const char* text) const;
+        static int getpos(char c);
+        static uint32_t pwr16(int n);
+    };
+
+    typedef void (*SleepFunc)(uint32_t ms);
+
+    // revpacksDir: the directory of the packs. Clears everything, then lists
+    // the packs.
+    RevPackDb(RevPackDbOwner* root, const char* revpacksDir);
+    virtual ~RevPackDb();
+
+    void root(RevPackDbOwner* owner) { _root = owner; }
+    const std::string& revpacksDir() const { return _revpacksDir; }
+    void revpacksDir(const char* dir) { _revpacksDir = dir ? dir : ""; }
+    // The pause after a missing boot loader (tests make it instant).
+    void sleepFunc(SleepFunc f) { _sleep = f; }
+
+    // The pack list.
+    void setRpaFiles();
+    int nrRpaFiles() const { return _nrRpaFiles; }
+    // "" outside the list.
+    const char* rpaFile(int ix) const;
+    bool exist() const { return _exist; }
+
+    // Opens a pack by name (".rpa" or ".RPA" optional), closing the open one.
+    void selectDb(const char* rpaFile);
+    // Opens a pack and loads its image and boot-loader lists.
+    void selectRpFile(const char* rpaFile);
+    bool rpSelected() const { return _rpSelected; }
+    const char* actRpFile() const { return _actRpFile; }
+    int actNrBinFiles() const { return _actNrBinFiles; }
+    const char* actBinFile(int ix) const;
+    int nrBootFiles() const { return _nrBootFiles; }
+
+    // Loads one image; returns the settings file to program first, or "".
+    const char* setBinData(const char* binFile);
+    int binSize() const { return _nrBinBytes; }
+    const uint8_t* binData() const { return _activeBinData; }
+    int adnSize() const { return _nrAdnBytes; }
+    const uint8_t* adnData() const { return _activeAdnData; }
+    bool autoProgAdnFile() const { return _autoProgAdnFile; }
+    void autoProgAdnFile(bool on) { _autoProgAdnFile = on; }
+
+    // Chooses and loads the boot loader for hwVersion (null: the unit's).
+    bool setBootData(const char* hwVersion);
+    int bootSize() const { return _bootSize; }
+    const char* bootData() const { return _bootData; }
+    const char* setBtlHwVersion() const { return _setBtlHwVersion; }
+    bool checkBtlHwVersion() const;
+
+    // The connected unit's identity (each cut to 15 characters).
+    static void setActHwSwVers(const char* type, const char* swVers, const char* special, const char* hwVers);
+    static const char* actKorType() { return _actKorType; }
+    static const char* actSwVersion() { return _actSwVersion; }
+    static const char* actSpecial() { return _actSpecial; }
+    static const char* actHwVersion() { return _actHwVersion; }
+    static const char* activeAdnFile() { return _actAdnFile; }
+    static void activeAdnFileReset() { _actAdnFile[0] = '\0'; }
+
+    // Verifies the checksum that a pack's name carries; rpaFile is a path
+    // with create, else a name in the revision-pack directory.
+    bool checkCheckSum(const char* rpaFile, bool create);
+    // The checksum of a file; 0 when it cannot be read or has no "[.]".
+    uint16_t readCheckSum(const char* path);
+
+    // Type code (11 characters from "KV") and hardware version (the 4
+    // characters before it) found in the loaded image; "" when none.
+    const char* getKorTypeFmBin(const char*& hwVersion);
+    // Software version (7 characters after "VERSION:" and one separator) and,
+    // through special, the 6 characters after it; "" and null when none.
+    const char* getSwVersionFmBin(const char*& special);
+
+    void printData() const;
+
+    // Access to the open pack. Using a group that does not exist creates it
+    // (in memory; the pack is written only when something was written).
+    bool remGrp(const char* name);
+    bool setGrp(const char* name);
+    bool grpExist(const char* name) const;
+    int nrEntries(const char* group);
+    bool entryExist(const char* group, const char* key) const;
+    bool setEntry(const char* group, const char* key, const char* text);
+    bool setEntry(const char* group, const char* key, int value);
+    bool setEntry(const char* group, const char* key, const void* data, int size);
+    // Name of the ix-th entry; "" outside the group.
+    const char* getEntry(const char* group, int ix);
+    // At most MAX_TXT_LEN - 1 characters into text (MAX_TXT_LEN bytes);
+    // "none" when missing.
+    bool getEntry(const char* group, const char* key, char* text);
+    // 0 when missing.
+    bool getEntry(const char* group, const char* key, int& value);
+    // Zero-fills size bytes of data, then reads at most size bytes.
+    bool getEntry(const char* group, const char* key, void* data, int size);
+    bool delEntry(const char* group, const char* key);
+    // The pack's user-data directory (not created).
+    std::string dbPath() const;
+    bool flush();
+    void clearDb();
+
+private:
+    RevPackDb(const RevPackDb&) = delete;
+    RevPackDb& operator=(const RevPackDb&) = delete;
+
+    void setTypeBinList();
+    // A handle on a group of the open pack, created when missing; null when
+    // no pack is open or the name cannot be a group.
+    std::unique_ptr<Fl_Preferences> group(const char* name) const;
+    bool writable(const char* group, const char* key) const;
+    void statusInfo(const std::string& text, bool isError);
+    bool trace(uint16_t bit) const;
+    void writeAdnFile();
+    static bool calcCheckSum(const std::string& bytes, uint16_t& sum);
+
+    RevPackDbOwner* _root;
+    RPFile* _db;
+    Fl_Preferences* _gen;
+    Fl_Preferences* _typeList;
+    Fl_Preferences* _binList;
+    Fl_Preferences* _hwSwList;
+    bool _exist;
+    int _nrRpaFiles;
+    char _rpaFiles[MAX_NR_FILES][MAX_NAME];
+    bool _rpSelected;
+    char _actRpFile[MAX_NAME];
+    uint8_t _actNrBinFiles;
+    char _actBinFiles[MAX_NR_FILES][MAX_NAME];
+    bool _binFileSelected;
+    char _actBinFile[MAX_NAME];
+    uint8_t _actNrAdnFiles;
+    char _actAdnFiles[MAX_NR_FILES][MAX_NAME];
+    bool _adnFileSelected;
+    bool _autoProgAdnFile;
+    uint8_t _nrBootFiles;
+    int _bootIx;
+    char _bootFiles[MAX_BOOTFILES][MAX_NAME];
+    int _bootSize;
+    char _bootData[MAX_BOOT_SIZE];
+    char _setBtlHwVersion[HWSW_VER_SIZE];
+    // Pack creation.
+    bool _createRpActive;
+    char _binDirPath[MAX_NAME];
+    uint8_t _nrBinFiles;
+    char _binFiles[MAX_NR_FILES][MAX_NAME];
+    uint8_t _nrAdnFiles;
+    char _adnFiles[MAX_NR_FILES][MAX_NAME];
+    int _nrBinBytes;
+    uint8_t _activeBinData[MAX_BINFILE_SIZE];
+    int _nrAdnBytes;
+    uint8_t _activeAdnData[MAX_BINFILE_SIZE];
+    int _nrUnixAdnBytes;
+    uint8_t _unixAdnData[MAX_BINFILE_SIZE];
+    HexStrToNr _hexToNr;
+    std::string _revpacksDir;
+    SleepFunc _sleep;
+    // Results of the image inspection.
+    char _korTypeFmBin[12];
+    char _hwVersFmBin[5];
+    char _swVersFmBin[8];
+    char _specialFmBin[7];
+
+    static char _actKorType[HWSW_VER_SIZE];
+    static char _actSwVersion[HWSW_VER_SIZE];
+    static char _actSpecial[HWSW_VER_SIZE];
+    static char _actHwVersion[HWSW_VER_SIZE];
+    static char _actAdnFile[MAX_NAME];
 };
 
 #endif

@@ -1,0 +1,154 @@
+#include "korprog/progctrl/Data/RPFile.h"
+
+#include <FL/Fl_Preferences.H>
+#include <cstdlib>
+#include <filesystem>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "bdebug/BAssert.h"
+#include "korprog/progctrl/Data/RPFileCheck.h"
+
+namespace fs = std::filesystem;
+
+const char* const RPFile::VENDOR = "RevPacks";
+const char* const RPFile::EXTENSION = ".rpa";
+
+namespace {
+
+bool readAll(const fs::path& p, std::string& out)
+{
+    std::ifstream in(p, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool writeAll(const fs::path& p, const std::string& bytes)
+{
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
+}
+
+}  // namespace
+
+RPFile::RPFile() : _prefs(nullptr), _changed(false), _wasRead(false) {}
+
+RPFile::~RPFile() { close(); }
+
+std::string RPFile::stagedFile() const { return (fs::path(_stageDir) / (_name + ".prefs")).string(); }
+
+bool RPFile::open(const std::string& dir, const std::string& name)
+{
+    close();
+    // A name with a directory part names a pack below (or, absolute, apart
+    // from) dir; the database itself only sees the last part.
+    const fs::path given(name);
+    fs::path where = given.is_absolute() ? given.parent_path() : fs::path(dir) / given.parent_path();
+    const std::string base = given.filename().string();
+    if (base.empty() || base.size() > MAX_NAME || base == "." || base == "..") {
+        B_ERROR("RPFile: unusable pack name \"" << name << "\"");
+        return false;
+    }
+
+    std::error_code ec;
+    fs::path tmp = fs::temp_directory_path(ec);
+    if (ec) tmp = "/tmp";
+    std::string tmpl = (tmp / "korprog-rpa-XXXXXX").string();
+    if (!::mkdtemp(&tmpl[0])) {
+        B_ERROR("RPFile: no staging directory for \"" << name << "\"");
+        return false;
+    }
+    _stageDir = tmpl;
+    _dir = where.string();
+    _name = base;
+    _path = (where / (base + EXTENSION)).string();
+    _changed = false;
+    _wasRead = false;
+
+    std::string bytes;
+    if (readAll(_path, bytes)) {
+        std::string why;
+        if (!RPFileCheck::wellFormed(bytes, &why)) {
+            B_ERROR("RPFile: " << _path << " is not a revision pack (" << why << ")");
+        } else if (!writeAll(stagedFile(), bytes)) {
+            B_ERROR("RPFile: cannot stage " << _path);
+        } else {
+            _wasRead = true;
+        }
+    }
+    _prefs = new Fl_Preferences(_stageDir.c_str(), VENDOR, _name.c_str());
+    return true;
+}
+
+bool RPFile::copyBack()
+{
+    std::string bytes;
+    if (!readAll(stagedFile(), bytes)) {
+        B_ERROR("RPFile: nothing written for " << _path);
+        return false;
+    }
+    // Written beside the pack and renamed over it: a reader sees the old
+    // pack or the new one, never half of one.
+    const std::string part = _path + ".part";
+    std::error_code ec;
+    if (!writeAll(part, bytes) || (fs::rename(part, _path, ec), ec)) {
+        fs::remove(part, ec);
+        B_ERROR("RPFile: cannot write " << _path);
+        return false;
+    }
+    _changed = false;
+    return true;
+}
+
+bool RPFile::flush()
+{
+    if (!_prefs) return false;
+    _prefs->flush();
+    return _changed ? copyBack() : true;
+}
+
+void RPFile::close()
+{
+    if (!_prefs) return;
+    if (_changed) flush();
+    delete _prefs;  // writes the staged copy only
+    _prefs = nullptr;
+    std::error_code ec;
+    fs::remove_all(_stageDir, ec);
+    _stageDir.clear();
+    _changed = false;
+    _wasRead = false;
+}
+
+bool RPFile::deleteEntry(Fl_Preferences& group, const char* key)
+{
+    // Reaches the group's node, which holds the entries as stored; the
+    // handle lets go of it before it is destroyed, so even on the root it
+    // never closes the database.
+    struct NodeAccess : Fl_Preferences {
+        explicit NodeAccess(const Fl_Preferences& p) : Fl_Preferences(p) {}
+        ~NodeAccess() { node = nullptr; }
+        Node* get() { return node; }
+    };
+    if (!key || !group.entryExists(key)) return false;
+    NodeAccess access(group);
+    Fl_Preferences::Node* nd = access.get();
+    struct Kept {
+        std::string name, value;
+        bool hasValue;
+    };
+    std::vector<Kept> keep;
+    for (int i = 0; i < nd->nEntry(); ++i) {
+        const Fl_Preferences::Entry& e = nd->entry(i);
+        if (!std::strcmp(e.name, key)) continue;
+        keep.push_back({e.name, e.value ? e.value : "", e.value != nullptr});
+    }
+    group.deleteAllEntries();
+    for (const Kept& k : keep) nd->set(k.name.c_str(), k.hasValue ? k.value.c_str() : nullptr);
+    return true;
+}

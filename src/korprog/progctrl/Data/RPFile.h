@@ -1,0 +1,62 @@
+#ifndef KORPROG_PROGCTRL_DATA_RPFILE_H
+#define KORPROG_PROGCTRL_DATA_RPFILE_H
+
+#include <string>
+
+class Fl_Preferences;
+
+// One revision-pack file (dir/name.rpa), held as an FLTK preferences
+// database. FLTK 1.3 only reads and writes dir/application.prefs, so the
+// database lives in a private staging directory as name.prefs: opening
+// copies the pack there (when RPFileCheck passes it), and only a pack that
+// was changed through this object is copied back, atomically. Reading a pack
+// thus never rewrites it, and its checksum stays valid.
+class RPFile {
+public:
+    static const char* const VENDOR;     // "RevPacks"
+    static const char* const EXTENSION;  // ".rpa"
+    // The name becomes a file name in the staging directory as well.
+    static constexpr size_t MAX_NAME = 200;
+
+    RPFile();
+    ~RPFile();
+
+    // Opens dir/name.rpa (name without extension). A missing file opens
+    // empty; a file the reader must not see is reported and opens empty
+    // too. False only when no database could be set up (name too long or
+    // empty, staging directory not available).
+    bool open(const std::string& dir, const std::string& name);
+    bool isOpen() const { return _prefs != nullptr; }
+    // Whether an existing file was read into the database.
+    bool wasRead() const { return _wasRead; }
+    // The root group; null while closed.
+    Fl_Preferences* root() const { return _prefs; }
+    // Every write through root() must be announced here.
+    void changed() { _changed = true; }
+    // Writes the pack when it changed; false when writing failed.
+    bool flush();
+    // Writes the pack when it changed, then drops the database.
+    void close();
+
+    // Removes one entry of a group. FLTK 1.3's own deleteEntry drops the
+    // entry without freeing its name and value.
+    static bool deleteEntry(Fl_Preferences& group, const char* key);
+
+    const std::string& path() const { return _path; }
+    const std::string& dir() const { return _dir; }
+    const std::string& name() const { return _name; }
+
+private:
+    RPFile(const RPFile&) = delete;
+    RPFile& operator=(const RPFile&) = delete;
+
+    bool copyBack();
+    std::string stagedFile() const;
+
+    Fl_Preferences* _prefs;
+    std::string _dir, _name, _path, _stageDir;
+    bool _changed;
+    bool _wasRead;
+};
+
+#endif
