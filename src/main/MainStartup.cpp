@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
 #include "helm/BMainLoop.h"
 #include "helm/BScheduler.h"
@@ -92,8 +93,13 @@ void MainStartup::setProgDataDir()
 
 void MainStartup::setRevpacksDir()
 {
-    std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/Ombrix/Korvan Tools/Programmer/%s",
-                  Main::_progDataDir, RevPackDb::APPLICATION);
+    const int n = std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/Ombrix/Korvan Tools/Programmer/%s",
+                                Main::_progDataDir, RevPackDb::APPLICATION);
+    if (n < 0 || size_t(n) >= sizeof Main::_revpacksDir) {
+        // A cut path would name some other directory: keep the packs beside us instead.
+        B_ERROR("data directory name too long: " << Main::_progDataDir);
+        std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s", RevPackDb::APPLICATION);
+    }
     std::error_code ec;
     if (!fs::is_directory(Main::_revpacksDir, ec)) fs::create_directories(Main::_revpacksDir, ec);
 }

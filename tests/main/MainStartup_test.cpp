@@ -176,6 +176,13 @@ TEST(MainStartup, DataDirectoriesFollowTheEnvironment)
     EXPECT_EQ(std::string(Main::_revpacksDir), (tmp.dir / "Ombrix/Korvan Tools/Programmer/RevPacks").string());
     EXPECT_TRUE(fs::is_directory(Main::_revpacksDir));
     EXPECT_EQ(MainStartup::programDir("C:\\x\\kp.exe"), "\\x");
+
+    // A data directory too long for the field must not name another directory.
+    setenv("KORPROG_DATA_DIR", ("/tmp/" + std::string(2100, 'd')).c_str(), 1);
+    MainStartup::setProgDataDir();
+    MainStartup::setRevpacksDir();
+    unsetenv("KORPROG_DATA_DIR");
+    EXPECT_STREQ(Main::_revpacksDir, "RevPacks");
     EXPECT_EQ(MainStartup::programDir("kp"), "");
 }
 
