@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bdebug/BAssert.h"
+#include "bdebug/BDownCast.h"
 #include "bdebug/BTrace.h"
 #include "helm/BBinding.h"
 #include "helm/BScheduler.h"
@@ -148,7 +149,7 @@ bool KvcdrvRoot::sendToParser(CdrvStrEvt* e)
 
 bool KvcdrvRoot::portSettings(const BEvent* e)
 {
-    const auto* ps = dynamic_cast<const CdrvPortSetEvt*>(e);
+    const CdrvPortSetEvt* ps = B_CHECKCAST(CdrvPortSetEvt, e);
     if (!ps) return false;
     if (_portOpen) _serial->closePort();
     _portOpen = false;
@@ -169,7 +170,7 @@ bool KvcdrvRoot::cdrvString(const BEvent* e)
 {
     if (dbg(BTrace::LOW))
         BTrace::instance()->dbgPrint(std::string("-->KvcdrvRoot::cdrvString (") + compName() + ")", true, true);
-    const auto* strEvt = dynamic_cast<const CdrvStrEvt*>(e);
+    const CdrvStrEvt* strEvt = B_CHECKCAST(CdrvStrEvt, e);
     if (!strEvt) return false;
     if (_actComPort == NULL) {
         B_ASSERT(_actComPort != NULL, "_actComPort: " << "" << " undefined.");
@@ -273,7 +274,9 @@ bool KvcdrvRoot::receive(const ReadFn& read)
             }
             switch (_readState) {
             case IDLE_ST:
-                if (b == Kvprg::ACK || b == Kvprg::NAK) {
+                // The unit in its boot loader asks for boot data with a lone
+                // 0x0B: it is a message of its own, like ACK and NAK.
+                if (b == Kvprg::ACK || b == Kvprg::NAK || b == Kvprg::BOOTLOAD_REQ_BYTE) {
                     if (low) t->dbgPrint(byteTrace, true, true);
                     deliverLone(b);
                     clearReceiver();

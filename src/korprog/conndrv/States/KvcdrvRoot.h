@@ -16,7 +16,8 @@ enum KvcdrvLocEvt { LOC_PORT_POLL_TMR = 100 };
 // The connection driver: the one component that owns the serial port. Every
 // component that needs the line binds to this single persistent root; it
 // opens the port lazily on the first write, polls it, and cuts the received
-// bytes into messages (frames and lone ACK/NAK) without reading their content.
+// bytes into messages (frames, and lone ACK, NAK or boot-loader request bytes)
+// without reading their content.
 class KvcdrvRoot : public BRootState {
 public:
     enum ReadState {
@@ -30,13 +31,13 @@ public:
     };
     // Reads that look like a new message while a frame is assembled; one
     // more and the receiver gives the frame up.
-    static const uint8_t MAX_INV_STARTS = 4;
+    static constexpr uint8_t MAX_INV_STARTS = 4;
     // A frame's SOH must lie among the first bytes kept since the last clear.
-    static const int MAX_LEADING_GARBAGE = 7;
+    static constexpr int MAX_LEADING_GARBAGE = 7;
     // Poll period in units of 100 ms.
-    static const uint8_t POLL_TMR_INTV = 1;
+    static constexpr uint8_t POLL_TMR_INTV = 1;
     // The read pointer goes back to the start when no more space is left.
-    static const int MIN_READ_SPACE = 4;
+    static constexpr int MIN_READ_SPACE = 4;
 
     // One read from the line into buf (at most max bytes): the count, or -1
     // when nothing is waiting.
