@@ -1,0 +1,5 @@
+#include "korprog/protparser/States/KvprotBinding.h"
+
+#include "korprog/protparser/States/KvprotRoot.h"
+
+BRootState* KvprotBinding::createChild() { return new KvprotRoot(); }
