@@ -47,6 +47,15 @@ public:
     }
 };
 
+// A binder as the parent's only region, optionally with a sub-state "work" (id 30).
+Binder* binderIn(Root& parent, bool withWork)
+{
+    auto* binder = new Binder(&parent);
+    if (withWork) binder->addRegion(new Leaf(binder, "work", 30));
+    parent.addRegion(binder);
+    return binder;
+}
+
 class BindingTest : public HelmTest {
 protected:
     void TearDown() override
@@ -59,9 +68,7 @@ protected:
 TEST_F(BindingTest, SubStatesStartOnlyAfterEveryBindingIsAccepted)
 {
     Root parent("p");
-    auto* binder = new Binder(&parent);
-    binder->addRegion(new Leaf(binder, "work", 30));
-    parent.addRegion(binder);
+    auto* binder = binderIn(parent, true);
     auto* b1 = new TestBinding(1);
     auto* b2 = new TestBinding(2);
     b2->autoAccept = false;
@@ -81,8 +88,7 @@ TEST_F(BindingTest, SubStatesStartOnlyAfterEveryBindingIsAccepted)
 TEST_F(BindingTest, AnswerSentBeforeActivationArrivesRightAfterItAheadOfLaterEvents)
 {
     Root parent("p");
-    auto* binder = new Binder(&parent);
-    parent.addRegion(binder);
+    auto* binder = binderIn(parent, false);
     auto* b1 = new TestBinding(1);
     auto* b2 = new TestBinding(2);
     b2->autoAccept = false;
@@ -106,9 +112,7 @@ TEST_F(BindingTest, AnswerSentBeforeActivationArrivesRightAfterItAheadOfLaterEve
 TEST_F(BindingTest, SendExternalReachesEveryActivatedChildAndEventLivesUntilBothServed)
 {
     Root parent("p");
-    auto* binder = new Binder(&parent);
-    binder->addRegion(new Leaf(binder, "work", 30));
-    parent.addRegion(binder);
+    auto* binder = binderIn(parent, true);
     auto* b1 = new TestBinding(1);
     auto* b2 = new TestBinding(2);
     binder->addBinding(b1);
@@ -119,9 +123,9 @@ TEST_F(BindingTest, SendExternalReachesEveryActivatedChildAndEventLivesUntilBoth
     BState* work = parent.getState(30);
     EXPECT_EQ(work->sendExternal(new CountedBindingEvent(60, 7), CHILD_MOD, 0, nullptr), 2);
     BScheduler::step();
-    EXPECT_EQ(CountedEvent::alive(), 1);
+    EXPECT_EQ(Tagged::alive(), 1);
     BScheduler::step();
-    EXPECT_EQ(CountedEvent::alive(), 0);
+    EXPECT_EQ(Tagged::alive(), 0);
     std::sort(log().begin(), log().end());
     EXPECT_EQ(log(), (std::vector<std::string>{"child1 got 60/7", "child2 got 60/7"}));
 
@@ -135,9 +139,7 @@ TEST_F(BindingTest, SendExternalReachesEveryActivatedChildAndEventLivesUntilBoth
 TEST_F(BindingTest, ReplyTravelsBackOverTheBindingItCameFrom)
 {
     Root parent("p");
-    auto* binder = new Binder(&parent);
-    binder->addRegion(new Leaf(binder, "work", 30));
-    parent.addRegion(binder);
+    auto* binder = binderIn(parent, true);
     auto* b1 = new TestBinding(1);
     binder->addBinding(b1);
     parent.initialize();
@@ -159,10 +161,8 @@ TEST_F(BindingTest, ReleasingOneParentLeavesSharedPersistentChildRunningForTheOt
     Root shared("drv", PRIO_4, true, CHILD_MOD, 1);
     shared.initialize();
     Root p1("p1"), p2("p2");
-    auto* binder1 = new Binder(&p1);
-    auto* binder2 = new Binder(&p2);
-    p1.addRegion(binder1);
-    p2.addRegion(binder2);
+    auto* binder1 = binderIn(p1, false);
+    auto* binder2 = binderIn(p2, false);
     binder1->addBinding(new TestBinding(1, &shared));
     auto* keep = new TestBinding(1, &shared);
     binder2->addBinding(keep);
@@ -197,9 +197,7 @@ TEST_F(BindingTest, EventQueuedForAReleasedBindingIsReleasedUndispatched)
     shared.useFastBndQueue(true);  // the release overtakes the waiting event
     shared.initialize();
     Root parent("p");
-    auto* binder = new Binder(&parent);
-    binder->addRegion(new Leaf(binder, "work", 30));
-    parent.addRegion(binder);
+    auto* binder = binderIn(parent, true);
     binder->addBinding(new TestBinding(1, &shared));
     parent.initialize();
     drain();
@@ -209,15 +207,14 @@ TEST_F(BindingTest, EventQueuedForAReleasedBindingIsReleasedUndispatched)
     drain();
     EXPECT_EQ(std::count(log().begin(), log().end(), "drv got 60/5"), 0);
     EXPECT_TRUE(traced("cleanup event: 60"));
-    EXPECT_EQ(CountedEvent::alive(), 0);
+    EXPECT_EQ(Tagged::alive(), 0);
     shared.abort();
 }
 
 TEST_F(BindingTest, NonPersistentChildIsLeftAndDeletedOnRelease)
 {
     Root parent("p");
-    auto* binder = new Binder(&parent);
-    parent.addRegion(binder);
+    auto* binder = binderIn(parent, false);
     auto* b = new TestBinding(3);
     binder->addBinding(b);
     parent.initialize();
@@ -237,9 +234,7 @@ TEST_F(BindingTest, RejectionReleasesAllBindingsAndCallsOnRejected)
     } rej;
     rej.initialize();
     Root parent("p");
-    auto* binder = new Binder(&parent);
-    binder->addRegion(new Leaf(binder, "work", 30));
-    parent.addRegion(binder);
+    auto* binder = binderIn(parent, true);
     binder->addBinding(new TestBinding(9, &rej));
     binder->addBinding(new TestBinding(4));
     parent.initialize();
@@ -256,8 +251,7 @@ TEST_F(BindingTest, RejectionReleasesAllBindingsAndCallsOnRejected)
 TEST_F(BindingTest, ChildWatchdogTellsTheParent)
 {
     Root parent("p");
-    auto* binder = new Binder(&parent);
-    parent.addRegion(binder);
+    auto* binder = binderIn(parent, false);
     auto* b = new TestBinding(5);
     binder->addBinding(b);
     parent.initialize();

@@ -64,9 +64,9 @@ TEST_F(SchedulerTest, EventInTwoQueuesLivesUntilBothDispatched)
     a.queue()->post(e);
     b.queue()->post(e);
     BScheduler::step();
-    EXPECT_EQ(CountedEvent::alive(), 1);
+    EXPECT_EQ(Tagged::alive(), 1);
     BScheduler::step();
-    EXPECT_EQ(CountedEvent::alive(), 0);
+    EXPECT_EQ(Tagged::alive(), 0);
     a.abort();
     b.abort();
 }

@@ -43,31 +43,34 @@ struct FakeClock {
     static void advance(BTickType n) { now() += n; }
 };
 
-// An event that counts its deletions.
-class CountedEvent : public BLocalEvent {
-public:
-    CountedEvent(SignalId s, int tag = 0) : BLocalEvent(s, true), tag(tag) { ++alive(); }
-    ~CountedEvent() override { --alive(); }
+// Events that carry a tag for the log and count their deletions.
+struct Tagged {
+    int tag;
     static int& alive()
     {
         static int n = 0;
         return n;
     }
-    int tag;
 };
 
-class CountedBindingEvent : public BBindingEvent {
+template <class Base>
+class Counted : public Base, public Tagged {
 public:
-    explicit CountedBindingEvent(SignalId s, int tag = 0) : BBindingEvent(s, true), tag(tag) { ++CountedEvent::alive(); }
-    ~CountedBindingEvent() override { --CountedEvent::alive(); }
-    int tag;
+    explicit Counted(SignalId s, int t = 0) : Base(s, true), Tagged{t} { ++alive(); }
+    ~Counted() override { --alive(); }
 };
+typedef Counted<BLocalEvent> CountedEvent;
+typedef Counted<BBindingEvent> CountedBindingEvent;
 
 inline int tagOf(const BEvent* e)
 {
-    if (auto* c = dynamic_cast<const CountedEvent*>(e)) return c->tag;
-    if (auto* b = dynamic_cast<const CountedBindingEvent*>(e)) return b->tag;
-    return -1;
+    auto* t = dynamic_cast<const Tagged*>(e);
+    return t ? t->tag : -1;
+}
+
+inline void logGot(const std::string& who, const BEvent* e)
+{
+    log().push_back(who + " got " + std::to_string(int(e->signalId())) + "/" + std::to_string(tagOf(e)));
 }
 
 // A leaf whose reaction to an event is set by the test.
@@ -83,7 +86,7 @@ public:
     void onExit(const BEvent*) override { log().push_back("exit " + _name); }
     void onEvent(const BEvent* e) override
     {
-        log().push_back(_name + " got " + std::to_string(int(e->signalId())) + "/" + std::to_string(tagOf(e)));
+        logGot(_name, e);
         if (react) react(this, e);
     }
     std::function<void(Leaf*, const BEvent*)> react;
@@ -106,7 +109,7 @@ public:
     void onExit(const BEvent*) override { log().push_back("exit " + _name); }
     void onEvent(const BEvent* e) override
     {
-        log().push_back(_name + " got " + std::to_string(int(e->signalId())) + "/" + std::to_string(tagOf(e)));
+        logGot(_name, e);
         if (react) react(this, e);
     }
     void onDone(const BEvent* e, RegionId r) override
@@ -131,8 +134,7 @@ public:
     bool isPersistent() const override { return _persistent; }
     void onEvent(const BEvent* e) override
     {
-        log().push_back(std::string(name()) + " got " + std::to_string(int(e->signalId())) + "/" +
-                        std::to_string(tagOf(e)));
+        logGot(name(), e);
         if (react) react(this, e);
     }
     void onSetup(BBinding* b) override
@@ -180,12 +182,12 @@ protected:
         FakeClock::set(1000);
         bSetTimerTickSource(&FakeClock::read);
         BScheduler::timerManager().resync();
-        CountedEvent::alive() = 0;
+        Tagged::alive() = 0;
     }
     void TearDown() override
     {
         EXPECT_TRUE(noQueueRegistered()) << "a test left a queue registered";
-        EXPECT_EQ(CountedEvent::alive(), 0) << "events leaked or freed twice";
+        EXPECT_EQ(Tagged::alive(), 0) << "events leaked or freed twice";
         EXPECT_EQ(BScheduler::activePrio(), 0);
         BTrace::capture(nullptr);
         bSetTimerTickSource(nullptr);
