@@ -4,7 +4,6 @@
 
 #include <arpa/inet.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,44 +12,49 @@
 namespace tracetest {
 namespace {
 
-// Bounded wait until `fd` has `bytes` bytes to read (loopback data may lag a send).
-bool waitReadable(int fd, int bytes)
+// A socket listening on the loopback; its port goes to *port.
+int listenOnLoopback(int* port)
 {
-    for (int round = 0; round < 100; ++round) {
-        int avail = 0;
-        if (::ioctl(fd, FIONREAD, &avail) == 0 && avail >= bytes) return true;
-        pollfd p{fd, POLLIN, 0};
-        ::poll(&p, 1, 50);
-    }
-    return false;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    EXPECT_TRUE(::bind(fd, reinterpret_cast<sockaddr*>(&a), len) == 0 && ::listen(fd, 1) == 0 &&
+                ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0);
+    *port = ntohs(a.sin_port);
+    return fd;
 }
 
-// The console end: listens on the loopback and accepts one client.
-class Console {
-public:
-    Console()
+// The console's end of one accepted connection.
+class RemoteConsole : public TraceTest {
+protected:
+    void SetUp() override
     {
-        _listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (::bind(_listen, reinterpret_cast<sockaddr*>(&a), len) == 0 && ::listen(_listen, 1) == 0 &&
-            ::getsockname(_listen, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-            port = ntohs(a.sin_port);
+        TraceTest::SetUp();
+        int port = 0;
+        listener = listenOnLoopback(&port);
+        ASSERT_TRUE(BTrace::connectDebugStream("127.0.0.1", port));
+        pollfd p{listener, POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 5000), 1);
+        ASSERT_GE(conn = ::accept(listener, nullptr, nullptr), 0);  // the program's side is connected too
     }
-    ~Console()
+    void TearDown() override
     {
-        if (conn >= 0) ::close(conn);
-        ::close(_listen);
+        ::close(conn);
+        ::close(listener);
+        TraceTest::TearDown();
     }
-    bool accept()
+    // Sends one block; the program takes one command from it. Its echo on stdout.
+    std::string command(const std::string& block)
     {
-        pollfd p{_listen, POLLIN, 0};
-        if (::poll(&p, 1, 5000) == 1) conn = ::accept(_listen, nullptr, nullptr);
-        return conn >= 0;
+        EXPECT_EQ(::send(conn, block.data(), block.size(), 0), ssize_t(block.size()));
+        pollfd p{BTrace::debugSocketStream.socketFd(), POLLIN, 0};  // one small send arrives whole on the loopback
+        EXPECT_EQ(::poll(&p, 1, 5000), 1);
+        testing::internal::CaptureStdout();
+        BTrace::parseDebugStream();
+        return testing::internal::GetCapturedStdout();
     }
-    void send(const std::string& s) { EXPECT_EQ(::send(conn, s.data(), s.size(), 0), ssize_t(s.size())); }
     // Everything received until `needle` has arrived (bounded).
     std::string readUntil(const std::string& needle)
     {
@@ -63,41 +67,30 @@ public:
         }
         return got;
     }
-    int port = 0;
-    int conn = -1;
-
-private:
-    int _listen;
+    int listener = -1, conn = -1;
 };
 
-class RemoteConsole : public TraceTest {
-protected:
-    void SetUp() override
-    {
-        TraceTest::SetUp();
-        ASSERT_TRUE(BTrace::connectDebugStream("127.0.0.1", console.port));
-        ASSERT_TRUE(console.accept());  // accepted: the program's side is connected too
-    }
-    // Sends one block; the program takes one command from it. Its echo on stdout.
-    std::string command(const std::string& block)
-    {
-        console.send(block);
-        EXPECT_TRUE(waitReadable(BTrace::debugSocketStream.socketFd(), int(block.size())));
-        testing::internal::CaptureStdout();
-        BTrace::parseDebugStream();
-        return testing::internal::GetCapturedStdout();
-    }
-    Console console;
-};
-
-TEST_F(RemoteConsole, TraceGoesOutAndACommandsOutputComesBack)
+TEST_F(RemoteConsole, TraceGoesOutACommandsOutputComesBackALostConsoleStopsNothing)
 {
     t->dbgPrint("hello console");
     B_FAIL("seen remotely");
-    EXPECT_EQ(console.readUntil("remotely\n").rfind("hello console\n", 0), 0u);
+    EXPECT_EQ(readUntil("remotely\n").rfind("hello console\n", 0), 0u);
 
     EXPECT_EQ(command("help\r\n"), "command: [help]\n");
-    EXPECT_EQ(console.readUntil("Currently supported components:\n").rfind("Processes the trace debug string.\n", 0), 0u);
+    EXPECT_EQ(readUntil("Currently supported components:\n").rfind("Processes the trace debug string.\n", 0), 0u);
+
+    BClientSocketStream& s = BTrace::debugSocketStream;
+    s << std::string("s:") << 'A' << short(-3) << ' ' << 4294967295u << ' ' << -7L << ' ' << 7UL << ' '
+      << static_cast<const void*>(&s) << "|";
+    char expected[80];
+    std::snprintf(expected, sizeof expected, "s:A-3 4294967295 -7 7 %p|", static_cast<const void*>(&s));
+    EXPECT_EQ(readUntil("|"), expected);
+
+    ::close(conn);
+    conn = -1;
+    for (int i = 0; i < 50; ++i) t->dbgPrint(std::string(1000, 'x'));  // must not raise SIGPIPE
+    std::string in;
+    EXPECT_EQ(s.recv(in), 0);
 }
 
 TEST_F(RemoteConsole, OnlyTheFirstCommandOfABlockRunsAndOnlyWithCrLf)
@@ -113,22 +106,6 @@ TEST_F(RemoteConsole, OnlyTheFirstCommandOfABlockRunsAndOnlyWithCrLf)
     EXPECT_EQ(level("Kvcdrv"), 0x60);
 }
 
-TEST_F(RemoteConsole, StreamOperatorsSendEachPieceAndALostConsoleStopsNothing)
-{
-    BClientSocketStream& s = BTrace::debugSocketStream;
-    s << std::string("s:") << 'A' << short(-3) << ' ' << 4294967295u << ' ' << -7L << ' ' << 7UL << ' '
-      << static_cast<const void*>(&s) << "|";
-    char expected[80];
-    std::snprintf(expected, sizeof expected, "s:A-3 4294967295 -7 7 %p|", static_cast<const void*>(&s));
-    EXPECT_EQ(console.readUntil("|"), expected);
-
-    ::close(console.conn);
-    console.conn = -1;
-    for (int i = 0; i < 50; ++i) t->dbgPrint(std::string(1000, 'x'));  // must not raise SIGPIPE
-    std::string in;
-    EXPECT_EQ(s.recv(in), 0);
-}
-
 TEST_F(TraceTest, WithoutConnectionNothingIsSentAndNothingWaits)
 {
     EXPECT_FALSE(BTrace::connectDebugStream("", 0));
@@ -140,10 +117,7 @@ TEST_F(TraceTest, WithoutConnectionNothingIsSentAndNothingWaits)
     EXPECT_FALSE(BTrace::connectDebugStream("not.an.address", 4000));
 
     int port = 0;
-    {
-        Console gone;  // nobody listens once it is closed
-        port = gone.port;
-    }
+    ::close(listenOnLoopback(&port));  // nobody listens there any more
     BTrace::connectDebugStream("127.0.0.1", port);
     t->dbgPrint("into the void");
     BTrace::parseDebugStream();

@@ -2,8 +2,6 @@
 
 #include "TraceTestKit.h"
 
-#include "bdebug/BException.h"
-
 namespace tracetest {
 namespace {
 
@@ -19,49 +17,35 @@ protected:
     TestRoot prot2{"Kvprot", KOR_PROG, 12, "p2"};
 };
 
-TEST_F(Commands, LevelCommandsSetAndClearBitsOfAComponentOrOneInstance)
+TEST_F(Commands, LevelCommandsSetAndClearBitsOfAComponentAnInstanceOrAll)
 {
-    t->procDbgStr("Kvcdrv lvl low");
-    EXPECT_EQ(drv.debugLevel(), 0x40);
-    t->procDbgStr("Kvcdrv lvl hi");
-    t->procDbgStr("Kvcdrv lvl low off");
-    EXPECT_EQ(drv.debugLevel(), 0x10);
-    t->procDbgStr("Kvcdrv lvl off");
-    EXPECT_EQ(level("Kvcdrv"), 0);
-    EXPECT_EQ(drv.debugLevel(), 0);
-
-    t->procDbgStr("Kvprot lvl entext");
-    EXPECT_EQ(prot2.debugLevel(), 0x180);
-    t->procDbgStr("Kvprot lvl off");
-    t->procDbgStr("Kvprot lvl stt");  // not "st": the first matching key wins
-    EXPECT_EQ(level("Kvprot"), 0x188);
-    EXPECT_EQ(prot1.debugLevel(), 0x188);
-
-    t->procDbgStr("Kvprot p2 lvl sig");
-    EXPECT_EQ(prot2.debugLevel(), 0x189);
-    EXPECT_EQ(prot1.debugLevel(), 0x188);
-    EXPECT_EQ(level("Kvprot"), 0x188);
-
-    t->procDbgStr("Kvcdrv lvl bogus");
+    // After each command: the driver (root and row), the parser's row and first instance, its second instance.
+    auto step = [&](const char* command, DebugLevel d, DebugLevel p1, DebugLevel p2) {
+        t->procDbgStr(command);
+        EXPECT_EQ(drv.debugLevel(), d) << command;
+        EXPECT_EQ(level("Kvcdrv"), d) << command;
+        EXPECT_EQ(prot1.debugLevel(), p1) << command;
+        EXPECT_EQ(level("Kvprot"), p1) << command;
+        EXPECT_EQ(prot2.debugLevel(), p2) << command;
+    };
+    step("Kvcdrv lvl low", 0x40, 0, 0);
+    step("Kvcdrv lvl hi", 0x50, 0, 0);
+    step("Kvcdrv lvl low off", 0x10, 0, 0);
+    step("Kvcdrv lvl off", 0, 0, 0);
+    step("Kvprot lvl entext", 0, 0x180, 0x180);
+    step("Kvprot lvl off", 0, 0, 0);
+    step("Kvprot lvl stt", 0, 0x188, 0x188);  // not "st": the first matching key wins
+    step("Kvprot p2 lvl sig", 0, 0x188, 0x189);
+    step("Kvcdrv lvl bogus", 0, 0x188, 0x189);
     EXPECT_TRUE(traced("handleDbgLevel unexpected debug level \"bogus\"\n")) << trace;
-    EXPECT_EQ(drv.debugLevel(), 0);
-}
 
-TEST_F(Commands, AllLevelOrsIntoEveryEntryAndEachRootKeepsItsOwnEntrysLevel)
-{
-    t->procDbgStr("Kvcdrv lvl sig");
-    t->procDbgStr("help");  // sorts the table, so "helm" (listing every root) is no longer first
-    t->procDbgStr("all lvl dbg");
+    step("Kvcdrv lvl sig", 0x01, 0x188, 0x189);
+    step("help", 0x01, 0x188, 0x189);  // sorts the table, so "helm" (listing every root) is no longer first
+    step("all lvl dbg", 0x71, 0x1F8, 0x1F8);  // each root keeps its own row's level
     for (const ConfigTable& e : t->configTable()) EXPECT_EQ(e.dbgLvl & 0x70, 0x70) << e.name;
-    EXPECT_EQ(drv.debugLevel(), 0x71);
-    EXPECT_EQ(prot1.debugLevel(), 0x70);
-
-    t->procDbgStr("all lvl hi off");
-    EXPECT_EQ(drv.debugLevel(), 0x61) << "\"off\" clears the bits everywhere";
-    t->procDbgStr("all lvl whatever");
-    EXPECT_EQ(prot2.debugLevel(), 0xFFFF);
-    t->procDbgStr("all lvl off");
-    EXPECT_EQ(drv.debugLevel(), 0);
+    step("all lvl hi off", 0x61, 0x1E8, 0x1E8);  // "off" clears the bits everywhere
+    step("all lvl whatever", 0xFFFF, 0xFFFF, 0xFFFF);
+    step("all lvl off", 0, 0, 0);
 }
 
 TEST_F(TraceTest, AComponentThatRegistersLaterTakesOverItsLevelCommand)
@@ -90,14 +74,12 @@ TEST_F(TraceTest, AComponentThatRegistersLaterTakesOverItsLevelCommand)
     EXPECT_TRUE(entry("Kvctrl")->roots.empty());
 }
 
-TEST_F(Commands, HelpPrintsTheTextAndTheSortedComponentList)
+TEST_F(Commands, HelpPrintsTheTextAndTheSortedComponentListCommentsAreEchoed)
 {
     t->procDbgStr("Kvcdrv lvl low");
     t->procDbgStr("help");
     EXPECT_EQ(trace.rfind("Processes the trace debug string.\n"
-                          "       Commandine string. String may be interpreted in different ways:\n",
-                          0),
-              0u);
+                          "       Commandine string. String may be interpreted in different ways:\n", 0), 0u);
     EXPECT_TRUE(traced("             - all   ( trace maximum )\n\n             - msg   ( sig | dat | st )\n"));
     EXPECT_TRUE(traced("           - none ( disable que, null or byps)\nCurrently supported components:\n"));
     EXPECT_TRUE(traced("        - \"Kvcdrv\" mod=10 comp=10 lvl=0x0040 rert=0 states: d1\n")) << trace;
@@ -125,11 +107,6 @@ TEST_F(Commands, PrintCommandsReachTheNamedInstanceOrEveryRoot)
     trace.clear();
     t->procDbgStr("helm prt ssm");
     EXPECT_LT(trace.find("Kvcdrv:d1"), trace.find("Kvprot:p1")) << "sorted by name";
-
-    t->procDbgStr("helm ignrst off");
-    EXPECT_FALSE(BException::_ignoreReset);
-    t->procDbgStr("helm ignrst on");
-    EXPECT_TRUE(BException::_ignoreReset);
 }
 
 }  // namespace

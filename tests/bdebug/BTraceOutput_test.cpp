@@ -2,10 +2,9 @@
 
 #include "TraceTestKit.h"
 
-#include <ftw.h>
 #include <unistd.h>
 
-#include <climits>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -18,25 +17,19 @@ namespace tracetest {
 namespace {
 
 // The working directory while it lives: the log and commands files have fixed names.
-class ScratchDir {
-public:
+struct ScratchDir {
     ScratchDir()
     {
         char tmpl[] = "/tmp/kptrace.XXXXXX";
-        _path = ::mkdtemp(tmpl) ? tmpl : "";
-        _previous = ::getcwd(_cwd, sizeof _cwd) ? _cwd : "/";
-        EXPECT_TRUE(!_path.empty() && ::chdir(_path.c_str()) == 0);
+        EXPECT_NE(::mkdtemp(tmpl), nullptr);
+        std::filesystem::current_path(path = tmpl);
     }
     ~ScratchDir()
     {
-        if (::chdir(_previous.c_str()) != 0) { /* nothing sensible left to do */ }
-        ::nftw(_path.c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p); }, 8,
-               FTW_DEPTH | FTW_PHYS);
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(path);
     }
-
-private:
-    char _cwd[PATH_MAX];
-    std::string _path, _previous;
+    std::filesystem::path previous = std::filesystem::current_path(), path;
 };
 
 std::string readFile(const char* name)
@@ -53,15 +46,11 @@ TEST_F(TraceTest, ByteArraysPrintInCharacterOrHexLines)
     t->prtDataArray(bytes, 3, false, false);
     t->prtDataArray(bytes, 3, true, false);
     t->prtDataArray(nullptr, 0, true, false);
-    EXPECT_EQ(trace, "[A~00~~7f~]\n[41 00 7F ]\n[]\n");
-
-    const std::vector<uint8_t> many(165, 'z');
-    trace.clear();
+    const std::vector<uint8_t> many(165, 'z');  // split after 164 bytes
     t->prtDataArray(many.data(), 164, false, true);
-    EXPECT_EQ(trace, "[" + std::string(164, 'z') + "]\n");
-    trace.clear();
     t->prtDataArray(many.data(), 165, false, true);
-    EXPECT_EQ(trace, "[" + std::string(164, 'z') + "]\n[z]\n");
+    const std::string full = "[" + std::string(164, 'z') + "]\n";
+    EXPECT_EQ(trace, "[A~00~~7f~]\n[41 00 7F ]\n[]\n" + full + full + "[z]\n");
 }
 
 TEST_F(TraceTest, AssertionReportGoesToTheDebugStreamOnlyErrorReportAlsoToTheLog)
@@ -91,8 +80,7 @@ TEST_F(TraceTest, AssertionReportGoesToTheDebugStreamOnlyErrorReportAlsoToTheLog
     EXPECT_EQ(readFile("dbgTrace.log"), "") << "opening empties the log";
 }
 
-class PingEvt : public BBindingEvent {
-public:
+struct PingEvt : BBindingEvent {
     PingEvt() : BBindingEvent(60, true) {}
 };
 

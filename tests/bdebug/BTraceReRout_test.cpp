@@ -7,7 +7,6 @@
 #include "helm/BBinding.h"
 #include "helm/BBindingEvent.h"
 #include "helm/BScheduler.h"
-#include "helm/BSimpleState.h"
 
 namespace tracetest {
 namespace {
@@ -18,8 +17,7 @@ const SignalId SIG_PONG = 70;  // parser to controller
 int alive = 0;
 std::vector<int> protGot, ctrlGot;
 
-class Evt : public BBindingEvent {
-public:
+struct Evt : BBindingEvent {
     Evt(SignalId s, int tag) : BBindingEvent(s, true), tag(tag) { ++alive; }
     ~Evt() override { --alive; }
     int tag;
@@ -27,8 +25,7 @@ public:
 
 int tagOf(const BEvent* e) { return dynamic_cast<const Evt*>(e) ? static_cast<const Evt*>(e)->tag : -1; }
 
-class ProtRoot : public BRootState {
-public:
+struct ProtRoot : BRootState {
     ProtRoot() : BRootState("Kvprot", KOR_PROG, 12, PRIO_4) { current = this; }
     ~ProtRoot() override { current = nullptr; }
     bool isPersistent() const override { return false; }
@@ -39,19 +36,18 @@ public:
         if (e->signalId() == SIG_ASK) sendBack(static_cast<const BBindingEvent*>(e), new Evt(SIG_PONG, tagOf(e) + 100));
         transition(nullptr);
     }
-    static ProtRoot* current;
+    static inline ProtRoot* current = nullptr;
 };
-ProtRoot* ProtRoot::current = nullptr;
 
-class ProtBinding : public BBinding {
-public:
+struct ProtBinding : BBinding {
     BRootState* createChild() override { return new ProtRoot(); }
 };
 
-class CtrlIdle : public BSimpleState {
-public:
-    explicit CtrlIdle(BCompositeState* enc) : BSimpleState(enc, KOR_PROG, 11, FIRST_STATE + 1) {}
+// Without regions of its own, the binder takes the parser's replies itself.
+struct CtrlBinder : BBinderState {
+    explicit CtrlBinder(BCompositeState* enc) : BBinderState(enc, KOR_PROG, 11, FIRST_STATE, PRIO_4) {}
     bool isPersistent() const override { return false; }
+    void onEntry(const BEvent*) override { addBinding(new ProtBinding()); }
     void onEvent(const BEvent* e) override
     {
         ctrlGot.push_back(tagOf(e));
@@ -59,19 +55,7 @@ public:
     }
 };
 
-class CtrlBinder : public BBinderState {
-public:
-    explicit CtrlBinder(BCompositeState* enc) : BBinderState(enc, KOR_PROG, 11, FIRST_STATE, PRIO_4)
-    {
-        addRegion(idle = new CtrlIdle(this));
-    }
-    bool isPersistent() const override { return false; }
-    void onEntry(const BEvent*) override { addBinding(new ProtBinding()); }
-    CtrlIdle* idle;
-};
-
-class CtrlRoot : public BRootState {
-public:
+struct CtrlRoot : BRootState {
     CtrlRoot() : BRootState("Kvctrl", KOR_PROG, 11, PRIO_4) { addRegion(binder = new CtrlBinder(this)); }
     bool isPersistent() const override { return false; }
     CtrlBinder* binder;
@@ -105,7 +89,7 @@ protected:
         EXPECT_EQ(alive, 0) << "events leaked or were freed twice";
         TraceTest::TearDown();
     }
-    uint16_t ask(int tag) { return ctrl.binder->idle->sendExternal(new Evt(SIG_ASK, tag), KOR_PROG, 12, nullptr); }
+    uint16_t ask(int tag) { return ctrl.binder->sendExternal(new Evt(SIG_ASK, tag), KOR_PROG, 12, nullptr); }
     uint16_t pong(int tag) { return ProtRoot::current->sendBack(new Evt(SIG_PONG, tag), nullptr); }
     CtrlRoot ctrl;
 };

@@ -17,10 +17,7 @@ namespace tracetest {
 class TestRoot : public BRootState {
 public:
     TestRoot(const char* name, ModuleId mod, ComponentId cmp, const std::string& inst = "")
-        : BRootState(name, mod, cmp, PRIO_4)
-    {
-        instName(inst);
-    }
+        : BRootState(name, mod, cmp, PRIO_4) { instName(inst); }
     bool isPersistent() const override { return false; }
     void printStateData(int argc, char** argv) override
     {

@@ -5,7 +5,6 @@
 // its pseudo-terminal, with the program's own Serial and protocol building
 // blocks. Every wait is a poll with a bounded timeout.
 
-#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -22,15 +21,35 @@
 #include "korprog/KvprgPacket.h"
 #include "korprog/conndrv/Data/Serial.h"
 
+// Line helpers for the simulator's tests: messages on the line as byte
+// strings, a lone byte or a frame.
+namespace ksimtest {
+
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline std::string byte(uint8_t b) { return std::string(1, static_cast<char>(b)); }
+inline std::string str(const KvprgFrame& f) { return std::string(reinterpret_cast<const char*>(f.bytes()), f.size()); }
+inline KvprgFrame frame(const std::string& s)
+{
+    return KvprgFrame(reinterpret_cast<const uint8_t*>(s.data()), static_cast<int>(s.size()));
+}
+inline KvprgFrame requestFrame(uint8_t type)
+{
+    KvprgFrame f;
+    f.request(type);
+    return f;
+}
+
+} // namespace ksimtest
+
 class SimProcess {
 public:
-    struct Msg { // one message from the unit: a lone byte or a frame
-        bool none = true; // nothing within the timeout
-        bool frame = false;
-        uint8_t byte = 0;
-        KvprgFrame f;
-    };
-
     SimProcess()
     {
         char tmpl[] = "/tmp/korvansim-test-XXXXXX";
@@ -42,6 +61,7 @@ public:
         if (!dir.empty()) (void)std::system(("rm -rf '" + dir + "'").c_str());
     }
     std::string path(const std::string& name) const { return dir + "/" + name; }
+    std::string log() const { return ksimtest::readFile(path("sim.log")); }
 
     // Starts the simulator; its first line of output is the device path.
     bool start(const std::vector<std::string>& args)
@@ -62,30 +82,28 @@ public:
         ::close(out[1]);
         _stdout = out[0];
         std::string line;
-        auto end = deadline(5000);
-        while (line.find('\n') == std::string::npos && left(end) > 0) {
+        while (line.find('\n') == std::string::npos) {
             struct pollfd p = {_stdout, POLLIN, 0};
             char c[256];
-            ssize_t n = ::poll(&p, 1, left(end)) > 0 ? ::read(_stdout, c, sizeof c) : 0;
-            if (n <= 0) break;
+            ssize_t n = ::poll(&p, 1, 5000) > 0 ? ::read(_stdout, c, sizeof c) : 0;
+            if (n <= 0) return false;
             line.append(c, static_cast<size_t>(n));
         }
         device = line.substr(0, line.find('\n'));
-        return line.find('\n') != std::string::npos;
+        return true;
     }
 
     bool open(const std::string& port = "") { return serial.openPort((port.empty() ? device : port).c_str()); }
 
-    // Exit status once the simulator has ended, -1 while it still runs.
+    // Exit status once the simulator has ended (its output closed), -1 while it still runs.
     int waitExit(int timeoutMs)
     {
-        auto end = deadline(timeoutMs);
         char c[64];
-        struct pollfd p = {_stdout, POLLIN, 0};
-        while (left(end) > 0)
-            if (::poll(&p, 1, left(end)) > 0 && ::read(_stdout, c, sizeof c) <= 0) break; // output closed: gone
+        bool gone = false;
+        for (struct pollfd p = {_stdout, POLLIN, 0}; !gone && ::poll(&p, 1, timeoutMs) > 0;)
+            gone = ::read(_stdout, c, sizeof c) <= 0;
         int status = 0;
-        if (_pid <= 0 || ::waitpid(_pid, &status, left(end) > 0 ? 0 : WNOHANG) != _pid) return -1;
+        if (_pid <= 0 || ::waitpid(_pid, &status, gone ? 0 : WNOHANG) != _pid) return -1;
         _pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
@@ -108,21 +126,11 @@ public:
         return rc;
     }
 
-    std::string log() const
-    {
-        std::ifstream in(path("sim.log"));
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-
     void send(const KvprgFrame& f) { serial.writePort(reinterpret_cast<const char*>(f.bytes()), f.size()); }
     void sendByte(uint8_t b) { serial.sendChar(static_cast<char>(b)); }
-    Msg request(uint8_t type)
+    std::string request(uint8_t type)
     {
-        KvprgFrame f;
-        f.request(type);
-        send(f);
+        send(ksimtest::requestFrame(type));
         return receive();
     }
     // A firmware packet in the program's five writes.
@@ -130,61 +138,39 @@ public:
     {
         char b[4] = {static_cast<char>(Kvprg::SOH), static_cast<char>(p.number()), static_cast<char>(p.complement()),
                      static_cast<char>(p.checksum())};
-        serial.writePort(b, 1);
-        serial.writePort(b + 1, 1);
-        serial.writePort(b + 2, 1);
+        for (int i = 0; i < 3; ++i) serial.writePort(b + i, 1);
         serial.writePort(reinterpret_cast<const char*>(p.data()), Kvprg::PACKET_DATA_SIZE);
         serial.writePort(b + 3, 1);
     }
 
-    // The next message from the unit; stray bytes are counted in `garbage`.
-    Msg receive(int timeoutMs = 3000)
+    // The next message from the unit; empty after `timeoutMs` without input.
+    std::string receive(int timeoutMs = 3000)
     {
-        Msg m;
-        auto end = deadline(timeoutMs);
         for (;;) {
-            while (!_buf.empty() && _buf[0] != Kvprg::SOH && !lone(_buf[0])) {
-                _buf.erase(_buf.begin());
-                ++garbage;
-            }
-            size_t n = _buf.empty() ? 0 : lone(_buf[0]) ? 1 : _buf.size() >= 3 ? _buf[2] + Kvprg::FRAME_OVERHEAD : 0;
+            size_t n = _buf.size() >= 3 ? uint8_t(_buf[2]) + Kvprg::FRAME_OVERHEAD : 0;
+            if (!_buf.empty() && lone(uint8_t(_buf[0]))) n = 1;
             if (n > 0 && _buf.size() >= n) {
-                m.none = false;
-                m.frame = n > 1;
-                m.byte = _buf[0];
-                m.f = KvprgFrame(_buf.data(), static_cast<int>(n));
-                _buf.erase(_buf.begin(), _buf.begin() + static_cast<long>(n));
+                std::string m = _buf.substr(0, n);
+                _buf.erase(0, n);
                 return m;
             }
-            if (left(end) <= 0) return m;
             struct pollfd p = {serial.handle(), POLLIN, 0};
-            ::poll(&p, 1, left(end));
+            if (::poll(&p, 1, timeoutMs) <= 0) return "";
             char b[512];
-            int got;
-            while ((got = serial.readPort(b, sizeof b)) > 0) _buf.insert(_buf.end(), b, b + got);
+            for (int got; (got = serial.readPort(b, sizeof b)) > 0;) _buf.append(b, static_cast<size_t>(got));
         }
     }
 
     Serial serial;
     std::string device;
     std::string dir;
-    int garbage = 0;
 
 private:
     static bool lone(uint8_t b) { return b == Kvprg::ACK || b == Kvprg::NAK || b == Kvprg::BOOTLOAD_REQ_BYTE; }
-    static std::chrono::steady_clock::time_point deadline(int ms)
-    {
-        return std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    }
-    static int left(std::chrono::steady_clock::time_point end)
-    {
-        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-        return ms > 0 ? static_cast<int>(ms) : 0;
-    }
 
     pid_t _pid = -1;
     int _stdout = -1;
-    std::vector<uint8_t> _buf;
+    std::string _buf;
 };
 
 #endif
