@@ -3,90 +3,28 @@
 
 // The serial line's components under test: the unit is the test, on the
 // master side of a pseudo-terminal; KvTestComponent stands in for a missing
-// parent component. Waits are bounded polls on descriptors, never on a clock.
+// parent component.
 
 #include <algorithm>
-#include <chrono>
 #include <deque>
-#include <string>
-#include <vector>
-
-#include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include "helm/BBinderState.h"
 #include "helm/BBinding.h"
 #include "helm/HelmTestKit.h"
+#include "korprog/KvprgCompList.h"
 #include "korprog/KvprgFrame.h"
 #include "korprog/conndrv/Data/Serial.h"
+#include "korprog/conndrv/States/KvcdrvBinding.h"
 #include "korprog/conndrv/States/KvcdrvRoot.h"
+#include "korprog/protparser/States/KvprotBinding.h"
+#include "support/KvPty.h"
 
-typedef std::vector<uint8_t> Bytes;
-
-inline Bytes operator+(Bytes a, const Bytes& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 inline Bytes frame(uint8_t type, const std::string& data)
 {
     KvprgFrame f;
     f.build(type, reinterpret_cast<const uint8_t*>(data.data()), static_cast<int>(data.size()));
     return Bytes(f.bytes(), f.bytes() + f.size());
 }
-
-class KvPty {
-public:
-    KvPty()
-    {
-        int slave = -1;
-        char buf[64];
-        if (::openpty(&master, &slave, buf, nullptr, nullptr) == 0) {
-            name = buf;
-            ::close(slave);  // only the program's side keeps the slave open
-        }
-    }
-    ~KvPty()
-    {
-        if (master >= 0) ::close(master);
-    }
-    // Writes and waits until fd (the program's side) holds all the bytes,
-    // so that its next read takes them at once.
-    bool deliver(const Bytes& b, int fd) const
-    {
-        int before = 0;
-        ::ioctl(fd, FIONREAD, &before);
-        if (::write(master, b.data(), b.size()) != static_cast<ssize_t>(b.size())) return false;
-        for (int i = 0; i < 600; ++i) {
-            int n = 0;
-            if (::ioctl(fd, FIONREAD, &n) == 0 && n >= before + static_cast<int>(b.size())) return true;
-            struct pollfd p = {fd, POLLIN, 0};
-            ::poll(&p, 1, 5);
-        }
-        return false;
-    }
-    // What the program wrote: count bytes, or less when timeoutMs passed.
-    Bytes read(size_t count, int timeoutMs = 3000) const
-    {
-        Bytes got;
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (got.size() < count && std::chrono::steady_clock::now() < end) {
-            struct pollfd p = {master, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0) continue;
-            uint8_t buf[4096];
-            ssize_t n = ::read(master, buf, sizeof buf);
-            if (n <= 0) break;
-            got.insert(got.end(), buf, buf + n);
-        }
-        return got;
-    }
-
-    int master = -1;
-    std::string name;
-};
 
 // A root of module KOR_PROG with one binder: it binds what the test gives it,
 // sends events down, and keeps a reference to every event that comes up.
@@ -128,7 +66,12 @@ public:
         if (isInitialised()) abort();
         _binder = nullptr;
     }
-    uint16_t send(BBindingEvent* e, ComponentId cmp) { return _binder->sendExternal(e, 10, cmp, nullptr); }
+    // Sends down and serves everything that follows from it.
+    void send(BBindingEvent* e, ComponentId cmp)
+    {
+        _binder->sendExternal(e, 10, cmp, nullptr);
+        helmtest::drain();
+    }
     void clearReceived()
     {
         for (const BEvent* e : received) const_cast<BEvent*>(e)->destroy();
@@ -140,6 +83,13 @@ public:
         std::vector<const T*> out;
         for (const BEvent* e : received)
             if (auto* t = dynamic_cast<const T*>(e)) out.push_back(t);
+        return out;
+    }
+    // The messages the driver delivered, in order.
+    std::vector<Bytes> strings() const
+    {
+        std::vector<Bytes> out;
+        for (const CdrvStrEvt* e : receivedOf<CdrvStrEvt>()) out.emplace_back(e->bytes(), e->bytes() + e->nrBytes);
         return out;
     }
 
@@ -175,6 +125,15 @@ protected:
         helmtest::drain();
         return parents.back();
     }
+    // A stand-in controller bound to the driver and a parser, the port set.
+    KvTestComponent* controller(const std::string& port)
+    {
+        KvTestComponent* c = parent("KvTestCtrl", PROG_CTRL, {new KvcdrvBinding(), new KvprotBinding()});
+        c->send(new CdrvPortSetEvt(port.c_str()), CONN_DRV);
+        EXPECT_TRUE(KvcdrvRoot::portOpen()) << port;
+        c->clearReceived();
+        return c;
+    }
     static int fd() { return KvcdrvRoot::serial() ? KvcdrvRoot::serial()->handle() : -1; }
     // The unit sends bytes; the main loop's next poll reads them in one read.
     void feed(const Bytes& b)
@@ -197,19 +156,6 @@ protected:
             return n;
         });
         helmtest::drain();
-    }
-    // Driven time: due timers fire and their events are served.
-    void tick(BTickType n)
-    {
-        helmtest::FakeClock::advance(n);
-        BScheduler::step();
-        helmtest::drain();
-    }
-    size_t count(const std::string& s) const
-    {
-        size_t n = 0;
-        for (size_t p = trace.find(s); p != std::string::npos; p = trace.find(s, p + 1)) ++n;
-        return n;
     }
 
     KvPty pty;

@@ -7,12 +7,9 @@
 #include "bdebug/BTrace.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 
-namespace {
-
 TEST(KvprotSeeEvt, OwnsCopiesOfItsTextsAndCutsGivenLengths)
 {
     auto* see = new KvprotSeeEvt(7, "a\\b\\c", nullptr);
-    EXPECT_TRUE(see->evtdbg());
     EXPECT_STREQ(see->f2data(), "");
     std::string text = "Alarm 1";
     see->f1data(text.c_str());
@@ -22,8 +19,7 @@ TEST(KvprotSeeEvt, OwnsCopiesOfItsTextsAndCutsGivenLengths)
     see->convertF1('\\', '/');
     EXPECT_STREQ(see->f1data(), "a/b/c");
 
-    const std::string longText(300, 'n');
-    see->f2data(longText.c_str(), 300);
+    see->f2data(std::string(300, 'n').c_str(), 300);
     EXPECT_EQ(std::string(see->f2data()), std::string(255, 'n'));
     see->f2data("0612345", 4);
     EXPECT_STREQ(see->f2data(), "0612");
@@ -34,8 +30,7 @@ TEST(KvprotSeeEvt, OwnsCopiesOfItsTextsAndCutsGivenLengths)
     BTrace::capture(&out);
     see->printData(BTrace::DATA);
     BTrace::capture(nullptr);
-    EXPECT_NE(out.find("seeEvt::entryNr: 7\nseeEvt::_f1data : \"a/b/c\"\nseeEvt::_f2data : \"06\"\n"), std::string::npos);
+    EXPECT_NE(out.find("seeEvt::entryNr: 7\nseeEvt::_f1data : \"a/b/c\"\nseeEvt::_f2data : \"06\"\n"),
+              std::string::npos);
     see->destroy();
 }
-
-}  // namespace

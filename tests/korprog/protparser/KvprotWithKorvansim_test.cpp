@@ -3,12 +3,9 @@
 
 #ifdef KORVANSIM_PATH
 
-#include "korprog/KvprgCompList.h"
 #include "korprog/KvprgPacket.h"
-#include "korprog/conndrv/States/KvcdrvBinding.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
-#include "korprog/protparser/States/KvprotBinding.h"
 #include "korvansim/SimProcess.h"
 #include "support/KvLineTest.h"
 
@@ -18,21 +15,7 @@ namespace {
 
 class WithKorvansim : public KvLineTest {
 protected:
-    void connect(const std::vector<std::string>& args)
-    {
-        ASSERT_TRUE(sim.start(args));
-        ctrl = parent("KvTestCtrl", PROG_CTRL, {new KvcdrvBinding(), new KvprotBinding()});
-        ctrl->send(new CdrvPortSetEvt(sim.device.c_str()), CONN_DRV);
-        helmtest::drain();
-        ASSERT_TRUE(KvcdrvRoot::portOpen()) << sim.device;
-        ctrl->clearReceived();
-        seen = 0;
-    }
-    void send(BBindingEvent* e)
-    {
-        ctrl->send(e, PROT_PARSER);
-        helmtest::drain();
-    }
+    void send(BBindingEvent* e) { ctrl->send(e, PROT_PARSER); }
     // The next event the parser sends up, polling as the main loop does.
     template <class T>
     const T* next()
@@ -56,7 +39,9 @@ protected:
 
 TEST_F(WithKorvansim, IdentityDownloadAndAnUpgradeThroughTheBootLoader)
 {
-    connect({"--entries", "6", "--garbage", "5", "--wait-every", "4", "--image", sim.path("received.bin")});
+    ASSERT_TRUE(
+        sim.start({"--entries", "6", "--garbage", "5", "--wait-every", "4", "--image", sim.path("received.bin")}));
+    ctrl = controller(sim.device);
     send(new KvprotSrqEvt());
     const KvctrlStiEvt* sti = next<KvctrlStiEvt>();
     ASSERT_NE(sti, nullptr);

@@ -2,62 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <string>
 
-#include <poll.h>
-#include <pty.h>
-#include <sys/ioctl.h>
 #include <termios.h>
-#include <unistd.h>
 
-namespace {
-
-// The test plays the unit on the master side; the Serial opens the slave by
-// name and is the only one holding it open.
-struct Pty {
-    int master = -1;
-    std::string name;
-    Pty()
-    {
-        int slave = -1;
-        char buf[64];
-        if (::openpty(&master, &slave, buf, nullptr, nullptr) == 0) {
-            name = buf;
-            ::close(slave);
-        }
-    }
-    ~Pty() { ::close(master); }
-};
-
-// Waits (bounded) until `fd` has `count` bytes to read, then reads them.
-std::string readBytes(int fd, int count)
-{
-    std::string got;
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (static_cast<int>(got.size()) < count && std::chrono::steady_clock::now() < end) {
-        struct pollfd p = {fd, POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0) continue;
-        char buf[512];
-        ssize_t n = ::read(fd, buf, std::min(sizeof buf, static_cast<size_t>(count) - got.size()));
-        if (n > 0) got.append(buf, static_cast<size_t>(n));
-    }
-    return got;
-}
-
-bool waitWaiting(Serial& s, int count)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (s.getNbrOfBytes() < count && std::chrono::steady_clock::now() < end) {
-        struct pollfd p = {s.handle(), POLLIN, 0};
-        ::poll(&p, 1, 20);
-    }
-    return s.getNbrOfBytes() >= count;
-}
-
-} // namespace
+#include "support/KvPty.h"
 
 TEST(Serial, ClosedPortAndRefusedNames)
 {
@@ -81,9 +30,9 @@ TEST(Serial, ClosedPortAndRefusedNames)
         EXPECT_FALSE(Serial::devicePath(bad, path, sizeof path)) << bad;
 }
 
-TEST(Serial, OpensRaw9600_8N1WithoutFlowControlAndExclusive)
+TEST(Serial, OpensRaw9600_8N1WithoutFlowControlExclusiveAndClosesBeforeReopening)
 {
-    Pty pty;
+    KvPty pty, b;
     Serial s;
     ASSERT_TRUE(s.openPort(pty.name.c_str()));
     EXPECT_EQ(pty.name, s.port());
@@ -98,60 +47,40 @@ TEST(Serial, OpensRaw9600_8N1WithoutFlowControlAndExclusive)
     EXPECT_EQ(0u, tio.c_lflag & (ICANON | ECHO | ISIG));
     EXPECT_EQ(0, tio.c_cc[VMIN]);
     EXPECT_EQ(0, tio.c_cc[VTIME]);
-    int excl = 0;
-    ASSERT_EQ(0, ::ioctl(s.handle(), TIOCGEXCL, &excl));
-    EXPECT_NE(0, excl);
     Serial other;
     EXPECT_FALSE(other.openPort(pty.name.c_str())) << "a second user is turned away";
+
+    ASSERT_TRUE(s.openPort(b.name.c_str()));
+    struct pollfd p = {pty.master, POLLIN, 0};
+    ASSERT_EQ(1, ::poll(&p, 1, 1000));
+    EXPECT_NE(0, p.revents & POLLHUP) << "the first port was closed";
+    EXPECT_TRUE(other.openPort(pty.name.c_str())) << "and its exclusivity released";
 }
 
-TEST(Serial, ReadsNeverWaitAndTakeAtMostTheMaximum)
+TEST(Serial, ReadsNeverWaitAndEveryByteValuePassesUnchangedBothWays)
 {
-    Pty pty;
+    KvPty pty;
     Serial s;
     ASSERT_TRUE(s.openPort(pty.name.c_str()));
     char buf[16];
-    EXPECT_EQ(-1, s.readPort(buf, sizeof buf)); // a blocking read would hang here
-    ASSERT_EQ(10, ::write(pty.master, "0123456789", 10));
-    ASSERT_TRUE(waitWaiting(s, 10));
+    EXPECT_EQ(-1, s.readPort(buf, sizeof buf));  // a blocking read would hang here
+    ASSERT_TRUE(pty.deliver(text("0123456789"), s.handle()));
     EXPECT_EQ(4, s.readPort(buf, 4));
     EXPECT_EQ(0, std::memcmp(buf, "0123", 4));
     EXPECT_EQ(6, s.getNbrOfBytes());
     EXPECT_EQ('4', s.getChar());
     EXPECT_EQ(5, s.readPort(buf, sizeof buf));
     EXPECT_EQ(-1, s.readPort(buf, sizeof buf));
-}
 
-TEST(Serial, EveryByteValuePassesUnchangedBothWays)
-{
-    Pty pty;
-    Serial s;
-    ASSERT_TRUE(s.openPort(pty.name.c_str()));
     // CR, LF, XON, XOFF and the protocol's control bytes must not be
     // translated or swallowed by the line discipline.
-    std::string all;
-    for (int i = 0; i < 512; ++i) all += static_cast<char>(i & 0xFF);
-    EXPECT_EQ(512, s.writePort(all.data(), 512));
-    EXPECT_EQ(all, readBytes(pty.master, 512));
-    ASSERT_EQ(512, ::write(pty.master, all.data(), all.size()));
-    ASSERT_TRUE(waitWaiting(s, 512));
-    std::string got(512, '\0');
-    EXPECT_EQ(512, s.readPort(&got[0], 600));
+    Bytes all(512);
+    for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint8_t>(i);
+    EXPECT_EQ(512, s.writePort(reinterpret_cast<const char*>(all.data()), 512));
+    EXPECT_EQ(all, pty.read(512));
+    ASSERT_TRUE(pty.deliver(all, s.handle()));
+    Bytes got(600);
+    EXPECT_EQ(512, s.readPort(reinterpret_cast<char*>(got.data()), 600));
+    got.resize(512);
     EXPECT_EQ(all, got);
-}
-
-TEST(Serial, OpeningAgainClosesThePreviousPortFirst)
-{
-    Pty a, b;
-    Serial s;
-    ASSERT_TRUE(s.openPort(a.name.c_str()));
-    ASSERT_TRUE(s.openPort(b.name.c_str()));
-    struct pollfd p = {a.master, POLLIN, 0};
-    ASSERT_EQ(1, ::poll(&p, 1, 1000));
-    EXPECT_NE(0, p.revents & POLLHUP) << "port a was closed";
-    // Exclusivity is released with the close: the port opens again.
-    ASSERT_TRUE(s.openPort(a.name.c_str()));
-    s.closePort();
-    Serial other;
-    EXPECT_TRUE(other.openPort(a.name.c_str()));
 }
