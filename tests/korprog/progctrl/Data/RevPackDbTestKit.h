@@ -21,22 +21,16 @@ struct RecordingOwner : RevPackDbOwner {
     std::string lastPack, lastBin;
 };
 
-// One image of a pack; empty fields are not written.
+// One image of a pack (a boot loader when its name holds "BOOT_LOAD");
+// the hardware and settings entries are written only when not empty.
 struct TestImage {
-    std::string name, data, type, version, hardware, special, adnFile, adnData;
+    std::string name, data, hardware, adnFile, adnData;
 };
 
 inline TestImage testImage(const std::string& name, size_t size, const std::string& hardware = "B.49")
 {
-    TestImage t{name, "", "KV8888GM-ED", "KV-4.12", hardware, " EXTRA", "", ""};
+    TestImage t{name, "", hardware, "", ""};
     for (size_t i = 0; i < size; ++i) t.data += static_cast<char>(i * 31 + hardware.size());
-    return t;
-}
-
-inline TestImage bootLoader(const std::string& name, const std::string& hardware, size_t size = 1536)
-{
-    TestImage t = testImage(name, size, hardware);
-    t.type = t.version = t.special = "";
     return t;
 }
 
@@ -53,14 +47,11 @@ inline void writePack(RevPackDb& db, const std::string& name, const std::vector<
     for (const TestImage& im : images) {
         const char* g = im.name.c_str();
         db.setEntry(RevPackDb::BINLIST, g, g);
-        const std::pair<const char*, const std::string*> texts[] = {{RevPackDb::BIN_TYPE, &im.type},
-            {RevPackDb::BIN_VERSION, &im.version}, {RevPackDb::BIN_HWVERS, &im.hardware},
-            {RevPackDb::BIN_SPECIAL, &im.special}, {RevPackDb::ADN_FILE, &im.adnFile}};
         db.setEntry(g, RevPackDb::BIN_SIZE, static_cast<int>(im.data.size()));
-        for (const auto& t : texts)
-            if (!t.second->empty()) db.setEntry(g, t.first, t.second->c_str());
         db.setEntry(g, RevPackDb::BIN_DATA, im.data.data(), static_cast<int>(im.data.size()));
+        if (!im.hardware.empty()) db.setEntry(g, RevPackDb::BIN_HWVERS, im.hardware.c_str());
         if (im.adnFile.empty()) continue;
+        db.setEntry(g, RevPackDb::ADN_FILE, im.adnFile.c_str());
         db.setEntry(g, RevPackDb::ADN_SIZE, static_cast<int>(im.adnData.size()));
         db.setEntry(g, RevPackDb::ADN_DATA, im.adnData.data(), static_cast<int>(im.adnData.size()));
     }

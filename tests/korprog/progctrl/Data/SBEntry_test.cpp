@@ -1,35 +1,24 @@
 #include "korprog/progctrl/Data/SBEntry.h"
 
-#include <gtest/gtest.h>
-
 #include "TempDir.h"
-#include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 
 namespace {
 
-class SBEntryTest : public ::testing::Test {
+class SBEntryTest : public DataTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.ok());
-        Language::destroy();
-    }
-    void TearDown() override { Language::destroy(); }
-
     void unit(const char* type, const char* special = "")
     {
         bin.setEntry(SettingBin::KORTYPE_POS, type, nullptr, false, SBEntry::INVALID_TYPE);
         bin.setEntry(SettingBin::KORSPECIAL_POS, special, nullptr, false, SBEntry::INVALID_TYPE);
     }
-    // A row selected by digital inputs, network and special build.
-    SBEntry::EntryType selected(const char* digIn, const char* netw, const char* special = "")
+    SBEntry::EntryType type(const std::string& row) { return SBEntry(row.c_str(), &bin).entryType(); }
+    // Whether a row selected by digital inputs, network and special build is shown.
+    bool shown(const char* digIn, const char* netw, const char* special = "")
     {
-        const std::string row = std::string("7;T;Naam;Tab;ascii;;;KV;") + digIn + ";;;;" + netw + ";;;;" + special;
-        return SBEntry(row.c_str(), &bin).entryType();
+        return type(std::string("7;T;Naam;Tab;ascii;;;KV;") + digIn + ";;;;" + netw + ";;;;" + special) != SBEntry::INVALID_TYPE;
     }
 
-    TempDir dir;
     SettingBin bin{nullptr};
 };
 
@@ -40,48 +29,37 @@ TEST_F(SBEntryTest, ValidAndMalformedRows)
     unit("KV8888GM-ED");
     SBEntry e("12;N;Telefoon 1;Algemeen;tel;Eerste nummer;Tab hulp;KV;;;;;;;;;", &bin);
     EXPECT_EQ(e.entryType(), SBEntry::TEL_INPUT_TYPE);
-    EXPECT_EQ(e.entry(), 12);
-    EXPECT_EQ(e.list(), 'N');
     EXPECT_STREQ(e.help(), "Eerste nummer");
     EXPECT_STREQ(e.tabHelp(), "Tab hulp");
-    EXPECT_TRUE(e.tabNameIs("Algemeen"));
-    EXPECT_EQ(SBEntry("1;T;a;b;ascii", &bin).entryType(), SBEntry::ASCII_INPUT_TYPE);  // columns may be missing
+    EXPECT_EQ(type("1;T;a;b;ascii"), SBEntry::ASCII_INPUT_TYPE);  // columns may be missing
 
-    const std::string wide(80, 'w');
-    for (const std::string& row : {std::string("0;T;a;b;ascii"), std::string("x;T;a;b;ascii"), std::string("201;T;a;b;ascii"),
-                                   std::string("1;X;a;b;ascii"), std::string("1;T;;b;ascii"), std::string("1;T;a;;ascii"),
-                                   std::string("1;T;a;b;"), std::string("1;T;a;b;asciix"), "1;T;" + wide + ";b;ascii",
-                                   "1;T;a;b;ascii;;;;;;;;;;;;" + std::string(20, 's'), std::string("")}) {
-        EXPECT_EQ(SBEntry(row.c_str(), &bin).entryType(), SBEntry::INVALID_TYPE) << row;
-    }
-    EXPECT_EQ(SBEntry(("1;T;" + wide.substr(1) + ";b;ascii").c_str(), &bin).entryType(), SBEntry::ASCII_INPUT_TYPE);
+    const std::string wide(80, 'w'), bad[] = {"0;T;a;b;ascii", "x;T;a;b;ascii", "201;T;a;b;ascii", "1;X;a;b;ascii",
+        "1;T;;b;ascii", "1;T;a;;ascii", "1;T;a;b;", "1;T;a;b;asciix", "1;T;" + wide + ";b;ascii",
+        "1;T;a;b;ascii;;;;;;;;;;;;" + std::string(20, 's'), ""};
+    for (const std::string& row : bad) EXPECT_EQ(type(row), SBEntry::INVALID_TYPE) << row;
+    EXPECT_EQ(type("1;T;" + wide.substr(1) + ";b;ascii"), SBEntry::ASCII_INPUT_TYPE);
 }
 
 TEST_F(SBEntryTest, VariantSelectors)
 {
     for (char d = '0'; d <= '9'; ++d) {
-        const std::string type = std::string("KV") + d + "888GM-ED";
-        unit(type.c_str());
-        const bool twoOrMore = d >= '2';
-        EXPECT_EQ(selected("2+", ""), twoOrMore ? SBEntry::ASCII_INPUT_TYPE : SBEntry::INVALID_TYPE) << d;
-        EXPECT_EQ(selected("2", ""), d == '2' ? SBEntry::ASCII_INPUT_TYPE : SBEntry::INVALID_TYPE) << d;
+        unit((std::string("KV") + d + "888GM-ED").c_str());
+        EXPECT_EQ(shown("2+", ""), d >= '2') << d;
+        EXPECT_EQ(shown("2", ""), d == '2') << d;
     }
     for (char n : {'G', 'W', 'I', 'N', 'P'}) {
-        const std::string type = std::string("KV8888") + n + "M-ED";
-        unit(type.c_str());
-        const bool gw = n == 'G' || n == 'W';
-        EXPECT_EQ(selected("", "GW"), gw ? SBEntry::ASCII_INPUT_TYPE : SBEntry::INVALID_TYPE) << n;
+        unit((std::string("KV8888") + n + "M-ED").c_str());
+        EXPECT_EQ(shown("", "GW"), n == 'G' || n == 'W') << n;
     }
     unit("KV8888GM-ED", "AB-X12");
-    EXPECT_EQ(selected("", "", "X1"), SBEntry::ASCII_INPUT_TYPE);
-    EXPECT_EQ(selected("", "", "X2"), SBEntry::INVALID_TYPE);
-    // A type too short for a selector's position never matches it.
-    unit("KV8");
-    EXPECT_EQ(selected("", "G"), SBEntry::INVALID_TYPE);
-    EXPECT_EQ(selected("", ""), SBEntry::ASCII_INPUT_TYPE);
+    EXPECT_TRUE(shown("", "", "X1"));
+    EXPECT_FALSE(shown("", "", "X2"));
+    unit("KV8");  // a type too short for a selector's position never matches it
+    EXPECT_FALSE(shown("", "G"));
+    EXPECT_TRUE(shown("", ""));
 }
 
-TEST_F(SBEntryTest, MenuItems)
+TEST_F(SBEntryTest, MenuItemsAndNumberDefault)
 {
     SBEntry sub("3;T;Schakelaar;Tab;sel:Off:0|On: 1 ", &bin);
     EXPECT_EQ(sub.entryType(), SBEntry::INPUT_CHOICE_TYPE);
@@ -90,10 +68,9 @@ TEST_F(SBEntryTest, MenuItems)
     EXPECT_STREQ(sub.menuItem(0, false), "Off");
     EXPECT_STREQ(sub.menuItem("On", true), "1");
     EXPECT_EQ(sub.menuItem("1", true), nullptr);  // looked up by shown text
-    char value[] = "1";
-    char shown[] = "Off";
+    char value[] = "1", shownText[] = "Off";
     EXPECT_EQ(sub.menuItem(value, true), 1);
-    EXPECT_EQ(sub.menuItem(shown, false), 0);
+    EXPECT_EQ(sub.menuItem(shownText, false), 0);
     EXPECT_EQ(sub.menuItem(value, false), 2);  // not found: the item count
     EXPECT_STREQ(sub.menuItem(5, false), "");
 
@@ -109,13 +86,10 @@ TEST_F(SBEntryTest, MenuItems)
     EXPECT_EQ(big.nrMenuItems(), 20);
     EXPECT_EQ(std::string(big.menuItem(0, false)), std::string(39, 'L'));
     EXPECT_STREQ(big.menuItem(19, false), "i19");
-}
 
-TEST_F(SBEntryTest, NumberDefault)
-{
-    SBEntry e("4;N;Tijd;Tab;num:0..99|default:5", &bin);
-    EXPECT_EQ(e.entryType(), SBEntry::NUM_INPUT_TYPE);
-    EXPECT_STREQ(e.defaultEntry(), "5");
+    SBEntry num("4;N;Tijd;Tab;num:0..99|default:5", &bin);
+    EXPECT_EQ(num.entryType(), SBEntry::NUM_INPUT_TYPE);
+    EXPECT_STREQ(num.defaultEntry(), "5");
     EXPECT_STREQ(SBEntry("4;N;Tijd;Tab;num:0..99", &bin).defaultEntry(), "");
     EXPECT_STREQ(SBEntry("4;N;Tijd;Tab;num:default:5", &bin).defaultEntry(), "");
 }

@@ -1,31 +1,32 @@
 #ifndef TESTS_KORPROG_PROGCTRL_DATA_TEMPDIR_H
 #define TESTS_KORPROG_PROGCTRL_DATA_TEMPDIR_H
 
-#include <climits>
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <ftw.h>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
-#include <unistd.h>
+
+#include "korprog/progctrl/Data/Language.h"
+#include "support/ScriptedDialogs.h"
 
 // A fresh directory that is the working directory while the object lives
 // (the settings files are opened by bare name); the previous working
 // directory is restored and the directory removed afterwards.
 class TempDir {
 public:
-    TempDir()
+    TempDir() : _previous(std::filesystem::current_path())
     {
         char tmpl[] = "/tmp/kpsettings.XXXXXX";
-        char cwd[PATH_MAX];
-        _previous = ::getcwd(cwd, sizeof cwd) ? cwd : "/";
-        if (::mkdtemp(tmpl) && ::chdir(tmpl) == 0) _path = tmpl;
+        std::error_code ec;
+        if (::mkdtemp(tmpl) && (std::filesystem::current_path(tmpl, ec), !ec)) _path = tmpl;
     }
     ~TempDir()
     {
-        if (::chdir(_previous.c_str()) != 0) std::perror("chdir");
-        if (!_path.empty()) ::nftw(_path.c_str(), &removeOne, 8, FTW_DEPTH | FTW_PHYS);
+        std::error_code ec;
+        std::filesystem::current_path(_previous, ec);
+        if (!_path.empty()) std::filesystem::remove_all(_path, ec);
     }
     const std::string& path() const { return _path; }
     bool ok() const { return !_path.empty(); }
@@ -41,8 +42,23 @@ public:
     }
 
 private:
-    static int removeOne(const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }
-    std::string _path, _previous;
+    std::filesystem::path _previous;
+    std::string _path;
+};
+
+// A test in a directory of its own, with its dialogs recorded and no
+// language table left over from an earlier test.
+class DataTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.ok());
+        Language::destroy();
+    }
+    void TearDown() override { Language::destroy(); }
+
+    TempDir dir;
+    ScriptedDialogs dialogs;
 };
 
 #endif
