@@ -67,3 +67,20 @@ function(korprog_tests)
                          DISCOVERY_TIMEOUT 60)
   endforeach()
 endfunction()
+
+# korprog_test_uses_program(test exe DEFINE): the test executable `test` gets
+# the path of the built program `exe` as the string macro DEFINE and is built
+# after it. Test targets exist only once the whole tree is read, so the link
+# is made at the end of configuration.
+function(korprog_test_uses_program test exe define)
+  # Deferred arguments are read when the call runs: bake the values in now.
+  cmake_language(EVAL CODE
+    "cmake_language(DEFER DIRECTORY [[${PROJECT_SOURCE_DIR}]] CALL korprog_link_program_to_test [[${test}]] [[${exe}]] [[${define}]])")
+endfunction()
+
+function(korprog_link_program_to_test test exe define)
+  if(TARGET ${test} AND TARGET ${exe})
+    target_compile_definitions(${test} PRIVATE ${define}="$<TARGET_FILE:${exe}>")
+    add_dependencies(${test} ${exe})
+  endif()
+endfunction()
