@@ -267,4 +267,26 @@ TEST_F(BindingTest, ChildWatchdogTellsTheParent)
     parent.abort();
 }
 
+TEST_F(BindingTest, EveryReleasedBindingIsFinishedAndASecondReleaseIsIgnored)
+{
+    class NoChild : public BBinding {
+        BRootState* createChild() override { return nullptr; }
+    };
+    Root parent("p");
+    auto* binder = binderIn(parent, false);
+    binder->addBinding(new NoChild);
+    binder->addBinding(new NoChild);
+    auto* b = new TestBinding(6);
+    binder->addBinding(b);
+    parent.initialize();
+    EXPECT_TRUE(traced("child must be defined in createChild"));
+    drain();
+    b->release();
+    b->release();
+    EXPECT_EQ(b->lastChild->queue()->count(), 1) << "one release event only";
+    parent.abort();  // both childless bindings are finished in one step, without leaking
+    drain();
+    BScheduler::step();
+}
+
 }  // namespace

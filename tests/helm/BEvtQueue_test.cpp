@@ -60,6 +60,17 @@ TEST_F(QueueTest, WakeAndSleepStayPairedThroughPostGetDeferAndPurge)
     root.abort();
 }
 
+TEST_F(QueueTest, EventPostedBeforeRegistrationWakesOnce)
+{
+    Root root("q");
+    root.queue()->post(local(110));
+    root.initialize();
+    EXPECT_EQ(BScheduler::activeQueues(PRIO_4), 1);
+    drain();
+    EXPECT_EQ(BScheduler::activeQueues(PRIO_4), 0);
+    root.abort();
+}
+
 TEST_F(QueueTest, RemoveBindingEvtsKeepsOtherEventsInOrder)
 {
     Root root("q");
