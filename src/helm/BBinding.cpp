@@ -97,37 +97,30 @@ void BBinding::setup()
     postToChild(SIG_SETUP_BINDING);
 }
 
+bool BBinding::advance(BStatus from, BStatus to)
+{
+    if (_status != from && _status != RELEASING) {
+        B_FAIL("unexpected call");
+        return false;
+    }
+    if (_status == RELEASING) return false;  // a late answer to a binding being released
+    _status = to;
+    return true;
+}
+
 void BBinding::accepted()
 {
-    if (_status != SETUP && _status != RELEASING) {
-        B_FAIL("unexpected call");
-        return;
-    }
-    if (_status == RELEASING) return;  // a late answer to a binding being released
-    _status = ACCEPTED;
-    postToParent(SIG_BINDING_ACCEPTED);
+    if (advance(SETUP, ACCEPTED)) postToParent(SIG_BINDING_ACCEPTED);
 }
 
 void BBinding::rejected()
 {
-    if (_status != SETUP && _status != RELEASING) {
-        B_FAIL("unexpected call");
-        return;
-    }
-    if (_status == RELEASING) return;
-    _status = REJECTED;
-    postToParent(SIG_BINDING_REJECTED);
+    if (advance(SETUP, REJECTED)) postToParent(SIG_BINDING_REJECTED);
 }
 
 void BBinding::activated()
 {
-    if (_status != ACCEPTED && _status != RELEASING) {
-        B_FAIL("unexpected call");
-        return;
-    }
-    if (_status == RELEASING) return;
-    _status = ACTIVATED;
-    traceBinding("=actbnd>;");
+    if (advance(ACCEPTED, ACTIVATED)) traceBinding("=actbnd>;");
 }
 
 void BBinding::release()

@@ -51,6 +51,9 @@ public:
                           const SLList<BBinding*>& list, bool showParents);
 
 protected:
+    // Moves from `from` to `to`; false (and nothing changes) while releasing,
+    // or with the "unexpected call" report from any other status.
+    bool advance(BStatus from, BStatus to);
     // Posts a handshake signal carrying this binding to the parent's or the child's queue.
     void postToParent(SignalId sig);
     void postToChild(SignalId sig);
