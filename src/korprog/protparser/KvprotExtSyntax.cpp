@@ -12,6 +12,14 @@ void printName(uint16_t level, const char* name, const std::string& field = std:
     if (level & BTrace::DATA) BTrace::instance()->dbgPrint(name + field, true, true);
 }
 
+// Copies at most `max` of `count` bytes into dst; the number copied.
+int copyBounded(void* dst, int max, const uint8_t* bytes, int count)
+{
+    const int n = !bytes || count < 0 ? 0 : (count < max ? count : max);
+    if (n > 0) std::memcpy(dst, bytes, static_cast<size_t>(n));
+    return n;
+}
+
 }  // namespace
 
 void KvprotAckEvt::printData(uint16_t level) const { printName(level, __PRETTY_FUNCTION__); }
@@ -50,8 +58,7 @@ KvprotUpgrData::KvprotUpgrData() : BBindingEvent(KVPROT_UPGR_DATA, true), _nrByt
 
 bool KvprotUpgrData::data(const uint8_t* bytes, int count)
 {
-    const int n = !bytes || count < 0 ? 0 : (count < MAX ? count : MAX);
-    if (n > 0) std::memcpy(_data, bytes, static_cast<size_t>(n));
+    const int n = copyBounded(_data, MAX, bytes, count);
     _nrBytes = static_cast<uint8_t>(n);
     return n == count;
 }
@@ -68,8 +75,7 @@ KvprotBootLoadData::KvprotBootLoadData() : BBindingEvent(KVPROT_BOOTLOAD_DATA, t
 
 bool KvprotBootLoadData::data(const uint8_t* bytes, int count)
 {
-    const int n = !bytes || count < 0 ? 0 : (count < MAX ? count : MAX);
-    if (n > 0) std::memcpy(_data, bytes, static_cast<size_t>(n));
+    const int n = copyBounded(_data, MAX, bytes, count);
     _nrBytes = static_cast<uint16_t>(n);
     return n == count;
 }
