@@ -53,7 +53,7 @@ protected:
     {
         DataTest::SetUp();
         const char* data = std::getenv("KORPROG_TEST_DATA");
-        ASSERT_NE(data, nullptr);
+        ASSERT_NE(data, nullptr) << "KORPROG_TEST_DATA names the data directory; ctest sets it";
         rows = readLines(std::string(data) + "/config.csv");
         ASSERT_GT(rows.size(), 100u);
         for (const std::string& line : readLines(std::string(data) + "/config.ini")) {
