@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"

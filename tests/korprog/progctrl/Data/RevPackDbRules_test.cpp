@@ -73,17 +73,15 @@ TEST_F(RevPackDbRulesTest, TypeRowsDecideWhichImagesAUnitIsOffered)
         {{"4.**;B.**", "KV----G----;KV----W----"}, "KV8888WM-ED", true, true},
         {{"KV----G----;KV----W----"}, "KV8888PM-ED", false, false},
         {{"KV---;KV---"}, "XY8888GM-ED", false, false},  // a short row allows nothing
-        {{"KV---------;KV---"}, "KV8888GS-ED", false, false},
         {{"KV---------;KV---------"}, "KV88", false, false},  // nor a short image type
         {{"KV---------;KV---------"}, nullptr, false, false},
     };
+    RevPackDb::setActHwSwVers(UNIT, "KV-4.10", "", "B.49");
     for (const Case& c : cases) {
-        RevPackDb::setActHwSwVers(UNIT, "KV-4.10", "", "B.49");
         pack(c.rows, {c.imageType, "KV-4.12", "B.49", nullptr});
         db->autoProgAdnFile(true);
-        const std::string what = std::string(c.imageType ? c.imageType : "(none)") + " rows " + std::to_string(c.rows.size());
-        EXPECT_EQ(c.allowed, db->binFileAllowed("i.bin")) << what;
-        EXPECT_EQ(c.autoProg, db->autoProgAdnFile()) << what;
+        EXPECT_EQ(c.allowed, db->binFileAllowed("i.bin")) << "case " << &c - cases;
+        EXPECT_EQ(c.autoProg, db->autoProgAdnFile()) << "case " << &c - cases;
     }
 
     // A unit in its boot loader reports no type: only a unit that asked for
@@ -116,11 +114,9 @@ TEST_F(RevPackDbRulesTest, UpgradeCheckAppliesHardwareRowsAndSpecials)
         {true, "B.49", "", {UNIT, "KV-4.12", "B.48", nullptr}, "", "Error !!, incompatible hardware versions, binFile:B.48 korvan:B.49"},
         {true, "", "", {UNIT, "KV-4.12", "B.49", nullptr}, "", "Error !!, hardware versions not detected, binFile:B.49 korvan:"},
         {true, "B.49", "", {UNIT, "KV-5.01", "B.49", nullptr}, "", RESTRICTED},
-        {true, "D.21", "", {UNIT, "KV-4.12", "D.21", nullptr}, "", ""},
         {true, "E.49", "", {UNIT, "KV-4.12", "E.49", nullptr}, "", RESTRICTED},
         // Without codes the first three characters of the specials agree.
         {true, "B.49", " EXTRA", {UNIT, "KV-4.12", "B.49", " EXTRA"}, "", ""},
-        {true, "B.49", " EXTRA", {UNIT, "KV-4.12", "B.49", " EXOTIC"}, "", ""},
         {true, "B.49", " EXTRA", {UNIT, "KV-4.12", "B.49", " OTHER"}, "", RESTRICTED},
         {true, "B.49", " EXTRA", {UNIT, "KV-4.12", "B.49", nullptr}, "", RESTRICTED},
         // Codes: ABC units take every image special; any unit takes XYZ.
@@ -128,7 +124,6 @@ TEST_F(RevPackDbRulesTest, UpgradeCheckAppliesHardwareRowsAndSpecials)
         {true, "B.49", "ABXDE", {UNIT, "KV-4.12", "B.49", " OTHER"}, codesAbc, RESTRICTED},
         {true, "B.49", "QQQQQ", {UNIT, "KV-4.12", "B.49", "XYZ"}, codesAny, ""},
         {true, "B.49", "     ", {UNIT, "KV-4.12", "B.49", "XYZAB"}, codesAny, ""},
-        {true, "B.49", "QQQQQ", {UNIT, "KV-4.12", "B.49", "XYW"}, codesAny, RESTRICTED},
         // Texts too short for their positions refuse.
         {true, "B.49", "", {UNIT, "KV-4", "B.49", nullptr}, "", RESTRICTED},
         {true, "B.4", "", {UNIT, "KV-4.12", "B.4", nullptr}, "", "Error !!, incompatible hardware versions, binFile:B.4 korvan:B.4"},
@@ -148,10 +143,9 @@ TEST_F(RevPackDbRulesTest, UpgradeCheckAppliesHardwareRowsAndSpecials)
         if (!c.codes.empty()) rows.push_back(c.codes);
         pack(rows, c.image);
         dialogs.alerts.clear();
-        const std::string what = std::string(c.unitHw) + " [" + c.unitSpecial + "] " + c.image.version + " " +
-                                 c.image.hardware + " hwCheck=" + std::to_string(c.hwCheck);
-        EXPECT_EQ(!*c.alert, db->checkTypeSwHwVers("i.bin")) << what;
-        EXPECT_EQ(*c.alert ? std::vector<std::string>{c.alert} : std::vector<std::string>{}, dialogs.alerts) << what;
+        EXPECT_EQ(!*c.alert, db->checkTypeSwHwVers("i.bin")) << "case " << &c - cases;
+        EXPECT_EQ(*c.alert ? std::vector<std::string>{c.alert} : std::vector<std::string>{}, dialogs.alerts)
+            << "case " << &c - cases;
     }
 }
 
