@@ -126,9 +126,13 @@ TEST_F(RevPackDbCreateTest, PackFromADirectoryReadsBackThroughTheDatabaseAndFltk
     EXPECT_EQ("size=500;type=KV4400WS-BX;version=KV-4.12;hardware=B.48;special=     ;data;", group("KV4400WS-BX_4.12.bin"));
     EXPECT_EQ("size=1536;hardware=49;data;", group("BOOT_LOAD_B49.bin"));
 
-    // The same directory gives the same pack, byte for byte.
+    // The same directory gives the same pack, byte for byte; the pack open
+    // before stays usable.
     const std::string first = readPack(pack);
+    db->selectRpFile(pack.c_str());
     ASSERT_TRUE(db->createDb("bins"));
+    db->setBinData("Alarmbox_4.12.BIN");
+    EXPECT_EQ(3000, db->binSize());
     EXPECT_EQ(pack, db->createdPack());
     EXPECT_EQ(std::vector<std::string>{pack}, packFiles());
     EXPECT_EQ(first, readPack(pack));
@@ -227,10 +231,11 @@ TEST_F(RevPackDbCreateTest, BadInputLeavesNoPackBehind)
         EXPECT_EQ(goodBytes, readPack(good)) << c.what;
     }
 
-    // The largest image that fits is taken.
+    // The largest image that fits is taken; its version cannot name a directory.
     owner.typeNames = {{"KV8888GM-ED", "KV8888GM-ED"}};
-    bin("KV8888GM-ED_5.bin", appImage(0x100 + 102399, "B.49KV8888GM-ED", "KV-5.00"));
+    bin("KV8888GM-ED_5.bin", appImage(0x100 + 102399, "B.49KV8888GM-ED", "KV-5/00"));
     EXPECT_TRUE(db->createDb(bins.c_str())) << db->createError();
+    EXPECT_EQ(0u, db->createdPack().find("KV-4.12-5_00[")) << db->createdPack();
 }
 
 }  // namespace
