@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <cstring>
+#include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "bdebug/BAssert.h"
@@ -18,14 +18,6 @@ const char* const RPFile::EXTENSION = ".rpa";
 
 namespace {
 
-bool readAll(const fs::path& p, std::string& out)
-{
-    std::ifstream in(p, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 bool writeAll(const fs::path& p, const std::string& bytes)
 {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
@@ -35,6 +27,23 @@ bool writeAll(const fs::path& p, const std::string& bytes)
 }
 
 }  // namespace
+
+bool RPFile::readFile(const std::string& path, std::string& out)
+{
+    out.clear();
+    // A directory opens for reading and fails only on the first read (and
+    // a stream would throw there); a pipe or device may never end.
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return false;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buf[8192];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
 
 RPFile::RPFile() : _prefs(nullptr), _changed(false), _wasRead(false) {}
 
@@ -71,7 +80,7 @@ bool RPFile::open(const std::string& dir, const std::string& name)
     _wasRead = false;
 
     std::string bytes;
-    if (readAll(_path, bytes)) {
+    if (readFile(_path, bytes)) {
         std::string why;
         if (!RPFileCheck::wellFormed(bytes, &why)) {
             B_ERROR("RPFile: " << _path << " is not a revision pack (" << why << ")");
@@ -88,7 +97,7 @@ bool RPFile::open(const std::string& dir, const std::string& name)
 bool RPFile::copyBack()
 {
     std::string bytes;
-    if (!readAll(stagedFile(), bytes)) {
+    if (!readFile(stagedFile(), bytes)) {
         B_ERROR("RPFile: nothing written for " << _path);
         return false;
     }

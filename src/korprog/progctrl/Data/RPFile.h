@@ -38,6 +38,10 @@ public:
     // Writes the pack when it changed, then drops the database.
     void close();
 
+    // The whole content of a regular file; false for anything that cannot
+    // be read as one (missing, a directory, a device, a read error).
+    static bool readFile(const std::string& path, std::string& out);
+
     // Removes one entry of a group. FLTK 1.3's own deleteEntry drops the
     // entry without freeing its name and value.
     static bool deleteEntry(Fl_Preferences& group, const char* key);

@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "bdebug/BAssert.h"
@@ -113,14 +111,6 @@ std::string message(const char* format, ...)
     va_end(ap2);
     va_end(ap);
     return out;
-}
-
-bool readAll(const std::string& path, std::string& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 // The decimal number the leading digits of at most max characters form.
@@ -496,7 +486,7 @@ bool RevPackDb::calcCheckSum(const std::string& bytes, uint16_t& sum)
 uint16_t RevPackDb::readCheckSum(const char* path)
 {
     std::string bytes;
-    if (!path || !readAll(path, bytes)) {
+    if (!path || !RPFile::readFile(path, bytes)) {
         B_ERROR("Error file not found " << (path ? path : ""));
         return 0;
     }
@@ -519,7 +509,7 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
     std::string bytes;
     uint16_t calc = 0;
     bool summed = false;
-    if (!readAll(path, bytes))
+    if (!RPFile::readFile(path, bytes))
         B_ERROR("Error file not found " << path);
     else if (!(summed = calcCheckSum(bytes, calc)))
         B_ERROR("no root section in " << path);
