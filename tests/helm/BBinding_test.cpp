@@ -289,4 +289,62 @@ TEST_F(BindingTest, EveryReleasedBindingIsFinishedAndASecondReleaseIsIgnored)
     BScheduler::step();
 }
 
+// A local event that prints its tag as its data.
+class PrintingEvent : public CountedEvent {
+public:
+    using CountedEvent::CountedEvent;
+    void printData(uint16_t level) const override
+    {
+        if (level & DBG_SEND_DATA) BTrace::instance()->dbgPrint("data of " + std::to_string(tag));
+    }
+};
+
+TEST_F(BindingTest, EachTraceLineAppearsWithItsFieldsAtItsOwnBit)
+{
+    // A send with data, a target transition, a final one, an event nobody
+    // consumes, exits, and a binding's activation and deletion.
+    auto run = [](DebugLevel bits) {
+        Root parent("t");
+        auto* binder = binderIn(parent, true);
+        auto* b = new TestBinding(1);
+        binder->addBinding(b);
+        parent.initialize();
+        parent.debugLevel(bits);
+        b->lastChild->debugLevel(bits);
+        drain();
+        auto* work = static_cast<Leaf*>(parent.getState(30));
+        work->react = [binder](Leaf* l, const BEvent*) {
+            auto* next = new Leaf(binder, "B", 31);
+            next->react = [](Leaf* n, const BEvent*) { n->transition(B_DONE); };
+            l->transition(next);
+        };
+        parent.sendLocal(new PrintingEvent(110, 7), STATE_ROOT);
+        drain();
+        parent.sendLocal(local(111), STATE_ROOT);
+        drain();
+        parent.sendLocal(local(112), STATE_ROOT);
+        drain();
+        parent.abort();
+        drain();
+    };
+    const struct {
+        DebugLevel bit;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {DBG_SEND, {"=sl>;40:41:2;dst:40:41;evt[40:41:110;"}},
+        {DBG_SEND_DATA, {"data of 7"}},
+        {DBG_TRAN_INTERNAL, {"=ti>;40:41:2;evt[40:41:112;", "]processed (t:"}},
+        {DBG_TRAN_TARGET, {"=tt>;40:41:20;region:0;from:30;evt[40:41:110;", "=td>;40:41:20;region:0;from:31;evt[40:41:111;"}},
+        {DBG_EXIT, {"=ext>;40:41:30 (t:", "=ext>;40:41:31 (t:"}},
+        {DBG_BINDING, {"=actbnd>;bnd:", "=delbnd>;bnd:", " parent:40:41 child:50:1 (child1:"}},
+    };
+    for (const auto& row : rows) {
+        trace.clear();
+        run(row.bit);
+        for (const auto& other : rows)
+            for (const std::string& line : other.lines)
+                EXPECT_EQ(traced(line), &other == &row) << "bit " << row.bit << ": " << line << "\n" << trace;
+    }
+}
+
 }  // namespace
