@@ -123,7 +123,7 @@ void ConfigInit::processLine(const std::string& line)
         const std::string standard = value.substr(0, semi);
         std::string custom = semi == std::string::npos ? std::string() : value.substr(semi + 1);
         if (custom.empty()) custom = standard;
-        if (standard.empty()) return;
+        // A pair without a standard code names no type, but is written back.
         KorTypePair pair;
         copyText(pair.standard, standard.c_str());
         copyText(pair.custom, custom.c_str());
@@ -171,7 +171,8 @@ void ConfigInit::comActive(const char* port) { copyText(_comActive, port); }
 std::vector<const char*> ConfigInit::korTypes() const
 {
     std::vector<const char*> names;
-    for (const KorTypePair& p : _korTypeList) names.push_back(p.custom);
+    for (const KorTypePair& p : _korTypeList)
+        if (p.standard[0] != '\0') names.push_back(p.custom);
     return names;
 }
 
@@ -179,7 +180,7 @@ const char* ConfigInit::customKorType(const char* standard) const
 {
     if (!standard) return "";
     for (const KorTypePair& p : _korTypeList)
-        if (std::strcmp(p.standard, standard) == 0) return p.custom;
+        if (p.standard[0] != '\0' && std::strcmp(p.standard, standard) == 0) return p.custom;
     return standard;
 }
 
@@ -187,7 +188,7 @@ const char* ConfigInit::ombrixKorType(const char* custom)
 {
     if (!custom) return "";
     for (const KorTypePair& p : _korTypeList)
-        if (std::strcmp(p.custom, custom) == 0) return p.standard;
+        if (p.standard[0] != '\0' && std::strcmp(p.custom, custom) == 0) return p.standard;
     return "";
 }
 
@@ -197,7 +198,7 @@ const char* ConfigInit::replaceOmbrixByCustomType(const char* text)
     if (!text) text = "";
     for (const KorTypePair& p : _korTypeList) {
         const size_t len = std::strlen(p.standard);
-        if (std::strncmp(text, p.standard, len) == 0) {
+        if (len > 0 && std::strncmp(text, p.standard, len) == 0) {
             result = std::string(p.custom) + (text + len);
             return result.c_str();
         }

@@ -96,9 +96,14 @@ TEST_F(ConfigInitTest, PreferencesReadAndWrittenBackUnchanged)
 TEST_F(ConfigInitTest, OddPreferenceLines)
 {
     TempDir::write("config.ini", "korvantype=KV8888GM-ED\r\nkorvantype=KV2200PM-EX;\n\nunknown=1\nno equals sign\n"
+                                 "korvantype=;Zonder code\n"
                                  "comport=/dev/serial/by-id/usb-FTDI\nlastbin=" + std::string(100, 'b') + "\n");
     {
         ConfigInit config(&bin, nullptr, &host);
+        // A name without a code is kept for the file, but names nothing.
+        EXPECT_EQ(config.korTypes().size(), 2u);
+        EXPECT_STREQ(config.customKorType(""), "");
+        EXPECT_STREQ(config.replaceOmbrixByCustomType("KV2200PM-EX_1.bin"), "KV2200PM-EX_1.bin");
         EXPECT_STREQ(config.comActive(), "/dev/serial/by-");  // 15 characters
         EXPECT_EQ(host.lastBin, std::string(79, 'b'));
         config.comActive("/dev/ttyUSB1234567890");
@@ -106,7 +111,7 @@ TEST_F(ConfigInitTest, OddPreferenceLines)
     }
     EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=/dev/ttyUSB1234\n"
                                            "korvantype=KV8888GM-ED;KV8888GM-ED\nkorvantype=KV2200PM-EX;KV2200PM-EX\n"
-                                           "lastrevpack=\nlastbin=" + std::string(79, 'b') + "\n");
+                                           "korvantype=;Zonder code\nlastrevpack=\nlastbin=" + std::string(79, 'b') + "\n");
 }
 
 TEST_F(ConfigInitTest, ReplaceOmbrixByCustomType)
