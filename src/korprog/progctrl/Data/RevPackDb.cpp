@@ -17,6 +17,7 @@
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
+#include "korprog/progctrl/Data/SettingBin.h"
 
 namespace fs = std::filesystem;
 
@@ -344,6 +345,7 @@ const char* RevPackDb::setBinData(const char* binFile)
     if (!refused && entryExist(name, ADN_FILE)) {
         int adnSize = 0;
         getEntry(name, ADN_SIZE, adnSize);
+        bool written = false;
         if (adnSize < 0 || adnSize > MAX_BINFILE_SIZE) {
             char adnFile[MAX_TXT_LEN];
             getEntry(name, ADN_FILE, adnFile);
@@ -353,15 +355,19 @@ const char* RevPackDb::setBinData(const char* binFile)
             std::memset(_activeAdnData, 0xFF, sizeof _activeAdnData);
             _nrAdnBytes = adnSize;
             getEntry(name, ADN_DATA, _activeAdnData, adnSize);
-            writeAdnFile();
+            written = writeAdnFile();
+            if (!written && _autoProgAdnFile) SettingBin::fileSaveAlert(ADN_PRE_UPDATE);
         }
+        // Upgraded without the settings that belong to it, the unit would
+        // run the new image on settings it was not meant for.
+        if (!written && _autoProgAdnFile) _binFileSelected = false;
     }
     if (_root) _root->lastBinFile(name);
     if (!_autoProgAdnFile) _actAdnFile[0] = '\0';
     return _actAdnFile;
 }
 
-void RevPackDb::writeAdnFile()
+bool RevPackDb::writeAdnFile()
 {
     // The settings were stored with Windows line ends; a CR doubled on the
     // way is written once.
@@ -373,15 +379,16 @@ void RevPackDb::writeAdnFile()
     FILE* fd = std::fopen(ADN_PRE_UPDATE, "wb");
     if (!fd) {
         B_ERROR("cannot write " << ADN_PRE_UPDATE);
-        return;
+        return false;
     }
     const size_t n = static_cast<size_t>(_nrUnixAdnBytes);
     const bool ok = std::fwrite(_unixAdnData, 1, n, fd) == n;
     if (std::fclose(fd) != 0 || !ok) {
         B_ERROR("cannot write " << ADN_PRE_UPDATE);
-        return;
+        return false;
     }
     copyTo(_actAdnFile, ADN_PRE_UPDATE);
+    return true;
 }
 
 // --- the boot loader ---

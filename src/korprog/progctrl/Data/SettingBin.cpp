@@ -173,6 +173,13 @@ void SettingBin::enableEdit()
     if (_frame) _frame->createSettingEdit();
 }
 
+void SettingBin::fileSaveAlert(const char* path)
+{
+    const std::string text = std::string(gettext("Fout!! Bestand", 0)) + " \"" + (path ? path : "") + "\" " +
+                             gettext("kan niet opgeslagen worden", 0) + ".\n";
+    Dialog::alert("%s", text.c_str());
+}
+
 void SettingBin::file(const char* path) { _file = path ? path : ""; }
 
 bool SettingBin::writeEntries(FILE* fd)
@@ -222,11 +229,7 @@ void SettingBin::storeToFile()
             if (!saved) ::unlink(tmp.c_str());
         }
     }
-    if (!saved) {
-        const std::string text = std::string(gettext("Fout!! Bestand", 0)) + " \"" + _file + "\" " +
-                                 gettext("kan niet opgeslagen worden", 0) + ".\n";
-        Dialog::alert("%s", text.c_str());
-    }
+    if (!saved) fileSaveAlert(_file.c_str());
     if (_frame) _frame->showBestGroup(nullptr, korType());
 }
 

@@ -61,6 +61,9 @@ public:
     void totalNrEntries(uint8_t n);
     void enableEdit();
 
+    // The alert for a settings file that could not be written.
+    static void fileSaveAlert(const char* path);
+
     void file(const char* path);
     const char* file() const { return _file.c_str(); }
     void storeToFile();
