@@ -1,7 +1,9 @@
 #include "korprog/progctrl/Data/SBEntry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/Language.h"
@@ -52,7 +54,11 @@ SBEntry::SBEntry(const char* line, SettingBin* settingBin)
     std::memset(_subItemVal, 0, sizeof _subItemVal);
     _default[0] = '\0';
 
-    const char* p = line ? line : "";
+    // Line ends are no part of the row, also when the table was saved
+    // with CR LF.
+    std::string row = line ? line : "";
+    row.erase(std::remove_if(row.begin(), row.end(), [](char c) { return c == '\r' || c == '\n'; }), row.end());
+    const char* p = row.c_str();
     bool fits = true;
     for (size_t i = 0; i < sizeof fields / sizeof *fields; ++i) {
         if (!StringUtils::cutColumn(fields[i], widths[i], &p)) fits = false;

@@ -38,6 +38,9 @@ TEST_F(SBEntryTest, ValidAndMalformedRows)
         "1;T;a;b;ascii;;;;;;;;;;;;" + std::string(20, 's'), ""};
     for (const std::string& row : bad) EXPECT_EQ(type(row), SBEntry::INVALID_TYPE) << row;
     EXPECT_EQ(type("1;T;" + wide.substr(1) + ";b;ascii"), SBEntry::ASCII_INPUT_TYPE);
+    // A table saved with CR LF line ends.
+    for (const char* crlf : {"1;T;a;b;ascii\r", "1;T;a;b;ascii;;;;;;;;;;;;\r\n"})
+        EXPECT_EQ(type(crlf), SBEntry::ASCII_INPUT_TYPE) << crlf;
 }
 
 TEST_F(SBEntryTest, VariantSelectors)
