@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 
+#include "bdebug/BAssert.h"
 #include "korprog/Dialog.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
@@ -109,7 +110,8 @@ void ConfigInit::processLine(const std::string& line)
     const std::string::size_type eq = line.find('=');
     if (eq == std::string::npos || eq > MAX_KEY) return;
     const std::string key = line.substr(0, eq);
-    const std::string value = line.substr(eq + 1, MAX_VALUE);
+    // A port is a device path, held whole or not at all.
+    const std::string value = line.substr(eq + 1, key == "comport" ? std::string::npos : MAX_VALUE);
 
     if (key == "settingfile") {
         if (_settingBin)
@@ -166,7 +168,15 @@ uint8_t ConfigInit::comPorts(char** list)
     return n;
 }
 
-void ConfigInit::comActive(const char* port) { copyText(_comActive, port); }
+bool ConfigInit::comActive(const char* port)
+{
+    if (port && std::strlen(port) > COM_NAME_SIZE - 1) {
+        B_ERROR("port name longer than " << COM_NAME_SIZE - 1 << " characters refused: " << port);
+        return false;
+    }
+    copyText(_comActive, port);
+    return true;
+}
 
 std::vector<const char*> ConfigInit::korTypes() const
 {

@@ -74,9 +74,10 @@ TEST_F(DriverTest, StringBeforePortSettingsIsReportedThenSettingsOpenThePortOnce
 
 TEST_F(DriverTest, MissingPortIsReportedAndTheFirstStringAfterItAppearsOpensItAndStartsPolling)
 {
-    char dir[] = "/tmp/kvXXXXXX";  // the port name keeps within its 15 characters
+    // A stable name as a USB adapter gets it, far longer than "COM16".
+    char dir[] = "/tmp/kvXXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string link = std::string(dir) + "/p";
+    const std::string link = std::string(dir) + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0-" + std::string(150, 'x');
     setPort(link);
     EXPECT_EQ(errors(), std::vector<int>{CDRV_SET_COM_NOT_OPEN});
     write(STATUS_REQ);
