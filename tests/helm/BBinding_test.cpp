@@ -1,6 +1,9 @@
+#include <unistd.h>
+
 #include "HelmTestKit.h"
 #include "helm/BBinderState.h"
 #include "helm/BBinding.h"
+#include "helm/BMainState.h"
 #include "helm/BTimer.h"
 
 using namespace helmtest;
@@ -287,6 +290,58 @@ TEST_F(BindingTest, EveryReleasedBindingIsFinishedAndASecondReleaseIsIgnored)
     parent.abort();  // both childless bindings are finished in one step, without leaking
     drain();
     BScheduler::step();
+}
+
+TEST_F(BindingTest, SubStatesRunOnlyWhileTheBindingsAreActive)
+{
+    // A sub-state that talks to the child as soon as it is entered, and
+    // once more as it is left.
+    class Talker : public Leaf {
+    public:
+        using Leaf::Leaf;
+        void onEntry(const BEvent* e) override
+        {
+            Leaf::onEntry(e);
+            sendExternal(new CountedBindingEvent(60, 1), CHILD_MOD, 0, nullptr);
+        }
+        void onExit(const BEvent* e) override
+        {
+            Leaf::onExit(e);
+            sendExternal(new CountedBindingEvent(60, 2), CHILD_MOD, 0, nullptr);
+        }
+    };
+    Root parent("p");
+    auto* binder = new Binder(&parent);
+    binder->addRegion(new Talker(binder, "work", 30));
+    parent.addRegion(binder);
+    binder->addBinding(new TestBinding(1));
+    parent.initialize();
+    drain();
+    parent.abort();
+    drain();
+    EXPECT_FALSE(traced("Binding not activated"));
+    EXPECT_EQ(std::count(log().begin(), log().end(), "child1 got 60/1"), 1);
+    EXPECT_EQ(std::count(log().begin(), log().end(), "child1 got 60/2"), 1);
+}
+
+TEST_F(BindingTest, ShutdownWhileABindingIsReleasedEndsWithoutWakingTheSystem)
+{
+    BMainState::_mutexId = "HelmBinding_" + std::to_string(::getpid());
+    BMainState main;
+    auto* binder = new Binder(&main);
+    binder->addRegion(new Leaf(binder, "work", 30));
+    main.addRegion(binder);
+    binder->addBinding(new TestBinding(1));
+    main.startup();
+    drain();
+    main.shutdown();  // releases the binding: its release event wakes the child's empty queue
+    EXPECT_EQ(BScheduler::systemStatus(), SYSTEM_TERMINATING);
+    for (int i = 0; i < 100 && !BScheduler::terminated(); ++i) {
+        BScheduler::step();
+        ASSERT_NE(BScheduler::systemStatus(), SYSTEM_ACTIVE) << "step " << i;
+    }
+    EXPECT_TRUE(BScheduler::terminated());
+    EXPECT_NE(std::find(log().begin(), log().end(), "destroyChild 1"), log().end());
 }
 
 // A local event that prints its tag as its data.
