@@ -18,25 +18,18 @@ protected:
     void SetUp() override
     {
         DataTest::SetUp();
-        const char* old = std::getenv("XDG_RUNTIME_DIR");
-        hadRuntimeDir = old != nullptr;
-        if (old) savedRuntimeDir = old;
         ::mkdir(stage.c_str(), 0700);
         ::setenv("XDG_RUNTIME_DIR", stage.c_str(), 1);
     }
     void TearDown() override
     {
-        if (hadRuntimeDir)
-            ::setenv("XDG_RUNTIME_DIR", savedRuntimeDir.c_str(), 1);
-        else
-            ::unsetenv("XDG_RUNTIME_DIR");
+        saved.empty() ? ::unsetenv("XDG_RUNTIME_DIR") : ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
         DataTest::TearDown();
     }
     long staged() const { return std::distance(std::filesystem::directory_iterator(stage), {}); }
 
     const std::string stage = dir.path() + "/stage";
-    bool hadRuntimeDir = false;
-    std::string savedRuntimeDir;
+    const std::string saved = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
 };
 
 TEST_F(RPFileTest, OnlyAnnouncedChangesAreWrittenAndStagingIsRemoved)
