@@ -51,7 +51,7 @@ public:
 };
 
 // A binder as the parent's only region, optionally with a sub-state "work" (id 30).
-Binder* binderIn(Root& parent, bool withWork)
+Binder* binderIn(BCompositeState& parent, bool withWork)
 {
     auto* binder = new Binder(&parent);
     if (withWork) binder->addRegion(new Leaf(binder, "work", 30));
@@ -311,9 +311,8 @@ TEST_F(BindingTest, SubStatesRunOnlyWhileTheBindingsAreActive)
         }
     };
     Root parent("p");
-    auto* binder = new Binder(&parent);
+    auto* binder = binderIn(parent, false);
     binder->addRegion(new Talker(binder, "work", 30));
-    parent.addRegion(binder);
     binder->addBinding(new TestBinding(1));
     parent.initialize();
     drain();
@@ -328,10 +327,7 @@ TEST_F(BindingTest, ShutdownWhileABindingIsReleasedEndsWithoutWakingTheSystem)
 {
     BMainState::_mutexId = "HelmBinding_" + std::to_string(::getpid());
     BMainState main;
-    auto* binder = new Binder(&main);
-    binder->addRegion(new Leaf(binder, "work", 30));
-    main.addRegion(binder);
-    binder->addBinding(new TestBinding(1));
+    binderIn(main, true)->addBinding(new TestBinding(1));
     main.startup();
     drain();
     main.shutdown();  // releases the binding: its release event wakes the child's empty queue
