@@ -120,6 +120,10 @@ public:
 
     // Loads one image; returns the settings file to program first, or "".
     const char* setBinData(const char* binFile);
+    // Whether the last setBinData left an image to upgrade with: false when
+    // the image was refused, or when its settings, to be programmed first,
+    // could not be read or written out. The upgrade must not start then.
+    bool binFileSelected() const { return _binFileSelected; }
     int binSize() const { return _nrBinBytes; }
     const uint8_t* binData() const { return _activeBinData; }
     int adnSize() const { return _nrAdnBytes; }
@@ -229,7 +233,7 @@ private:
     bool writable(const char* group, const char* key) const;
     void statusInfo(const std::string& text, bool isError);
     bool trace(uint16_t bit) const;
-    void writeAdnFile();
+    bool writeAdnFile();
     static bool calcCheckSum(const std::string& bytes, uint16_t& sum);
 
     RevPackDbOwner* _root;
