@@ -5,6 +5,7 @@
 
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Help_View.H>
+#include <FL/fl_draw.H>
 #include <memory>
 
 #include "korprog/progctrl/Data/SBChoice.h"
@@ -226,4 +227,53 @@ TEST_F(EditorTest, ItemWidgetsShowAndStoreTheChosenValue)
     click(level);
     EXPECT_EQ(level->value(), 1);
     EXPECT_STREQ(text(51), "C&D");
+}
+
+// A full layout table (fixtures/config.csv) for two unit variants: the
+// variant's tabs appear, and on every sheet no two shown widgets overlap,
+// every widget lies within the sheet's width and every label fits its
+// column once drawn.
+TEST_F(EditorTest, FullTableLaysOutCleanly)
+{
+    const std::string table = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/fixtures/config.csv";
+    tabs->configFile(table.c_str());
+    struct Variant {
+        const char* type;
+        const char* special;
+        std::vector<std::string> tabs;
+    };
+    const Variant variants[] = {
+        {"KV8888GM-ED", "     ", {"Algemeen", "Telefoonnummers", "Ingangen", "Analoog", "Uitgangen"}},
+        {"KV4400WS-BX", "X05", {"Algemeen", "Telefoonnummers", "Ingangen", "Analoog", "GPRS"}},
+    };
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.type);
+        bin.setEntry(SettingBin::KORTYPE_POS, v.type, nullptr, false, SBEntry::INVALID_TYPE);
+        bin.setEntry(SettingBin::KORSPECIAL_POS, v.special, nullptr, false, SBEntry::INVALID_TYPE);
+        tabs->editSettingBin(&bin);
+        EXPECT_EQ(tabLabels(tabs), v.tabs);
+        for (int t = 0; t < tabs->children(); ++t) {
+            auto* sheet = static_cast<SBTabSheet*>(tabs->child(t));
+            tabs->value(sheet);
+            win->redraw();
+            settle();
+            std::vector<Fl_Widget*> shown;
+            for (int i = 0; i < sheet->children(); ++i) {
+                Fl_Widget* w = sheet->child(i);
+                if (!w->visible() || w == &sheet->scrollbar || w == &sheet->hscrollbar) continue;
+                EXPECT_GE(w->x(), sheet->x());
+                EXPECT_LE(w->x() + w->w(), sheet->x() + sheet->w() - Fl::scrollbar_size());
+                const int column = w->x() >= sheet->leftNumMargin() ? sheet->leftNumMargin() : sheet->leftTxtMargin();
+                fl_font(w->labelfont(), w->labelsize());
+                EXPECT_LE(fl_width(w->label()), w->x() - 3 - column) << w->label();
+                for (Fl_Widget* o : shown) {
+                    const bool apart = o->x() + o->w() <= w->x() || w->x() + w->w() <= o->x() ||
+                                       o->y() + o->h() <= w->y() || w->y() + w->h() <= o->y();
+                    EXPECT_TRUE(apart) << o->label() << " / " << w->label();
+                }
+                shown.push_back(w);
+            }
+        }
+    }
+    EXPECT_TRUE(dialogs.alerts.empty());
 }
