@@ -2,7 +2,6 @@
 #define TESTS_SUPPORT_FLEVENTS_H
 
 #include <FL/Fl.H>
-#include <FL/Fl_Widget.H>
 #include <FL/Fl_Tabs.H>
 #include <FL/Fl_Window.H>
 #include <cstring>
@@ -10,9 +9,9 @@
 #include <vector>
 
 // Mouse and keyboard input for window tests, dispatched through FLTK's own
-// event handling (Fl::handle) as the display's events would be: pushes go
-// to the widget under the pointer or to the window holding the grab, keys
-// to the focus.
+// event handling (Fl::handle) as the display's events are: pushes go to the
+// widget under the pointer or to the window holding the grab, keys to the
+// focus.
 namespace FlEvents {
 
 // Lets FLTK handle what is pending (drawing, mapping); never waits.
@@ -21,53 +20,67 @@ inline void settle()
     for (int i = 0; i < 5; ++i) Fl::wait(0);
 }
 
-// The keys a user presses in the next pull-down menu (a choice or menu
-// button runs its menu in a loop of its own): they are sent to the menu
-// once it is up. A menu still open after them is escaped.
-struct MenuKeys {
-    static std::vector<int>& pending()
-    {
-        static std::vector<int> keys;
-        return keys;
+// The window the display delivers keys to: that of the focus, else the
+// latest shown that is not a popup (popups never hold the keyboard focus;
+// FLTK passes keys on to a popup holding the grab).
+inline Fl_Window* keyWindow()
+{
+    if (Fl::focus()) return Fl::focus()->top_window();
+    for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w)) {
+        if (!w->override()) return w;
     }
-    static void press(int k)
-    {
-        Fl::e_keysym = Fl::e_original_keysym = k;
-        Fl::e_state = 0;
-        Fl::e_text = const_cast<char*>("");
-        Fl::e_length = 0;
-        Fl::handle(FL_KEYBOARD, Fl::grab());
-    }
-    static void send(void*)
-    {
-        if (!Fl::grab()) return;
-        for (int k : pending()) press(k);
-        // The menu closes once its loop sees the choice; the click that
-        // opened it drops this safety net when it returns.
-        Fl::add_timeout(1.0, escapeLeftOpen);
-    }
-    static void escapeLeftOpen(void*)
-    {
-        if (Fl::grab()) press(FL_Escape);
-    }
-};
+    return nullptr;
+}
 
-// A click at a screen position, delivered to window `over` (the window the
-// pointer is in).
-inline int clickAt(Fl_Window* over, int xRoot, int yRoot, int button = 1)
+inline int press(int keysym, const char* text = "", int state = 0)
+{
+    Fl::e_keysym = Fl::e_original_keysym = keysym;
+    Fl::e_state = state;
+    Fl::e_text = const_cast<char*>(text);
+    Fl::e_length = static_cast<int>(std::strlen(text));
+    const int used = Fl::handle(FL_KEYBOARD, keyWindow());
+    Fl::e_state = 0;
+    return used;
+}
+
+// A choice or menu button runs its pull-down menu in a loop of its own:
+// menuKeys() gives the keys a user presses once the next menu is up. A menu
+// still open a second later is escaped, so a fault cannot hang the test.
+inline std::vector<int>& menuKeysPending()
+{
+    static std::vector<int> keys;
+    return keys;
+}
+inline void escapeMenu(void*)
+{
+    if (Fl::grab()) press(FL_Escape);
+}
+inline void sendMenuKeys(void*)
+{
+    if (!Fl::grab()) return;
+    for (int k : menuKeysPending()) press(k);
+    Fl::add_timeout(1.0, escapeMenu);
+}
+inline void menuKeys(std::vector<int> keys)
+{
+    menuKeysPending() = std::move(keys);
+    Fl::add_timeout(0.0, sendMenuKeys);
+}
+
+// A click at a screen position, delivered to window `over`.
+inline int clickAt(Fl_Window* over, int xRoot, int yRoot)
 {
     Fl::e_x_root = xRoot;
     Fl::e_y_root = yRoot;
     Fl::e_x = xRoot - over->x();
     Fl::e_y = yRoot - over->y();
-    Fl::e_keysym = FL_Button + button;
-    Fl::e_state = FL_BUTTON(button);
-    Fl::e_clicks = 0;
+    Fl::e_keysym = FL_Button + 1;
+    Fl::e_state = FL_BUTTON1;
     Fl::e_is_click = 1;
     const int pushed = Fl::handle(FL_PUSH, over);
     Fl::e_state = 0;
     Fl::handle(FL_RELEASE, over);
-    Fl::remove_timeout(MenuKeys::escapeLeftOpen);
+    Fl::remove_timeout(escapeMenu);
     settle();
     return pushed;
 }
@@ -77,32 +90,19 @@ inline int click(Fl_Widget* w, int dx = -1, int dy = -1)
 {
     int xoff = 0, yoff = 0;
     Fl_Window* top = w->top_window_offset(xoff, yoff);
-    if (dx < 0) dx = w->w() / 2;
-    if (dy < 0) dy = w->h() / 2;
-    return clickAt(top, top->x() + xoff + dx, top->y() + yoff + dy);
+    return clickAt(top, top->x() + xoff + (dx < 0 ? w->w() / 2 : dx), top->y() + yoff + (dy < 0 ? w->h() / 2 : dy));
 }
 
-// One key press sent to the window of the focus.
 inline int key(int keysym, const char* text = "", int state = 0)
 {
-    Fl_Window* win = Fl::focus() ? Fl::focus()->top_window() : Fl::first_window();
-    Fl::e_keysym = Fl::e_original_keysym = keysym;
-    Fl::e_state = state;
-    Fl::e_text = const_cast<char*>(text);
-    Fl::e_length = static_cast<int>(std::strlen(text));
-    const int used = Fl::handle(FL_KEYBOARD, win);
-    Fl::e_state = 0;
+    const int used = press(keysym, text, state);
     settle();
     return used;
 }
 
-// Types text key by key.
 inline void type(const std::string& text)
 {
-    for (char c : text) {
-        const char s[2] = {c, '\0'};
-        key(static_cast<unsigned char>(c), s);
-    }
+    for (char c : text) key(static_cast<unsigned char>(c), std::string(1, c).c_str());
 }
 
 // Puts text on the clipboard and presses Ctrl-V.
@@ -112,23 +112,16 @@ inline void paste(const std::string& text)
     key('v', "\x16", FL_CTRL);
 }
 
-inline void menuKeys(std::vector<int> keys)
-{
-    MenuKeys::pending() = std::move(keys);
-    Fl::add_timeout(0.0, MenuKeys::send);
-}
-
-// Clicks the tab row of `tabs` where it shows `sheet`'s tab.
+// Clicks the tab of `sheet` in the tab row of `tabs`.
 inline bool clickTab(Fl_Tabs* tabs, Fl_Widget* sheet)
 {
-    const int y = tabs->y() + 10;
-    for (int x = tabs->x() + 2; x < tabs->x() + tabs->w(); x += 4) {
-        if (tabs->which(x, y) == sheet) {
-            click(tabs, x - tabs->x(), 10);
-            return tabs->value() == sheet;
+    for (int x = 2; x < tabs->w(); x += 4) {
+        if (tabs->which(tabs->x() + x, tabs->y() + 10) == sheet) {
+            click(tabs, x, 10);
+            break;
         }
     }
-    return false;
+    return tabs->value() == sheet;
 }
 
 }  // namespace FlEvents

@@ -15,7 +15,9 @@ class SettingBin;
 // The settings editor: one tab sheet per run of layout-table rows with the
 // same tab name, one widget per row that fits the bin's unit, each bound to
 // one part of one setting entry. Opening always rebuilds from the table, so
-// a changed settings type changes which rows appear. Owns the sheets.
+// a changed settings type changes which rows appear. Owns the sheets. While
+// open, the bin's entries point at the widgets' definitions: the bin must
+// outlive the editor, or the editor be closed first.
 class SBTabs : public Fl_Tabs {
 public:
     static const int MAX_CONFIG_LINE_LEN = 512;
@@ -43,7 +45,9 @@ public:
 
 private:
     void fillList();
-    bool readLine(FILE* fd, char* line);
+    // One line of the table, cut to MAX_CONFIG_LINE_LEN - 1 characters;
+    // false at the end of the file.
+    static bool readLine(FILE* fd, char* line);
     void addWidget(SBEntry* sbEntry, SBTabSheet* sheet, std::vector<SBInput*>& inputs);
     void removeTabs();
 
