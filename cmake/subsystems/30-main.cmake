@@ -7,3 +7,5 @@ list(APPEND KORPROG_TEST_LIBS mainshell)
 
 # The start-up tests also run the built program as two processes.
 korprog_test_uses_program(test_main korprog KORPROG_PATH)
+# The unattended runs are tested against the built unit simulator.
+korprog_test_uses_program(test_main korvansim KORVANSIM_PATH)

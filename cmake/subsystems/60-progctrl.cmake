@@ -6,3 +6,6 @@
 korprog_library(progctrl DIRS korprog/progctrl/States)
 korprog_link(progctrl ui settings revpacks protparser conndrv mainshell kpcommon helm bdebug llist)
 list(APPEND KORPROG_TEST_LIBS progctrl)
+
+# The controller's tests play against the built unit simulator.
+korprog_test_uses_program(test_korprog_progctrl_States korvansim KORVANSIM_PATH)

@@ -28,6 +28,7 @@
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "main/Main.h"
+#include "korvansim/SimProcess.h"
 #include "support/KvPty.h"
 #include "support/ScriptedDialogs.h"
 
@@ -162,6 +163,21 @@ protected:
         helmtest::drain();
     }
     void startOnPty() { start(pty.name); }
+    // The simulator as the unit; true once it reported itself.
+    bool connectOnSim(const std::vector<std::string>& args)
+    {
+        if (!sim.start(args)) return false;
+        start(sim.device);
+        return waitFor([this] { return view.last() == "Verbonden"; });
+    }
+    // Lines of the simulator's log that contain text.
+    int simLogCount(const std::string& text) const
+    {
+        const std::string log = sim.log();
+        int n = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+        return n;
+    }
 
     // One pass of the main loop: the port, the expired timers, every event.
     static void serve()
@@ -224,6 +240,7 @@ protected:
     ViewLog view;
     ScriptedDialogs dialogs;
     KvPty pty;
+    SimProcess sim;
     KvctrlRoot* root = nullptr;
 };
 
