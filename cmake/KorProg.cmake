@@ -62,8 +62,11 @@ function(korprog_tests)
     if(TARGET testsupport)
       target_link_libraries(${exe} PRIVATE testsupport)
     endif()
+    # One property per variable: a ';' list is split on its way into the
+    # discovered tests, and the second variable would be lost.
     gtest_discover_tests(${exe} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-                         PROPERTIES ENVIRONMENT "KORPROG_HEADLESS=1;KORPROG_TEST_DATA=${PROJECT_SOURCE_DIR}/data"
+                         PROPERTIES ENVIRONMENT "KORPROG_HEADLESS=1"
+                                    ENVIRONMENT_MODIFICATION "KORPROG_TEST_DATA=set:${PROJECT_SOURCE_DIR}/data"
                          DISCOVERY_TIMEOUT 60)
   endforeach()
 endfunction()
