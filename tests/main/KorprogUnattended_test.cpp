@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "korprog/progctrl/Data/RevPackDb.h"
 #include "korvansim/SimProcess.h"
 #include "support/KvPty.h"
+#include "support/KvTestPack.h"
 
 namespace fs = std::filesystem;
 
@@ -38,15 +38,6 @@ std::string settings(const std::string& word)
         f += t + "|" + (k == 80 || k == 115 || k == 116 ? "" : std::to_string(5550000 + k)) + "\n";
     }
     return f;
-}
-
-// An image whose version marker the simulator reads back.
-std::string image(size_t size, const std::string& version)
-{
-    std::string d;
-    for (size_t i = 0; i < size; ++i) d += static_cast<char>('A' + i % 23);
-    d.replace(100, 16, "VERSION: " + version);
-    return d;
 }
 
 class Unattended : public ::testing::Test {
@@ -111,53 +102,6 @@ protected:
         return {rc, read(dir / "out.txt"), read(dir / "err.txt")};
     }
 
-    // A pack with the application image `bin` and two boot loaders; the
-    // name carries its checksum. Returns the name to give -revpack.
-    std::string pack(const std::string& name, const std::string& bin, const std::string& type, const std::string& data,
-                     const std::string& adn = "", const std::vector<std::string>& rows = {})
-    {
-        {
-            RevPackDb db(nullptr, packs.c_str());
-            db.selectDb(name.c_str());
-            db.setEntry(RevPackDb::GENERAL, RevPackDb::DB_VERSION, RevPackDb::DB_VERSION_NR);
-            db.flush();
-            db.selectDb(name.c_str());
-            auto add = [&](const std::string& g, const std::string& bytes, const char* hw) {
-                db.setEntry(RevPackDb::BINLIST, g.c_str(), g.c_str());
-                db.setEntry(g.c_str(), RevPackDb::BIN_SIZE, static_cast<int>(bytes.size()));
-                db.setEntry(g.c_str(), RevPackDb::BIN_DATA, bytes.data(), static_cast<int>(bytes.size()));
-                db.setEntry(g.c_str(), RevPackDb::BIN_HWVERS, hw);
-            };
-            add("BOOT_LOAD_00.bin", std::string(200, '\x30'), "00");
-            add("BOOT_LOAD_49.bin", std::string(300, '\x49'), "49");
-            add(bin, data, "D.49");
-            db.setEntry(bin.c_str(), RevPackDb::BIN_TYPE, type.c_str());
-            db.setEntry(bin.c_str(), RevPackDb::BIN_VERSION, "KV-4.20");
-            db.setEntry(bin.c_str(), RevPackDb::BIN_SPECIAL, "     ");
-            if (!adn.empty()) {
-                db.setEntry(bin.c_str(), RevPackDb::ADN_FILE, "settings.adn");
-                db.setEntry(bin.c_str(), RevPackDb::ADN_SIZE, static_cast<int>(adn.size()));
-                db.setEntry(bin.c_str(), RevPackDb::ADN_DATA, adn.data(), static_cast<int>(adn.size()));
-            }
-            std::vector<std::string> all = {"4.**;D.**"};
-            all.insert(all.end(), rows.begin(), rows.end());
-            for (size_t i = 0; i < all.size(); ++i)
-                db.setEntry(RevPackDb::HWSWLIST, std::to_string(i + 1).c_str(), all[i].c_str());
-            db.clearDb();
-        }
-        RevPackDb check(nullptr, packs.c_str());
-        char sum[8];
-        std::snprintf(sum, sizeof sum, "%04x", check.readCheckSum((packs / (name + ".rpa")).c_str()));
-        const std::string named = name + "[" + sum + "]";
-        fs::rename(packs / (name + ".rpa"), packs / (named + ".rpa"));
-        return named;
-    }
-
-    static std::string padded(std::string data)
-    {
-        while (data.size() % 128) data += '\xFF';
-        return data;
-    }
     static int lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 
     fs::path dir, packs;
@@ -208,6 +152,82 @@ TEST_F(Unattended, ProgramWithoutAUnitEndsNonZeroAfterTheStartUp)
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.err, "korprog: Korvan niet aangesloten\n");
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(15));
+}
+
+TEST_F(Unattended, UpgradeSendsThePacksImageAndEndsZeroWithProgressLines)
+{
+    startSim({});
+    KvTestPack p;
+    p.data = KvTestPack::image(3000, "KV-6.01");
+    const std::string name = p.write(packs.string(), "KV-e2e");
+    const Outcome r = korprog({"-upgrade", "-revpack", name + ".rpa", "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 0) << r.err << r.out;
+    EXPECT_EQ(read(sim.path("image.bin")), KvTestPack::padded(p.data));
+    int progressLines = 0;
+    for (size_t at = r.out.find("bytes sent"); at != std::string::npos; at = r.out.find("bytes sent", at + 1))
+        ++progressLines;
+    EXPECT_EQ(progressLines, 10) << "one line per tenth of the image\n" << r.out;
+    EXPECT_NE(r.out.find("Upgrading 12% ready: 384 of 3000 bytes sent"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Upgrading 100% ready: 3000 of 3000 bytes sent\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Upgrading Ready"), std::string::npos);
+    EXPECT_NE(sim.log().find("new software version KV-6.01"), std::string::npos);
+}
+
+TEST_F(Unattended, UpgradeOfAUnitThatNaksEveryPacketEndsNonZeroAfterTenNaks)
+{
+    startSim({"--nak-packets"});
+    KvTestPack p;
+    p.data = KvTestPack::image(1000);
+    const Outcome r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-nak"), "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "korprog: the unit refused the image 10 times in a row\n");
+    EXPECT_EQ(ksimtest::readFile(sim.path("sim.log")).find("image of"), std::string::npos);
+    const std::string log = sim.log();
+    int packets = 0;
+    for (size_t at = log.find("<- packet"); at != std::string::npos; at = log.find("<- packet", at + 1)) ++packets;
+    EXPECT_EQ(packets, 10);
+}
+
+TEST_F(Unattended, PackImageCarryingSettingsProgramsThemBeforeTheImage)
+{
+    startSim({});
+    KvTestPack p;
+    p.type = "KV8888WM-ED";  // another network: the image's settings go first
+    p.rows = {"KV----G----;KV----W----"};
+    p.data = KvTestPack::image(700, "KV-4.30");
+    p.adn = settings("Pack ");
+    const Outcome r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-adn"), "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(read(sim.path("unit.adn")), p.adn);
+    EXPECT_EQ(read(sim.path("image.bin")), KvTestPack::padded(p.data));
+    const std::string log = sim.log();
+    EXPECT_LT(log.find("upload ended after 200 entries"), log.find("<- upgrade request")) << "settings first";
+}
+
+TEST_F(Unattended, UpgradeRefusesPackAndImageItCannotUseBeforeTheUnitIsAsked)
+{
+    startSim({});
+    KvTestPack good;
+    good.data = KvTestPack::image(500);
+    const std::string name = good.write(packs.string(), "KV-ok");
+    fs::copy_file(packs / (name + ".rpa"), packs / "KV-bad[0bad].rpa");
+    KvTestPack other = good;
+    other.type = "KV1111PM-ED";
+    const std::string otherName = other.write(packs.string(), "KV-other");
+    struct Case {
+        std::string pack, bin, reason;
+    } cases[] = {{"KV-none", "app.bin", "no revision pack KV-none in "},
+                 {"KV-bad[0bad]", "app.bin", "revision pack KV-bad[0bad] fails its checksum"},
+                 {name, "none.bin", "no image none.bin in revision pack " + name},
+                 {name, "BOOT_LOAD_49.bin", "no image BOOT_LOAD_49.bin"},
+                 {otherName, "app.bin", "image app.bin is not allowed for this unit (type KV8888GM-ED"}};
+    for (const Case& c : cases) {
+        const Outcome r = korprog({"-upgrade", "-revpack", c.pack, "-binfile", c.bin});
+        EXPECT_EQ(r.rc, 1) << c.pack << " " << c.bin;
+        EXPECT_NE(r.err.find("korprog: " + c.reason), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos);
+    EXPECT_EQ(sim.log().find("<- upload request"), std::string::npos);
 }
 
 }  // namespace

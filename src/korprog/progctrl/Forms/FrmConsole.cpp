@@ -17,7 +17,7 @@ const uint32_t WAIT_MS = 10;
 }
 
 FrmConsole::FrmConsole(KvctrlRoot* root, SettingBin* settingBin, FILE* out)
-    : _root(root), _settingBin(settingBin), _configInit(nullptr), _out(out)
+    : _root(root), _settingBin(settingBin), _configInit(nullptr), _out(out), _progress(out)
 {
 }
 

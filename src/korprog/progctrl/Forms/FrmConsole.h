@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "korprog/progctrl/Forms/FrmConsoleProgress.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 
 class ConfigInit;
@@ -11,14 +12,16 @@ class KvctrlRoot;
 class SettingBin;
 
 // The controller's view when there is no display: no widgets. Each new
-// status line is written to standard output (and to the trace), settings
-// files named on the command line are loaded into the bin, and closing
-// means ending the program.
+// status line is written to standard output (and to the trace), an image
+// transfer as one line per tenth of the image, settings files named on the
+// command line are loaded into the bin, and closing means ending the
+// program.
 class FrmConsole : public KvctrlView {
 public:
     FrmConsole(KvctrlRoot* root, SettingBin* settingBin, FILE* out = stdout);
 
     void statusInfo(const char* text, bool disconnect) override;
+    void upgradeProgress(const char*, int done, int total) override { _progress.sent(done, total); }
     void removeSettingEdit() override {}
     void ctrlBndSt(KvctrlBndToProt*) override {}
     void cursorBusy(bool) override {}
@@ -45,6 +48,7 @@ private:
     ConfigInit* _configInit;
     FILE* _out;
     std::string _lastStatus;
+    FrmConsoleProgress _progress;
 };
 
 #endif

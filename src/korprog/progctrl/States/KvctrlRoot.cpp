@@ -137,6 +137,12 @@ void KvctrlRoot::frmStatusInfo(const char* text, bool disconnect)
     if (KvctrlUnattended::active()) BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
 }
 
+void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
+{
+    if (_frame) _frame->upgradeProgress(text, done, total);
+    if (KvctrlUnattended::active()) BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
+}
+
 void KvctrlRoot::frmRmSetEdit()
 {
     if (_frame) _frame->removeSettingEdit();

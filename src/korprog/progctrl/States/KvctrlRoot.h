@@ -69,6 +69,7 @@ public:
 
     // The window.
     void frmStatusInfo(const char* text, bool disconnect) override;
+    void frmUpgradeProgress(const char* text, int done, int total);
     void frmRmSetEdit();
     void frmCtrlBndSt(KvctrlBndToProt* bndSt);
     void frmSetCursorBusy(bool busy);

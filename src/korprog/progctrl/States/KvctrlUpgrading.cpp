@@ -45,8 +45,7 @@ KvctrlUpgrading::KvctrlUpgrading(BCompositeState* enclosing, int nrBytes, const 
       _origReq(originOf(event)),
       _naksInARow(0),
       _completed(false),
-      _failReason("upgrade failed"),
-      _progress(KvctrlUnattended::active() ? stdout : nullptr)
+      _failReason("upgrade failed")
 {
 }
 
@@ -189,6 +188,5 @@ void KvctrlUpgrading::showProgress()
     std::snprintf(status, sizeof status, "%s %d%c %s", gettext("Upgrading", 0),
                   _nrBytes > 0 ? static_cast<int>(static_cast<long long>(_bytePtr) * 100 / _nrBytes) : 0, '%',
                   gettext("ready", 0));
-    _root->frmStatusInfo(status, false);
-    _progress.sent(_bytePtr, _nrBytes);
+    _root->frmUpgradeProgress(status, _bytePtr, _nrBytes);
 }

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "helm/BCompositeState.h"
-#include "korprog/progctrl/States/KvctrlUpgrProgress.h"
 
 class BTimer;
 class KvctrlRoot;
@@ -68,7 +67,6 @@ private:
     int _naksInARow;
     bool _completed;
     std::string _failReason;
-    KvctrlUpgrProgress _progress;
 };
 
 #endif

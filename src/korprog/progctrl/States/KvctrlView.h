@@ -14,6 +14,9 @@ class KvctrlView : public SettingBinView, public ConfigInitView {
 public:
     // The status line: its text, red when disconnect.
     virtual void statusInfo(const char* text, bool disconnect) = 0;
+    // The status line during the image transfer: text ("Upgrading 50% ready")
+    // after done of total image bytes were sent.
+    virtual void upgradeProgress(const char* text, int done, int total) = 0;
     // Closes the settings editor.
     virtual void removeSettingEdit() = 0;
     // The binder state through which the window posts its requests.

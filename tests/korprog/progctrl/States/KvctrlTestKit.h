@@ -39,7 +39,7 @@ struct ViewLog {
     KvctrlBndToProt* bndSt = nullptr;
     int editorsOpened = 0, upgradeTabs = 0, shutdowns = 0, waits = 0;
     bool busy = false, buttonsOn = true;
-    // The user's choice of an image, made while the window waits for it.
+    // The user's choice of an image, made whenever the window waits.
     std::function<void()> choose;
     bool imageAllowed = true;
 
@@ -51,6 +51,7 @@ class FakeView : public KvctrlView {
 public:
     explicit FakeView(ViewLog& log) : _log(log) {}
     void statusInfo(const char* text, bool red) override { _log.status.push_back((red ? "RED " : "") + std::string(text)); }
+    void upgradeProgress(const char* text, int, int) override { statusInfo(text, false); }
     void removeSettingEdit() override {}
     void ctrlBndSt(KvctrlBndToProt* b) override { _log.bndSt = b; }
     void cursorBusy(bool busy) override { _log.busy = busy; }
@@ -64,13 +65,12 @@ public:
         Main::_shutdown = true;
     }
     bool checkTypeHwVers() override { return _log.imageAllowed; }
+    // One pass of the window's loop: the user makes the choice, if any. A
+    // wait nobody ends ends the program rather than the test run.
     void waitEvents() override
     {
-        ++_log.waits;
-        if (!_log.choose) return;
-        auto choose = _log.choose;
-        _log.choose = nullptr;
-        choose();
+        if (++_log.waits > 1000) Main::_shutdown = true;
+        if (_log.choose) _log.choose();
     }
     void showBestGroup(const char*, const char*) override {}
     void showKorvanGroup(const char* t, const char* sw, const char* sp, const char* hw, const char* imei) override

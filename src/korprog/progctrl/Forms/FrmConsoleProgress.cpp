@@ -1,16 +1,27 @@
-#include "korprog/progctrl/States/KvctrlUpgrProgress.h"
+#include "korprog/progctrl/Forms/FrmConsoleProgress.h"
 
 #include "helm/platform/BTimerTick.h"
+#include "korprog/KvprgProtDefs.h"
 
-void KvctrlUpgrProgress::sent(int bytePtr, int nrBytes)
+namespace {
+// A resend goes back at most to the start of a 512-byte segment.
+const int SEGMENT = 512;
+}
+
+void FrmConsoleProgress::sent(int bytePtr, int nrBytes)
 {
     if (!_out || nrBytes <= 0) return;
     const BTickType now = bTimerTick();
-    if (!_started) {
+    const bool newTransfer =
+        nrBytes != _nrBytes || (bytePtr <= Kvprg::PACKET_DATA_SIZE && _lastBytePtr > SEGMENT);
+    if (!_started || newTransfer) {
         // The clock starts with the first packet; its own time is not known.
         _started = true;
         _startTick = now;
+        _nrBytes = nrBytes;
+        _nextTenth = 1;
     }
+    _lastBytePtr = bytePtr;
     const int percent = static_cast<int>(static_cast<long long>(bytePtr) * 100 / nrBytes);
     if (percent < _nextTenth * 10) return;
     _nextTenth = percent / 10 + 1;
