@@ -117,6 +117,21 @@ TEST_F(Unattended, ProgramWritesTheWholeFileIntoTheUnitAndEndsZero)
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(read(sim.path("unit.adn")), file);
     EXPECT_NE(r.out.find("Programmeren #200 gereed.\nVerbonden\n"), std::string::npos) << r.out;
+    EXPECT_EQ(sim.log().find("<- upload request"), sim.log().rfind("<- upload request")) << "programmed once";
+}
+
+TEST_F(Unattended, ProgramStoppedAtATextTooLongForTheUnitEndsNonZero)
+{
+    startSim({});
+    std::string file = settings("x");
+    file.replace(file.find("x3|"), 2, "thirteen char");  // entry 3 of a GSM unit holds 12
+    write("new.adn", file);
+    const Outcome r = korprog({"-program", "new.adn"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("-> Programmeren stoppen\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("korprog: programming stopped at entry 3; entries 1 to 2 were programmed\n"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
@@ -140,6 +155,15 @@ TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
         EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
     }
     EXPECT_EQ(sim.log().find("<- "), std::string::npos) << "nothing reached the unit";
+}
+
+TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsNonZeroAtOnce)
+{
+    startSim({"--boot"});
+    write("new.adn", settings("x"));
+    const Outcome r = korprog({"-program", "new.adn"}, 5);
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "korprog: the unit waits in its boot loader; it takes no settings\n");
 }
 
 TEST_F(Unattended, ProgramWithoutAUnitEndsNonZeroAfterTheStartUp)

@@ -63,6 +63,8 @@ void KvctrlConnected::bootLoadReq(const BEvent* e)
     if (KvctrlUnattended::upgrade()) {
         // Nobody is there to choose: the image named on the command line.
         KvctrlUnattended::loadImage(_root);
+    } else if (KvctrlUnattended::active()) {
+        KvctrlUnattended::fail("the unit waits in its boot loader; it takes no settings");
     } else {
         _root->informSetBinFile();
         _root->binFileSet(false);

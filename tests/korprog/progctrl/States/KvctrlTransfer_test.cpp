@@ -129,8 +129,8 @@ TEST_F(KvctrlTransferTest, UploadRequestIsRepeatedEveryTwoSecondsUntilTheFirstAc
     advance(1);
     EXPECT_EQ(written(6), uploadRequest);
     EXPECT_EQ(view.last(), "Programmeren, wacht tot Korvan gereed is ....");
-    advance(200);
-    EXPECT_EQ(written(6), uploadRequest);
+    unit({0x15});
+    EXPECT_EQ(written(6), uploadRequest) << "a refused request is asked again, no entry 0";
 
     const Bytes entry1 = {0x01, 0x04, 0x0A, 0x02, 0x01, 0x22, 0x61, 0x2F, 0x62, 0x22, 0x2C, 0x22, 0x31, 0x22, 0x03, 0xEC};
     unit({0x06});
@@ -144,6 +144,23 @@ TEST_F(KvctrlTransferTest, UploadRequestIsRepeatedEveryTwoSecondsUntilTheFirstAc
         << "entry 2: two empty fields";
     unit({0x06});
     EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B})) << "end of upload";
+    EXPECT_EQ(view.last(), "Verbonden");
+}
+
+TEST_F(KvctrlTransferTest, EntryRefusedTenTimesInARowEndsTheUpload)
+{
+    connectOnPty();
+    root->korSettingBin()->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
+    post(new KvctrlUplReqEvt());
+    written(6);
+    unit({0x06});
+    const Bytes entry1 = written(12);
+    for (int nak = 1; nak < 10; ++nak) {
+        unit({0x15});
+        ASSERT_EQ(written(12), entry1) << nak;
+    }
+    unit({0x15});
+    EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B})) << "given up: end of upload";
     EXPECT_EQ(view.last(), "Verbonden");
 }
 

@@ -167,6 +167,18 @@ TEST_F(KvctrlUpgradeTest, LastPacketIsPaddedAndABootRecordThatDoesNotComeBringsT
     EXPECT_EQ(view.last(), "Upgrading 100% ready");
 }
 
+TEST_F(KvctrlUpgradeTest, ImageOfOnePacketIsFollowedByEot)
+{
+    makePack(100);
+    connectOnPty();
+    writtenNow();
+    upgradeToWaitNak();
+    unit({0x15});
+    ASSERT_EQ(written(Kvprg::PACKET_SIZE).size(), size_t(Kvprg::PACKET_SIZE));
+    unit({0x06});
+    EXPECT_EQ(written(Kvprg::PACKET_SIZE), Bytes({0x04})) << "no packet beyond the image";
+}
+
 TEST_F(KvctrlUpgradeTest, TenNaksInARowOrThirtySilentSecondsEndTheUpgrade)
 {
     makePack(1000);
