@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,28 +18,53 @@ BClientSocketStream::~BClientSocketStream() { disconnect(); }
 bool BClientSocketStream::connect(const std::string& address, int port)
 {
     disconnect();
-    if (port <= 0 || port > 65535) return false;
-    sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(uint16_t(port));
-    // Dotted decimal only: a host name would need a blocking look-up.
-    if (inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) return false;
+    _peer = address + ":" + std::to_string(port);
+    if (port <= 0 || port > 65535) return unreachable("no such port");
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    // The one look-up that may wait: once, at start-up.
+    const int rc = ::getaddrinfo(address.c_str(), nullptr, &hints, &found);
+    if (rc != 0) return unreachable(::gai_strerror(rc));
 
-    const int s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s < 0) return false;
-    const int flags = ::fcntl(s, F_GETFL, 0);
-    if (flags < 0 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) < 0) {
-        ::close(s);
-        return false;
+    int err = 0;
+    for (const addrinfo* a = found; a && _socket < 0; a = a->ai_next) {
+        if (a->ai_family != AF_INET || a->ai_addrlen < sizeof(sockaddr_in)) continue;
+        sockaddr_in addr;
+        std::memcpy(&addr, a->ai_addr, sizeof addr);
+        addr.sin_port = htons(uint16_t(port));
+        const int s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (s < 0) {
+            err = errno;
+            continue;
+        }
+        const int flags = ::fcntl(s, F_GETFL, 0);
+        if (flags < 0 || ::fcntl(s, F_SETFL, flags | O_NONBLOCK) < 0 ||
+            (::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 && errno != EINPROGRESS)) {
+            err = errno;
+            ::close(s);
+            continue;
+        }
+        _socket = s;
+        _address = addr;
     }
-    if (::connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 && errno != EINPROGRESS) {
-        ::close(s);  // refused at once: stay unconnected, output is dropped
-        return false;
-    }
-    _socket = s;
-    _address = addr;
-    return true;
+    ::freeaddrinfo(found);
+    return _socket >= 0 || unreachable(err ? std::strerror(err) : "no IPv4 address");
+}
+
+bool BClientSocketStream::unreachable(const char* why)
+{
+    std::fprintf(stderr, "Remote debug console %s cannot be reached: %s\n", _peer.c_str(), why);
+    disconnect();
+    return false;
+}
+
+void BClientSocketStream::checkFailure(int err)
+{
+    if (err != EAGAIN && err != EWOULDBLOCK && err != EINTR) unreachable(std::strerror(err));
 }
 
 bool BClientSocketStream::disconnect()
@@ -53,6 +79,7 @@ bool BClientSocketStream::send(const std::string& text)
     if (_socket < 0) return false;
     // MSG_NOSIGNAL: a console that went away must not kill the program with SIGPIPE.
     const ssize_t n = ::send(_socket, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0) checkFailure(errno);
     return n >= 0;
 }
 
@@ -62,6 +89,7 @@ int BClientSocketStream::recv(std::string& text)
     text.clear();
     char buf[RECV_MAX];
     const ssize_t n = ::recv(_socket, buf, sizeof buf, MSG_DONTWAIT);
+    if (n < 0) checkFailure(errno);
     if (n <= 0) return 0;
     text.append(buf, size_t(n));
     return int(n);

@@ -7,7 +7,9 @@
 
 // Non-blocking IPv4 TCP client to the remote debug console. Neither sending
 // nor receiving ever waits: while the connection is not (yet) up, or after it
-// was lost, sends fail quietly and receives deliver nothing.
+// was lost, sends fail and receives deliver nothing. A console that cannot be
+// reached (no such host, refused, lost) is said once on standard error, and
+// the stream stays unconnected from then on.
 class BClientSocketStream {
 public:
     // Largest number of bytes one recv() takes.
@@ -18,8 +20,9 @@ public:
     BClientSocketStream(const BClientSocketStream&) = delete;
     BClientSocketStream& operator=(const BClientSocketStream&) = delete;
 
-    // Starts connecting to a dotted-decimal IPv4 address and returns without
-    // waiting for the outcome; false when no connection could be started.
+    // Starts connecting to a dotted-decimal IPv4 address or a host name
+    // (looked up here) and returns without waiting for the outcome; false
+    // when no connection could be started.
     bool connect(const std::string& address, int port);
     bool disconnect();
     bool isConnected() const { return _socket >= 0; }
@@ -45,9 +48,14 @@ public:
 
 private:
     BClientSocketStream& sendf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Says why on standard error and leaves the stream unconnected; false.
+    bool unreachable(const char* why);
+    // A failed send or receive: anything but "nothing yet" ends the stream.
+    void checkFailure(int err);
 
     int _socket;
     sockaddr_in _address;
+    std::string _peer;  // "address:port", for the message
 };
 
 #endif

@@ -25,13 +25,16 @@ std::string BState::compName() const { return std::string(name()) + ":" + instNa
 
 void BState::traceSend(const char* tag, const BEvent* e, ModuleId dstMod, ComponentId dstCmp) const
 {
-    DebugLevel lvl = debugLevel();
-    if (!(lvl & DBG_SEND) || !e->evtdbg()) return;
-    char buf[256];
-    std::snprintf(buf, sizeof buf, "%s%s;dst:%d:%d;evt[%d:%d:%d;%p]send (%s)", tag, ids().c_str(), int(dstMod),
-                  int(dstCmp), int(e->moduleId()), int(e->componentId()), int(e->signalId()),
-                  static_cast<const void*>(e), compName().c_str());
-    BTrace::instance()->dbgPrint(buf, true, true);
+    const DebugLevel lvl = debugLevel();
+    if (!e->evtdbg()) return;
+    // Each bit on its own: the send line, and the event's data.
+    if (lvl & DBG_SEND) {
+        char buf[256];
+        std::snprintf(buf, sizeof buf, "%s%s;dst:%d:%d;evt[%d:%d:%d;%p]send (%s)", tag, ids().c_str(), int(dstMod),
+                      int(dstCmp), int(e->moduleId()), int(e->componentId()), int(e->signalId()),
+                      static_cast<const void*>(e), compName().c_str());
+        BTrace::instance()->dbgPrint(buf, true, true);
+    }
     if (lvl & DBG_SEND_DATA) e->printData(lvl);
 }
 

@@ -101,7 +101,7 @@ bool KsimRunner::setUp(std::FILE* out)
             log("korvansim: " + error);
             return false;
         }
-        if (_opt.link.size() > 15) log("note: the program takes port names of at most 15 characters");
+        if (_opt.link.size() > 255) log("note: the program takes port names of at most 255 characters");
     }
     std::fprintf(out, "%s\n", _pty.device().c_str());
     std::fflush(out);

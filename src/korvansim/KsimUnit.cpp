@@ -410,6 +410,9 @@ void KsimUnit::enterBootLoader(const char* why)
     _image.clear();
     _packets = 0;
     _nakDueUs = -1;
+    // What the application (or an earlier boot loader run) sent is gone.
+    _lastFrame = KvprgFrame();
+    _lastWhat.clear();
     sendBootReq();
 }
 

@@ -15,6 +15,7 @@
 #include "helm/BMainLoop.h"
 #include "helm/BScheduler.h"
 #include "korprog/conndrv/States/KvcdrvRoot.h"
+#include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "main/Main.h"
@@ -190,6 +191,7 @@ int MainStartup::run(int argc, char** argv)
     setRevpacksDir();
     handleArgs(argc, argv);
     moveOldRevpacksToNewLoc();
+    RPFile::removeStaleStaging();
 
     signal(SIGINT, onSignal);
     signal(SIGTERM, onSignal);

@@ -2,6 +2,8 @@
 
 #include "TraceTestKit.h"
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -114,13 +116,45 @@ TEST_F(TraceTest, WithoutConnectionNothingIsSentAndNothingWaits)
     BTrace::parseDebugStream();
     t->dbgPrint("local only");
     EXPECT_EQ(trace, "local only\n");
-    EXPECT_FALSE(BTrace::connectDebugStream("not.an.address", 4000));
+    EXPECT_FALSE(BTrace::connectDebugStream("no such host", 4000));  // a name, but no host's
 
     int port = 0;
     ::close(listenOnLoopback(&port));  // nobody listens there any more
     BTrace::connectDebugStream("127.0.0.1", port);
     t->dbgPrint("into the void");
     BTrace::parseDebugStream();
+}
+
+TEST_F(TraceTest, AConsoleIsFoundByNameAndOneThatCannotBeReachedIsSaidOnStandardError)
+{
+    int port = 0;
+    const int listener = listenOnLoopback(&port);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(BTrace::connectDebugStream("localhost", port));
+    pollfd p{listener, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    const int conn = ::accept(listener, nullptr, nullptr);
+    EXPECT_GE(conn, 0);
+    ::close(conn);
+    ::close(listener);  // nobody listens there any more
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    for (const char* host : {"no such host", "localhost"}) {
+        testing::internal::CaptureStderr();
+        BTrace::connectDebugStream(host, port);
+        // A refusal may come only after the connect returned.
+        pollfd out{BTrace::debugSocketStream.socketFd(), POLLOUT, 0};
+        if (out.fd >= 0) ::poll(&out, 1, 5000);
+        for (int i = 0; i < 3; ++i) {
+            BTrace::parseDebugStream();
+            t->dbgPrint("into the void");
+        }
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(said.rfind(std::string("Remote debug console ") + host + ":" + std::to_string(port) +
+                                 " cannot be reached: ", 0), 0u) << said;
+    }
+    BTrace::disconnectDebugStream();
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
+#include <unistd.h>
+
 #include "HelmTestKit.h"
 #include "helm/BBinderState.h"
 #include "helm/BBinding.h"
+#include "helm/BMainState.h"
 #include "helm/BTimer.h"
 
 using namespace helmtest;
@@ -48,7 +51,7 @@ public:
 };
 
 // A binder as the parent's only region, optionally with a sub-state "work" (id 30).
-Binder* binderIn(Root& parent, bool withWork)
+Binder* binderIn(BCompositeState& parent, bool withWork)
 {
     auto* binder = new Binder(&parent);
     if (withWork) binder->addRegion(new Leaf(binder, "work", 30));
@@ -287,6 +290,112 @@ TEST_F(BindingTest, EveryReleasedBindingIsFinishedAndASecondReleaseIsIgnored)
     parent.abort();  // both childless bindings are finished in one step, without leaking
     drain();
     BScheduler::step();
+}
+
+TEST_F(BindingTest, SubStatesRunOnlyWhileTheBindingsAreActive)
+{
+    // A sub-state that talks to the child as soon as it is entered, and
+    // once more as it is left.
+    class Talker : public Leaf {
+    public:
+        using Leaf::Leaf;
+        void onEntry(const BEvent* e) override
+        {
+            Leaf::onEntry(e);
+            sendExternal(new CountedBindingEvent(60, 1), CHILD_MOD, 0, nullptr);
+        }
+        void onExit(const BEvent* e) override
+        {
+            Leaf::onExit(e);
+            sendExternal(new CountedBindingEvent(60, 2), CHILD_MOD, 0, nullptr);
+        }
+    };
+    Root parent("p");
+    auto* binder = binderIn(parent, false);
+    binder->addRegion(new Talker(binder, "work", 30));
+    binder->addBinding(new TestBinding(1));
+    parent.initialize();
+    drain();
+    parent.abort();
+    drain();
+    EXPECT_FALSE(traced("Binding not activated"));
+    EXPECT_EQ(std::count(log().begin(), log().end(), "child1 got 60/1"), 1);
+    EXPECT_EQ(std::count(log().begin(), log().end(), "child1 got 60/2"), 1);
+}
+
+TEST_F(BindingTest, ShutdownWhileABindingIsReleasedEndsWithoutWakingTheSystem)
+{
+    BMainState::_mutexId = "HelmBinding_" + std::to_string(::getpid());
+    BMainState main;
+    binderIn(main, true)->addBinding(new TestBinding(1));
+    main.startup();
+    drain();
+    main.shutdown();  // releases the binding: its release event wakes the child's empty queue
+    EXPECT_EQ(BScheduler::systemStatus(), SYSTEM_TERMINATING);
+    for (int i = 0; i < 100 && !BScheduler::terminated(); ++i) {
+        BScheduler::step();
+        ASSERT_NE(BScheduler::systemStatus(), SYSTEM_ACTIVE) << "step " << i;
+    }
+    EXPECT_TRUE(BScheduler::terminated());
+    EXPECT_NE(std::find(log().begin(), log().end(), "destroyChild 1"), log().end());
+}
+
+// A local event that prints its tag as its data.
+class PrintingEvent : public CountedEvent {
+public:
+    using CountedEvent::CountedEvent;
+    void printData(uint16_t level) const override
+    {
+        if (level & DBG_SEND_DATA) BTrace::instance()->dbgPrint("data of " + std::to_string(tag));
+    }
+};
+
+TEST_F(BindingTest, EachTraceLineAppearsWithItsFieldsAtItsOwnBit)
+{
+    // A send with data, a target transition, a final one, an event nobody
+    // consumes, exits, and a binding's activation and deletion.
+    auto run = [](DebugLevel bits) {
+        Root parent("t");
+        auto* binder = binderIn(parent, true);
+        auto* b = new TestBinding(1);
+        binder->addBinding(b);
+        parent.initialize();
+        parent.debugLevel(bits);
+        b->lastChild->debugLevel(bits);
+        drain();
+        auto* work = static_cast<Leaf*>(parent.getState(30));
+        work->react = [binder](Leaf* l, const BEvent*) {
+            auto* next = new Leaf(binder, "B", 31);
+            next->react = [](Leaf* n, const BEvent*) { n->transition(B_DONE); };
+            l->transition(next);
+        };
+        parent.sendLocal(new PrintingEvent(110, 7), STATE_ROOT);
+        drain();
+        parent.sendLocal(local(111), STATE_ROOT);
+        drain();
+        parent.sendLocal(local(112), STATE_ROOT);
+        drain();
+        parent.abort();
+        drain();
+    };
+    const struct {
+        DebugLevel bit;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {DBG_SEND, {"=sl>;40:41:2;dst:40:41;evt[40:41:110;"}},
+        {DBG_SEND_DATA, {"data of 7"}},
+        {DBG_TRAN_INTERNAL, {"=ti>;40:41:2;evt[40:41:112;", "]processed (t:"}},
+        {DBG_TRAN_TARGET, {"=tt>;40:41:20;region:0;from:30;evt[40:41:110;", "=td>;40:41:20;region:0;from:31;evt[40:41:111;"}},
+        {DBG_EXIT, {"=ext>;40:41:30 (t:", "=ext>;40:41:31 (t:"}},
+        {DBG_BINDING, {"=actbnd>;bnd:", "=delbnd>;bnd:", " parent:40:41 child:50:1 (child1:"}},
+    };
+    for (const auto& row : rows) {
+        trace.clear();
+        run(row.bit);
+        for (const auto& other : rows)
+            for (const std::string& line : other.lines)
+                EXPECT_EQ(traced(line), &other == &row) << "bit " << row.bit << ": " << line << "\n" << trace;
+    }
 }
 
 }  // namespace

@@ -128,6 +128,49 @@ TEST_F(StateTest, NestedQueueOwnerTransitionIsCompletedInTheSameStep)
     root.abort();
 }
 
+TEST_F(StateTest, DoneAskedByOnDoneTwoLevelsUpIsCompletedInTheSameStep)
+{
+    // Through the nested queue owner (the scheduler's walk up) and through
+    // the root's queue (the dispatch loops).
+    for (StateId queueOwner : {StateId(NODE + 1), StateId(STATE_ROOT)}) {
+        log().clear();
+        Root root("r");
+        auto* outer = new Node(&root, "N1", NODE);
+        auto* inner = new Node(outer, "N2", NODE + 1);
+        auto* a = new Leaf(inner, "A", INNER);
+        a->react = [](Leaf* l, const BEvent*) { l->transition(B_DONE); };
+        inner->addRegion(a);
+        inner->done = [](Node* n, RegionId) { n->transition(B_DONE); };
+        outer->addRegion(inner);
+        outer->done = [&root](Node* n, RegionId) { n->transition(new Leaf(&root, "S", 60)); };
+        root.addRegion(outer);
+        root.initialize();
+        log().clear();
+        ASSERT_TRUE(a->sendLocal(local(110), queueOwner));
+        BScheduler::step();
+        EXPECT_EQ(log(), (std::vector<std::string>{"A got 110/0", "exit A", "delete A", "N2 done 0", "exit N2",
+                                                   "delete N2", "N1 done 0", "exit N1", "delete N1", "entry S"}))
+            << "queue of " << int(queueOwner);
+        root.abort();
+    }
+}
+
+TEST_F(StateTest, AnAbortedRootIsGoneFromTheTraceTable)
+{
+    auto* root = new Root("gone");
+    root->addRegion(new Leaf(root, "A"));
+    root->initialize();
+    const std::string inst = root->instName();
+    root->abort();
+    delete root;
+    for (const char* line : {"help", "helm ssm", "helm ssm -name gone", "gone lvl all", "all lvl sig", "gone bnd",
+                             "all lvl off"})
+        BTrace::instance()->procDbgStr(line);
+    EXPECT_TRUE(traced("Currently supported components:"));
+    EXPECT_FALSE(traced(inst)) << "no listing names it";
+    EXPECT_FALSE(traced("PrintStateData: gone"));
+}
+
 TEST_F(StateTest, MisuseIsReportedAndReleasesTheEvent)
 {
     Root root("r");

@@ -182,7 +182,9 @@ TEST_F(KsimUnitTest, BootLoaderAsksForDataAndPacketOneOnItsOwnAndEndsBootDataAtT
 TEST_F(KsimUnitTest, PacketsAreCheckedAndAResentSegmentIsTaken)
 {
     start();
+    ASSERT_EQ(MSG_STATUS_INFO, type(request(MSG_STATUS_REQ)));
     ASSERT_EQ(byte(BOOTLOAD_REQ_BYTE), request(MSG_UPGRADE_REQ));
+    EXPECT_EQ("", feed(byte(NAK))) << "the boot loader repeats nothing the application sent";
     intoImageTransfer();
     std::string d1(128, 'a'), d2(128, 'b'), d3 = "VERSION: KV-7.77" + std::string(112, 'c');
     EXPECT_EQ(byte(ACK), feed(packet(1, d1)));

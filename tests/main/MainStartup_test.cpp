@@ -221,11 +221,17 @@ int waitExit(pid_t pid, int seconds)
 TEST(MainStartup, SecondInstanceOfTheSameVersionEndsAtOnceWhileTheFirstRuns)
 {
     InTempDir tmp;
+    const pid_t dead = fork();  // a run that was killed left its pack staging behind
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    const fs::path stale = tmp.dir / ("korprog-rpa-" + std::to_string(dead) + "-abcdef");
+    fs::create_directory(stale);
     pid_t first = startProgram(tmp.dir, {});
     // The commands file appears once start-up is through; probing the lock
     // before that could make the first process take us for an instance.
     for (int i = 0; i < 1000 && !fs::exists(tmp.dir / "dbgTraceCommands.txt"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(fs::exists(stale)) << "removed at start";
     setenv("XDG_RUNTIME_DIR", tmp.dir.c_str(), 1);
     BNamedMutex probe;
     const bool held = probe.create("Helm_" Sw_VERSION "_MutexId") == BNamedMutex::ALREADY_EXISTS;

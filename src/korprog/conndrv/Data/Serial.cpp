@@ -81,7 +81,7 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
         byteSize < SEVEN || byteSize > EIGHT)
         return INVALID_HANDLE;
 
-    char path[64];
+    char path[PORTNAME_MAX + 1];
     if (!devicePath(port, path, sizeof path)) return INVALID_HANDLE;
     std::snprintf(_port, sizeof _port, "%s", port);
     _rate = _intRate[rate];

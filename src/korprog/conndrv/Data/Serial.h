@@ -8,12 +8,13 @@
 //
 // Port names: "COM1" ... "COM16" stand for /dev/ttyS0 ... /dev/ttyS15; a name
 // that starts with '/' is a device path (a pseudo-terminal of the unit
-// simulator, a USB adapter). Names are at most PORTNAME_MAX characters.
+// simulator, a USB adapter by its stable /dev/serial/by-id/ name). Names are
+// at most PORTNAME_MAX characters; a longer one is refused, never cut.
 class Serial {
 public:
     typedef int Handle;
     static constexpr Handle INVALID_HANDLE = -1;
-    static constexpr int PORTNAME_MAX = 15;
+    static constexpr int PORTNAME_MAX = 255;
 
     enum Rate { R_9600 = 0, R_19200 = 1, R_38400 = 2, R_56000 = 3 };
     enum Parity { NONE = 0, ODD = 1, EVEN = 2 };

@@ -33,7 +33,8 @@ KvcdrvRoot::KvcdrvRoot()
       _readBufPtr(_readBuf),
       _dataNrBytes(0),
       _dataBytesIx(0),
-      _frameLost(false)
+      _frameLost(false),
+      _skipToSoh(false)
 {
     std::memset(_readBuf, 0, sizeof _readBuf);
     clearReceiver();
@@ -219,6 +220,7 @@ void KvcdrvRoot::clearReceiver()
     _dataBytesIx = 0;
     _readState = IDLE_ST;
     _frameLost = false;
+    _skipToSoh = false;
 }
 
 bool KvcdrvRoot::readSerialPort()
@@ -263,7 +265,7 @@ bool KvcdrvRoot::receive(const ReadFn& read)
         }
         checkInvalidStart(n);
 
-        const signed char* end = _readBufPtr + n;
+        signed char* end = _readBufPtr + n;
         std::string byteTrace;
         char item[32];
         while (_readBufPtr < end) {
@@ -274,9 +276,17 @@ bool KvcdrvRoot::receive(const ReadFn& read)
             }
             switch (_readState) {
             case IDLE_ST:
+                if (_skipToSoh && b != Kvprg::SOH) {
+                    // Not kept, so it counts as no leading garbage either.
+                    std::memmove(_readBufPtr, _readBufPtr + 1, static_cast<size_t>(end - _readBufPtr - 1));
+                    --end;
+                    continue;
+                }
+                _skipToSoh = false;
                 // The unit in its boot loader asks for boot data with a lone
-                // 0x0B: it is a message of its own, like ACK and NAK.
-                if (b == Kvprg::ACK || b == Kvprg::NAK || b == Kvprg::BOOTLOAD_REQ_BYTE) {
+                // 0x0B, a message of its own like ACK and NAK. Behind other
+                // bytes it is the tail of a frame whose start was lost.
+                if (b == Kvprg::ACK || b == Kvprg::NAK || (b == Kvprg::BOOTLOAD_REQ_BYTE && _readBufPtr == _readBuf)) {
                     if (low) t->dbgPrint(byteTrace, true, true);
                     deliverLone(b);
                     clearReceiver();
@@ -297,10 +307,20 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                 _readState = READ_START_ST;
                 break;
             case READ_START_ST:
-                if (b == Kvprg::STX) {
-                    _dataBytesIx = 0;
-                    _readState = _dataNrBytes != 0 ? READDATA_ST : READ_END_ST;
+                if (b != Kvprg::STX) {
+                    // A stray or damaged byte where STX belongs: the frame is
+                    // broken. This byte is looked at again, skipping.
+                    if (low) t->dbgPrint(byteTrace + " frame dropped: no STX", true, true);
+                    byteTrace.clear();
+                    const size_t left = static_cast<size_t>(end - _readBufPtr);
+                    std::memmove(_readBuf, _readBufPtr, left);
+                    clearReceiver();
+                    _skipToSoh = true;
+                    end = _readBuf + left;
+                    continue;
                 }
+                _dataBytesIx = 0;
+                _readState = _dataNrBytes != 0 ? READDATA_ST : READ_END_ST;
                 break;
             case READDATA_ST:
                 if (_dataBytesIx < _dataNrBytes - 1) ++_dataBytesIx;

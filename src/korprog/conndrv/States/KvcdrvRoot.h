@@ -107,6 +107,9 @@ private:
     // The start of the frame being assembled was given up when the read
     // pointer went back to the buffer's start; its rest is read and dropped.
     bool _frameLost;
+    // A frame without STX in its place was dropped: the rest of it is
+    // skipped up to the next SOH and holds no lone messages.
+    bool _skipToSoh;
 };
 
 #endif

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 
+#include "bdebug/BAssert.h"
 #include "korprog/Dialog.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
@@ -109,7 +110,8 @@ void ConfigInit::processLine(const std::string& line)
     const std::string::size_type eq = line.find('=');
     if (eq == std::string::npos || eq > MAX_KEY) return;
     const std::string key = line.substr(0, eq);
-    const std::string value = line.substr(eq + 1, MAX_VALUE);
+    // A port is a device path, held whole or not at all.
+    const std::string value = line.substr(eq + 1, key == "comport" ? std::string::npos : MAX_VALUE);
 
     if (key == "settingfile") {
         if (_settingBin)
@@ -123,7 +125,7 @@ void ConfigInit::processLine(const std::string& line)
         const std::string standard = value.substr(0, semi);
         std::string custom = semi == std::string::npos ? std::string() : value.substr(semi + 1);
         if (custom.empty()) custom = standard;
-        if (standard.empty()) return;
+        // A pair without a standard code names no type, but is written back.
         KorTypePair pair;
         copyText(pair.standard, standard.c_str());
         copyText(pair.custom, custom.c_str());
@@ -166,12 +168,21 @@ uint8_t ConfigInit::comPorts(char** list)
     return n;
 }
 
-void ConfigInit::comActive(const char* port) { copyText(_comActive, port); }
+bool ConfigInit::comActive(const char* port)
+{
+    if (port && std::strlen(port) > COM_NAME_SIZE - 1) {
+        B_ERROR("port name longer than " << COM_NAME_SIZE - 1 << " characters refused: " << port);
+        return false;
+    }
+    copyText(_comActive, port);
+    return true;
+}
 
 std::vector<const char*> ConfigInit::korTypes() const
 {
     std::vector<const char*> names;
-    for (const KorTypePair& p : _korTypeList) names.push_back(p.custom);
+    for (const KorTypePair& p : _korTypeList)
+        if (p.standard[0] != '\0') names.push_back(p.custom);
     return names;
 }
 
@@ -179,7 +190,7 @@ const char* ConfigInit::customKorType(const char* standard) const
 {
     if (!standard) return "";
     for (const KorTypePair& p : _korTypeList)
-        if (std::strcmp(p.standard, standard) == 0) return p.custom;
+        if (p.standard[0] != '\0' && std::strcmp(p.standard, standard) == 0) return p.custom;
     return standard;
 }
 
@@ -187,7 +198,7 @@ const char* ConfigInit::ombrixKorType(const char* custom)
 {
     if (!custom) return "";
     for (const KorTypePair& p : _korTypeList)
-        if (std::strcmp(p.custom, custom) == 0) return p.standard;
+        if (p.standard[0] != '\0' && std::strcmp(p.custom, custom) == 0) return p.standard;
     return "";
 }
 
@@ -197,7 +208,7 @@ const char* ConfigInit::replaceOmbrixByCustomType(const char* text)
     if (!text) text = "";
     for (const KorTypePair& p : _korTypeList) {
         const size_t len = std::strlen(p.standard);
-        if (std::strncmp(text, p.standard, len) == 0) {
+        if (len > 0 && std::strncmp(text, p.standard, len) == 0) {
             result = std::string(p.custom) + (text + len);
             return result.c_str();
         }

@@ -21,7 +21,8 @@ class ConfigInit : public KorTypeNames {
 public:
     static const int MAX_NR_KORTYPES = 40;
     static const int MAX_COM_PORTS = 16;
-    static const int COM_NAME_SIZE = 16;  // 15 characters and the terminator
+    // A port name (COM1...COM16 or a device path): 255 characters and the terminator.
+    static const int COM_NAME_SIZE = 256;
     static const int KORTYPE_SIZE = 41;
 
     typedef char KorType[KORTYPE_SIZE];
@@ -40,8 +41,9 @@ public:
     // returns how many.
     uint8_t comPorts(char** list);
     const char* comActive() const { return _comActive; }
-    // At most 15 characters are kept.
-    void comActive(const char* port);
+    // A name longer than COM_NAME_SIZE - 1 characters is refused (false)
+    // and the chosen port stays: a cut path would name another device.
+    bool comActive(const char* port);
 
     // The custom names of all pairs, in the order read.
     std::vector<const char*> korTypes() const;
@@ -61,7 +63,7 @@ public:
     static std::vector<std::string> serialDevices(const char* dir);
     // Stores into slots, in the given order, the names that open as serial
     // ports (exclusively, as the connection driver opens them); names longer
-    // than 15 characters are skipped. Returns how many were stored.
+    // than COM_NAME_SIZE - 1 characters are skipped. Returns how many were stored.
     static int probePorts(const std::vector<std::string>& devices, char (*slots)[COM_NAME_SIZE], int nrSlots);
     // Where the probe looks for serial devices ("/dev"; tests point it elsewhere).
     static void devicesDir(const char* dir) { _devicesDir = dir ? dir : "/dev"; }

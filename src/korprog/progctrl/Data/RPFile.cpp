@@ -1,11 +1,16 @@
 #include "korprog/progctrl/Data/RPFile.h"
 
 #include <FL/Fl_Preferences.H>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <cstring>
+#include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "bdebug/BAssert.h"
@@ -18,14 +23,6 @@ const char* const RPFile::EXTENSION = ".rpa";
 
 namespace {
 
-bool readAll(const fs::path& p, std::string& out)
-{
-    std::ifstream in(p, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 bool writeAll(const fs::path& p, const std::string& bytes)
 {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
@@ -34,7 +31,69 @@ bool writeAll(const fs::path& p, const std::string& bytes)
     return !out.fail();
 }
 
+const char STAGE_PREFIX[] = "korprog-rpa-";
+
+// $XDG_RUNTIME_DIR (per user, emptied at logout), else /tmp.
+fs::path stagingRoot()
+{
+    const char* run = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code ec;
+    if (run && run[0] == '/' && fs::is_directory(run, ec)) return run;
+    return "/tmp";
+}
+
+// The process that made a staging directory named PREFIX<pid>-XXXXXX; 0
+// for any other name.
+pid_t stagingOwner(const std::string& name)
+{
+    const size_t len = sizeof STAGE_PREFIX - 1;
+    if (name.compare(0, len, STAGE_PREFIX) != 0) return 0;
+    const size_t dash = name.find('-', len);
+    if (dash == std::string::npos || dash == len || dash - len > 9) return 0;
+    long pid = 0;
+    for (size_t i = len; i < dash; ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return static_cast<pid_t>(pid);
+}
+
 }  // namespace
+
+int RPFile::removeStaleStaging()
+{
+    int removed = 0;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(stagingRoot(), ec)) {
+        const pid_t pid = stagingOwner(e.path().filename().string());
+        struct stat st;
+        if (pid <= 0 || ::lstat(e.path().c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+            continue;
+        // EPERM: alive, someone else's.
+        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        std::error_code rec;
+        fs::remove_all(e.path(), rec);
+        if (!rec) ++removed;
+    }
+    return removed;
+}
+
+bool RPFile::readFile(const std::string& path, std::string& out)
+{
+    out.clear();
+    // A directory opens for reading and fails only on the first read (and
+    // a stream would throw there); a pipe or device may never end.
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return false;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buf[8192];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
 
 RPFile::RPFile() : _prefs(nullptr), _changed(false), _wasRead(false) {}
 
@@ -55,10 +114,8 @@ bool RPFile::open(const std::string& dir, const std::string& name)
         return false;
     }
 
-    std::error_code ec;
-    fs::path tmp = fs::temp_directory_path(ec);
-    if (ec) tmp = "/tmp";
-    std::string tmpl = (tmp / "korprog-rpa-XXXXXX").string();
+    // Named after this process, so a later start can tell it stale.
+    std::string tmpl = (stagingRoot() / (STAGE_PREFIX + std::to_string(::getpid()) + "-XXXXXX")).string();
     if (!::mkdtemp(&tmpl[0])) {
         B_ERROR("RPFile: no staging directory for \"" << name << "\"");
         return false;
@@ -71,7 +128,7 @@ bool RPFile::open(const std::string& dir, const std::string& name)
     _wasRead = false;
 
     std::string bytes;
-    if (readAll(_path, bytes)) {
+    if (readFile(_path, bytes)) {
         std::string why;
         if (!RPFileCheck::wellFormed(bytes, &why)) {
             B_ERROR("RPFile: " << _path << " is not a revision pack (" << why << ")");
@@ -88,7 +145,7 @@ bool RPFile::open(const std::string& dir, const std::string& name)
 bool RPFile::copyBack()
 {
     std::string bytes;
-    if (!readAll(stagedFile(), bytes)) {
+    if (!readFile(stagedFile(), bytes)) {
         B_ERROR("RPFile: nothing written for " << _path);
         return false;
     }

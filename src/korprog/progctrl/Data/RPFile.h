@@ -7,7 +7,8 @@ class Fl_Preferences;
 
 // One revision-pack file (dir/name.rpa), held as an FLTK preferences
 // database. FLTK 1.3 only reads and writes dir/application.prefs, so the
-// database lives in a private staging directory as name.prefs: opening
+// database lives in a private staging directory (in the per-user runtime
+// directory, named after the process) as name.prefs: opening
 // copies the pack there (when RPFileCheck passes it), and only a pack that
 // was changed through this object is copied back, atomically. Reading a pack
 // thus never rewrites it, and its checksum stays valid.
@@ -37,6 +38,15 @@ public:
     bool flush();
     // Writes the pack when it changed, then drops the database.
     void close();
+
+    // The whole content of a regular file; false for anything that cannot
+    // be read as one (missing, a directory, a device, a read error).
+    static bool readFile(const std::string& path, std::string& out);
+
+    // Staging directories of processes that ended without closing their
+    // packs (killed) are removed; those of live processes stay. Run at start.
+    // Returns how many were removed.
+    static int removeStaleStaging();
 
     // Removes one entry of a group. FLTK 1.3's own deleteEntry drops the
     // entry without freeing its name and value.

@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "bdebug/BAssert.h"
@@ -19,6 +17,7 @@
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
+#include "korprog/progctrl/Data/SettingBin.h"
 
 namespace fs = std::filesystem;
 
@@ -113,14 +112,6 @@ std::string message(const char* format, ...)
     va_end(ap2);
     va_end(ap);
     return out;
-}
-
-bool readAll(const std::string& path, std::string& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 // The decimal number the leading digits of at most max characters form.
@@ -354,6 +345,7 @@ const char* RevPackDb::setBinData(const char* binFile)
     if (!refused && entryExist(name, ADN_FILE)) {
         int adnSize = 0;
         getEntry(name, ADN_SIZE, adnSize);
+        bool written = false;
         if (adnSize < 0 || adnSize > MAX_BINFILE_SIZE) {
             char adnFile[MAX_TXT_LEN];
             getEntry(name, ADN_FILE, adnFile);
@@ -363,15 +355,19 @@ const char* RevPackDb::setBinData(const char* binFile)
             std::memset(_activeAdnData, 0xFF, sizeof _activeAdnData);
             _nrAdnBytes = adnSize;
             getEntry(name, ADN_DATA, _activeAdnData, adnSize);
-            writeAdnFile();
+            written = writeAdnFile();
+            if (!written && _autoProgAdnFile) SettingBin::fileSaveAlert(ADN_PRE_UPDATE);
         }
+        // Upgraded without the settings that belong to it, the unit would
+        // run the new image on settings it was not meant for.
+        if (!written && _autoProgAdnFile) _binFileSelected = false;
     }
     if (_root) _root->lastBinFile(name);
     if (!_autoProgAdnFile) _actAdnFile[0] = '\0';
     return _actAdnFile;
 }
 
-void RevPackDb::writeAdnFile()
+bool RevPackDb::writeAdnFile()
 {
     // The settings were stored with Windows line ends; a CR doubled on the
     // way is written once.
@@ -383,15 +379,16 @@ void RevPackDb::writeAdnFile()
     FILE* fd = std::fopen(ADN_PRE_UPDATE, "wb");
     if (!fd) {
         B_ERROR("cannot write " << ADN_PRE_UPDATE);
-        return;
+        return false;
     }
     const size_t n = static_cast<size_t>(_nrUnixAdnBytes);
     const bool ok = std::fwrite(_unixAdnData, 1, n, fd) == n;
     if (std::fclose(fd) != 0 || !ok) {
         B_ERROR("cannot write " << ADN_PRE_UPDATE);
-        return;
+        return false;
     }
     copyTo(_actAdnFile, ADN_PRE_UPDATE);
+    return true;
 }
 
 // --- the boot loader ---
@@ -496,7 +493,7 @@ bool RevPackDb::calcCheckSum(const std::string& bytes, uint16_t& sum)
 uint16_t RevPackDb::readCheckSum(const char* path)
 {
     std::string bytes;
-    if (!path || !readAll(path, bytes)) {
+    if (!path || !RPFile::readFile(path, bytes)) {
         B_ERROR("Error file not found " << (path ? path : ""));
         return 0;
     }
@@ -519,7 +516,7 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
     std::string bytes;
     uint16_t calc = 0;
     bool summed = false;
-    if (!readAll(path, bytes))
+    if (!RPFile::readFile(path, bytes))
         B_ERROR("Error file not found " << path);
     else if (!(summed = calcCheckSum(bytes, calc)))
         B_ERROR("no root section in " << path);

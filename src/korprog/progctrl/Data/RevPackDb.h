@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+class Fl_Output;
 class Fl_Preferences;
 class RPFile;
 class RevPackDbOwner;
@@ -118,6 +120,10 @@ public:
 
     // Loads one image; returns the settings file to program first, or "".
     const char* setBinData(const char* binFile);
+    // Whether the last setBinData left an image to upgrade with: false when
+    // the image was refused, or when its settings, to be programmed first,
+    // could not be read or written out. The upgrade must not start then.
+    bool binFileSelected() const { return _binFileSelected; }
     int binSize() const { return _nrBinBytes; }
     const uint8_t* binData() const { return _activeBinData; }
     int adnSize() const { return _nrAdnBytes; }
@@ -181,6 +187,41 @@ public:
     bool flush();
     void clearDb();
 
+    // Which images suit the connected unit (RevPackDbRules.cpp). The
+    // restriction list holds software/hardware rows ("4.**;B.**") and type
+    // rows ("KV...;KV...", optionally followed by special-build codes).
+    // May an image of this type go onto the unit (type rules only); sets
+    // autoProgAdnFile when unit and image differ in network type.
+    bool binFileAllowed(const char* binFile);
+    // The full check before an upgrade; a refusal is alerted.
+    bool checkTypeSwHwVers(const char* binFile);
+    // The special-build codes of the type rows, unit side and image side;
+    // true when there is at least one.
+    bool allowedFromToSpecials(std::vector<std::string>& from, std::vector<std::string>& to);
+    // The hardware versions the rows allow for the image, each after a
+    // blank (" B.** D.** C.**").
+    std::string allowedHwList(const char* binFile);
+    void fillAllowedHwList(const char* binFile, Fl_Output* out);
+
+    // Pack creation (RevPackDbCreate.cpp). Builds a pack from the *.bin
+    // files of binDir (null: the working directory) in the pack directory.
+    // False, with an alert and createError() saying why, when no pack was
+    // made; a failed run leaves no pack and no work file behind.
+    bool createDb(const char* binDir);
+    // The one-line reason of the last failed createDb; "" after success.
+    const std::string& createError() const { return _createError; }
+    // The file name of the pack the last createDb made; "" after a failure.
+    const std::string& createdPack() const { return _createdPack; }
+    // Fills the open pack's restriction list from the restrictions file or,
+    // when that has none, from the default table. False on a file the
+    // preferences reader must not see.
+    bool setSwHwRestrictions();
+    // The base name of the open pack from its versions and specials (one
+    // buffer, overwritten by the next call).
+    const char* retrNewRevPackName();
+    // "49" for a boot loader named for processor 49 and above, else "00".
+    static const char* getHwFmBootName(const char* fileName);
+
 private:
     RevPackDb(const RevPackDb&) = delete;
     RevPackDb& operator=(const RevPackDb&) = delete;
@@ -192,7 +233,7 @@ private:
     bool writable(const char* group, const char* key) const;
     void statusInfo(const std::string& text, bool isError);
     bool trace(uint16_t bit) const;
-    void writeAdnFile();
+    bool writeAdnFile();
     static bool calcCheckSum(const std::string& bytes, uint16_t& sum);
 
     RevPackDbOwner* _root;
@@ -247,6 +288,15 @@ private:
     static char _actSpecial[HWSW_VER_SIZE];
     static char _actHwVersion[HWSW_VER_SIZE];
     static char _actAdnFile[MAX_NAME];
+
+    // Pack creation.
+    bool collectBinFiles(const char* binDir);
+    bool writeWorkPack(std::string& baseName);
+    bool addImage(int ix);
+    bool publishWorkPack(const std::string& work, const std::string& baseName);
+    bool createFailed(const std::string& text);
+    std::string _createError;
+    std::string _createdPack;
 };
 
 #endif

@@ -18,6 +18,19 @@ public:
     // The last pack and image chosen, kept in config.ini by the controller.
     virtual void lastRevpackFile(const char* file) = 0;
     virtual void lastBinFile(const char* file) = 0;
+
+    // The rest has defaults, so an owner that does not know them still
+    // works: no unit-initiated upgrade, no pack from the command line, and
+    // standard type codes everywhere.
+    // The unit itself asked for the boot loader (it then reports no type).
+    virtual bool upgrInitByKor() const { return false; }
+    // The pack the program was started with; null when none.
+    virtual const char* refPackFile() const { return nullptr; }
+    // The name a standard type code is shown under (config.ini).
+    virtual const char* customKorType(const char* standard) const { return standard; }
+    // An image file name with its leading standard type code replaced by
+    // the custom name; "" (after an alert) when no pair matches.
+    virtual const char* replaceOmbrixByCustomType(const char* fileName) { return fileName; }
 };
 
 #endif

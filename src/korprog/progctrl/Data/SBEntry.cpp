@@ -1,8 +1,11 @@
 #include "korprog/progctrl/Data/SBEntry.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "bdebug/BAssert.h"
 #include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -52,7 +55,11 @@ SBEntry::SBEntry(const char* line, SettingBin* settingBin)
     std::memset(_subItemVal, 0, sizeof _subItemVal);
     _default[0] = '\0';
 
-    const char* p = line ? line : "";
+    // Line ends are no part of the row, also when the table was saved
+    // with CR LF.
+    std::string row = line ? line : "";
+    row.erase(std::remove_if(row.begin(), row.end(), [](char c) { return c == '\r' || c == '\n'; }), row.end());
+    const char* p = row.c_str();
     bool fits = true;
     for (size_t i = 0; i < sizeof fields / sizeof *fields; ++i) {
         if (!StringUtils::cutColumn(fields[i], widths[i], &p)) fits = false;
@@ -108,26 +115,28 @@ bool SBEntry::selects(const char* selector, const char* korType, int pos) const
 
 void SBEntry::parseMenu(const char* kind)
 {
-    const char* p = kind;
-    while (_nrMenuItems < MAX_MENU_ITEMS) {
+    // Each item is split before anything is cut: a shown text may be cut,
+    // but a value is programmed into the unit and must stay whole.
+    for (const char* p = kind; p && _nrMenuItems < MAX_MENU_ITEMS;) {
         const char* bar = std::strchr(p, '|');
-        const size_t len = bar ? static_cast<size_t>(bar - p) : std::strlen(p);
-        copyText(_menuItems[_nrMenuItems], p, len);
-        ++_nrMenuItems;
-        if (!bar) break;
-        p = bar + 1;
-    }
-    for (int i = 0; i < _nrMenuItems; ++i) {
-        const char* colon = std::strchr(_menuItems[i], ':');
-        if (colon) {
-            copyText(_subItemTxt[i], _menuItems[i], static_cast<size_t>(colon - _menuItems[i]));
-            token(_subItemVal[i], colon + 1);
-            _subItems = true;
-        } else {
-            // A plain item among text:value items shows and stores its text.
-            copyText(_subItemTxt[i], _menuItems[i]);
-            copyText(_subItemVal[i], _menuItems[i]);
+        const std::string item(p, bar ? static_cast<size_t>(bar - p) : std::strlen(p));
+        p = bar ? bar + 1 : nullptr;
+        const size_t colon = item.find(':');
+        // A plain item shows and stores its text.
+        std::string value = item;
+        if (colon != std::string::npos) {
+            const size_t from = item.find_first_not_of(" \t", colon + 1);
+            value = from == std::string::npos ? "" : item.substr(from, item.find_first_of(" \t", from) - from);
         }
+        if (value.size() > MENU_ITEM_LEN - 1) {
+            B_ERROR("menu item value too long, item left out: " << item);
+            continue;
+        }
+        const int i = _nrMenuItems++;
+        copyText(_menuItems[i], item.c_str());
+        copyText(_subItemTxt[i], item.c_str(), colon);
+        copyText(_subItemVal[i], value.c_str());
+        if (colon != std::string::npos) _subItems = true;
     }
 }
 

@@ -15,7 +15,8 @@
 
 const char* const SettingBin::DEFAULT_KORTYPE = "KV8888GM-ED";
 uint8_t SettingBin::_maxKorEntries = SettingBin::MAX_ENTRIES;
-const char SettingBin::_txtNotAllowedChars[] = ";/";
+// '|' separates the parts in a settings file.
+const char SettingBin::_txtNotAllowedChars[] = ";/|";
 
 static_assert(SettingEntry::TEXT_SIZE == SettingBin::MAX_TEXT_EXT + 1, "text part size");
 static_assert(SettingEntry::NR_SIZE == SettingBin::MAX_NRS + 1, "number part size");
@@ -25,7 +26,6 @@ namespace {
 const uint16_t TRACE_ENTRY = 0x40;
 const uint16_t TRACE_MAXTEXT = 0x70;
 const uint8_t LAST_ENTRY = SettingBin::MAX_ENTRIES - 1;
-const size_t FILE_LINE_LEN = 80;
 const char* const NO_SPECIAL = "     ";
 
 template <size_t N>
@@ -43,6 +43,10 @@ uint8_t digitAt(const char* s, size_t pos)
     const char c = charAt(s, pos);
     return (c >= '0' && c <= '9') ? static_cast<uint8_t>(c - '0') : 0;
 }
+
+// A line break inside a part would start a new line of the settings file
+// and move every later entry: it is kept as a blank.
+char unbroken(char c) { return c == '\r' || c == '\n' ? ' ' : c; }
 
 // A character for a report; nothing for a missing one.
 std::string shown(char c) { return c ? std::string(1, c) : std::string(); }
@@ -100,12 +104,7 @@ bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fro
             len = maxText;
             whole = false;
         }
-        // Forbidden characters are dropped and the gap closed.
-        size_t n = 0;
-        for (size_t i = 0; i < len; ++i) {
-            if (!std::strchr(_txtNotAllowedChars, txt[i])) e.text[n++] = txt[i];
-        }
-        e.text[n] = '\0';
+        storeText(e.text, txt, len);
     }
     if (num) {
         size_t len = std::strlen(num);
@@ -115,7 +114,8 @@ bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fro
             len = MAX_NRS;
             whole = false;
         }
-        copyText(e.tfnr, num, len);
+        for (size_t i = 0; i < len; ++i) e.tfnr[i] = unbroken(num[i]);
+        e.tfnr[len] = '\0';
     }
     if (fromDnld) {
         // A download always takes type and special from the unit's own report.
@@ -124,6 +124,15 @@ bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fro
     }
     if (nr == KORTYPE_POS) setNetworkTypeEtc(nullptr);
     return whole;
+}
+
+void SettingBin::storeText(char (&text)[SettingEntry::TEXT_SIZE], const char* src, size_t len)
+{
+    // Forbidden characters are dropped and the gap closed.
+    size_t n = 0;
+    for (size_t i = 0; i < len && n < MAX_TEXT_EXT; ++i)
+        if (!std::strchr(_txtNotAllowedChars, src[i])) text[n++] = unbroken(src[i]);
+    text[n] = '\0';
 }
 
 SettingBin::SettingEntry* SettingBin::getEntry(uint8_t nr)
@@ -171,6 +180,13 @@ void SettingBin::totalNrEntries(uint8_t n)
 void SettingBin::enableEdit()
 {
     if (_frame) _frame->createSettingEdit();
+}
+
+void SettingBin::fileSaveAlert(const char* path)
+{
+    const std::string text = std::string(gettext("Fout!! Bestand", 0)) + " \"" + (path ? path : "") + "\" " +
+                             gettext("kan niet opgeslagen worden", 0) + ".\n";
+    Dialog::alert("%s", text.c_str());
 }
 
 void SettingBin::file(const char* path) { _file = path ? path : ""; }
@@ -222,11 +238,7 @@ void SettingBin::storeToFile()
             if (!saved) ::unlink(tmp.c_str());
         }
     }
-    if (!saved) {
-        const std::string text = std::string(gettext("Fout!! Bestand", 0)) + " \"" + _file + "\" " +
-                                 gettext("kan niet opgeslagen worden", 0) + ".\n";
-        Dialog::alert("%s", text.c_str());
-    }
+    if (!saved) fileSaveAlert(_file.c_str());
     if (_frame) _frame->showBestGroup(nullptr, korType());
 }
 
@@ -235,20 +247,26 @@ void SettingBin::loadFromFile()
     cleanUpEntries(false);
     _fd = std::fopen(_file.c_str(), "r");
     if (!_fd) return;
-    char line[FILE_LINE_LEN + 1];
     for (int k = 1; k <= LAST_ENTRY; ++k) {
-        size_t n = 0;
-        bool readAny = false;
+        // Split at the first '|' as the line is read; each part keeps what
+        // fits it, so an over-long text never costs the number.
+        std::string text, num;
+        bool inNum = false, readAny = false;
         int c;
         while ((c = std::fgetc(_fd)) != EOF && c != '\n') {
             readAny = true;
             if (c == '\r') continue;
-            if (n < FILE_LINE_LEN) line[n++] = static_cast<char>(c);
+            if (!inNum && c == '|') {
+                inNum = true;
+            } else if (inNum) {
+                if (num.size() < MAX_NRS) num += static_cast<char>(c);
+            } else if (!std::strchr(_txtNotAllowedChars, c) && text.size() < MAX_TEXT_EXT) {
+                text += static_cast<char>(c);
+            }
         }
-        line[n] = '\0';
         // The end of the file right after a line end is no further line.
         if (c == EOF && !readAny) break;
-        storeLine(line, k);
+        storeLine(text.c_str(), num.c_str(), k);
         if (c == EOF) break;
     }
     enableEdit();
@@ -256,18 +274,12 @@ void SettingBin::loadFromFile()
     _fd = nullptr;
 }
 
-void SettingBin::storeLine(const char* line, int k)
+void SettingBin::storeLine(const char* text, const char* num, int k)
 {
     if (k < 1 || k > LAST_ENTRY) return;
     SettingEntry& e = _entryArr[k];
-    const char* bar = std::strchr(line, '|');
-    const size_t textLen = bar ? static_cast<size_t>(bar - line) : std::strlen(line);
-    copyText(e.text, line, textLen);
-    // A text part too long for the entry makes the rest of the line unreliable.
-    if (bar && textLen <= MAX_TEXT_EXT)
-        copyText(e.tfnr, bar + 1);
-    else
-        e.tfnr[0] = '\0';
+    storeText(e.text, text, std::strlen(text));
+    copyText(e.tfnr, num);
 
     if (k == KORTYPE_POS) {
         if (e.text[0] == '\0') copyText(e.text, DEFAULT_KORTYPE);

@@ -61,6 +61,9 @@ public:
     void totalNrEntries(uint8_t n);
     void enableEdit();
 
+    // The alert for a settings file that could not be written.
+    static void fileSaveAlert(const char* path);
+
     void file(const char* path);
     const char* file() const { return _file.c_str(); }
     void storeToFile();
@@ -101,7 +104,11 @@ private:
     SettingBin(const SettingBin&) = delete;
     SettingBin& operator=(const SettingBin&) = delete;
 
-    void storeLine(const char* line, int k);
+    // One line of a settings file, already split into its parts.
+    void storeLine(const char* text, const char* num, int k);
+    // A text part as stored: without the characters it may not hold, line
+    // breaks as blanks, at most MAX_TEXT_EXT characters.
+    static void storeText(char (&text)[SettingEntry::TEXT_SIZE], const char* src, size_t len);
     bool writeEntries(FILE* fd);
     uint16_t traceLevel() const;
     static NetworkType networkOf(char c);

@@ -84,6 +84,7 @@ TEST_F(ReceiverFuzz, RandomStreamsOnlyEverDeliverFramedMessages)
             ASSERT_GE(m.size(), 6u);
             EXPECT_LT(m.size(), static_cast<size_t>(Kvcdrv::MAXDATA));
             EXPECT_EQ(m[0], SOH);
+            EXPECT_EQ(m[3], STX);
             EXPECT_LT(m[2], 0x80) << "a length byte of 128 or more never completes";
             EXPECT_GE(m.size(), 6u + m[2]);
             EXPECT_EQ(m[m.size() - 2], ETX);

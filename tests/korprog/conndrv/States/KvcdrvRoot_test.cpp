@@ -74,9 +74,10 @@ TEST_F(DriverTest, StringBeforePortSettingsIsReportedThenSettingsOpenThePortOnce
 
 TEST_F(DriverTest, MissingPortIsReportedAndTheFirstStringAfterItAppearsOpensItAndStartsPolling)
 {
-    char dir[] = "/tmp/kvXXXXXX";  // the port name keeps within its 15 characters
+    // A stable name as a USB adapter gets it, far longer than "COM16".
+    char dir[] = "/tmp/kvXXXXXX";
     ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string link = std::string(dir) + "/p";
+    const std::string link = std::string(dir) + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0-" + std::string(150, 'x');
     setPort(link);
     EXPECT_EQ(errors(), std::vector<int>{CDRV_SET_COM_NOT_OPEN});
     write(STATUS_REQ);
@@ -120,11 +121,18 @@ TEST_F(DriverTest, ReceiveRulesCutTheReadsIntoMessages)
         {"lone bytes ahead of a frame in one read: the rest is dropped",
          {Bytes{ACK} + w, {}, text("zz") + Bytes{NAK}, {BOOTLOAD_REQ_BYTE, 'x'}},
          {{ACK}, {NAK}, {BOOTLOAD_REQ_BYTE}}},
+        // Only a unit in its boot loader sends 0x0B alone; behind other
+        // bytes it is the tail of a frame whose start was lost.
+        {"0x0B behind other bytes is no message", {text("z") + Bytes{BOOTLOAD_REQ_BYTE}, Bytes{BOOTLOAD_REQ_BYTE}, w},
+         {w}},
         {"seven garbage bytes are dropped", {text("garbage") + b}, {b}},
         {"eight, kept over several reads, drop the frame", {text("gar"), text("bage!") + b, b}, {b}},
         // A frame whose end never comes, a read without a message type (not
         // counted), then five that look like a new start are taken as data;
         // the sixth starts the receiver over.
+        {"a frame without STX in its place is dropped",
+         {Bytes{SOH, MSG_STATUS_INFO, 3, 'x', STX, 'a', 'b', 'c', ETX, 0x10} + b, Bytes{SOH, MSG_WAITING, 0, 0x7F} + w},
+         {b, w}},
         {"sixth new start", {{SOH, MSG_STATUS_INFO, 0x7F, STX}, {SOH, 7, 'x'}, ackX, ackX, ackX, ackX, w, w}, {w}},
     };
     setPort(pty.name);

@@ -96,17 +96,26 @@ TEST_F(ConfigInitTest, PreferencesReadAndWrittenBackUnchanged)
 TEST_F(ConfigInitTest, OddPreferenceLines)
 {
     TempDir::write("config.ini", "korvantype=KV8888GM-ED\r\nkorvantype=KV2200PM-EX;\n\nunknown=1\nno equals sign\n"
+                                 "korvantype=;Zonder code\n"
                                  "comport=/dev/serial/by-id/usb-FTDI\nlastbin=" + std::string(100, 'b') + "\n");
     {
         ConfigInit config(&bin, nullptr, &host);
-        EXPECT_STREQ(config.comActive(), "/dev/serial/by-");  // 15 characters
+        // A name without a code is kept for the file, but names nothing.
+        EXPECT_EQ(config.korTypes().size(), 2u);
+        EXPECT_STREQ(config.customKorType(""), "");
+        EXPECT_STREQ(config.replaceOmbrixByCustomType("KV2200PM-EX_1.bin"), "KV2200PM-EX_1.bin");
+        EXPECT_STREQ(config.comActive(), "/dev/serial/by-id/usb-FTDI");  // a device path is held whole
         EXPECT_EQ(host.lastBin, std::string(79, 'b'));
-        config.comActive("/dev/ttyUSB1234567890");
-        EXPECT_STREQ(config.comActive(), "/dev/ttyUSB1234");
+        const std::string longest = "/dev/serial/by-id/" + std::string(237, 'u');
+        EXPECT_TRUE(config.comActive(longest.c_str()));
+        EXPECT_EQ(config.comActive(), longest);
+        EXPECT_FALSE(config.comActive((longest + "0").c_str())) << "refused rather than cut to another device";
+        EXPECT_EQ(config.comActive(), longest);
+        EXPECT_TRUE(config.comActive("/dev/ttyUSB1234567890"));
     }
-    EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=/dev/ttyUSB1234\n"
+    EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=/dev/ttyUSB1234567890\n"
                                            "korvantype=KV8888GM-ED;KV8888GM-ED\nkorvantype=KV2200PM-EX;KV2200PM-EX\n"
-                                           "lastrevpack=\nlastbin=" + std::string(79, 'b') + "\n");
+                                           "korvantype=;Zonder code\nlastrevpack=\nlastbin=" + std::string(79, 'b') + "\n");
 }
 
 TEST_F(ConfigInitTest, ReplaceOmbrixByCustomType)

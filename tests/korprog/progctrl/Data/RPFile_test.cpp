@@ -5,23 +5,36 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "TempDir.h"
 
 namespace {
 
-// Staging goes to a directory of the test's own, so that what is left
-// behind can be counted.
-using RPFileTest = DataTest;
+// The per-user runtime directory is the test's own.
+class RPFileTest : public DataTest {
+protected:
+    void SetUp() override
+    {
+        DataTest::SetUp();
+        ::mkdir(stage.c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", stage.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        saved.empty() ? ::unsetenv("XDG_RUNTIME_DIR") : ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+        DataTest::TearDown();
+    }
+    long staged() const { return std::distance(std::filesystem::directory_iterator(stage), {}); }
+
+    const std::string stage = dir.path() + "/stage";
+    const std::string saved = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
+};
 
 TEST_F(RPFileTest, OnlyAnnouncedChangesAreWrittenAndStagingIsRemoved)
 {
-    const char* oldTmp = std::getenv("TMPDIR");
-    const std::string saved = oldTmp ? oldTmp : "", stage = dir.path() + "/stage", pack = dir.path() + "/p.rpa";
-    ::mkdir(stage.c_str(), 0700);
-    ::setenv("TMPDIR", stage.c_str(), 1);
-    auto staged = [&] { return std::distance(std::filesystem::directory_iterator(stage), {}); };
-
+    const std::string pack = dir.path() + "/p.rpa";
     RPFile f;
     ASSERT_TRUE(f.open(dir.path(), "p"));
     EXPECT_EQ(1, staged());
@@ -54,11 +67,28 @@ TEST_F(RPFileTest, OnlyAnnouncedChangesAreWrittenAndStagingIsRemoved)
     EXPECT_EQ(0, f.root()->groups());
     f.close();
     EXPECT_EQ(bad, TempDir::read(dir.path() + "/bad.rpa"));
+}
 
-    if (oldTmp)
-        ::setenv("TMPDIR", saved.c_str(), 1);
-    else
-        ::unsetenv("TMPDIR");
+TEST_F(RPFileTest, StagingOfAKilledProcessIsRemovedAtStart)
+{
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ASSERT_GT(dead, 0);
+    ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+    const std::string ours = "korprog-rpa-" + std::to_string(::getpid()) + "-aaaaaa";
+    for (const std::string& d : {"korprog-rpa-" + std::to_string(dead) + "-abcdef", ours, std::string("korprog-rpa-x")}) {
+        ::mkdir((stage + "/" + d).c_str(), 0700);
+        TempDir::write(stage + "/" + d + "/p.prefs", "x");
+    }
+    EXPECT_EQ(1, RPFile::removeStaleStaging());
+    EXPECT_EQ(2, staged());
+    EXPECT_TRUE(std::filesystem::exists(stage + "/" + ours));
+
+    RPFile f;  // a live process stages under its own number
+    ASSERT_TRUE(f.open(dir.path(), "p"));
+    EXPECT_EQ(3, staged());
+    EXPECT_EQ(0, RPFile::removeStaleStaging());
+    f.close();
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Random and mutated pack files through selecting a pack and loading its
 // images. Under the sanitizer build this shows that no file, however broken,
-// makes the database reach outside its buffers. Fixed seed, a few seconds.
+// makes the database reach outside its buffers. Now and then the pack is a
+// directory instead, which must read as a file that cannot be opened. Fixed
+// seed, a few seconds.
 
 #include <chrono>
 #include <cstring>
@@ -64,7 +66,7 @@ TEST_F(RevPackDbFuzz, BrokenPacksNeverReachOutsideTheBuffers)
 
     std::mt19937 rng(20240611);
     const auto start = std::chrono::steady_clock::now();
-    int rounds = 0, read = 0;
+    int rounds = 0, read = 0, dirRounds = 0;
     for (; rounds < 5000 && std::chrono::steady_clock::now() - start < std::chrono::seconds(3); ++rounds) {
         std::string bytes;
         if (rng() % 10 == 0) {  // noise, mostly printable
@@ -73,12 +75,16 @@ TEST_F(RevPackDbFuzz, BrokenPacksNeverReachOutsideTheBuffers)
         } else {
             bytes = mutate(seeds[rng() % 2], rng, seeds[rng() % 2]);
         }
-        TempDir::write(packs + "/" + file, bytes);
-        read += RPFileCheck::wellFormed(bytes);
+        const bool asDir = rng() % 16 == 0;
+        if (asDir)
+            std::filesystem::remove(packs + "/" + file), std::filesystem::create_directory(packs + "/" + file);
+        else
+            TempDir::write(packs + "/" + file, bytes);
+        read += !asDir && RPFileCheck::wellFormed(bytes);
         RevPackDb::setActHwSwVers("KV8888GM-ED", "KV-4.12", " EXTRA", rng() % 2 ? "B.49" : "B.4");
 
-        db->selectRpFile(file.c_str());
-        ASSERT_LE(db->actNrBinFiles(), RevPackDb::MAX_NR_FILES);
+        db->selectRpFile(file.c_str());  // as "-upgrade -revpack" does
+        ASSERT_LE(db->actNrBinFiles(), asDir ? 0 : RevPackDb::MAX_NR_FILES);
         ASSERT_LE(db->nrBootFiles(), RevPackDb::MAX_BOOTFILES);
         std::vector<std::string> names{app.name, std::string(3000, 'n')};
         for (int i = 0; i < db->actNrBinFiles(); ++i) names.push_back(db->actBinFile(i));
@@ -95,8 +101,18 @@ TEST_F(RevPackDbFuzz, BrokenPacksNeverReachOutsideTheBuffers)
         ASSERT_TRUE(db->bootSize() >= 0 && db->bootSize() <= RevPackDb::MAX_BOOT_SIZE);
         db->checkBtlHwVersion();
         db->checkCheckSum(file.c_str(), false);
+        ASSERT_FALSE(db->checkCheckSum("", rng() % 2)) << "the empty name";
+        db->selectRpFile("");
         db->clearDb();
-        ASSERT_EQ(bytes, TempDir::read(packs + "/" + file)) << "round " << rounds << ": reading wrote the pack";
+        if (asDir) {
+            ASSERT_FALSE(db->checkCheckSum(file.c_str(), false));
+            ASSERT_EQ(db->readCheckSum((packs + "/" + file).c_str()), 0);
+            ASSERT_NE(trace.find("Error file not found " + packs + "/" + file), std::string::npos);
+            std::filesystem::remove(packs + "/" + file);
+            ++dirRounds;
+        } else {
+            ASSERT_EQ(bytes, TempDir::read(packs + "/" + file)) << "round " << rounds << ": reading wrote the pack";
+        }
         dialogs.alerts.clear();
         owner.status.clear();
         trace.clear();
@@ -105,8 +121,10 @@ TEST_F(RevPackDbFuzz, BrokenPacksNeverReachOutsideTheBuffers)
     RevPackDb::activeAdnFileReset();
     std::printf("fuzz rounds: %d, read by the preferences reader: %d\n", rounds, read);
     EXPECT_GT(rounds, 20);
-    EXPECT_GT(read * 4, rounds);  // most mutants must get past the format check, or the reader is not tried
-    EXPECT_LT(read, rounds);      // and some must be stopped by it
+    EXPECT_GT(dirRounds, 0);
+    const int files = rounds - dirRounds;
+    EXPECT_GT(read * 4, files);  // most mutants must get past the format check, or the reader is not tried
+    EXPECT_LT(read, files);      // and some must be stopped by it
 }
 
 }  // namespace

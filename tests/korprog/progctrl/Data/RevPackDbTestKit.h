@@ -2,6 +2,8 @@
 #define TESTS_KORPROG_PROGCTRL_DATA_REVPACKDBTESTKIT_H
 
 #include <cstdint>
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,25 @@ struct RecordingOwner : RevPackDbOwner {
     void refreshWindow() override { ++refreshes; }
     void lastRevpackFile(const char* file) override { lastPack = file; }
     void lastBinFile(const char* file) override { lastBin = file; }
+    bool upgrInitByKor() const override { return bootRequested; }
+    const char* refPackFile() const override { return refPack; }
+    const char* customKorType(const char* code) const override
+    {
+        auto it = typeNames.find(code);
+        return it == typeNames.end() ? code : it->second.c_str();
+    }
+    // As config.ini's type names do: "" for a name without a known code.
+    const char* replaceOmbrixByCustomType(const char* file) override
+    {
+        for (const auto& p : typeNames)
+            if (!std::strncmp(file, p.first.c_str(), p.first.size())) return (replaced = p.second + (file + p.first.size())).c_str();
+        return "";
+    }
     uint16_t level = 0;
+    bool bootRequested = false;
+    const char* refPack = nullptr;
+    std::map<std::string, std::string> typeNames;
+    std::string replaced;
     std::vector<std::string> status;
     int refreshes = 0;
     std::string lastPack, lastBin;

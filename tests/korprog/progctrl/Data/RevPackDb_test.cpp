@@ -136,18 +136,32 @@ TEST_F(RevPackDbTest, SetBinDataRefusesOversizedBlocksAndWritesSettingsWithCrCrC
     db->selectRpFile("p");
     db->autoProgAdnFile(true);
     // A block claiming more than its buffer holds is refused, not read.
+    // Neither the image nor one whose settings are missing may be upgraded.
     EXPECT_STREQ("", db->setBinData("big.bin"));
     EXPECT_EQ(0, db->binSize());
     EXPECT_EQ(0xFF, db->binData()[0]);
+    EXPECT_FALSE(db->binFileSelected());
     EXPECT_STREQ("", db->setBinData("adn.bin"));
     EXPECT_EQ(4, db->binSize());
     EXPECT_EQ(0, db->adnSize());
     EXPECT_FALSE(exists("adn_pre_update.adn"));
+    EXPECT_FALSE(db->binFileSelected());
     EXPECT_EQ((std::vector<std::string>{"big.bin too big", "adn.adn too big"}), dialogs.alerts);
     db->setBinData("neg.bin");
     EXPECT_EQ(0, db->binSize());
+    EXPECT_FALSE(db->binFileSelected());
+
+    // Settings that cannot be written out: the save alert, and no upgrade.
+    std::filesystem::create_directory("adn_pre_update.adn");
+    dialogs.alerts.clear();
+    EXPECT_STREQ("", db->setBinData("a.bin"));
+    EXPECT_FALSE(db->binFileSelected());
+    EXPECT_EQ(std::vector<std::string>{"Fout!! Bestand \"adn_pre_update.adn\" kan niet opgeslagen worden.\n"},
+              dialogs.alerts);
+    std::filesystem::remove("adn_pre_update.adn");
 
     EXPECT_STREQ("adn_pre_update.adn", db->setBinData("a.bin"));
+    EXPECT_TRUE(db->binFileSelected());
     ASSERT_EQ(3000, db->binSize());
     EXPECT_EQ(0, std::memcmp(im.data.data(), db->binData(), 3000));
     EXPECT_EQ(0xFF, db->binData()[3000]);

@@ -38,6 +38,9 @@ TEST_F(SBEntryTest, ValidAndMalformedRows)
         "1;T;a;b;ascii;;;;;;;;;;;;" + std::string(20, 's'), ""};
     for (const std::string& row : bad) EXPECT_EQ(type(row), SBEntry::INVALID_TYPE) << row;
     EXPECT_EQ(type("1;T;" + wide.substr(1) + ";b;ascii"), SBEntry::ASCII_INPUT_TYPE);
+    // A table saved with CR LF line ends.
+    for (const char* crlf : {"1;T;a;b;ascii\r", "1;T;a;b;ascii;;;;;;;;;;;;\r\n"})
+        EXPECT_EQ(type(crlf), SBEntry::ASCII_INPUT_TYPE) << crlf;
 }
 
 TEST_F(SBEntryTest, VariantSelectors)
@@ -79,13 +82,20 @@ TEST_F(SBEntryTest, MenuItemsAndNumberDefault)
     EXPECT_FALSE(plain.subItems());
     EXPECT_STREQ(plain.menuItem(1, true), "B");
 
-    // More than 20 items, or items longer than 39 characters, are cut.
+    // Items past 20 are dropped. A shown text longer than 39 characters is
+    // cut; a value (a plain item's text is its value) is never cut: an item
+    // whose value does not fit is left out.
     std::string many = "3;T;Veel;Tab;sel:" + std::string(50, 'L');
     for (int i = 1; i < 25; ++i) many += "|i" + std::to_string(i);
     SBEntry big(many.c_str(), &bin);
     EXPECT_EQ(big.nrMenuItems(), 20);
-    EXPECT_EQ(std::string(big.menuItem(0, false)), std::string(39, 'L'));
-    EXPECT_STREQ(big.menuItem(19, false), "i19");
+    EXPECT_STREQ(big.menuItem(0, false), "i1");
+    EXPECT_STREQ(big.menuItem(19, false), "i20");
+    SBEntry longText(("3;T;Lang;Tab;sel:" + std::string(45, 'T') + ":7|" + "V:" + std::string(40, '9') + "|W:8").c_str(), &bin);
+    ASSERT_EQ(longText.nrMenuItems(), 2);
+    EXPECT_EQ(std::string(longText.menuItem(0, false)), std::string(39, 'T'));
+    EXPECT_STREQ(longText.menuItem(0, true), "7");
+    EXPECT_STREQ(longText.menuItem(1, true), "8");
 
     SBEntry num("4;N;Tijd;Tab;num:0..99|default:5", &bin);
     EXPECT_EQ(num.entryType(), SBEntry::NUM_INPUT_TYPE);

@@ -62,8 +62,8 @@ TEST_F(SettingBinTest, SetEntryFiltersAndCuts)
 {
     settingsType(GSM_TYPE);
     EXPECT_TRUE(set(3, "abcdefghij", "0612"));
-    EXPECT_TRUE(set(3, "a;b/c"));
-    EXPECT_STREQ(text(3), "abc");  // gap closed, nothing of the earlier value left
+    EXPECT_TRUE(set(3, "a;b/c|d"));
+    EXPECT_STREQ(text(3), "abcd");  // gap closed, nothing of the earlier value left
     EXPECT_STREQ(nr(3), "0612");   // a null part is left alone
     EXPECT_TRUE(dialogs.alerts.empty());
 
@@ -185,6 +185,10 @@ TEST_F(SettingBinTest, SaveThenLoadRoundTripsAllEntries)
         if (k == 10) continue;
         ASSERT_TRUE(set(k, t.c_str(), std::to_string(k * 1000003).c_str())) << k;
     }
+    // Line breaks from a unit or a user become blanks: the file keeps its lines.
+    ASSERT_TRUE(set(5, "Alarm\r\nnext", "06\n12"));
+    EXPECT_STREQ(text(5), "Alarm  next");
+    EXPECT_STREQ(nr(5), "06 12");
     bin.file("set.adn");
     bin.storeToFile();
     EXPECT_TRUE(dialogs.alerts.empty());
@@ -207,14 +211,16 @@ TEST_F(SettingBinTest, LoadingShortAndOddFiles)
 {
     bin.korTypeFromNew(GSM_TYPE, "SPX", true);
     set(150, "stale", "1");
-    load("short.adn", "Alarm 1|0612\r\nall text\n" + std::string(60, 'L') + "|12345\na|" + std::string(30, '9') + "\nx|y|z");
+    load("short.adn", "Alarm 1|0612\r\nall text\n" + std::string(70, 'L') + "|12345678901234567890xy\na|" +
+                          std::string(30, '9') + "\nA;b/c|1\nx|y|z");
     EXPECT_STREQ(text(1), "Alarm 1");
     EXPECT_STREQ(nr(1), "0612");
     EXPECT_STREQ(text(2), "all text");
-    EXPECT_EQ(std::string(text(3)), std::string(50, 'L'));  // cut, the rest ignored
-    EXPECT_STREQ(nr(3), "");
+    EXPECT_EQ(std::string(text(3)), std::string(50, 'L'));  // split first, then each part cut
+    EXPECT_STREQ(nr(3), "12345678901234567890");
     EXPECT_EQ(std::string(nr(4)), std::string(20, '9'));
-    EXPECT_STREQ(nr(5), "y|z");
+    EXPECT_STREQ(text(5), "Abc");  // as a typed text would be stored
+    EXPECT_STREQ(nr(6), "y|z");
     EXPECT_STREQ(text(150), "");
     EXPECT_STREQ(bin.korType(), GSM_TYPE);  // 10 and 20 keep what they held
     EXPECT_STREQ(bin.korSpecial(), "SPX");

@@ -1,0 +1,42 @@
+#ifndef KORPROG_PROGCTRL_DATA_RPTEXT_H
+#define KORPROG_PROGCTRL_DATA_RPTEXT_H
+
+#include <cstddef>
+#include <string>
+
+// Texts of the revision-pack units: user-visible messages, translated and
+// filled in, and bounded copies into fixed fields.
+class RPText {
+public:
+    // The translation of format, filled in. A translation whose conversions
+    // differ from the original's is not used, so a faulty language table
+    // cannot misread the arguments.
+    static std::string message(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+    // Bounded copy into a fixed field; longer text is cut, null gives "".
+    template <size_t N>
+    static void copyTo(char (&dst)[N], const char* src)
+    {
+        size_t i = 0;
+        for (; src && src[i] && i < N - 1; ++i) dst[i] = src[i];
+        dst[i] = '\0';
+    }
+
+    // The character at pos, or '\0' outside the text: comparisons on texts
+    // read from foreign packs never leave them.
+    static char at(const std::string& s, size_t pos) { return pos < s.size() ? s[pos] : '\0'; }
+
+    // The decimal number the leading digits of at most max characters form.
+    static int leadingNumber(const char* text, size_t max)
+    {
+        int n = 0;
+        for (size_t i = 0; text && i < max && text[i] >= '0' && text[i] <= '9'; ++i) n = n * 10 + (text[i] - '0');
+        return n;
+    }
+
+private:
+    // The conversions of a printf format, in order ("%%" left out).
+    static std::string conversions(const char* format);
+};
+
+#endif
