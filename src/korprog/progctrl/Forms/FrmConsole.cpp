@@ -6,7 +6,6 @@
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
-#include "korprog/progctrl/States/KvctrlImageCheck.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "main/Main.h"
@@ -58,7 +57,7 @@ void FrmConsole::shutdown()
 bool FrmConsole::checkTypeHwVers()
 {
     RevPackDb* db = _root->revPack();
-    return db && RevPackDb::CMDL_BINFILE[0] != '\0' && KvctrlImageCheck::allowed(*db, RevPackDb::CMDL_BINFILE);
+    return db && RevPackDb::CMDL_BINFILE[0] != '\0' && db->checkTypeSwHwVers(RevPackDb::CMDL_BINFILE);
 }
 
 void FrmConsole::waitEvents() { bSleepMs(WAIT_MS); }

@@ -16,7 +16,6 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlBndToProt.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
-#include "korprog/progctrl/States/KvctrlImageCheck.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
@@ -284,6 +283,18 @@ void KvctrlRoot::lastBinFile(const char* file)
     std::snprintf(_lastBinFile, sizeof _lastBinFile, "%.*s", LAST_NAME_MAX, file ? file : "");
 }
 
+const char* KvctrlRoot::refPackFile() const { return Main::_refPackFile; }
+
+const char* KvctrlRoot::customKorType(const char* standard) const
+{
+    return _configInit ? _configInit->customKorType(standard) : standard;
+}
+
+const char* KvctrlRoot::replaceOmbrixByCustomType(const char* fileName)
+{
+    return _configInit ? _configInit->replaceOmbrixByCustomType(fileName) : fileName;
+}
+
 // ---- the remote console ----
 
 void KvctrlRoot::printStateData(int argc, char** argv)
@@ -305,7 +316,7 @@ void KvctrlRoot::printStateData(int argc, char** argv)
             k += 6;
         }
         if (k + 1 < argc && std::strstr(argv[k], "chk_bin")) {
-            const bool result = _revPack && KvctrlImageCheck::allowed(*_revPack, argv[k + 1]);
+            const bool result = _revPack && _revPack->checkTypeSwHwVers(argv[k + 1]);
             t->dbgPrintf("chk bin, %s, result=%d", argv[k + 1], result);
         }
         return;

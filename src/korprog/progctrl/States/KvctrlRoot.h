@@ -103,7 +103,7 @@ public:
 
     bool binFileSet() const { return _binFileSet; }
     void binFileSet(bool set) { _binFileSet = set; }
-    bool upgrInitByKor() const { return _upgrInitByKor; }
+    bool upgrInitByKor() const override { return _upgrInitByKor; }
     void upgrInitByKor(bool set) { _upgrInitByKor = set; }
     bool activeLifeCk() const { return _actLifeCk; }
     void activeLifeCk(bool on) { _actLifeCk = on; }
@@ -120,6 +120,9 @@ public:
     RevPackDb* revPack() const { return _revPack; }
 
     uint16_t traceLevel() const override { return debugLevel(); }
+    const char* refPackFile() const override;
+    const char* customKorType(const char* standard) const override;
+    const char* replaceOmbrixByCustomType(const char* fileName) override;
 
 private:
     BTimer* _lifeCkTmr;

@@ -11,7 +11,6 @@
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
-#include "korprog/progctrl/States/KvctrlImageCheck.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
@@ -151,7 +150,7 @@ void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
     RevPackDb* db = root->revPack();
     db->selectRpFile(RevPackDb::CMDL_REVPACK);
     const char* bin = RevPackDb::CMDL_BINFILE;
-    if (!KvctrlImageCheck::allowed(*db, bin)) {
+    if (!db->checkTypeSwHwVers(bin)) {
         fail(std::string("image ") + bin + " is not allowed for this unit (type " + RevPackDb::actKorType() +
              ", hardware " + RevPackDb::actHwVersion() + ")");
         return;
