@@ -1,9 +1,11 @@
 # Application shell: start-up, command line, shutdown; and the program.
 korprog_library(mainshell DIRS main)
-korprog_link(mainshell revpacks ui kpcommon helm bdebug)
+korprog_link(mainshell progctrl revpacks ui kpcommon helm bdebug)
 add_executable(korprog ${PROJECT_SOURCE_DIR}/src/main/korprog_main.cpp)
 target_link_libraries(korprog PRIVATE mainshell)
 list(APPEND KORPROG_TEST_LIBS mainshell)
 
 # The start-up tests also run the built program as two processes.
 korprog_test_uses_program(test_main korprog KORPROG_PATH)
+# The unattended runs are tested against the built unit simulator.
+korprog_test_uses_program(test_main korvansim KORVANSIM_PATH)

@@ -10,14 +10,16 @@
 namespace {
 
 // Without a display (or with KORPROG_HEADLESS set) nobody can answer: alerts
-// go to standard error and questions take their first answer.
+// go to standard error and questions take their safe answer.
 class HeadlessDialogHandler : public DialogHandler {
 public:
     void alert(const std::string& text) override { std::fprintf(stderr, "alert: %s\n", text.c_str()); }
-    int choice(const std::string& question, const char* b0, const char*, const char*) override
+    int choice(const std::string& question, const char* b0, const char* b1, const char* b2, int safe) override
     {
-        std::fprintf(stderr, "question: %s -> %s\n", question.c_str(), b0 ? b0 : "");
-        return 0;
+        const char* buttons[] = {b0, b1, b2};
+        const char* answer = safe >= 0 && safe < 3 ? buttons[safe] : nullptr;
+        std::fprintf(stderr, "question: %s -> %s\n", question.c_str(), answer ? answer : "");
+        return safe;
     }
     void beep() override {}
     std::string chooseFile(const std::string&, const std::string&, const std::string&, bool) override { return {}; }
@@ -55,9 +57,9 @@ void Dialog::alert(const char* format, ...)
     handler()->alert(buf);
 }
 
-int Dialog::choice(const char* question, const char* b0, const char* b1, const char* b2)
+int Dialog::choice(const char* question, const char* b0, const char* b1, const char* b2, int safe)
 {
-    return handler()->choice(question ? question : "", b0, b1, b2);
+    return handler()->choice(question ? question : "", b0, b1, b2, safe);
 }
 
 void Dialog::beep() { handler()->beep(); }

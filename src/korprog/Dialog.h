@@ -10,7 +10,9 @@ class DialogHandler;
 class Dialog {
 public:
     static void alert(const char* format, ...) __attribute__((format(printf, 1, 2)));
-    static int choice(const char* question, const char* b0, const char* b1, const char* b2);
+    // Returns the index of the button chosen. `safe` is the answer given when
+    // nobody can answer (a run without a display): the one that changes nothing.
+    static int choice(const char* question, const char* b0, const char* b1, const char* b2, int safe = 0);
     static void beep();
     static std::string chooseFile(const std::string& message, const std::string& pattern,
                                   const std::string& start, bool forSave = false);

@@ -5,7 +5,7 @@
 
 void FlDialogHandler::alert(const std::string& text) { fl_alert("%s", text.c_str()); }
 
-int FlDialogHandler::choice(const std::string& question, const char* b0, const char* b1, const char* b2)
+int FlDialogHandler::choice(const std::string& question, const char* b0, const char* b1, const char* b2, int)
 {
     return fl_choice("%s", b0, b1, b2, question.c_str());
 }

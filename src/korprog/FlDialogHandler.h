@@ -7,7 +7,7 @@
 class FlDialogHandler : public DialogHandler {
 public:
     void alert(const std::string& text) override;
-    int choice(const std::string& question, const char* b0, const char* b1, const char* b2) override;
+    int choice(const std::string& question, const char* b0, const char* b1, const char* b2, int safe) override;
     void beep() override;
     std::string chooseFile(const std::string& message, const std::string& pattern,
                            const std::string& start, bool forSave) override;

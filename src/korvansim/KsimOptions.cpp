@@ -53,7 +53,8 @@ const char* KsimOptions::usage()
            "  --nak-every K        NAK every K-th frame or packet instead of answering it\n"
            "  --silent-after K     answer nothing after K frames or packets\n"
            "  --garbage N          N garbage bytes before every frame sent\n"
-           "  --reset-after K      restart into the boot loader after K packets of the first image\n";
+           "  --reset-after K      restart into the boot loader after K packets of the first image\n"
+           "  --nak-packets        NAK every image packet\n";
 }
 
 bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, bool* help)
@@ -109,6 +110,10 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
         }
         if (!std::strcmp(arg, "--persist")) {
             persist = true;
+            continue;
+        }
+        if (!std::strcmp(arg, "--nak-packets")) {
+            nakPackets = true;
             continue;
         }
         bool known = false;

@@ -27,6 +27,7 @@ struct KsimOptions {
     int silentAfter = 0; // no answer at all after k frames or packets
     int garbage = 0;     // this many garbage bytes before every frame sent
     int resetAfter = 0;  // boot-loader request (a reset) after k packets of the first image
+    bool nakPackets = false; // NAK every image packet: the image never gets through
 
     int baud = 0;           // pace every byte read and written as a line of this rate would
     std::string link;       // symbolic link to the pseudo-terminal

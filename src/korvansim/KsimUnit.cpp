@@ -441,6 +441,10 @@ void KsimUnit::handlePacket(const uint8_t* bytes)
     p.parse(bytes, PACKET_SIZE);
     log("<- packet " + std::to_string(p.number()) + ": " + hex(bytes, PACKET_SIZE));
     if (_silent || !countAndAnswer("packet")) return;
+    if (_opt.nakPackets) {
+        sendByte(NAK, "NAK (fault: every packet)");
+        return;
+    }
     if (_opt.resetAfter > 0 && !_resetDone && _packets >= _opt.resetAfter) {
         _resetDone = true;
         enterBootLoader("reset fault");

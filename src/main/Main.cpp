@@ -3,6 +3,7 @@
 #include <string>
 
 #include "bdebug/BTrace.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
 
 const char* Main::_dbgAddr = "";
 int Main::_dbgPort = 0;
@@ -16,6 +17,7 @@ const char* Main::_refPackFile = nullptr;
 void Main::onEntry(const BEvent*)
 {
     if (_dbgPort != 0) BTrace::connectDebugStream(_dbgAddr, _dbgPort);
+    addRegion(new KvctrlRoot());
 }
 
 void Main::onExit(const BEvent*)

@@ -143,7 +143,12 @@ void MainStartup::handleArgs(int argc, char** argv)
         else if (!std::strcmp(a, "-upgrade")) RevPackDb::CMDL_UPGRADE = true;
         else if (!std::strcmp(a, "-revpack")) { if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_REVPACK = v[0]; }
         else if (!std::strcmp(a, "-binfile")) { if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_BINFILE = v[0]; }
-        else if (!std::strcmp(a, "-program")) { if (takeValue(argc, argv, i, 1, v)) FrmKorProgImpl::PROG_FILE_ADN = v[0]; }
+        else if (!std::strcmp(a, "-program")) {
+            if (takeValue(argc, argv, i, 1, v)) {
+                FrmKorProgImpl::PROG_FILE_ADN = v[0];
+                FrmKorProgImpl::CMDL_PROGRAM = v[0][0] != '\0';
+            }
+        }
         else if (!std::strcmp(a, "-remdbg")) {
             if (takeValue(argc, argv, i, 2, v)) {
                 Main::_dbgAddr = v[0];

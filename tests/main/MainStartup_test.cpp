@@ -72,6 +72,7 @@ void resetSwitches()
     RevPackDb::CMDL_BINDIR = RevPackDb::CMDL_REVPACK = RevPackDb::CMDL_BINFILE = "";
     FrmKorProgImpl::CREATE_REVPACK = false;
     FrmKorProgImpl::PROG_FILE_ADN = "";
+    FrmKorProgImpl::CMDL_PROGRAM = false;
     Main::_dbgAddr = "";
     Main::_dbgPort = 0;
     Main::_refPackFile = nullptr;
@@ -117,6 +118,7 @@ TEST(MainStartup, OptionsTakeTheirValuesAndAValueMissingAtTheEndIsAbsent)
     EXPECT_FALSE(RevPackDb::CHECK_SPECIAL);
     EXPECT_TRUE(RevPackDb::CMDL_UPGRADE);
     EXPECT_STREQ(FrmKorProgImpl::PROG_FILE_ADN, "s.adn");
+    EXPECT_TRUE(FrmKorProgImpl::CMDL_PROGRAM);
     EXPECT_TRUE(FrmKorProgImpl::CREATE_REVPACK);
     EXPECT_TRUE(RevPackDb::CMDL_CREATE_REVPACK);
     EXPECT_STREQ(RevPackDb::CMDL_BINDIR, "");

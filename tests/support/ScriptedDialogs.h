@@ -16,10 +16,11 @@ public:
     ~ScriptedDialogs() override { Dialog::setHandler(_previous); }
 
     void alert(const std::string& text) override { alerts.push_back(text); }
-    int choice(const std::string& question, const char*, const char*, const char*) override
+    // Without a scripted answer the question gets its safe answer.
+    int choice(const std::string& question, const char*, const char*, const char*, int safe) override
     {
         questions.push_back(question);
-        if (answers.empty()) return 0;
+        if (answers.empty()) return safe;
         int a = answers.front();
         answers.pop_front();
         return a;

@@ -2,3 +2,4 @@
 
 bool FrmKorProgImpl::CREATE_REVPACK = false;
 const char* FrmKorProgImpl::PROG_FILE_ADN = "";
+bool FrmKorProgImpl::CMDL_PROGRAM = false;

@@ -6,7 +6,10 @@
 class FrmKorProgImpl {
 public:
     static bool CREATE_REVPACK;
+    // The settings file to program, and whether the program was started to
+    // program it without anybody watching.
     static const char* PROG_FILE_ADN;
+    static bool CMDL_PROGRAM;
 };
 
 #endif

@@ -1,0 +1,54 @@
+#ifndef KORPROG_PROGCTRL_FORMS_FRMCONSOLE_H
+#define KORPROG_PROGCTRL_FORMS_FRMCONSOLE_H
+
+#include <cstdio>
+#include <string>
+
+#include "korprog/progctrl/Forms/FrmConsoleProgress.h"
+#include "korprog/progctrl/States/KvctrlView.h"
+
+class ConfigInit;
+class KvctrlRoot;
+class SettingBin;
+
+// The controller's view when there is no display: no widgets. Each new
+// status line is written to standard output (and to the trace), an image
+// transfer as one line per tenth of the image, settings files named on the
+// command line are loaded into the bin, and closing means ending the
+// program.
+class FrmConsole : public KvctrlView {
+public:
+    FrmConsole(KvctrlRoot* root, SettingBin* settingBin, FILE* out = stdout);
+
+    void statusInfo(const char* text, bool disconnect) override;
+    void upgradeProgress(const char*, int done, int total) override { _progress.sent(done, total); }
+    void removeSettingEdit() override {}
+    void ctrlBndSt(KvctrlBndToProt*) override {}
+    void cursorBusy(bool) override {}
+    void activateButtons(bool) override {}
+    void enableSwUpgrade() override {}
+    void btOptCkSwUpgrade() override {}
+    bool btOpenSb() override;
+    void shutdown() override;
+    bool checkTypeHwVers() override;
+    void waitEvents() override;
+
+    void showBestGroup(const char*, const char*) override {}
+    void showKorvanGroup(const char*, const char*, const char*, const char*, const char*) override {}
+    void createSettingEdit() override {}
+    void editClose() override {}
+    bool commandLineProgramming() const override;
+
+    void configInit(ConfigInit* config) override { _configInit = config; }
+    void openOptionsWindow() override {}
+
+private:
+    KvctrlRoot* _root;
+    SettingBin* _settingBin;
+    ConfigInit* _configInit;
+    FILE* _out;
+    std::string _lastStatus;
+    FrmConsoleProgress _progress;
+};
+
+#endif

@@ -1,0 +1,50 @@
+#include "korprog/progctrl/States/KvctrlBndToProt.h"
+
+#include "bdebug/BAssert.h"
+#include "bdebug/BDownCast.h"
+#include "korprog/conndrv/KvcdrvExtSyntax.h"
+#include "korprog/conndrv/States/KvcdrvBinding.h"
+#include "korprog/progctrl/States/KvctrlInit.h"
+#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlStateList.h"
+#include "korprog/protparser/States/KvprotBinding.h"
+
+KvctrlBndToProt::KvctrlBndToProt(KvctrlRoot* root)
+    : BBinderState(root, KOR_PROG, PROG_CTRL, KVCTRLBNDTOPROT, PRIO_4), _root(root)
+{
+}
+
+void KvctrlBndToProt::onEntry(const BEvent*)
+{
+    _root->frmCtrlBndSt(this);
+    addRegion(new KvctrlInit(this));
+    addBinding(new KvcdrvBinding());
+    addBinding(new KvprotBinding());
+}
+
+void KvctrlBndToProt::portSettings()
+{
+    sendExternal(new CdrvPortSetEvt(_root->cfgComPort()), KOR_PROG, CONN_DRV, nullptr);
+}
+
+void KvctrlBndToProt::onEvent(const BEvent* e)
+{
+    if (!e || !Kvctrl::fromDriver(e) || e->signalId() != CDRV_ERROR) return;
+    const bool result = handleError(e);
+    transition(static_cast<BState*>(nullptr));
+    B_ASSERT(result, "Unsuccessful result event=" << int(e->signalId()));
+}
+
+bool KvctrlBndToProt::handleError(const BEvent* e)
+{
+    const CdrvErrorEvt* err = B_CHECKCAST(CdrvErrorEvt, e);
+    if (!err) return false;
+    switch (err->error()) {
+    case CDRV_SET_COM_NOT_OPEN: _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, true); return true;
+    case CDRV_CLEAR_COM_NOT_OPEN: _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, false); return true;
+    default:
+        BTrace::instance()->dbgPrint("Unknown cdrv error:" + std::to_string(int(err->error())), true, true);
+        return false;
+    }
+}

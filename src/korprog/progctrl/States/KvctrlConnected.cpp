@@ -1,0 +1,77 @@
+#include "korprog/progctrl/States/KvctrlConnected.h"
+
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/States/KvctrlConnIdle.h"
+#include "korprog/progctrl/States/KvctrlDisconnected.h"
+#include "korprog/progctrl/States/KvctrlExtSyntax.h"
+#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlStateList.h"
+#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/States/KvctrlUpgrading.h"
+#include "korprog/progctrl/States/KvctrlView.h"
+#include "main/Main.h"
+
+KvctrlConnected::KvctrlConnected(BCompositeState* enclosing)
+    : BCompositeState(enclosing, KOR_PROG, PROG_CTRL, KVCTRLCONNECTED, PRIO_4),
+      _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT)))
+{
+}
+
+void KvctrlConnected::onEntry(const BEvent* e)
+{
+    _root->connected(true);
+    if (e && Kvctrl::fromParser(e) && e->signalId() == CTRL_BOOTLOAD_REQ)
+        bootLoadReq(e);
+    else
+        addRegion(new KvctrlConnIdle(this));
+    _root->setError(KvctrlRoot::CTRL_KORVAN_NOT_CONNECTED, false);
+    _root->frmStatusInfo(gettext("Verbonden", 0), false);
+    _root->checkForRevpack();
+}
+
+void KvctrlConnected::onExit(const BEvent*) { _root->connected(false); }
+
+void KvctrlConnected::onEvent(const BEvent* e)
+{
+    if (!Kvctrl::isLocal(e)) return;
+    switch (e->signalId()) {
+    case LOC_LIFECHECK_TIMEOUT:
+        Kvctrl::report(lifeCheckTimeout(e), e);
+        transition(new KvctrlDisconnected(enclosing()));
+        break;
+    case LOC_UPGRADE_TO:
+        transition(new KvctrlDisconnected(enclosing()));
+        break;
+    default:
+        break;
+    }
+}
+
+void KvctrlConnected::onError(const BEvent*, RegionId) { transition(new KvctrlDisconnected(enclosing())); }
+
+bool KvctrlConnected::lifeCheckTimeout(const BEvent*)
+{
+    Main::_exitCode = 1;
+    return true;
+}
+
+void KvctrlConnected::bootLoadReq(const BEvent* e)
+{
+    _root->stopLifeCkTimeout();
+    if (KvctrlUnattended::upgrade()) {
+        // Nobody is there to choose: the image named on the command line.
+        KvctrlUnattended::loadImage(_root);
+    } else if (KvctrlUnattended::active()) {
+        KvctrlUnattended::fail("the unit waits in its boot loader; it takes no settings");
+    } else {
+        _root->informSetBinFile();
+        _root->binFileSet(false);
+        while (!_root->binFileSet() && !Main::shutdownActive()) _root->frame()->waitEvents();
+    }
+    // Without an image (the program is ending) there is nothing to upgrade.
+    if (!_root->binFileSet()) return;
+    RevPackDb* db = _root->revPack();
+    addRegion(new KvctrlUpgrading(this, db ? db->binSize() : 0, db ? db->binData() : nullptr, e));
+}

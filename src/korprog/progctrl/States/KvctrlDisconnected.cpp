@@ -1,0 +1,68 @@
+#include "korprog/progctrl/States/KvctrlDisconnected.h"
+
+#include "bdebug/BDownCast.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/States/KvctrlConnected.h"
+#include "korprog/progctrl/States/KvctrlExtSyntax.h"
+#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlStateList.h"
+#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/protparser/KvprotExtSyntax.h"
+
+KvctrlDisconnected::KvctrlDisconnected(BCompositeState* enclosing)
+    : BSimpleState(enclosing, KOR_PROG, PROG_CTRL, KVCTRLDISCONNECTED),
+      _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT)))
+{
+}
+
+void KvctrlDisconnected::onEntry(const BEvent*)
+{
+    _root->setError(KvctrlRoot::CTRL_KORVAN_NOT_CONNECTED, true);
+    _root->frmStatusInfo(_root->errorText(), true);
+    _root->startLifeCkTmr();
+    _root->sbStoreStInfo(nullptr, nullptr);
+    _root->showErrorAlert(true);
+    // Nobody waits for the unit in an unattended run: it ends here.
+    if (KvctrlUnattended::active()) KvctrlUnattended::fail(_root->errorText());
+}
+
+void KvctrlDisconnected::onExit(const BEvent*) { _root->stopLifeCkTmr(); }
+
+void KvctrlDisconnected::onEvent(const BEvent* e)
+{
+    bool result = true;
+    switch (e->signalId()) {
+    case CTRL_BOOTLOAD_REQ:
+        _root->upgrInitByKor(true);
+        _root->frmStatusInfo(gettext("Verbonden", 0), false);
+        transition(new KvctrlConnected(enclosing()));
+        break;
+    case LOC_LIFECHECK_TIMER:
+        result = lifeCheckTmr(e);
+        transition(static_cast<BState*>(nullptr));
+        break;
+    case CTRL_STATUS_INFO:
+        result = statusInfo(e);
+        transition(new KvctrlConnected(enclosing()));
+        break;
+    default:
+        return;
+    }
+    Kvctrl::report(result, e);
+}
+
+bool KvctrlDisconnected::statusInfo(const BEvent* e)
+{
+    const KvctrlStiEvt* sti = B_CHECKCAST(KvctrlStiEvt, e);
+    if (!sti) return false;
+    _root->sbStoreStInfo(sti, nullptr);
+    return true;
+}
+
+bool KvctrlDisconnected::lifeCheckTmr(const BEvent*)
+{
+    const bool sent = Kvctrl::toParser(this, new KvprotSrqEvt());
+    _root->frmStatusInfo(_root->errorText(), true);
+    return sent;
+}

@@ -1,0 +1,26 @@
+#ifndef KORPROG_PROGCTRL_STATES_KVCTRLDISCONNECTED_H
+#define KORPROG_PROGCTRL_STATES_KVCTRLDISCONNECTED_H
+
+#include "helm/BSimpleState.h"
+
+class KvctrlRoot;
+
+// No unit answers: asks for the status every second and shows why in red,
+// until a unit reports itself (or asks for its boot loader).
+class KvctrlDisconnected : public BSimpleState {
+public:
+    explicit KvctrlDisconnected(BCompositeState* enclosing);
+
+    bool isPersistent() const override { return false; }
+    void onEntry(const BEvent* e) override;
+    void onExit(const BEvent* e) override;
+    void onEvent(const BEvent* e) override;
+
+private:
+    bool statusInfo(const BEvent* e);
+    bool lifeCheckTmr(const BEvent* e);
+
+    KvctrlRoot* _root;
+};
+
+#endif

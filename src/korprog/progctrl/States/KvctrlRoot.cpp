@@ -1,0 +1,324 @@
+#include "korprog/progctrl/States/KvctrlRoot.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "bdebug/BTrace.h"
+#include "helm/BTimer.h"
+#include "helm/platform/BTimerTick.h"
+#include "korprog/Dialog.h"
+#include "korprog/progctrl/Data/ConfigInit.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/Forms/FrmConsole.h"
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/States/KvctrlBndToProt.h"
+#include "korprog/progctrl/States/KvctrlExtSyntax.h"
+#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/States/KvctrlView.h"
+#include "korprog/protparser/KvprotExtSyntax.h"
+#include "main/Main.h"
+
+KvctrlRoot::ViewFactory KvctrlRoot::viewFactory = [](KvctrlRoot* root, SettingBin* bin) -> KvctrlView* {
+    return new FrmConsole(root, bin);
+};
+KvctrlRoot::SleepFunc KvctrlRoot::sleepFunc = bSleepMs;
+
+const char* const KvctrlRoot::_errorText[CTRL_ERR_SIZE] = {
+    "Korvan fout, ( Algemeen )",
+    "Korvan fout, ( SIM niet aanwezig )",
+    "Korvan fout, ( Ongeldige PIN )",
+    "Korvan fout, ( 3x Ongeldige PIN, gebruik PUK )",
+    "COM poort niet beschikbaar",
+    "Korvan niet aangesloten",
+    "Communicatie fout",
+};
+
+namespace {
+
+// The unit error bits of the status byte; 255 means "no errors known".
+const int NR_UNIT_ERRORS = 4;
+const uint8_t NO_UNIT_ERRORS = 255;
+const char* const MAKER_WEB = "www.ombrix.nl";
+
+// Language messages 208 to 213: what a user must do when the unit waits in
+// its boot loader. Shown in Dutch when no language table gives them.
+const char* const BOOT_WAIT_TEXTS[] = {
+    "Korvan staat in de bootloader",
+    "Er is geen geldige software aanwezig",
+    "Selecteer een RevPack en een bin file",
+    "Druk daarna op Upgrade",
+    "Lukt dit niet",
+    "neem dan contact op met Ombrix",
+};
+
+std::string bootWaitText(int i)
+{
+    const char* id = getMsgId(208 + i);
+    return std::string(gettext(id && *id ? id : BOOT_WAIT_TEXTS[i], 0));
+}
+
+}  // namespace
+
+KvctrlRoot::KvctrlRoot()
+    : BRootState("Kvctrl", KOR_PROG, PROG_CTRL, PRIO_4),
+      _lifeCkTmr(new BTimer()),
+      _lifeCkTimeout(new BTimer()),
+      _frame(nullptr),
+      _korSettingBin(nullptr),
+      _configInit(nullptr),
+      _kvPrErrors(),
+      _revPack(nullptr),
+      _binFileSet(false),
+      _upgrInitByKor(false),
+      _actLifeCk(true),
+      _showErrorAlert(true),
+      _connected(false)
+{
+    _lastRevpackFile[0] = '\0';
+    _lastBinFile[0] = '\0';
+}
+
+KvctrlRoot::~KvctrlRoot()
+{
+    delete _lifeCkTmr;
+    delete _lifeCkTimeout;
+    delete _configInit;  // writes config.ini, asking us for the last pack and image
+    delete _frame;
+    delete _korSettingBin;
+    delete _revPack;
+}
+
+void KvctrlRoot::onEntry(const BEvent*)
+{
+    Language::instance();
+    _korSettingBin = new SettingBin(this);
+    _frame = viewFactory(this, _korSettingBin);
+    _korSettingBin->frame(_frame);
+    _configInit = new ConfigInit(_korSettingBin, _frame, this);
+    // An unattended run with input it cannot use ends before a byte goes out.
+    std::string why;
+    if (!KvctrlUnattended::checkInput(this, &why)) {
+        KvctrlUnattended::fail(why);
+        return;
+    }
+    addRegion(new KvctrlBndToProt(this));
+    checkForRevpack();
+}
+
+// ---- life check ----
+
+void KvctrlRoot::startLifeCkTmr()
+{
+    _lifeCkTmr->fireEvery(queue(), BTimer::nSecs(LIFECHECK_TMR_INTV), LOC_LIFECHECK_TIMER);
+}
+
+void KvctrlRoot::stopLifeCkTmr() { _lifeCkTmr->disarm(); }
+
+void KvctrlRoot::restartLifeCkTimeout()
+{
+    if (_actLifeCk) _lifeCkTimeout->fireIn(queue(), BTimer::nSecs(LIFECHECK_TIMEOUT_INTV), LOC_LIFECHECK_TIMEOUT);
+}
+
+void KvctrlRoot::stopLifeCkTimeout() { _lifeCkTimeout->disarm(); }
+
+bool KvctrlRoot::isArmedLifeCkTimeout() const { return _lifeCkTimeout->armed(); }
+
+// ---- the window ----
+
+void KvctrlRoot::frmStatusInfo(const char* text, bool disconnect)
+{
+    if (!text) text = "";
+    if (_frame) _frame->statusInfo(text, disconnect);
+    if (KvctrlUnattended::active()) BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
+}
+
+void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
+{
+    if (_frame) _frame->upgradeProgress(text, done, total);
+    if (KvctrlUnattended::active()) BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
+}
+
+void KvctrlRoot::frmRmSetEdit()
+{
+    if (_frame) _frame->removeSettingEdit();
+}
+
+void KvctrlRoot::frmCtrlBndSt(KvctrlBndToProt* bndSt)
+{
+    if (_frame) _frame->ctrlBndSt(bndSt);
+}
+
+void KvctrlRoot::frmSetCursorBusy(bool busy)
+{
+    if (_frame) _frame->cursorBusy(busy);
+}
+
+void KvctrlRoot::frmActivateButtons(bool on)
+{
+    if (_frame) _frame->activateButtons(on);
+}
+
+void KvctrlRoot::refreshWindow()
+{
+    if (_frame) _frame->waitEvents();
+}
+
+// ---- the unit's errors ----
+
+void KvctrlRoot::errorStatusByte(uint8_t b)
+{
+    if (b == NO_UNIT_ERRORS) {
+        for (int i = 0; i < NR_UNIT_ERRORS; ++i) _kvPrErrors[i] = false;
+        return;
+    }
+    bool any = false;
+    for (int i = 0; i < NR_UNIT_ERRORS; ++i) {
+        _kvPrErrors[i] = (b >> i) & 1;
+        any = any || _kvPrErrors[i];
+    }
+    if (!any || !_showErrorAlert || FrmKorProgImpl::CMDL_PROGRAM) return;
+    std::string text = std::string(gettext("Attentie!! Volgende Fouten gedetecteerd:", 0)) + "\n";
+    for (int i = 0; i < CTRL_ERR_SIZE; ++i) {
+        if (!_kvPrErrors[i]) continue;
+        char line[160];
+        std::snprintf(line, sizeof line, "%i. %s\n", i + 1, gettext(_errorText[i], 0));
+        text += line;
+    }
+    Dialog::alert("%s", text.c_str());
+    _showErrorAlert = false;
+}
+
+void KvctrlRoot::resetErrors()
+{
+    for (bool& e : _kvPrErrors) e = false;
+}
+
+void KvctrlRoot::setError(Error error, bool set)
+{
+    if (error >= 0 && error < CTRL_ERR_SIZE) _kvPrErrors[error] = set;
+}
+
+const char* KvctrlRoot::errorText() const
+{
+    for (Error e : {CTRL_COM_NOT_OPEN, CTRL_KORVAN_NOT_CONNECTED, CTRL_PROTOCOL_ERROR})
+        if (_kvPrErrors[e]) return gettext(_errorText[e], 0);
+    return "";
+}
+
+// ---- the setting bin ----
+
+void KvctrlRoot::sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti)
+{
+    if (sti) {
+        if (sti->type[0] == '\0') return;
+        _korSettingBin->storeStatusInfo(sti->type, sti->softw, sti->special, sti->hardw, sti->imei);
+        errorStatusByte(sti->extraStat);
+        _korSettingBin->totalNrEntries(sti->totalNrEntries);
+        RevPackDb::setActHwSwVers(sti->type, sti->softw, sti->special, sti->hardw);
+    } else if (bti) {
+        if (bti->type[0] == '\0') return;
+        _korSettingBin->storeStatusInfo(bti->type, "", bti->special, bti->hardw, "");
+        RevPackDb::setActHwSwVers(bti->type, "", bti->special, bti->hardw);
+    } else {
+        _korSettingBin->storeStatusInfo("", "", "", "", "");
+    }
+}
+
+void KvctrlRoot::sbEnableEdit()
+{
+    if (_frame) _frame->showBestGroup("", "");
+    _korSettingBin->enableEdit();
+}
+
+bool KvctrlRoot::sbEntry(const KvprotSeeEvt* see)
+{
+    return _korSettingBin->setEntry(see->entryNr(), see->f1data(), see->f2data(), true, SBEntry::INVALID_TYPE);
+}
+
+SettingEntry* KvctrlRoot::sbGetEntry(uint8_t nr) { return _korSettingBin->getEntry(nr); }
+
+bool KvctrlRoot::sbValidEntry(uint8_t nr) const { return _korSettingBin->validEntry(nr); }
+
+bool KvctrlRoot::sbCheckKorTypes() { return _korSettingBin->checkKorTypes(); }
+
+const char* KvctrlRoot::cfgComPort() const { return _configInit ? _configInit->comActive() : ""; }
+
+// ---- revision packs ----
+
+void KvctrlRoot::createRevPack()
+{
+    if (_revPack) {
+        _revPack->setRpaFiles();
+        return;
+    }
+    _revPack = new RevPackDb(this, Main::_revpacksDir);
+    _revPack->sleepFunc(sleepFunc);
+}
+
+void KvctrlRoot::informSetBinFile()
+{
+    const std::string text = bootWaitText(0) + ".\n\n" + bootWaitText(1) + "\n" + bootWaitText(2) + "!\n\n" +
+                             bootWaitText(3) + ",\n" + bootWaitText(4) + ",\n" + bootWaitText(5) + " ( " +
+                             MAKER_WEB + " ).";
+    Dialog::alert("%s", text.c_str());
+    if (_frame) _frame->btOptCkSwUpgrade();
+}
+
+void KvctrlRoot::checkForRevpack()
+{
+    if (Main::_refPackFile && _frame) _frame->enableSwUpgrade();
+}
+
+void KvctrlRoot::lastRevpackFile(const char* file)
+{
+    std::snprintf(_lastRevpackFile, sizeof _lastRevpackFile, "%.*s", LAST_NAME_MAX, file ? file : "");
+}
+
+void KvctrlRoot::lastBinFile(const char* file)
+{
+    std::snprintf(_lastBinFile, sizeof _lastBinFile, "%.*s", LAST_NAME_MAX, file ? file : "");
+}
+
+const char* KvctrlRoot::refPackFile() const { return Main::_refPackFile; }
+
+const char* KvctrlRoot::customKorType(const char* standard) const
+{
+    return _configInit ? _configInit->customKorType(standard) : standard;
+}
+
+const char* KvctrlRoot::replaceOmbrixByCustomType(const char* fileName)
+{
+    return _configInit ? _configInit->replaceOmbrixByCustomType(fileName) : fileName;
+}
+
+// ---- the remote console ----
+
+void KvctrlRoot::printStateData(int argc, char** argv)
+{
+    BTrace* t = BTrace::instance();
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strstr(argv[i], "rpa")) continue;
+        if (i + 1 < argc && std::strstr(argv[i + 1], "info")) {
+            if (_revPack) _revPack->printData();
+            t->dbgPrint("\n --- last selected ---");
+            t->dbgPrintf("revpack: %s:", _lastRevpackFile);
+            t->dbgPrintf("bin    : %s:", _lastBinFile);
+            return;
+        }
+        int k = i + 1;
+        if (k + 5 < argc && std::strstr(argv[k], "set_actual")) {
+            _korSettingBin->storeStatusInfo(argv[k + 1], argv[k + 2], argv[k + 3], argv[k + 4], argv[k + 5]);
+            RevPackDb::setActHwSwVers(argv[k + 1], argv[k + 2], argv[k + 3], argv[k + 4]);
+            k += 6;
+        }
+        if (k + 1 < argc && std::strstr(argv[k], "chk_bin")) {
+            const bool result = _revPack && _revPack->checkTypeSwHwVers(argv[k + 1]);
+            t->dbgPrintf("chk bin, %s, result=%d", argv[k + 1], result);
+        }
+        return;
+    }
+}

@@ -1,0 +1,203 @@
+#include "korprog/progctrl/States/KvctrlUnattended.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "bdebug/BTrace.h"
+#include "helm/BLocalEvent.h"
+#include "helm/BState.h"
+#include "korprog/KvprgProtDefs.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+#include "main/Main.h"
+
+namespace fs = std::filesystem;
+
+bool KvctrlUnattended::_failed = false;
+
+namespace {
+
+bool endsWith(const std::string& s, const char* tail)
+{
+    const size_t n = std::strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+// The pack's name as the database takes it: without ".rpa" or ".RPA".
+void cutPackExtension()
+{
+    static char pack[RevPackDb::MAX_NAME];
+    std::string name = RevPackDb::CMDL_REVPACK;
+    if (endsWith(name, ".rpa") || endsWith(name, ".RPA")) name.erase(name.size() - 4);
+    std::snprintf(pack, sizeof pack, "%s", name.c_str());
+    RevPackDb::CMDL_REVPACK = pack;
+}
+
+bool isImage(RevPackDb* db, const char* bin)
+{
+    if (std::strstr(bin, RevPackDb::BOOT_LOAD_NAME)) return false;
+    for (int i = 0; i < db->actNrBinFiles(); ++i)
+        if (std::strcmp(db->actBinFile(i), bin) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+bool KvctrlUnattended::active() { return RevPackDb::CMDL_UPGRADE || FrmKorProgImpl::CMDL_PROGRAM; }
+
+bool KvctrlUnattended::upgrade() { return RevPackDb::CMDL_UPGRADE; }
+
+bool KvctrlUnattended::checkInput(KvctrlRoot* root, std::string* why)
+{
+    if (FrmKorProgImpl::CMDL_PROGRAM && !checkProgramFile(FrmKorProgImpl::PROG_FILE_ADN, why)) return false;
+    return !RevPackDb::CMDL_UPGRADE || checkUpgradeInput(root, why);
+}
+
+bool KvctrlUnattended::checkProgramFile(const char* path, std::string* why)
+{
+    const std::string name = path ? path : "";
+    std::error_code ec;
+    if (!fs::exists(name, ec)) {
+        *why = name + ": no such settings file";
+        return false;
+    }
+    if (!fs::is_regular_file(name, ec)) {
+        *why = name + ": not a settings file (not a plain file)";
+        return false;
+    }
+    FILE* f = std::fopen(name.c_str(), "rb");
+    if (!f) {
+        *why = name + ": cannot be read";
+        return false;
+    }
+    int lines = 0, length = 0, c;
+    bool bar = false;
+    std::string fault;
+    while (fault.empty() && (c = std::fgetc(f)) != EOF) {
+        if (c == '\n') {
+            if (!bar) fault = "line " + std::to_string(lines + 1) + " has no '|'";
+            ++lines;
+            length = 0;
+            bar = false;
+        } else if (c == '\0') {
+            fault = "it holds a NUL byte";
+        } else if (c != '\r' && ++length > MAX_LINE) {
+            fault = "line " + std::to_string(lines + 1) + " is longer than " + std::to_string(MAX_LINE);
+        } else if (c == '|') {
+            bar = true;
+        }
+        if (lines > MAX_LINES) fault = "it has more than " + std::to_string(MAX_LINES) + " lines";
+    }
+    if (fault.empty() && length > 0) {  // a last line without its line end
+        if (!bar) fault = "line " + std::to_string(lines + 1) + " has no '|'";
+        ++lines;
+    }
+    const bool readError = std::ferror(f) != 0;
+    std::fclose(f);
+    if (readError) fault = "it cannot be read";
+    if (fault.empty() && lines == 0) fault = "it is empty";
+    if (fault.empty()) return true;
+    *why = name + ": not a settings file (" + fault + ")";
+    return false;
+}
+
+bool KvctrlUnattended::checkUpgradeInput(KvctrlRoot* root, std::string* why)
+{
+    if (!RevPackDb::CMDL_REVPACK[0] || !RevPackDb::CMDL_BINFILE[0]) {
+        *why = "-upgrade needs -revpack NAME and -binfile IMAGE";
+        return false;
+    }
+    cutPackExtension();
+    const std::string pack = RevPackDb::CMDL_REVPACK;
+    const char* bin = RevPackDb::CMDL_BINFILE;
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::path(Main::_revpacksDir) / (pack + ".rpa"), ec)) {
+        *why = "no revision pack " + pack + " in " + Main::_revpacksDir;
+        return false;
+    }
+    root->createRevPack();
+    RevPackDb* db = root->revPack();
+    if (!db->checkCheckSum((pack + ".rpa").c_str(), false)) {
+        *why = "revision pack " + pack + " fails its checksum";
+        return false;
+    }
+    db->selectRpFile(pack.c_str());
+    int size = 0;
+    db->getEntry(bin, RevPackDb::BIN_SIZE, size);
+    if (!isImage(db, bin)) {
+        *why = std::string("no image ") + bin + " in revision pack " + pack;
+    } else if (size <= 0 || size > RevPackDb::MAX_BINFILE_SIZE) {
+        *why = std::string("image ") + bin + " in revision pack " + pack + " is empty or too large";
+    } else if (db->nrBootFiles() == 0) {
+        *why = "revision pack " + pack + " holds no second-stage boot loader";
+    } else {
+        return true;
+    }
+    return false;
+}
+
+void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
+{
+    // The settings the image carries were just programmed: the upgrade
+    // request that follows them is on its way.
+    if (RevPackDb::activeAdnFile()[0] != '\0') return;
+    cutPackExtension();
+    root->createRevPack();
+    RevPackDb* db = root->revPack();
+    db->selectRpFile(RevPackDb::CMDL_REVPACK);
+    const char* bin = RevPackDb::CMDL_BINFILE;
+    if (!db->checkTypeSwHwVers(bin)) {
+        fail(std::string("image ") + bin + " is not allowed for this unit (type " + RevPackDb::actKorType() +
+             ", hardware " + RevPackDb::actHwVersion() + ")");
+        return;
+    }
+    if (db->bootSize() <= 0 || db->bootSize() > Kvprg::MAX_BOOT_DATA) {
+        fail(std::string("revision pack ") + RevPackDb::CMDL_REVPACK + " has no usable boot loader for hardware " +
+             RevPackDb::actHwVersion());
+        return;
+    }
+    const std::string adn = db->setBinData(bin);
+    if (db->binSize() <= 0) {
+        fail(std::string("image ") + bin + " cannot be loaded");
+        return;
+    }
+    if (adn.empty()) {
+        from->sendLocal(new BLocalEvent(LOC_UPGRADE_REQ, true), STATE_ROOT);
+        return;
+    }
+    SettingBin* sb = root->korSettingBin();
+    sb->editFromDownload(false);
+    sb->file(adn.c_str());
+    sb->loadFromFile();
+    sb->progPreUpgrade(true);
+    from->sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
+}
+
+void KvctrlUnattended::loadImage(KvctrlRoot* root)
+{
+    root->binFileSet(false);
+    cutPackExtension();
+    root->createRevPack();
+    RevPackDb* db = root->revPack();
+    db->selectRpFile(RevPackDb::CMDL_REVPACK);
+    db->setBinData(RevPackDb::CMDL_BINFILE);
+    if (db->binSize() > 0)
+        root->binFileSet(true);
+    else
+        fail(std::string("image ") + RevPackDb::CMDL_BINFILE + " cannot be loaded");
+}
+
+void KvctrlUnattended::fail(const std::string& reason)
+{
+    if (_failed) return;
+    _failed = true;
+    std::fprintf(stderr, "korprog: %s\n", reason.c_str());
+    std::fflush(stderr);
+    BTrace::instance()->dbgPrint("Unattended run failed: " + reason, true, true);
+    if (Main::_exitCode == 0) Main::_exitCode = 1;
+    Main::_shutdown = true;
+}

@@ -1,0 +1,192 @@
+#include "korprog/progctrl/States/KvctrlUpgrading.h"
+
+#include <cstdio>
+
+#include "bdebug/BAssert.h"
+#include "bdebug/BTrace.h"
+#include "helm/BTimer.h"
+#include "korprog/KvprgProtDefs.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/States/KvctrlConnIdle.h"
+#include "korprog/progctrl/States/KvctrlExtSyntax.h"
+#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlStateList.h"
+#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/States/KvctrlUpgrWaitBootReq.h"
+#include "korprog/progctrl/States/KvctrlUpgrWaitStatInfo.h"
+#include "korprog/protparser/KvprotExtSyntax.h"
+#include "main/Main.h"
+
+namespace {
+
+KvctrlUpgrading::OrigReq originOf(const BEvent* e)
+{
+    if (e && Kvctrl::isLocal(e) && e->signalId() == LOC_UPGRADE_REQ) return KvctrlUpgrading::REQ_FROM_PROGRAMMER;
+    if (e && Kvctrl::fromParser(e) && e->signalId() == CTRL_BOOTLOAD_REQ) return KvctrlUpgrading::REQ_FROM_KORVAN;
+    return KvctrlUpgrading::UNDEF_ORIG;
+}
+
+}  // namespace
+
+KvctrlUpgrading::KvctrlUpgrading(BCompositeState* enclosing, int nrBytes, const uint8_t* binData,
+                                 const BEvent* event)
+    : BCompositeState(enclosing, KOR_PROG, PROG_CTRL, KVCTRLUPGRADING, PRIO_4),
+      _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT))),
+      _timer(new BTimer()),
+      _nrBytes(binData ? nrBytes : 0),
+      _bytePtr(0),
+      _packetNr(1),
+      _binData(binData),
+      _segmentPacketNr(1),
+      _segmentDelta(0),
+      _lastSegmenPtr(0),
+      _origReq(originOf(event)),
+      _naksInARow(0),
+      _completed(false),
+      _failReason("upgrade failed")
+{
+}
+
+KvctrlUpgrading::~KvctrlUpgrading()
+{
+    delete _timer;
+    RevPackDb::activeAdnFileReset();
+}
+
+void KvctrlUpgrading::onEntry(const BEvent*)
+{
+    _root->frmStatusInfo(gettext("Upgrading", 0), false);
+    _root->frmSetCursorBusy(true);
+    _root->frmActivateButtons(false);
+    switch (_origReq) {
+    case REQ_FROM_KORVAN:
+        if (sendBtlData(false)) {
+            KvctrlUpgrWaitStatInfo::selfTransition(0);
+            addRegion(new KvctrlUpgrWaitStatInfo(this));
+        } else {
+            _root->informSetBinFile();
+            addRegion(new KvctrlUpgrWaitBootReq(this));
+        }
+        break;
+    case REQ_FROM_PROGRAMMER: addRegion(new KvctrlUpgrWaitBootReq(this)); break;
+    default: B_ERROR("Invalid origReq"); break;
+    }
+}
+
+void KvctrlUpgrading::onExit(const BEvent*)
+{
+    if (RevPackDb::CMDL_UPGRADE) {
+        if (_completed)
+            _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
+        else
+            KvctrlUnattended::fail(_failReason);
+        RevPackDb::CMDL_UPGRADE = false;
+        Main::_shutdown = true;
+    }
+    stopTimer();
+    _root->frmSetCursorBusy(false);
+    _root->frmActivateButtons(true);
+    _root->upgrInitByKor(false);
+}
+
+void KvctrlUpgrading::onEvent(const BEvent* e)
+{
+    if (!Kvctrl::isLocal(e)) return;
+    if (e->signalId() == LOC_UPGRADE_END) {
+        Main::_exitCode = 0;
+        _completed = true;
+        transition(new KvctrlConnIdle(enclosing()));
+    } else if (e->signalId() == LOC_UPGRADE_REQ) {
+        _failReason = "upgrade abandoned";
+        transition(new KvctrlConnIdle(enclosing()));
+    } else if (e->signalId() == LOC_UPGRADE_TO) {
+        // Handled by KvctrlConnected; only the reason is ours.
+        _failReason = "the unit stopped answering during the upgrade";
+    }
+}
+
+void KvctrlUpgrading::onError(const BEvent*, RegionId) { transition(B_ERROR); }
+
+void KvctrlUpgrading::startTimer()
+{
+    _timer->fireEvery(enclosing()->queue(), BTimer::nSecs(UPGRADE_TIMEOUT_INTV), LOC_UPGRADE_TO);
+}
+
+void KvctrlUpgrading::stopTimer() { _timer->disarm(); }
+
+bool KvctrlUpgrading::nakGivesUp()
+{
+    if (++_naksInARow < Kvctrl::MAX_NAKS_IN_A_ROW) return false;
+    _failReason = "the unit refused the image " + std::to_string(_naksInARow) + " times in a row";
+    return true;
+}
+
+bool KvctrlUpgrading::sendBtlData(bool dueToTimeout)
+{
+    RevPackDb* db = _root->revPack();
+    if (_nrBytes == 0 || !db) return false;
+    if (dueToTimeout && _origReq == REQ_FROM_KORVAN && !db->setBootData(nullptr)) return false;
+    // A boot loader that does not fit one frame is not sent at all.
+    const int size = db->bootSize();
+    if (size <= 0 || size > Kvprg::MAX_BOOT_DATA) return false;
+    auto* data = new KvprotBootLoadData();
+    data->data(reinterpret_cast<const uint8_t*>(db->bootData()), size);
+    Kvctrl::toParser(this, data);
+    return true;
+}
+
+bool KvctrlUpgrading::sendPacket()
+{
+    Kvctrl::toParser(this, new BBindingEvent(KVPROT_SOH, true));
+    Kvctrl::toParser(this, new KvprotPacknr(_packetNr));
+    Kvctrl::toParser(this, new KvprotPacknr1cmpl(static_cast<uint8_t>(255 - _packetNr)));
+
+    auto* data = new KvprotUpgrData();
+    uint8_t checksum = 0;
+    int n = 0;
+    for (; n < Kvprg::PACKET_DATA_SIZE && _bytePtr < _nrBytes; ++n) {
+        data->_data[n] = _binData[_bytePtr];
+        checksum = static_cast<uint8_t>(checksum + _binData[_bytePtr]);
+        ++_segmentDelta;
+        if (_bytePtr % SEGMENT_SIZE == 0) {
+            if (debugLevel() & BTrace::MED)
+                BTrace::instance()->dbgPrint("segmentDelta=" + std::to_string(_segmentDelta) +
+                                                 " packetNr=" + std::to_string(_packetNr),
+                                             true, true);
+            _segmentPacketNr = _packetNr;
+            _lastSegmenPtr = _bytePtr;
+            _segmentDelta = 0;
+        }
+        ++_bytePtr;
+    }
+    for (; n < Kvprg::PACKET_DATA_SIZE; ++n) {
+        data->_data[n] = Kvprg::PACKET_PAD;
+        checksum = static_cast<uint8_t>(checksum + Kvprg::PACKET_PAD);
+    }
+    data->_nrBytes = Kvprg::PACKET_DATA_SIZE;
+    Kvctrl::toParser(this, data);
+    Kvctrl::toParser(this, new KvprotChecksum(checksum));
+    ++_packetNr;
+    showProgress();
+    startTimer();
+    return _bytePtr >= _nrBytes;
+}
+
+bool KvctrlUpgrading::re_SendPacket()
+{
+    _bytePtr = _lastSegmenPtr;
+    _packetNr = _segmentPacketNr;
+    _segmentDelta = 0;
+    return sendPacket();
+}
+
+void KvctrlUpgrading::showProgress()
+{
+    char status[128];
+    std::snprintf(status, sizeof status, "%s %d%c %s", gettext("Upgrading", 0),
+                  _nrBytes > 0 ? static_cast<int>(static_cast<long long>(_bytePtr) * 100 / _nrBytes) : 0, '%',
+                  gettext("ready", 0));
+    _root->frmUpgradeProgress(status, _bytePtr, _nrBytes);
+}

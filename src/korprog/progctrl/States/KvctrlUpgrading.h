@@ -1,0 +1,72 @@
+#ifndef KORPROG_PROGCTRL_STATES_KVCTRLUPGRADING_H
+#define KORPROG_PROGCTRL_STATES_KVCTRLUPGRADING_H
+
+#include <cstdint>
+#include <string>
+
+#include "helm/BCompositeState.h"
+
+class BTimer;
+class KvctrlRoot;
+
+// The firmware upgrade through the unit's boot loader: the second-stage
+// boot loader, the unit's boot record, then the image in numbered 128-byte
+// packets, each answered by ACK or NAK, closed by EOT. Its sub-states are
+// the steps; this state holds the image and the packet stream.
+class KvctrlUpgrading : public BCompositeState {
+public:
+    enum OrigReq { REQ_FROM_KORVAN = 0, REQ_FROM_PROGRAMMER = 1, UNDEF_ORIG = 2 };
+    static const uint8_t UPGRADE_TIMEOUT_INTV = 30;
+    static constexpr int SEGMENT_SIZE = 512;
+
+    // The image (nrBytes at binData, owned by the pack database); event is
+    // what asked for the upgrade and tells who did.
+    KvctrlUpgrading(BCompositeState* enclosing, int nrBytes, const uint8_t* binData, const BEvent* event);
+    ~KvctrlUpgrading() override;
+
+    bool isPersistent() const override { return false; }
+    void onEntry(const BEvent* e) override;
+    void onExit(const BEvent* e) override;
+    void onEvent(const BEvent* e) override;
+    void onError(const BEvent* e, RegionId region) override;
+    void onDone(const BEvent*, RegionId) override {}
+
+    // The 30-second progress timer, into the queue of KvctrlConnected.
+    void startTimer();
+    void stopTimer();
+    // Sends the second-stage boot loader; after a time-out a unit-initiated
+    // upgrade tries the pack's next one. False when there is none to send.
+    bool sendBtlData(bool dueToTimeout);
+    // Sends the next packet; true when it was the last.
+    bool sendPacket();
+    // Back to the start of the current segment, and sends from there.
+    bool re_SendPacket();
+
+    // The unit answered NAK; true once it has done so too often in a row.
+    bool nakGivesUp();
+    void ackReceived() { _naksInARow = 0; }
+    // Why the upgrade is failing, for an unattended run's last word.
+    void failReason(const std::string& why) { _failReason = why; }
+
+    OrigReq origReq() const { return _origReq; }
+    KvctrlRoot* root() const { return _root; }
+
+private:
+    void showProgress();
+
+    KvctrlRoot* _root;
+    BTimer* _timer;
+    int _nrBytes;
+    int _bytePtr;
+    uint8_t _packetNr;
+    const uint8_t* _binData;
+    uint8_t _segmentPacketNr;
+    uint16_t _segmentDelta;
+    int _lastSegmenPtr;
+    OrigReq _origReq;
+    int _naksInARow;
+    bool _completed;
+    std::string _failReason;
+};
+
+#endif

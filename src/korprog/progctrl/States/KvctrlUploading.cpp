@@ -1,0 +1,219 @@
+#include "korprog/progctrl/States/KvctrlUploading.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "bdebug/BTrace.h"
+#include "helm/BTimer.h"
+#include "korprog/Dialog.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/States/KvctrlConnIdle.h"
+#include "korprog/progctrl/States/KvctrlExtSyntax.h"
+#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlStateList.h"
+#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/States/KvctrlView.h"
+#include "korprog/protparser/KvprotExtSyntax.h"
+#include "main/Main.h"
+
+namespace {
+
+std::string tr(const char* text) { return gettext(text, 0); }
+
+// "Programmeren #3 gereed." and the like.
+void showProgress(KvctrlRoot* root, const char* what, int nr)
+{
+    char status[128];
+    std::snprintf(status, sizeof status, "%s #%d %s.", gettext(what, 0), nr, gettext("gereed", 0));
+    root->frmStatusInfo(status, false);
+}
+
+}  // namespace
+
+KvctrlUploading::KvctrlUploading(BCompositeState* enclosing)
+    : BSimpleState(enclosing, KOR_PROG, PROG_CTRL, KVCTRLUPLOADING),
+      _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT))),
+      _settingBin(_root->korSettingBin()),
+      _actEntry(1),
+      _timer(new BTimer(enclosing->queue(), BTimer::ONE_SHOT)),
+      _stopped(false),
+      _completed(false),
+      _naksInARow(0)
+{
+}
+
+KvctrlUploading::~KvctrlUploading()
+{
+    delete _timer;
+    if (RevPackDb::activeAdnFile()[0] != '\0') {
+        // These were the settings of an upgrade: it follows only when they
+        // all went in.
+        if (_completed)
+            sendLocal(new BLocalEvent(LOC_UPGRADE_REQ, true), STATE_ROOT);
+        else
+            RevPackDb::activeAdnFileReset();
+    }
+    _settingBin->progPreUpgrade(false);
+}
+
+void KvctrlUploading::onEntry(const BEvent*)
+{
+    // The life check runs from the start: a unit that never answers the
+    // upload request is lost after the time-out instead of being asked
+    // for ever.
+    _root->startLifeCkTimeout();
+    _root->frmStatusInfo(gettext("Programmeren", 0), false);
+    _root->frmSetCursorBusy(true);
+    _root->frmActivateButtons(false);
+    _settingBin->editFromDownload(true);
+    _settingBin->doProgramming(true);
+    startTimer();
+}
+
+void KvctrlUploading::onExit(const BEvent*)
+{
+    _root->frmSetCursorBusy(false);
+    _root->frmActivateButtons(true);
+    _settingBin->doProgramming(false);
+    if (_stopped && KvctrlUnattended::active())
+        KvctrlUnattended::fail("programming stopped at entry " + std::to_string(_actEntry) + "; entries 1 to " +
+                               std::to_string(_actEntry - 1) + " were programmed");
+    else if (FrmKorProgImpl::CMDL_PROGRAM)
+        _root->frame()->shutdown();
+    stopTimer();
+}
+
+void KvctrlUploading::onEvent(const BEvent* e)
+{
+    bool result = true;
+    switch (e->signalId()) {
+    case CTRL_ACK:
+        stopTimer();
+        result = handleAck(e);
+        transition(static_cast<BState*>(nullptr));
+        break;
+    case KVPROT_NAK:
+        result = handleNak(e);
+        transition(static_cast<BState*>(nullptr));
+        break;
+    case CTRL_WAITING:
+    case LOC_UPLOAD_TO:
+        result = waiting(e);  // not consumed
+        break;
+    case LOC_UPL_END:
+        Main::_exitCode = 0;
+        transition(new KvctrlConnIdle(enclosing()));
+        break;
+    default:
+        return;
+    }
+    Kvctrl::report(result, e);
+}
+
+bool KvctrlUploading::handleAck(const BEvent*)
+{
+    _naksInARow = 0;
+    _root->restartLifeCkTimeout();
+    if (!sendNextEntry()) endUpload();
+    return true;
+}
+
+bool KvctrlUploading::sendNextEntry()
+{
+    if (!_root->sbValidEntry(_actEntry)) return false;
+    if (!_settingBin->entrySupported(_actEntry, 'N')) {
+        stopTimer();
+        const std::string notice = tr("Attentie!!") + "\n" + tr("Veldnaam") + ", \"" +
+                                   _settingBin->sbEntryTitle(_actEntry, 'N') + "\"\n" +
+                                   tr("wordt niet ondersteund voor deze hardware versie.");
+        Dialog::choice(notice.c_str(), gettext("Programmeren continueren", 0), nullptr, nullptr, 0);
+    }
+    SettingEntry* entry = _root->sbGetEntry(_actEntry);
+    if (!entry) return false;
+    if (!checkTextSize(entry->text)) {
+        _stopped = true;
+        return false;
+    }
+    if (!sendEntry(_actEntry)) return false;
+    showProgress(_root, "Programmeren", _actEntry);
+    ++_actEntry;
+    return true;
+}
+
+void KvctrlUploading::endUpload()
+{
+    _completed = !_stopped && !_root->sbValidEntry(_actEntry);
+    Kvctrl::toParser(this, new KvprotUplEndEvt());
+    sendLocal(new KvctrlUplEndEvt(), STATE_ROOT);
+}
+
+bool KvctrlUploading::sendEntry(uint8_t nr)
+{
+    const SettingEntry* entry = _root->sbGetEntry(nr);
+    if (!entry) return false;
+    auto* see = new KvprotSeeEvt(nr, entry->text, entry->tfnr);
+    see->convertF1('\\', '/');
+    return Kvctrl::toParser(this, see);
+}
+
+bool KvctrlUploading::handleNak(const BEvent*)
+{
+    _root->restartLifeCkTimeout();
+    if (++_naksInARow >= Kvctrl::MAX_NAKS_IN_A_ROW) {
+        // A line that fails every time gets no end of retries.
+        BTrace::instance()->dbgPrint("upload given up: entry " + std::to_string(_actEntry - 1) + " refused " +
+                                         std::to_string(_naksInARow) + " times",
+                                     true, true);
+        _stopped = true;
+        endUpload();
+        return true;
+    }
+    // Before the first entry the unit refused the upload request itself.
+    if (_actEntry < 2) return Kvctrl::toParser(this, new KvprotUprEvt());
+    const uint8_t last = uint8_t(_actEntry - 1);
+    return !_root->sbValidEntry(last) || sendEntry(last);
+}
+
+bool KvctrlUploading::waiting(const BEvent* e)
+{
+    bool sent = true;
+    if (_actEntry < 2) {
+        sent = Kvctrl::toParser(this, new KvprotUprEvt());
+    } else {
+        const uint8_t last = uint8_t(_actEntry - 1);
+        sent = !_root->sbValidEntry(last) || sendEntry(last);
+    }
+    char status[128];
+    std::snprintf(status, sizeof status, "%s, %s.", gettext("Programmeren", 0),
+                  gettext("wacht tot Korvan gereed is ...", 0));
+    _root->frmStatusInfo(status, false);
+    // Only the unit's own answers keep the connection alive.
+    if (e->signalId() == CTRL_WAITING) _root->restartLifeCkTimeout();
+    startTimer();
+    return sent;
+}
+
+bool KvctrlUploading::checkTextSize(char* text)
+{
+    const size_t len = std::strlen(text);
+    const uint8_t max = _settingBin->textFieldSize(_actEntry, SBEntry::INVALID_TYPE);
+    if (len == 0 || len <= max) return true;
+    std::string msg = tr("Attentie!!") + "\n" + tr("Veldnaam") + ", \"" + _settingBin->sbEntryTitle(_actEntry, 'T') +
+                      "\", \n" + tr("Waarde") + ", \"" + text + "\"\n" + tr("Kan niet geprogrammeerd worden!!") +
+                      "\n" + tr("Text is te lang. max: ") + std::to_string(max) + " " + tr("karakters") + ".\n";
+    text[max] = '\0';
+    msg += tr("Waarde") + ", \"" + text + "\" " + tr("wordt geprogrammeerd.") + "\n";
+    stopTimer();
+    const int answer = Dialog::choice(msg.c_str(), gettext("Programmeren continueren", 0),
+                                      gettext("Programmeren stoppen", 0), nullptr, 1);
+    return answer == 0;
+}
+
+void KvctrlUploading::startTimer() { _timer->load(BTimer::nSecs(UPLOAD_TIMEOUT_INTV), LOC_UPLOAD_TO); }
+
+void KvctrlUploading::stopTimer() { _timer->disarm(); }

@@ -1,0 +1,54 @@
+#ifndef KORPROG_PROGCTRL_STATES_KVCTRLUPLOADING_H
+#define KORPROG_PROGCTRL_STATES_KVCTRLUPLOADING_H
+
+#include <cstdint>
+
+#include "helm/BSimpleState.h"
+
+class BTimer;
+class KvctrlRoot;
+class SettingBin;
+
+// "Programmeren": the bin's entries go to the unit one by one, each answered
+// by ACK (next entry) or NAK (the same again); a waiting frame or 2 seconds
+// of silence repeat the last request. Ends with the end-of-upload frame.
+class KvctrlUploading : public BSimpleState {
+public:
+    static const uint8_t UPLOAD_TIMEOUT_INTV = 2;
+
+    explicit KvctrlUploading(BCompositeState* enclosing);
+    // Starts the upgrade these settings were programmed for.
+    ~KvctrlUploading() override;
+
+    bool isPersistent() const override { return false; }
+    void onEntry(const BEvent* e) override;
+    void onExit(const BEvent* e) override;
+    void onEvent(const BEvent* e) override;
+
+private:
+    bool handleAck(const BEvent* e);
+    bool handleNak(const BEvent* e);
+    bool waiting(const BEvent* e);
+    // Sends the next entry; false when there is none or the user stopped.
+    bool sendNextEntry();
+    // Sends the end of upload and lets the state end.
+    void endUpload();
+    // May this text go as entry _actEntry? A text too long is cut when the
+    // user goes on; false when the user stops.
+    bool checkTextSize(char* text);
+    bool sendEntry(uint8_t nr);
+    void startTimer();
+    void stopTimer();
+
+    KvctrlRoot* _root;
+    SettingBin* _settingBin;
+    uint8_t _actEntry;
+    BTimer* _timer;
+    // The user stopped, or the unit kept refusing an entry.
+    bool _stopped;
+    // The end of upload was sent after the last entry.
+    bool _completed;
+    int _naksInARow;
+};
+
+#endif

@@ -1,0 +1,124 @@
+// Finding, identifying and watching a unit: the controller with its real
+// driver and parser, the test as the unit on a pseudo-terminal.
+
+#include "korprog/progctrl/States/KvctrlTestKit.h"
+
+namespace {
+
+const std::string NOT_CONNECTED = "RED Korvan niet aangesloten";
+
+TEST_F(KvctrlTest, UnitIsIdentifiedPolledEverySecondLostAfterTenSilentSecondsAndFoundAgain)
+{
+    startOnPty();
+    EXPECT_EQ(view.last(), "Initializeren ...");
+    ASSERT_EQ(written(6), STATUS_REQUEST);
+    unit(statusRecord());
+    EXPECT_EQ(view.last(), "Verbonden");
+    EXPECT_EQ(view.identity, "KV8888GM-ED|KV-4.12|     |D.49|351234567890123");
+    EXPECT_STREQ(RevPackDb::actHwVersion(), "D.49");
+
+    int answered = 0;
+    for (int second = 0; second < 60; ++second) {
+        advance(100);
+        if (written(6, 500) != STATUS_REQUEST) break;
+        unit(statusRecord());
+        ++answered;
+    }
+    EXPECT_EQ(answered, 60);
+    EXPECT_TRUE(writtenNow().empty());
+
+    // The unit falls silent right after its last answer.
+    advance(999);
+    EXPECT_EQ(view.last(), "Verbonden");
+    EXPECT_EQ(Main::_exitCode, 0);
+    advance(1);
+    EXPECT_EQ(view.last(), NOT_CONNECTED);
+    EXPECT_EQ(Main::_exitCode, 1);
+    EXPECT_EQ(view.identity, "||||");
+
+    writtenNow();
+    advance(100);
+    ASSERT_EQ(written(6), STATUS_REQUEST) << "polled while disconnected";
+    unit(statusRecord());
+    EXPECT_EQ(view.last(), "Verbonden");
+    EXPECT_EQ(view.identity.substr(0, 11), "KV8888GM-ED");
+}
+
+TEST_F(KvctrlTest, UnitErrorsAreShownOncePerConnectionAndANakChangesNothing)
+{
+    startOnPty();
+    ASSERT_EQ(written(6), STATUS_REQUEST);
+    root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, true);
+    unit(statusRecord(0x05));
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0],
+              "Attentie!! Volgende Fouten gedetecteerd:\n1. Korvan fout, ( Algemeen )\n"
+              "3. Korvan fout, ( Ongeldige PIN )\n5. COM poort niet beschikbaar\n");
+    root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, false);
+
+    advance(100);
+    ASSERT_EQ(written(6), STATUS_REQUEST);
+    unit(statusRecord(0x05));
+    EXPECT_EQ(dialogs.alerts.size(), 1u) << "shown once per connection";
+
+    unit({0x15});
+    EXPECT_TRUE(writtenNow().empty()) << "a NAK while idle is not answered";
+    EXPECT_EQ(view.last(), "Verbonden");
+
+    advance(100);
+    ASSERT_EQ(written(6), STATUS_REQUEST);
+    unit(statusRecord(255));
+    EXPECT_FALSE(root->error(KvctrlRoot::CTRL_GENERAL));
+    EXPECT_FALSE(root->error(KvctrlRoot::CTRL_INV_PIN));
+
+    advance(1000);
+    ASSERT_EQ(view.last(), NOT_CONNECTED);
+    writtenNow();
+    advance(100);
+    ASSERT_EQ(written(6), STATUS_REQUEST);
+    unit(statusRecord(0x02));
+    ASSERT_EQ(dialogs.alerts.size(), 2u) << "a new connection shows the errors again";
+    EXPECT_NE(dialogs.alerts[1].find("2. Korvan fout, ( SIM niet aanwezig )"), std::string::npos);
+}
+
+TEST_F(KvctrlTest, MissingPortIsShownInRedAtOnce)
+{
+    start("/dev/no-such-tty");
+    EXPECT_EQ(view.last(), "RED COM poort niet beschikbaar");
+    advance(300);
+    EXPECT_EQ(view.last(), "RED COM poort niet beschikbaar");
+    EXPECT_EQ(Main::_exitCode, 0);
+}
+
+TEST_F(KvctrlTest, NoUnitIsNotConnectedAfterTenSecondsAndProgrammerenThenDoesNothing)
+{
+    startOnPty();
+    advance(999);
+    EXPECT_EQ(view.last(), "Initializeren ...");
+    Bytes requests = written(30);
+    EXPECT_EQ(requests, STATUS_REQUEST + STATUS_REQUEST + STATUS_REQUEST + STATUS_REQUEST + STATUS_REQUEST)
+        << "one status request every 2 seconds";
+    advance(1);
+    EXPECT_EQ(view.last(), NOT_CONNECTED);
+    EXPECT_EQ(Main::_exitCode, 1);
+
+    writtenNow();
+    post(new KvctrlUplReqEvt());
+    post(new KvctrlDldReqEvt());
+    EXPECT_TRUE(writtenNow().empty());
+    EXPECT_EQ(view.last(), NOT_CONNECTED);
+}
+
+TEST_F(KvctrlTest, BootLoaderRequestWhileIdleWithoutAnImageOnlyAsksForOne)
+{
+    connectOnPty();
+    writtenNow();
+    unit({0x0B});
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_NE(dialogs.alerts[0].find("( www.ombrix.nl )."), std::string::npos);
+    EXPECT_EQ(view.upgradeTabs, 1);
+    EXPECT_TRUE(writtenNow().empty());
+    EXPECT_EQ(view.last(), "Verbonden");
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// "Ophalen" and "Programmeren": settings between the unit and the setting
+// bin, against the unit simulator and, for the byte-level cases, with the
+// test as the unit.
+
+#include "korprog/progctrl/States/KvctrlTestKit.h"
+
+namespace {
+
+// A settings file of 200 lines; entry 10 holds the simulator's type.
+std::string settingsFile(const std::function<std::string(int)>& text)
+{
+    std::string f;
+    for (int k = 1; k <= 200; ++k) {
+        const std::string t = k == 10 ? "KV8888GM-ED" : k == 20 ? "     " : text(k);
+        const std::string n = k == 80 || k == 115 || k == 116 ? "" : "06" + std::to_string(1000000 + k);
+        f += t + "|" + n + "\n";
+    }
+    return f;
+}
+
+void writeFile(const std::string& path, const std::string& content) { std::ofstream(path, std::ios::binary) << content; }
+
+class KvctrlTransferTest : public KvctrlTest {
+protected:
+    void loadBin(const std::string& path)
+    {
+        SettingBin* bin = root->korSettingBin();
+        bin->editFromDownload(false);
+        bin->file(path.c_str());
+        bin->loadFromFile();
+    }
+    bool backToIdle(int ms = 20000)
+    {
+        return waitFor([this] { return view.last() == "Verbonden" && view.buttonsOn; }, ms);
+    }
+};
+
+TEST_F(KvctrlTransferTest, DownloadFillsTheBinEntryForEntryAndAsksAgainAfterAWaitingFrame)
+{
+    const std::string unitFile = sim.path("unit.adn");
+    writeFile(unitFile, settingsFile([](int k) { return "Naam " + std::to_string(k); }));
+    ASSERT_TRUE(connectOnSim({"--adn", unitFile, "--wait-every", "50"}));
+    post(new KvctrlDldReqEvt());
+    ASSERT_TRUE(waitFor([this] { return view.editorsOpened == 1; }, 20000)) << view.last();
+    EXPECT_EQ(view.last(), "Verbonden");
+    EXPECT_FALSE(view.busy);
+    EXPECT_TRUE(view.showed("Ophalen #12 gereed."));
+    EXPECT_TRUE(view.showed("Ophalen #200 gereed."));
+    EXPECT_TRUE(view.showed("Ophalen, wacht tot Korvan gereed is ...."));
+    const int waits = simLogCount("waiting (fault)");
+    EXPECT_EQ(waits, 4);
+    EXPECT_EQ(simLogCount("<- download request"), 1 + waits) << "every waiting frame asks again";
+    for (int k = 1; k <= 200; ++k) {
+        const SettingEntry* e = root->sbGetEntry(uint8_t(k));
+        const std::string expected = k == 10 ? "KV8888GM-ED" : k == 20 ? "     " : "Naam " + std::to_string(k);
+        ASSERT_EQ(std::string(e->text), expected) << k;
+        ASSERT_EQ(std::string(e->tfnr), k == 80 || k == 115 || k == 116 ? "" : "06" + std::to_string(1000000 + k));
+    }
+}
+
+TEST_F(KvctrlTransferTest, UploadSendsExactlyTheBinAndANakBringsTheSameEntryAgain)
+{
+    const std::string unitFile = sim.path("unit.adn");
+    writeFile(unitFile, settingsFile([](int) { return "oud"; }));
+    const std::string source = settingsFile([](int k) { return k == 5 ? "C:\\dir" : "Nieuw " + std::to_string(k); });
+    writeFile("new.adn", source);
+    ASSERT_TRUE(connectOnSim({"--adn", unitFile, "--nak-every", "7"}));
+    loadBin("new.adn");
+    post(new KvctrlUplReqEvt());
+    ASSERT_TRUE(backToIdle()) << view.last();
+    EXPECT_TRUE(view.showed("Programmeren #200 gereed."));
+    EXPECT_TRUE(waitFor([&] { return ksimtest::readFile(unitFile) == source; }));
+    EXPECT_EQ(simLogCount("stored entry 5 \"C:/dir\""), 1) << "backslashes travel as slashes";
+    EXPECT_EQ(simLogCount("   stored entry "), 200) << "every entry once, none skipped after a NAK";
+    EXPECT_GT(simLogCount("fault: NAK instead of answering the setting entry"), 20);
+    EXPECT_EQ(simLogCount("upload ended after 200 entries"), 1);
+}
+
+TEST_F(KvctrlTransferTest, UnitWithoutEntriesGetsOnlyTheEndOfUpload)
+{
+    ASSERT_TRUE(connectOnSim({"--entries", "0"}));
+    writeFile("new.adn", settingsFile([](int) { return "x"; }));
+    loadBin("new.adn");
+    post(new KvctrlUplReqEvt());
+    ASSERT_TRUE(waitFor([this] { return simLogCount("upload ended") == 1; }));
+    EXPECT_EQ(simLogCount("<- setting entry"), 0);
+    EXPECT_TRUE(backToIdle());
+}
+
+TEST_F(KvctrlTransferTest, TextTooLongAsksAndStoppingLeavesTheEntriesBeforeIt)
+{
+    const std::string unitFile = sim.path("unit.adn");
+    writeFile(unitFile, settingsFile([](int) { return "oud"; }));
+    // GSM unit: entries 2 to 9 hold at most 12 characters.
+    writeFile("new.adn", settingsFile([](int k) {
+                  return k == 2 ? "123456789012" : k == 3 ? "1234567890123" : k == 5 ? "ABCDEFGHIJKLM" : "nieuw";
+              }));
+    ASSERT_TRUE(connectOnSim({"--adn", unitFile}));
+    loadBin("new.adn");
+    dialogs.answers = {0, 1};  // continue with entry 3 cut, stop at entry 5
+    post(new KvctrlUplReqEvt());
+    ASSERT_TRUE(waitFor([this] { return simLogCount("upload ended after 4 entries") == 1; }));
+    ASSERT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_NE(dialogs.questions[0].find("Waarde, \"1234567890123\"\nKan niet geprogrammeerd worden!!\n"
+                                        "Text is te lang. max: 12 karakters.\n"
+                                        "Waarde, \"123456789012\" wordt geprogrammeerd.\n"),
+              std::string::npos)
+        << dialogs.questions[0];
+    EXPECT_EQ(simLogCount("stored entry 2 \"123456789012\""), 1) << "the maximum goes without a question";
+    EXPECT_EQ(simLogCount("stored entry 3 \"123456789012\""), 1) << "sent cut";
+    EXPECT_EQ(simLogCount("stored entry 4 "), 1);
+    EXPECT_EQ(simLogCount("stored entry 5 "), 0);
+    EXPECT_TRUE(backToIdle());
+}
+
+TEST_F(KvctrlTransferTest, UploadRequestIsRepeatedEveryTwoSecondsUntilTheFirstAck)
+{
+    startOnPty();
+    ASSERT_EQ(written(6), STATUS_REQUEST);
+    unit(statusRecord(0, 2));
+    SettingBin* bin = root->korSettingBin();
+    bin->setEntry(1, "a\\b", "1", false, SBEntry::INVALID_TYPE);
+    bin->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
+    const Bytes uploadRequest = {0x01, 0x02, 0x00, 0x02, 0x03, 0x08};
+    post(new KvctrlUplReqEvt());
+    ASSERT_EQ(written(6), uploadRequest);
+    advance(199);
+    EXPECT_TRUE(writtenNow().empty());
+    advance(1);
+    EXPECT_EQ(written(6), uploadRequest);
+    EXPECT_EQ(view.last(), "Programmeren, wacht tot Korvan gereed is ....");
+    unit({0x15});
+    EXPECT_EQ(written(6), uploadRequest) << "a refused request is asked again, no entry 0";
+
+    const Bytes entry1 = {0x01, 0x04, 0x0A, 0x02, 0x01, 0x22, 0x61, 0x2F, 0x62, 0x22, 0x2C, 0x22, 0x31, 0x22, 0x03, 0xEC};
+    unit({0x06});
+    EXPECT_EQ(written(entry1.size()), entry1);
+    unit({0x15});
+    EXPECT_EQ(written(entry1.size()), entry1) << "NAK: the same entry again";
+    advance(300);
+    EXPECT_TRUE(writtenNow().empty()) << "no repeats after the first ACK";
+    unit({0x06});
+    EXPECT_EQ(written(12), Bytes({0x01, 0x04, 0x06, 0x02, 0x02, 0x22, 0x22, 0x2C, 0x22, 0x22, 0x03, 0xC6}))
+        << "entry 2: two empty fields";
+    unit({0x06});
+    EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B})) << "end of upload";
+    EXPECT_EQ(view.last(), "Verbonden");
+}
+
+TEST_F(KvctrlTransferTest, EntryRefusedTenTimesInARowEndsTheUpload)
+{
+    connectOnPty();
+    root->korSettingBin()->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
+    post(new KvctrlUplReqEvt());
+    written(6);
+    unit({0x06});
+    const Bytes entry1 = written(12);
+    for (int nak = 1; nak < 10; ++nak) {
+        unit({0x15});
+        ASSERT_EQ(written(12), entry1) << nak;
+    }
+    unit({0x15});
+    EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B})) << "given up: end of upload";
+    EXPECT_EQ(view.last(), "Verbonden");
+}
+
+TEST_F(KvctrlTransferTest, UnitThatNeverAnswersTheUploadRequestIsLostAfterTenSeconds)
+{
+    connectOnPty();
+    root->korSettingBin()->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
+    post(new KvctrlUplReqEvt());
+    advance(999);
+    EXPECT_EQ(view.last(), "Programmeren, wacht tot Korvan gereed is ....");
+    advance(1);
+    EXPECT_EQ(view.last(), "RED Korvan niet aangesloten");
+    EXPECT_TRUE(view.buttonsOn);
+    EXPECT_FALSE(view.busy);
+}
+
+}  // namespace

@@ -1,0 +1,259 @@
+// The unattended command-line runs, end to end: the built program without a
+// display against the built unit simulator.
+
+#if defined(KORPROG_PATH) && defined(KORVANSIM_PATH)
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "korvansim/SimProcess.h"
+#include "support/KvPty.h"
+#include "support/KvTestPack.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int rc;
+    std::string out, err;
+};
+
+std::string settings(const std::string& word)
+{
+    std::string f;
+    for (int k = 1; k <= 200; ++k) {
+        const std::string t = k == 10 ? "KV8888GM-ED" : k == 20 ? "     " : word + std::to_string(k);
+        f += t + "|" + (k == 80 || k == 115 || k == 116 ? "" : std::to_string(5550000 + k)) + "\n";
+    }
+    return f;
+}
+
+class Unattended : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/korprog-unattended-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        packs = dir / "Ombrix/Korvan Tools/Programmer/RevPacks";
+        fs::create_directories(packs);
+    }
+    void TearDown() override
+    {
+        sim.stop();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    void write(const std::string& name, const std::string& content)
+    {
+        std::ofstream(dir / name, std::ios::binary) << content;
+    }
+    std::string read(const fs::path& p) const { return ksimtest::readFile(p.string()); }
+
+    // The simulator with `args`, and config.ini naming its terminal.
+    void startSim(std::vector<std::string> args)
+    {
+        args.insert(args.end(), {"--adn", sim.path("unit.adn"), "--image", sim.path("image.bin")});
+        std::ofstream(sim.path("unit.adn")) << settings("oud ");
+        ASSERT_TRUE(sim.start(args));
+        write("config.ini", "comport=" + sim.device + "\n");
+    }
+
+    Outcome korprog(const std::vector<std::string>& args, int timeoutS = 20)
+    {
+        pid_t pid = fork();
+        if (pid == 0) {
+            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+            setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
+            unsetenv("DISPLAY");
+            if (chdir(dir.c_str()) != 0) _exit(126);
+            if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(125);
+            std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
+            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(KORPROG_PATH, argv.data());
+            _exit(127);
+        }
+        int rc = -2;
+        for (int i = 0; i < timeoutS * 100; ++i) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (rc == -2) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        return {rc, read(dir / "out.txt"), read(dir / "err.txt")};
+    }
+
+    static int lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
+
+    fs::path dir, packs;
+    SimProcess sim;
+};
+
+TEST_F(Unattended, ProgramWritesTheWholeFileIntoTheUnitAndEndsZero)
+{
+    startSim({});
+    const std::string file = settings("Nieuw ");
+    write("new.adn", file);
+    const Outcome r = korprog({"-program", "new.adn"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(read(sim.path("unit.adn")), file);
+    EXPECT_NE(r.out.find("Programmeren #200 gereed.\nVerbonden\n"), std::string::npos) << r.out;
+    EXPECT_EQ(sim.log().find("<- upload request"), sim.log().rfind("<- upload request")) << "programmed once";
+}
+
+TEST_F(Unattended, ProgramStoppedAtATextTooLongForTheUnitEndsNonZero)
+{
+    startSim({});
+    std::string file = settings("x");
+    file.replace(file.find("x3|"), 2, "thirteen char");  // entry 3 of a GSM unit holds 12
+    write("new.adn", file);
+    const Outcome r = korprog({"-program", "new.adn"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("-> Programmeren stoppen\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("korprog: programming stopped at entry 3; entries 1 to 2 were programmed\n"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
+{
+    startSim({});
+    write("notes.txt", "just some text\nwithout any bar\n");
+    write("nul.adn", std::string("a|1\n\0|2\n", 8));
+    fs::create_directories(dir / "folder.adn");
+    struct Case {
+        const char* file;
+        const char* reason;
+    } cases[] = {{"missing.adn", "no such settings file"},
+                 {"folder.adn", "not a settings file"},
+                 {"notes.txt", "not a settings file (line 1 has no '|')"},
+                 {"nul.adn", "NUL byte"}};
+    for (const Case& c : cases) {
+        const Outcome r = korprog({"-program", c.file});
+        EXPECT_EQ(r.rc, 1) << c.file;
+        EXPECT_EQ(lines(r.err), 1) << r.err;
+        EXPECT_EQ(r.err.rfind("korprog: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(sim.log().find("<- "), std::string::npos) << "nothing reached the unit";
+}
+
+TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsNonZeroAtOnce)
+{
+    startSim({"--boot"});
+    write("new.adn", settings("x"));
+    const Outcome r = korprog({"-program", "new.adn"}, 5);
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "korprog: the unit waits in its boot loader; it takes no settings\n");
+}
+
+TEST_F(Unattended, ProgramWithoutAUnitEndsNonZeroAfterTheStartUp)
+{
+    KvPty silent;
+    write("config.ini", "comport=" + silent.name + "\n");
+    write("new.adn", settings("x"));
+    const auto t0 = std::chrono::steady_clock::now();
+    const Outcome r = korprog({"-program", "new.adn"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "korprog: Korvan niet aangesloten\n");
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(15));
+}
+
+TEST_F(Unattended, UpgradeSendsThePacksImageAndEndsZeroWithProgressLines)
+{
+    startSim({});
+    KvTestPack p;
+    p.data = KvTestPack::image(3000, "KV-6.01");
+    const std::string name = p.write(packs.string(), "KV-e2e");
+    const Outcome r = korprog({"-upgrade", "-revpack", name + ".rpa", "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 0) << r.err << r.out;
+    EXPECT_EQ(read(sim.path("image.bin")), KvTestPack::padded(p.data));
+    int progressLines = 0;
+    for (size_t at = r.out.find("bytes sent"); at != std::string::npos; at = r.out.find("bytes sent", at + 1))
+        ++progressLines;
+    EXPECT_EQ(progressLines, 10) << "one line per tenth of the image\n" << r.out;
+    EXPECT_NE(r.out.find("Upgrading 12% ready: 384 of 3000 bytes sent"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Upgrading 100% ready: 3000 of 3000 bytes sent\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Upgrading Ready"), std::string::npos);
+    EXPECT_NE(sim.log().find("new software version KV-6.01"), std::string::npos);
+}
+
+TEST_F(Unattended, UpgradeOfAUnitThatNaksEveryPacketEndsNonZeroAfterTenNaks)
+{
+    startSim({"--nak-packets"});
+    KvTestPack p;
+    p.data = KvTestPack::image(1000);
+    const Outcome r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-nak"), "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "korprog: the unit refused the image 10 times in a row\n");
+    EXPECT_EQ(ksimtest::readFile(sim.path("sim.log")).find("image of"), std::string::npos);
+    const std::string log = sim.log();
+    int packets = 0;
+    for (size_t at = log.find("<- packet"); at != std::string::npos; at = log.find("<- packet", at + 1)) ++packets;
+    EXPECT_EQ(packets, 10);
+}
+
+TEST_F(Unattended, PackImageCarryingSettingsProgramsThemBeforeTheImage)
+{
+    startSim({});
+    KvTestPack p;
+    p.type = "KV8888WM-ED";  // another network: the image's settings go first
+    p.rows = {"KV----G----;KV----W----"};
+    p.data = KvTestPack::image(700, "KV-4.30");
+    p.adn = settings("Pack ");
+    const Outcome r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-adn"), "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(read(sim.path("unit.adn")), p.adn);
+    EXPECT_EQ(read(sim.path("image.bin")), KvTestPack::padded(p.data));
+    const std::string log = sim.log();
+    EXPECT_LT(log.find("upload ended after 200 entries"), log.find("<- upgrade request")) << "settings first";
+}
+
+TEST_F(Unattended, UpgradeRefusesPackAndImageItCannotUseBeforeTheUnitIsAsked)
+{
+    startSim({});
+    KvTestPack good;
+    good.data = KvTestPack::image(500);
+    const std::string name = good.write(packs.string(), "KV-ok");
+    fs::copy_file(packs / (name + ".rpa"), packs / "KV-bad[0bad].rpa");
+    KvTestPack other = good;
+    other.type = "KV1111PM-ED";
+    const std::string otherName = other.write(packs.string(), "KV-other");
+    struct Case {
+        std::string pack, bin, reason;
+    } cases[] = {{"KV-none", "app.bin", "no revision pack KV-none in "},
+                 {"KV-bad[0bad]", "app.bin", "revision pack KV-bad[0bad] fails its checksum"},
+                 {name, "none.bin", "no image none.bin in revision pack " + name},
+                 {name, "BOOT_LOAD_49.bin", "no image BOOT_LOAD_49.bin"},
+                 {otherName, "app.bin", "image app.bin is not allowed for this unit (type KV8888GM-ED"}};
+    for (const Case& c : cases) {
+        const Outcome r = korprog({"-upgrade", "-revpack", c.pack, "-binfile", c.bin});
+        EXPECT_EQ(r.rc, 1) << c.pack << " " << c.bin;
+        EXPECT_NE(r.err.find("korprog: " + c.reason), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos);
+    EXPECT_EQ(sim.log().find("<- upload request"), std::string::npos);
+}
+
+}  // namespace
+
+#endif
