@@ -23,8 +23,9 @@
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
 
-// Last: Xlib defines macros (None, Status) that other headers use as names.
-#include <X11/Xlib.h>
+// Last: Xlib (through FLTK's x.H) defines macros (None, Status) that other
+// headers use as names.
+#include <FL/x.H>
 
 namespace fs = std::filesystem;
 
@@ -193,21 +194,23 @@ void MainStartup::moveOldRevpacksToNewLoc()
     if (n > 0) fl_filename_free_list(&list, n);
 }
 
-bool MainStartup::displayAvailable()
+bool MainStartup::openDisplay()
 {
     const char* name = std::getenv("DISPLAY");
     if (!name || !*name) return false;
-    // FLTK ends the program when it cannot open the display: ask first.
+    // FLTK ends the program when it cannot open the display: open it here
+    // and hand the connection over (closing a probe could make a display
+    // with no other client reset under FLTK's own attempt).
     Display* d = XOpenDisplay(name);
     if (!d) return false;
-    XCloseDisplay(d);
+    fl_open_display(d);
     return true;
 }
 
 bool MainStartup::chooseView(FILE* err)
 {
     const bool headless = std::getenv("KORPROG_HEADLESS") != nullptr;
-    if (!headless && displayAvailable()) {
+    if (!headless && openDisplay()) {
         KvctrlRoot::viewFactory = [](KvctrlRoot* root, SettingBin* bin) -> KvctrlView* {
             return new FrmKorProg(root, bin);
         };

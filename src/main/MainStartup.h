@@ -22,7 +22,8 @@ public:
     // unattended runs without one (or with KORPROG_HEADLESS set). False,
     // with the reason on err, when an interactive start has no display.
     static bool chooseView(FILE* err);
-    static bool displayAvailable();
+    // Opens the X display for the window; false when there is none.
+    static bool openDisplay();
 
     // The directory part of a program path ("" when there is none).
     static std::string programDir(const char* argv0);

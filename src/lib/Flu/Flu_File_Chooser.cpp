@@ -4,6 +4,26 @@
 #include <FL/Fl_File_Chooser.H>
 #include <FL/filename.H>
 
+namespace {
+
+// An absolute path without a trailing "/" or "/." (the root stays "/").
+std::string plainPath(const char* p)
+{
+    char abs[FL_PATH_MAX];
+    fl_filename_absolute(abs, sizeof abs, p);
+    std::string s = abs;
+    for (;;) {
+        if (s.size() > 2 && s.compare(s.size() - 2, 2, "/.") == 0) {
+            s.erase(s.size() - 2);
+        } else if (s.size() > 1 && s.back() == '/') {
+            s.pop_back();
+        } else {
+            return s;
+        }
+    }
+}
+
+}  // namespace
 
 std::string Flu_File_Chooser::choose(Kind kind, const char* message, const char* pattern, const char* start)
 {
@@ -14,16 +34,11 @@ std::string Flu_File_Chooser::choose(Kind kind, const char* message, const char*
     if (!start) start = "";
 
     // The directory to open: that of the start name, else the working one.
-    char path[FL_PATH_MAX];
-    fl_filename_absolute(path, sizeof path, *start ? start : ".");
-    std::string dir = path, name;
-    if (!fl_filename_isdir(path)) {
-        name = fl_filename_name(path);
-        dir.erase(dir.size() - name.size());
-        if (dir.empty() || !fl_filename_isdir(dir.c_str())) {
-            fl_filename_absolute(path, sizeof path, ".");
-            dir = std::string(path) + "/";
-        }
+    std::string dir = plainPath(*start ? start : "."), name;
+    if (!fl_filename_isdir(dir.c_str())) {
+        name = fl_filename_name(dir.c_str());
+        dir = plainPath(dir.substr(0, dir.size() - name.size()).c_str());
+        if (!fl_filename_isdir(dir.c_str())) dir = plainPath(".");
     }
 
     // A dialog of its own, never a child of a group being built.
@@ -31,12 +46,11 @@ std::string Flu_File_Chooser::choose(Kind kind, const char* message, const char*
     Fl_Group::current(nullptr);
     Fl_File_Chooser chooser(dir.c_str(), pattern, type, message ? message : "");
     Fl_Group::current(building);
-    chooser.preview(0);
     // The name (for a directory, the directory itself) fills the name field.
-    if (!name.empty() || kind == DIRECTORY) chooser.value((dir + name).c_str());
+    if (!name.empty() || kind == DIRECTORY) chooser.value((name.empty() ? dir : (dir == "/" ? "" : dir) + "/" + name).c_str());
 
     chooser.show();
     while (chooser.shown()) Fl::wait();
     const char* chosen = chooser.count() > 0 ? chooser.value() : nullptr;
-    return chosen ? std::string(chosen) : std::string();
+    return chosen ? plainPath(chosen) : std::string();
 }

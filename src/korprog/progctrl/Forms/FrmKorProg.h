@@ -83,6 +83,8 @@ public:
     Fl_Double_Window* crtBtOptionWindow();
     Fl_Double_Window* crtRevPackWndw();
 
+    // Shows a dialog over the main window.
+    void showDialog(Fl_Double_Window* dialog);
     // Close a dialog: it is hidden at once and deleted once its callbacks
     // have returned; the pointers into it are cleared.
     void closeNewWindow();

@@ -43,6 +43,7 @@ Fl_Double_Window* FrmKorProg::crtBtNewWindow()
     texts(_btNewChoiceKorType, "Korvan Type:");
     _btNewChoiceKorType->color(FL_WHITE);
     _btNewChoiceKorType->align(FL_ALIGN_LEFT);
+    _btNewChoiceKorType->labelsize(12);
     _btNewChoiceKorType->callback(cb__btNewChoice);
 
     Fl_Return_Button* ok = new Fl_Return_Button(320, 75, 70, 25);
@@ -54,6 +55,7 @@ Fl_Double_Window* FrmKorProg::crtBtNewWindow()
     texts(_btNewChoiceKorSpecial, "Special:");
     _btNewChoiceKorSpecial->color(FL_WHITE);
     _btNewChoiceKorSpecial->align(FL_ALIGN_LEFT);
+    _btNewChoiceKorSpecial->labelsize(12);
     _btNewChoiceKorSpecial->editable(false);
     _btNewChoiceKorSpecial->callback(cb__btNewChoice);
 
@@ -131,6 +133,13 @@ Fl_Double_Window* FrmKorProg::crtRevPackWndw()
 
     _crtRevPackWndw->end();
     return _crtRevPackWndw;
+}
+
+void FrmKorProg::showDialog(Fl_Double_Window* dialog)
+{
+    // Over the main window, where the engineer is looking.
+    dialog->position(_window->x() + (_window->w() - dialog->w()) / 2, _window->y() + (_window->h() - dialog->h()) / 3);
+    dialog->show();
 }
 
 // ---- new settings ----

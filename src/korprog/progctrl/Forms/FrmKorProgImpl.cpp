@@ -92,7 +92,7 @@ void FrmKorProgImpl::crtBtNewWindow()
     _frame->closeNewWindow();
     _frame->crtBtNewWindow();
     addBtNewChKorType();
-    _frame->_btNewWindow->show();
+    _frame->showDialog(_frame->_btNewWindow);
 }
 
 void FrmKorProgImpl::addBtNewChKorType()
@@ -235,7 +235,7 @@ void FrmKorProgImpl::btOptionsWindow()
     _root->createRevPack();
     if (_root->revPack() && _root->revPack()->exist()) _frame->_optUpgrade->show();
 
-    _frame->_btOptionsWindow->show();
+    _frame->showDialog(_frame->_btOptionsWindow);
 }
 
 // ---- cursor, buttons, end, logo ----
@@ -308,7 +308,7 @@ void FrmKorProgImpl::createRevPackWndw()
 {
     _frame->closeOptionsWindow();
     _frame->crtRevPackWndw();
-    _frame->_crtRevPackWndw->show();
+    _frame->showDialog(_frame->_crtRevPackWndw);
 }
 
 void FrmKorProgImpl::btSelectBin() {}
