@@ -18,25 +18,36 @@ namespace {
 // What the user presses once the chooser is up: Enter or Escape. A chooser
 // still open seconds later is closed, so a fault cannot hang the run.
 int g_key = FL_Enter;
+bool g_gaveUp = false;
 
 void giveUp(void*)
 {
+    g_gaveUp = true;
     if (Fl::modal()) Fl::modal()->hide();
 }
 
 void answer(void*)
 {
-    FlEvents::key(g_key);
-    Fl::add_timeout(5.0, giveUp);
+    // The chooser may run the event loop while it is still being shown.
+    if (!Fl::modal() || !Fl::focus() || Fl::focus()->top_window() != Fl::modal()) {
+        Fl::repeat_timeout(0.05, answer);
+        return;
+    }
+    // Without waiting for the display here: the closing chooser's own
+    // display events end the wait of its loop.
+    FlEvents::press(g_key);
 }
 
 std::string choose(Flu_File_Chooser::Kind kind, const char* start, int key = FL_Enter)
 {
     g_key = key;
+    g_gaveUp = false;
     Fl::add_timeout(0.1, answer);
+    Fl::add_timeout(5.0, giveUp);
     const std::string chosen = Flu_File_Chooser::choose(kind, "Kies", "*.adn", start);
+    Fl::remove_timeout(answer);
     Fl::remove_timeout(giveUp);
-    return chosen;
+    return g_gaveUp ? "<no answer>" : chosen;
 }
 
 }  // namespace
