@@ -149,6 +149,12 @@ TEST_F(WindowTest, NewSettingsListTheTypesByProductLineAndStartTheChosenOne)
     EXPECT_EQ(value("Kor. Type:"), "KV4200GM-ED");
     EXPECT_STREQ(root->sbGetEntry(20)->text, "     ");
 
+    // A file that cannot be read leaves the settings as they are, and says so.
+    dialogs.files = {"missing.adn"};
+    press("Open");
+    EXPECT_EQ(dialogs.alerts.back(), "Fout!! Bestand \"missing.adn\" kan niet geopend worden.\n");
+    EXPECT_STREQ(root->sbGetEntry(10)->text, "KV4200GM-ED");
+
     // Escape in the main window does not end the program; its close box does.
     FlEvents::click(find("Kor. Type:"));
     FlEvents::key(FL_Escape);
