@@ -6,7 +6,11 @@
 RPOut::RPOut(const char* label) : Fl_Output(0, 0, W, H)
 {
     copy_label(gettext(label ? label : "", 0));
-    box(FL_PLASTIC_UP_BOX);
+    // A plastic-up look whose thin border leaves a 21-pixel line room for
+    // descenders and '_' at the editor's text size.
+    box(FL_PLASTIC_THIN_UP_BOX);
+    labelsize(12);
+    textsize(12);
     align(FL_ALIGN_LEFT);
     deactivate();
 }

@@ -6,7 +6,9 @@
 RPallowHwList::RPallowHwList() : Fl_Output(0, 0, W, H)
 {
     copy_label(gettext("Allowed Hardware versions: ", 0));
-    box(FL_PLASTIC_UP_BOX);
+    box(FL_PLASTIC_THIN_UP_BOX);
+    labelsize(12);
+    textsize(12);
     align(FL_ALIGN_LEFT);
     deactivate();
 }

@@ -33,7 +33,12 @@ RPbinList::RPbinList(RevPackDb* rpDb, RPOut* type, RPOut* version, RPOut* hardwa
       _allowHw(allowHw)
 {
     copy_label(gettext("Select Bin File: ", 0));
-    box(FL_PLASTIC_UP_BOX);
+    // A plastic-up look whose thin border leaves a 21-pixel line room for
+    // descenders and '_' at the editor's text size.
+    box(FL_PLASTIC_THIN_UP_BOX);
+    labelsize(12);
+    input.textsize(12);
+    list.textsize(12);
     align(FL_ALIGN_LEFT);
     editable(false);
     callback(cbChoice, this);

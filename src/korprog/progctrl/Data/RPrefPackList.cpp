@@ -14,7 +14,10 @@ RPrefPackList::RPrefPackList(RevPackDb* rpDb, RPbinList* binList, KvctrlRoot* ro
     : Flu_Combo_List(0, 0, W, H), _rpDb(rpDb), _binList(binList), _root(root)
 {
     copy_label(gettext("Select RevPack File: ", 0));
-    box(FL_PLASTIC_UP_BOX);
+    box(FL_PLASTIC_THIN_UP_BOX);
+    labelsize(12);
+    input.textsize(12);
+    list.textsize(12);
     align(FL_ALIGN_LEFT);
     editable(false);
     callback(cbChoice, this);
