@@ -15,9 +15,9 @@
 
 #include "korprog/progctrl/Data/RevPackDb.h"
 
+// Entries left empty are not written.
 struct FlPrefsImage {
     std::string name, type, version, hardware, special, data;
-    std::string adnFile, adnData;  // the settings the image carries, if any
 };
 
 // The restriction rows every new pack gets by default.
@@ -50,10 +50,6 @@ inline std::string writeFlPrefsPack(const std::string& revpacksDir, const std::s
             if (!im.hardware.empty()) g.set("hardware", im.hardware.c_str());
             if (!im.special.empty()) g.set("special", im.special.c_str());
             g.set("data", im.data.data(), static_cast<int>(im.data.size()));
-            if (im.adnFile.empty()) continue;
-            g.set("adnfile", im.adnFile.c_str());
-            g.set("adnsize", static_cast<int>(im.adnData.size()));
-            g.set("adndata", im.adnData.data(), static_cast<int>(im.adnData.size()));
         }
     }
     const std::string written = work + "/" + name + ".prefs";
