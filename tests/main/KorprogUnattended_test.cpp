@@ -78,6 +78,7 @@ protected:
             setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
             setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
             unsetenv("DISPLAY");
+            unsetenv("KORPROG_HEADLESS");  // as a user starts it, not as ctest does
             if (chdir(dir.c_str()) != 0) _exit(126);
             if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(125);
             std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
@@ -283,6 +284,9 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     EXPECT_NE(missing.err.find("korprog: _binDirPath=" + (dir / "no-such-dir").string() + "/ does NOT Exist!\n"),
               std::string::npos)
         << missing.err;
+    const Outcome noDir = korprog({"-cmdl_crtrpa"});
+    EXPECT_EQ(noDir.rc, 1);
+    EXPECT_NE(noDir.err.find("korprog: -cmdl_crtrpa needs -bindir DIR\n"), std::string::npos) << noDir.err;
     size_t after = 0;
     for (const auto& e : fs::directory_iterator(packs)) after += e.is_regular_file();
     EXPECT_EQ(after, 1u) << "nothing new, no work file left";
