@@ -5,6 +5,7 @@
 #include <FL/Fl_Check_Button.H>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 
 #include "bdebug/BAssert.h"
@@ -83,8 +84,7 @@ bool FrmKorProgImpl::upgradeTabOpen()
 
 void FrmKorProgImpl::activateUpgradeTab(bool on)
 {
-    for (Fl_Widget* w : {static_cast<Fl_Widget*>(_btUpgrade), static_cast<Fl_Widget*>(_rpList),
-                         static_cast<Fl_Widget*>(_binList)}) {
+    for (Fl_Widget* w : std::initializer_list<Fl_Widget*>{_btUpgrade, _rpList, _binList}) {
         if (on)
             w->activate();
         else
