@@ -244,6 +244,39 @@ TEST_F(UpgradeWindowTest, UnitInItsBootLoaderGetsTheAlertThenTheTabThenTheImage)
     EXPECT_TRUE(until([this] { return status() == "Verbonden"; })) << status();
 }
 
+// The same in English, through the delivered translation table: the alert
+// joined from messages 208 to 213, the window and the tab with their help.
+TEST_F(UpgradeWindowTest, InEnglishTheBootLoaderAlertTheWindowAndTheTabReadEnglish)
+{
+    for (const char* f : {"language.csv", "Startup_UK.html", "TabRevPacks_UK.html"})
+        fs::copy_file(fs::path(std::getenv("KORPROG_TEST_DATA")) / f, f);
+    std::ofstream("language.ini") << "taal=UK\n";
+    KvTestPack p;
+    p.data = KvTestPack::image(1500, "KV-4.31");
+    p.write(Main::_revpacksDir, "KV-4.31");
+    ChoiceByHand hand{[this] { return root && root->frame() && tab() ? find("Upgrade", tab()) : nullptr; },
+                      [this] { return root->binFileSet(); }};
+    Fl::add_timeout(0.02, ChoiceByHand::poll, &hand);
+    std::ofstream(sim.path("unit.adn")) << unitSettings("Kantoor");
+    ASSERT_TRUE(sim.start({"--boot", "--image", sim.path("image.bin"), "--adn", sim.path("unit.adn")}));
+    open(sim.device);
+    ASSERT_TRUE(imageArrived(p.data)) << value("Status:");
+    Fl::remove_timeout(ChoiceByHand::poll, &hand);
+    EXPECT_TRUE(hand.tabSeen);
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{
+                                  "The Korvan is in its boot loader.\n\nIt holds no valid software.\n"
+                                  "Choose a RevPack and a bin file on the tab \"RevPack Software Upgrade\"!\n\n"
+                                  "Then press Upgrade,\nif that does not work,\nplease contact Ombrix ( www.ombrix.nl )."});
+    EXPECT_TRUE(until([this] { return value("Status:") == "Connected"; })) << value("Status:");
+    for (const char* label : {"New", "Open", "Save", "Program", "Read", "Options", "Settings file", "Close"})
+        EXPECT_NE(find(label), nullptr) << label;
+    ASSERT_NE(onTab<RPbinList>("Select Bin File: "), nullptr);
+    Fl_Help_View* help = nullptr;
+    for (int i = 0; i < main()->children() && !help; ++i) help = dynamic_cast<Fl_Help_View*>(main()->child(i));
+    ASSERT_NE(help, nullptr);
+    EXPECT_NE(std::string(help->value()).find("<h2>Choosing the pack and the software</h2>"), std::string::npos);
+}
+
 TEST_F(UpgradeWindowTest, PackImageCarryingSettingsProgramsThemBeforeTheImage)
 {
     KvTestPack p;
