@@ -96,7 +96,7 @@ void FrmKorProg::toolkitTexts()
         {&Fl_File_Chooser::custom_filter_label, N_("Eigen filter")},
         {&Fl_File_Chooser::existing_file_label, N_("Kies een bestaand bestand!")},
         {&Fl_File_Chooser::favorites_label, N_("Favorieten")},
-        {&Fl_File_Chooser::filename_label, N_("Bestandsnaam:")},
+        {&Fl_File_Chooser::filename_label, N_("Naam:")},
         {&Fl_File_Chooser::filesystems_label, N_("Bestandssystemen")},
         {&Fl_File_Chooser::manage_favorites_label, N_("Favorieten beheren")},
         {&Fl_File_Chooser::new_directory_label, N_("Nieuwe map?")},
