@@ -6,7 +6,9 @@
 #include "korprog/progctrl/Forms/WindowTestKit.h"
 
 #include <FL/Fl_Check_Button.H>
+#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Help_View.H>
+#include <FL/fl_ask.H>
 #include <cstdlib>
 
 #include "korprog/progctrl/Data/RPbinList.h"
@@ -270,6 +272,8 @@ TEST_F(UpgradeWindowTest, InEnglishTheBootLoaderAlertTheWindowAndTheTabReadEngli
     EXPECT_TRUE(until([this] { return value("Status:") == "Connected"; })) << value("Status:");
     for (const char* label : {"New", "Open", "Save", "Program", "Read", "Options", "Settings file", "Close"})
         EXPECT_NE(find(label), nullptr) << label;
+    EXPECT_STREQ(fl_close, "Close");  // FLTK's own alert and chooser too
+    EXPECT_STREQ(Fl_File_Chooser::filename_label, "Name:");
     ASSERT_NE(onTab<RPbinList>("Select Bin File: "), nullptr);
     Fl_Help_View* help = nullptr;
     for (int i = 0; i < main()->children() && !help; ++i) help = dynamic_cast<Fl_Help_View*>(main()->child(i));
