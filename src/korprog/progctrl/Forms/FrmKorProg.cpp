@@ -87,7 +87,7 @@ void FrmKorProg::toolkitTexts()
         const char* text;
     } TEXTS[] = {
         {&fl_ok, N_("OK")},
-        {&fl_cancel, N_("Annuleren")},
+        {&fl_cancel, N_("Afbreken")},
         {&fl_close, N_("Sluiten")},
         {&fl_yes, N_("Ja")},
         {&fl_no, N_("Nee")},
