@@ -39,6 +39,15 @@ configTexts() {
   }' "$config"
 }
 
+# The editor keeps at most this many bytes of a translated label, tab
+# name or help text (its fields hold 80), and of a menu (160).
+configWidths() {
+  awk -F';' '($1 + 0) != 0 {
+      printf "79\t%s\n79\t%s\n79\t%s\n", $3, $4, $6
+      if ($5 ~ /^sel:/) printf "159\t%s\n", $5
+  }' "$config"
+}
+
 allTexts() { { programTexts; configTexts; } | grep -v '^$' | sort -u; }
 
 texts=$(allTexts)
@@ -59,7 +68,9 @@ problems=$(
       }
       return out
     }
-    FNR == NR { wanted[$0] = 1; next }
+    FNR == 1 { ++file }
+    file == 1 { wanted[$0] = 1; next }
+    file == 2 { split($0, w, "\t"); width[substr($0, length(w[1]) + 2)] = w[1]; next }
     {
       sub(/\r$/, "")
       if (length($0) > 512) printf "line %d: longer than 512 characters (%d)\n", FNR, length($0)
@@ -72,6 +83,8 @@ problems=$(
       for (i = 3; i <= 7; ++i) {
         if ($i == "") printf "line %d: column %d empty\n", FNR, i
         else if (conv($i) != conv($2)) printf "line %d: column %d has other conversions than \"%s\"\n", FNR, i, $2
+        if (($2 in width) && length($i) > width[$2] + 0)
+          printf "line %d: column %d longer than the editor keeps (%d bytes)\n", FNR, i, width[$2]
       }
       have[$2] = 1
       key[n] = $2
@@ -82,7 +95,7 @@ problems=$(
         else if (!(key[n] in wanted)) printf "message %d: \"%s\" is not a text of the program\n", n, key[n]
       }
       for (t in wanted) if (!(t in have)) printf "no row for \"%s\"\n", t
-    }' - "$table" | sort
+    }' - <(configWidths) "$table" | sort
 )
 if [ -n "$problems" ]; then
   echo "$table:"
