@@ -88,6 +88,9 @@ protected:
         Fl_Window* opts = windows("Opties").at(0);
         auto* tick = find<Fl_Check_Button>("Enable software upgrade: ", opts);
         ASSERT_NE(tick, nullptr);
+        int labelW = 0, labelH = 0;
+        tick->measure_label(labelW, labelH);
+        EXPECT_LE(labelW, tick->x()) << "the switch's label runs off the window";
         if (tick->value() != (upgrade ? 1 : 0)) FlEvents::click(tick);
         press("OK", opts);
     }
