@@ -10,3 +10,9 @@ korprog_library(settings PATTERNS
   korprog/progctrl/Data/ConfigInit.cpp)
 korprog_link(settings kpcommon conndrv)
 list(APPEND KORPROG_TEST_LIBS settings)
+
+# The delivered translation table has a row for every text the program and
+# the editor layout hand to it.
+if(KORPROG_TESTS)
+  add_test(NAME langtexts COMMAND bash ${PROJECT_SOURCE_DIR}/tools/langtexts.sh)
+endif()

@@ -54,4 +54,8 @@ private:
 const char* gettext(const char* msgId, int msgNr);
 const char* getMsgId(int msgNr);
 
+// Marks a text that is translated later, where it is shown (tables of
+// labels and messages), so that tools/langtexts.sh finds it.
+constexpr const char* N_(const char* text) { return text; }
+
 #endif

@@ -4,13 +4,15 @@
 #include <cstddef>
 #include <string>
 
+#include "korprog/progctrl/Data/Language.h"
+
 // Texts of the revision-pack units: user-visible messages, translated and
 // filled in, and bounded copies into fixed fields.
 class RPText {
 public:
     // The help page of the upgrade tab (a file beside the program), shown
     // when one of its widgets is pushed.
-    static constexpr const char* TAB_HELP = "TabRevPacks.html";
+    static constexpr const char* TAB_HELP = N_("TabRevPacks.html");
 
     // The translation of format, filled in. A translation whose conversions
     // differ from the original's is not used, so a faulty language table

@@ -3,14 +3,17 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Help_View.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Output.H>
 #include <FL/Fl_Pixmap.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/filename.H>
+#include <FL/fl_ask.H>
 
 #include <algorithm>
+#include <string>
 
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Language.h"
@@ -31,6 +34,7 @@ FrmKorProg::FrmKorProg(KvctrlRoot* ctrlSt, SettingBin* settingBin)
 {
     _frmImpl = new FrmKorProgImpl(this, ctrlSt);
     _frmImpl->settingBin(settingBin);
+    toolkitTexts();
     // Centred on the primary screen; a screen smaller than the window
     // keeps its top-left corner, and with it the title bar, in view.
     int sx, sy, sw, sh;
@@ -72,6 +76,41 @@ void FrmKorProg::texts(Fl_Widget* w, const char* label, const char* tooltip)
 {
     if (label) w->copy_label(gettext(label, 0));
     if (tooltip) w->copy_tooltip(gettext(tooltip, 0));
+}
+
+void FrmKorProg::toolkitTexts()
+{
+    // FLTK keeps the pointers: the translations are copied, so that they
+    // outlive a language table read again.
+    static const struct {
+        const char** label;
+        const char* text;
+    } TEXTS[] = {
+        {&fl_ok, N_("OK")},
+        {&fl_cancel, N_("Afbreken")},
+        {&fl_close, N_("Sluiten")},
+        {&fl_yes, N_("Ja")},
+        {&fl_no, N_("Nee")},
+        {&Fl_File_Chooser::add_favorites_label, N_("Aan favorieten toevoegen")},
+        {&Fl_File_Chooser::all_files_label, N_("Alle bestanden (*)")},
+        {&Fl_File_Chooser::custom_filter_label, N_("Eigen filter")},
+        {&Fl_File_Chooser::existing_file_label, N_("Kies een bestaand bestand!")},
+        {&Fl_File_Chooser::favorites_label, N_("Favorieten")},
+        {&Fl_File_Chooser::filename_label, N_("Naam:")},
+        {&Fl_File_Chooser::filesystems_label, N_("Bestandssystemen")},
+        {&Fl_File_Chooser::manage_favorites_label, N_("Favorieten beheren")},
+        {&Fl_File_Chooser::new_directory_label, N_("Nieuwe map?")},
+        {&Fl_File_Chooser::new_directory_tooltip, N_("Een nieuwe map maken.")},
+        {&Fl_File_Chooser::preview_label, N_("Voorbeeld")},
+        {&Fl_File_Chooser::save_label, N_("Opslaan")},
+        {&Fl_File_Chooser::show_label, N_("Toon:")},
+        {&Fl_File_Chooser::hidden_label, N_("Verborgen bestanden tonen")},
+    };
+    static std::string translated[sizeof TEXTS / sizeof *TEXTS];
+    for (size_t i = 0; i < sizeof TEXTS / sizeof *TEXTS; ++i) {
+        translated[i] = gettext(TEXTS[i].text, 0);
+        *TEXTS[i].label = translated[i].c_str();
+    }
 }
 
 const char* FrmKorProg::customKorType(const char* type) const

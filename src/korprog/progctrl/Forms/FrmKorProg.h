@@ -113,6 +113,8 @@ private:
     static FrmKorProg* frameOf(Fl_Widget* o);
     // Label and tooltip, translated and held by the widget.
     static void texts(Fl_Widget* w, const char* label, const char* tooltip = nullptr);
+    // The toolkit's own dialog texts (alert and chooser buttons) translated.
+    static void toolkitTexts();
     // The name users know a standard type code by.
     const char* customKorType(const char* type) const;
 

@@ -78,6 +78,7 @@ Fl_Double_Window* FrmKorProg::crtBtOptionWindow()
     _optUpgrade = new Fl_Check_Button(180, 40, 20, 25);
     texts(_optUpgrade, "Enable software upgrade: ");
     _optUpgrade->align(FL_ALIGN_LEFT);
+    _optUpgrade->labelsize(12);  // at the default size the label runs off the window's left edge
 
     Fl_Button* ok = new Fl_Button(230, 40, 60, 24);
     texts(ok, "OK");

@@ -10,6 +10,7 @@
 #include <FL/Fl_Output.H>
 #include <FL/Fl_Pixmap.H>
 
+#include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/SBTabs.h"
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
@@ -100,12 +101,12 @@ void FrmKorProg::crtMenuBar()
         Fl_Callback* cb;
     };
     const Def defs[] = {
-        {&_btNieuw, 15, 65, &image_new, "Nieuw", "Nieuw", cb__btNieuw},
-        {&_btOpen, 85, 65, &image_open, "Open", "Open", cb__btOpen},
-        {&_btOpslaan, 155, 65, &image_save, "Opslaan", "Opslaan", cb__btOpslaan},
-        {&_btProgrammeren, 280, 100, &image_download, "Programmeren", "Programmeer Korvan", cb__btProgrammeren},
-        {&_btOphalen, 395, 100, &image_upload, "Ophalen", "Haal Korvan instellingen op", cb__btOphalen},
-        {&_btOpties, 580, 65, &image_options, "Opties", "Opties", cb__btOpties},
+        {&_btNieuw, 15, 65, &image_new, N_("Nieuw"), N_("Nieuw"), cb__btNieuw},
+        {&_btOpen, 85, 65, &image_open, N_("Open"), N_("Open"), cb__btOpen},
+        {&_btOpslaan, 155, 65, &image_save, N_("Opslaan"), N_("Opslaan"), cb__btOpslaan},
+        {&_btProgrammeren, 280, 100, &image_download, N_("Programmeren"), N_("Programmeer Korvan"), cb__btProgrammeren},
+        {&_btOphalen, 395, 100, &image_upload, N_("Ophalen"), N_("Haal Korvan instellingen op"), cb__btOphalen},
+        {&_btOpties, 580, 65, &image_options, N_("Opties"), N_("Opties"), cb__btOpties},
     };
     for (const Def& d : defs) {
         Fl_Button* b = new Fl_Button(d.x, 12, d.w, 50);
@@ -143,9 +144,9 @@ void FrmKorProg::crtKorvanGroup()
         const char* label;
     };
     const Def defs[] = {
-        {&_txtKorType, 320, 92, "Type:"},        {&_txtKorSwVer, 320, 115, "SW Versie:"},
-        {&_txtKorSpecial, 320, 138, "Special:"}, {&_txtKorHwVer, 320, 161, "HW Versie:"},
-        {&_txtKorImei, 321, 184, "IMEI:"},
+        {&_txtKorType, 320, 92, N_("Type:")},        {&_txtKorSwVer, 320, 115, N_("SW Versie:")},
+        {&_txtKorSpecial, 320, 138, N_("Special:")}, {&_txtKorHwVer, 320, 161, N_("HW Versie:")},
+        {&_txtKorImei, 321, 184, N_("IMEI:")},
     };
     for (const Def& d : defs) {
         Fl_Output* o = field<Fl_Output>(d.x, d.y, 150, 20);

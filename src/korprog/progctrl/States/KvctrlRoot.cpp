@@ -29,13 +29,13 @@ KvctrlRoot::ViewFactory KvctrlRoot::viewFactory = [](KvctrlRoot* root, SettingBi
 KvctrlRoot::SleepFunc KvctrlRoot::sleepFunc = bSleepMs;
 
 const char* const KvctrlRoot::_errorText[CTRL_ERR_SIZE] = {
-    "Korvan fout, ( Algemeen )",
-    "Korvan fout, ( SIM niet aanwezig )",
-    "Korvan fout, ( Ongeldige PIN )",
-    "Korvan fout, ( 3x Ongeldige PIN, gebruik PUK )",
-    "COM poort niet beschikbaar",
-    "Korvan niet aangesloten",
-    "Communicatie fout",
+    N_("Korvan fout, ( Algemeen )"),
+    N_("Korvan fout, ( SIM niet aanwezig )"),
+    N_("Korvan fout, ( Ongeldige PIN )"),
+    N_("Korvan fout, ( 3x Ongeldige PIN, gebruik PUK )"),
+    N_("COM poort niet beschikbaar"),
+    N_("Korvan niet aangesloten"),
+    N_("Communicatie fout"),
 };
 
 namespace {
@@ -48,12 +48,12 @@ const char* const MAKER_WEB = "www.ombrix.nl";
 // Language messages 208 to 213: what a user must do when the unit waits in
 // its boot loader. Shown in Dutch when no language table gives them.
 const char* const BOOT_WAIT_TEXTS[] = {
-    "Korvan staat in de bootloader",
-    "Er is geen geldige software aanwezig",
-    "Selecteer een RevPack en een bin file",
-    "Druk daarna op Upgrade",
-    "Lukt dit niet",
-    "neem dan contact op met Ombrix",
+    N_("Korvan staat in de bootloader"),
+    N_("Er is geen geldige software aanwezig."),
+    N_("Selecteer op het tabblad \"RevPack Software Upgrade\" een RevPack en een bin file"),
+    N_("Druk daarna op Upgrade"),
+    N_("lukt dit niet"),
+    N_("neem dan contact op met Ombrix"),
 };
 
 std::string bootWaitText(int i)

@@ -6,7 +6,9 @@
 #include "korprog/progctrl/Forms/WindowTestKit.h"
 
 #include <FL/Fl_Check_Button.H>
+#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Help_View.H>
+#include <FL/fl_ask.H>
 #include <cstdlib>
 
 #include "korprog/progctrl/Data/RPbinList.h"
@@ -86,6 +88,9 @@ protected:
         Fl_Window* opts = windows("Opties").at(0);
         auto* tick = find<Fl_Check_Button>("Enable software upgrade: ", opts);
         ASSERT_NE(tick, nullptr);
+        int labelW = 0, labelH = 0;
+        tick->measure_label(labelW, labelH);
+        EXPECT_LE(labelW, tick->x()) << "the switch's label runs off the window";
         if (tick->value() != (upgrade ? 1 : 0)) FlEvents::click(tick);
         press("OK", opts);
     }
@@ -242,6 +247,41 @@ TEST_F(UpgradeWindowTest, UnitInItsBootLoaderGetsTheAlertThenTheTabThenTheImage)
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].find("Korvan staat in de bootloader.\n\n"), 0u) << dialogs.alerts[0];
     EXPECT_TRUE(until([this] { return status() == "Verbonden"; })) << status();
+}
+
+// The same in English, through the delivered translation table: the alert
+// joined from messages 208 to 213, the window and the tab with their help.
+TEST_F(UpgradeWindowTest, InEnglishTheBootLoaderAlertTheWindowAndTheTabReadEnglish)
+{
+    for (const char* f : {"language.csv", "Startup_UK.html", "TabRevPacks_UK.html"})
+        fs::copy_file(fs::path(std::getenv("KORPROG_TEST_DATA")) / f, f);
+    std::ofstream("language.ini") << "taal=UK\n";
+    KvTestPack p;
+    p.data = KvTestPack::image(1500, "KV-4.31");
+    p.write(Main::_revpacksDir, "KV-4.31");
+    ChoiceByHand hand{[this] { return root && root->frame() && tab() ? find("Upgrade", tab()) : nullptr; },
+                      [this] { return root->binFileSet(); }};
+    Fl::add_timeout(0.02, ChoiceByHand::poll, &hand);
+    std::ofstream(sim.path("unit.adn")) << unitSettings("Kantoor");
+    ASSERT_TRUE(sim.start({"--boot", "--image", sim.path("image.bin"), "--adn", sim.path("unit.adn")}));
+    open(sim.device);
+    ASSERT_TRUE(imageArrived(p.data)) << value("Status:");
+    Fl::remove_timeout(ChoiceByHand::poll, &hand);
+    EXPECT_TRUE(hand.tabSeen);
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{
+                                  "The Korvan is in its boot loader.\n\nIt holds no valid software.\n"
+                                  "Choose a RevPack and a bin file on the tab \"RevPack Software Upgrade\"!\n\n"
+                                  "Then press Upgrade,\nif that does not work,\nplease contact Ombrix ( www.ombrix.nl )."});
+    EXPECT_TRUE(until([this] { return value("Status:") == "Connected"; })) << value("Status:");
+    for (const char* label : {"New", "Open", "Save", "Program", "Read", "Options", "Settings file", "Close"})
+        EXPECT_NE(find(label), nullptr) << label;
+    EXPECT_STREQ(fl_close, "Close");  // FLTK's own alert and chooser too
+    EXPECT_STREQ(Fl_File_Chooser::filename_label, "Name:");
+    ASSERT_NE(onTab<RPbinList>("Select Bin File: "), nullptr);
+    Fl_Help_View* help = nullptr;
+    for (int i = 0; i < main()->children() && !help; ++i) help = dynamic_cast<Fl_Help_View*>(main()->child(i));
+    ASSERT_NE(help, nullptr);
+    EXPECT_NE(std::string(help->value()).find("<h2>Choosing the pack and the software</h2>"), std::string::npos);
 }
 
 TEST_F(UpgradeWindowTest, PackImageCarryingSettingsProgramsThemBeforeTheImage)
