@@ -47,7 +47,8 @@ protected:
         char tmpl[] = "/tmp/korprog-unattended-XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        packs = dir / "Ombrix/Korvan Tools/Programmer/RevPacks";
+        user = dir / "Ombrix/Korvan Tools/Programmer";
+        packs = user / "RevPacks";
         fs::create_directories(packs);
     }
     void TearDown() override
@@ -62,13 +63,16 @@ protected:
     }
     std::string read(const fs::path& p) const { return ksimtest::readFile(p.string()); }
 
+    // The user's preferences, in the directory the program runs in.
+    void config(const std::string& port) { std::ofstream(user / "config.ini") << "comport=" << port << "\n"; }
+
     // The simulator with `args`, and config.ini naming its terminal.
     void startSim(std::vector<std::string> args)
     {
         args.insert(args.end(), {"--adn", sim.path("unit.adn"), "--image", sim.path("image.bin")});
         std::ofstream(sim.path("unit.adn")) << settings("oud ");
         ASSERT_TRUE(sim.start(args));
-        write("config.ini", "comport=" + sim.device + "\n");
+        config(sim.device);
     }
 
     Outcome korprog(const std::vector<std::string>& args, int timeoutS = 20)
@@ -104,7 +108,7 @@ protected:
 
     static int lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 
-    fs::path dir, packs;
+    fs::path dir, user, packs;
     SimProcess sim;
 };
 
@@ -169,7 +173,7 @@ TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsNonZeroAtOnce)
 TEST_F(Unattended, ProgramWithoutAUnitEndsNonZeroAfterTheStartUp)
 {
     KvPty silent;
-    write("config.ini", "comport=" + silent.name + "\n");
+    config(silent.name);
     write("new.adn", settings("x"));
     const auto t0 = std::chrono::steady_clock::now();
     const Outcome r = korprog({"-program", "new.adn"});

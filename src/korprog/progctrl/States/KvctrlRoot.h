@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "helm/BRootState.h"
+#include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
 #include "korprog/progctrl/Data/SettingBinOwner.h"
@@ -84,6 +86,12 @@ public:
     // The text of the first connection error, translated; "" without one.
     const char* errorText() const;
     static const char* const _errorText[CTRL_ERR_SIZE];
+    // The chosen port could not be opened: tells the user why, once per
+    // choice of a port (an unattended run ends with the reason instead).
+    void comPortRefused(Serial::OpenFault fault);
+    // Why `port` could not be opened and what to do about it, translated;
+    // one line per sentence.
+    static std::string comFaultText(Serial::OpenFault fault, const char* port);
 
     // The setting bin.
     void sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti);
