@@ -43,5 +43,5 @@ if [ ! -e "$link" ]; then
   exit 1
 fi
 echo "No COM port chosen yet: connected to a simulated unit on $link for this run."
-echo "Choose the port of a real unit under Opties; it is used from the next start on."
+echo "A real unit's port chosen under Opties is kept from then on."
 KORPROG_COMPORT="$link" build/korprog "$@"

@@ -125,7 +125,7 @@ std::string MainStartup::programDir(const char* argv0)
 
 void MainStartup::handleArgs(int argc, char** argv)
 {
-    static std::string progFile, binDir, startDir;
+    static std::string progFile, binDir;
     std::error_code ec;
     const fs::path start = fs::current_path(ec);
     std::string rpaPath;
@@ -172,11 +172,6 @@ void MainStartup::handleArgs(int argc, char** argv)
                 Main::_dbgPort = std::atoi(v[1]);
             }
         }
-    }
-    // Without -bindir the images lie where the user started the program.
-    if (RevPackDb::CMDL_CREATE_REVPACK && !RevPackDb::CMDL_BINDIR[0] && !start.empty()) {
-        startDir = start.string();
-        RevPackDb::CMDL_BINDIR = startDir.c_str();
     }
 }
 

@@ -18,8 +18,7 @@ public:
     static void setProgDataDir();
     static void setRevpacksDir();
     // Reads the switches. Paths (-program, -bindir, a pack file) are taken
-    // relative to the directory the program was started in; without -bindir,
-    // -cmdl_crtrpa builds from that directory.
+    // relative to the directory the program was started in.
     static void handleArgs(int argc, char** argv);
     static void moveOldRevpacksToNewLoc();
 
