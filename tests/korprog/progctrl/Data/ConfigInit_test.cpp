@@ -131,10 +131,6 @@ TEST_F(ConfigInitTest, PortForOneRunIsUsedOnlyWhileNoneIsChosenAndNeverWrittenBa
         ConfigInit config(&bin, nullptr, nullptr);
         config.comActive("/dev/ttyUSB0");  // the user's own choice sticks
     }
-    {
-        ConfigInit config(&bin, nullptr, nullptr);
-        EXPECT_STREQ(config.comActive(), "/dev/ttyUSB0");
-    }
     unsetenv(ConfigInit::RUN_PORT_VARIABLE);
     EXPECT_NE(TempDir::read("config.ini").find("comport=/dev/ttyUSB0\n"), std::string::npos);
 }
