@@ -59,7 +59,8 @@ protected:
             // In sanitizer builds: fontconfig, which draws the window's
             // texts, keeps its font cache for the life of the process.
             std::ofstream("lsan.supp") << "leak:libfontconfig.so\n";
-            setenv("LSAN_OPTIONS", "suppressions=lsan.supp", 1);
+            // Read at the end, after the program moved into the user's directory.
+            setenv("LSAN_OPTIONS", ("suppressions=" + (dir / "lsan.supp").string()).c_str(), 1);
             if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(125);
             execl(KORPROG_PATH, KORPROG_PATH, static_cast<char*>(nullptr));
             _exit(127);
