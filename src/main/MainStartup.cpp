@@ -139,6 +139,8 @@ std::string MainStartup::programDir(const char* argv0)
 
 void MainStartup::handleArgs(int argc, char** argv)
 {
+    // A pack argument moves the working directory; relative paths still
+    // name what they named where the user started the program.
     static std::string progFile, binDir;
     std::error_code ec;
     const fs::path start = fs::current_path(ec);
@@ -235,8 +237,15 @@ bool MainStartup::chooseView(FILE* err)
         Fl::add_check(closeDialogOnShutdown);
         return true;
     }
-    const bool unattended = FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || RevPackDb::CMDL_CREATE_REVPACK;
+    const bool createPack = RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR[0] != '\0';
+    const bool unattended = FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || createPack;
     if (unattended || headless) return true;
+    if (RevPackDb::CMDL_CREATE_REVPACK) {
+        // Without its directory the pack creation is no run of its own.
+        std::fprintf(err, "korprog: -cmdl_crtrpa needs -bindir DIR\n");
+        std::fflush(err);
+        return false;
+    }
     const char* name = std::getenv("DISPLAY");
     std::fprintf(err,
                  "korprog: no display to open the window on (DISPLAY %s); without one only -program, -upgrade "

@@ -144,10 +144,12 @@ TEST(MainStartup, RpaArgumentIsCopiedRememberedAndNeverAnOption)
     std::ofstream("KV-x[0a0b].rpa") << "; FLTK preferences file format 1.0\n";
     std::ofstream("-upgrade") << "not an option here\n";
     fs::create_directories("bin");
-    Args a({(tmp.dir / "bin" / "korprog").string(), "-upgrade", "KV-x[0a0b].rpa", "-program", "s.adn"});
+    Args a({(tmp.dir / "bin" / "korprog").string(), "-upgrade", "KV-x[0a0b].rpa", "-program", "s.adn", "-bindir",
+            "images"});
     MainStartup::handleArgs(a.argc(), a.argv());
     EXPECT_STREQ(Main::_refPackFile, "KV-x[0a0b].rpa");
     EXPECT_TRUE(fs::exists(fs::path(Main::_revpacksDir) / "KV-x[0a0b].rpa"));
+    EXPECT_EQ(fs::path(RevPackDb::CMDL_BINDIR), tmp.dir / "images") << "seen from where the program was started";
     EXPECT_FALSE(RevPackDb::CMDL_UPGRADE) << "an existing file is never taken as an option";
     EXPECT_EQ(fs::current_path(), tmp.dir / "Ombrix/Korvan Tools/Programmer") << "runs in the user's directory";
     EXPECT_EQ(std::string(FrmKorProgImpl::PROG_FILE_ADN), (tmp.dir / "s.adn").string()) << "given before the change";
