@@ -275,7 +275,8 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     const Outcome made = korprog({"-cmdl_crtrpa", "-bindir", "images"});
     EXPECT_EQ(made.rc, 0) << made.err;
     std::vector<std::string> files;
-    for (const auto& e : fs::directory_iterator(packs)) files.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(packs))
+        if (e.path().extension() == ".rpa") files.push_back(e.path().filename().string());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].find("KV-4.20_XTR["), 0u) << files[0];
     EXPECT_NE(made.out.find("Created revision pack " + files[0] + "\n"), std::string::npos) << made.out;
@@ -283,6 +284,13 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     EXPECT_NE(pack.find("[./Alarmbox_4.20.bin]"), std::string::npos);
     EXPECT_NE(pack.find("[./BOOT_LOAD_B49.bin]"), std::string::npos);
 
+    auto listing = [this] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(packs)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> withPack = listing();
     const Outcome missing = korprog({"-cmdl_crtrpa", "-bindir", "no-such-dir"});
     EXPECT_EQ(missing.rc, 1);
     EXPECT_NE(missing.err.find("korprog: _binDirPath=" + (dir / "no-such-dir").string() + "/ does NOT Exist!\n"),
@@ -291,9 +299,7 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     const Outcome noDir = korprog({"-cmdl_crtrpa"});
     EXPECT_EQ(noDir.rc, 1);
     EXPECT_NE(noDir.err.find("korprog: -cmdl_crtrpa needs -bindir DIR\n"), std::string::npos) << noDir.err;
-    size_t after = 0;
-    for (const auto& e : fs::directory_iterator(packs)) after += e.is_regular_file();
-    EXPECT_EQ(after, 1u) << "nothing new, no work file left";
+    EXPECT_EQ(listing(), withPack) << "nothing new, no work file left";
 }
 
 }  // namespace

@@ -205,6 +205,7 @@ void KvctrlRoot::resetErrors()
 void KvctrlRoot::setError(Error error, bool set)
 {
     if (error >= 0 && error < CTRL_ERR_SIZE) _kvPrErrors[error] = set;
+    if (error == CTRL_COM_NOT_OPEN && !set) _comRefusalTold.clear();
 }
 
 const char* KvctrlRoot::errorText() const
@@ -219,6 +220,10 @@ void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
     const std::string why = comFaultText(fault, cfgComPort());
     if (why.empty()) return;
     if (!KvctrlUnattended::active()) {
+        // Every OK of the options window tries the port again: the same
+        // refusal is told once, until the port opens or another one is refused.
+        if (why == _comRefusalTold) return;
+        _comRefusalTold = why;
         Dialog::alert("%s", why.c_str());
         return;
     }

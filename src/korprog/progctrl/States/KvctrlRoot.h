@@ -86,8 +86,9 @@ public:
     // The text of the first connection error, translated; "" without one.
     const char* errorText() const;
     static const char* const _errorText[CTRL_ERR_SIZE];
-    // The chosen port could not be opened: tells the user why, once per
-    // choice of a port (an unattended run ends with the reason instead).
+    // The chosen port could not be opened: tells the user why, once until
+    // the port opens or the reason or port changes (an unattended run ends
+    // with the reason instead).
     void comPortRefused(Serial::OpenFault fault);
     // Why `port` could not be opened and what to do about it, translated;
     // one line per sentence.
@@ -150,6 +151,7 @@ private:
     bool _connected;
     char _lastRevpackFile[LAST_NAME_MAX + 1];
     char _lastBinFile[LAST_NAME_MAX + 1];
+    std::string _comRefusalTold;  // the port refusal the user last saw
 };
 
 #endif
