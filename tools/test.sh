@@ -9,7 +9,9 @@ run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
-  (cd "$dir" && xvfb-run -a ctest --output-on-failure -j "$jobs")
+  # -noreset: an X server resets when its last client leaves, and a window
+  # test starting in that moment cannot open the display.
+  (cd "$dir" && xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure -j "$jobs")
 }
 run_suite build
 if [ "${KORPROG_SKIP_SANITIZE:-0}" != 1 ]; then

@@ -9,3 +9,7 @@ list(APPEND KORPROG_TEST_LIBS mainshell)
 korprog_test_uses_program(test_main korprog KORPROG_PATH)
 # The unattended runs are tested against the built unit simulator.
 korprog_test_uses_program(test_main korvansim KORVANSIM_PATH)
+
+# Run from the build tree, the program takes its defaults from the source
+# tree's data directory; installed, from <prefix>/share/korprog.
+target_compile_definitions(mainshell PRIVATE KORPROG_SOURCE_DATA="${PROJECT_SOURCE_DIR}/data")

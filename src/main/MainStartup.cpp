@@ -22,6 +22,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
+#include "main/UserDir.h"
 
 // Last: Xlib (through FLTK's x.H) defines macros (None, Status) that other
 // headers use as names.
@@ -57,6 +58,15 @@ bool takeValue(int argc, char** argv, int& i, int n, const char** values)
     for (int k = 0; k < n; ++k) values[k] = argv[i + 1 + k];
     i += n;
     return true;
+}
+
+// Paths given on the command line mean what they meant where the user
+// started the program, also once it runs in its own directory.
+const char* fromStartDir(std::string& store, const fs::path& start, const char* path)
+{
+    if (!path || !*path || path[0] == '/' || start.empty()) return path;
+    store = (start / path).lexically_normal().string();
+    return store.c_str();
 }
 
 bool isReadableFile(const char* path)
@@ -108,8 +118,8 @@ void MainStartup::setProgDataDir()
 
 void MainStartup::setRevpacksDir()
 {
-    const int n = std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/Ombrix/Korvan Tools/Programmer/%s",
-                                Main::_progDataDir, RevPackDb::APPLICATION);
+    const int n = std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/%s", UserDir::path().c_str(),
+                                RevPackDb::APPLICATION);
     if (n < 0 || size_t(n) >= sizeof Main::_revpacksDir) {
         // A cut path would name some other directory: keep the packs beside us instead.
         B_ERROR("data directory name too long: " << Main::_progDataDir);
@@ -129,37 +139,36 @@ std::string MainStartup::programDir(const char* argv0)
 
 void MainStartup::handleArgs(int argc, char** argv)
 {
-    // A pack argument moves the working directory; a relative -bindir still
-    // names a directory seen from where the user started the program.
-    std::error_code startEc;
-    const fs::path startDir = fs::current_path(startEc);
-    static std::string binDir;
+    // A pack argument moves the working directory; relative paths still
+    // name what they named where the user started the program.
+    static std::string progFile, binDir;
+    std::error_code ec;
+    const fs::path start = fs::current_path(ec);
+    std::string rpaPath;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         char line[2100];
         std::snprintf(line, sizeof line, "i:%d argv:%s", i, a);
         trace(line);
-        if (isReadableFile(a)) {
+        const char* file = fromStartDir(rpaPath, start, a);
+        if (isReadableFile(file)) {
             trace(std::string("Opening file:") + a);
             const char* ext = fl_filename_ext(a);
             if (std::strcmp(ext, ".rpa") == 0) {
                 Main::_refPackFile = fl_filename_name(a);
                 const fs::path target = fs::path(Main::_revpacksDir) / Main::_refPackFile;
-                trace(std::string("copy \"") + a + "\" \"" + target.string() + "\"");
-                std::error_code ec;
-                fs::copy_file(a, target, fs::copy_options::overwrite_existing, ec);
-                const std::string dir = programDir(argv[0]);
-                if (!dir.empty() && chdir(dir.c_str()) != 0) trace("cannot change directory to " + dir);
+                trace(std::string("copy \"") + file + "\" \"" + target.string() + "\"");
+                fs::copy_file(file, target, fs::copy_options::overwrite_existing, ec);
+                // The program's own directory is the user's, never where it is installed.
+                const std::string dir = UserDir::path();
+                if (chdir(dir.c_str()) != 0) trace("cannot change directory to " + dir);
             }
             continue;
         }
         const char* v[2] = {nullptr, nullptr};
         if (!std::strcmp(a, "-cmdl_crtrpa")) RevPackDb::CMDL_CREATE_REVPACK = true;
         else if (!std::strcmp(a, "-bindir")) {
-            if (takeValue(argc, argv, i, 1, v)) {
-                binDir = v[0][0] && !startEc ? (startDir / v[0]).string() : v[0];
-                RevPackDb::CMDL_BINDIR = binDir.c_str();
-            }
+            if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_BINDIR = fromStartDir(binDir, start, v[0]);
         }
         else if (!std::strcmp(a, "-createrevpack")) FrmKorProgImpl::CREATE_REVPACK = true;
         else if (!std::strcmp(a, "-produpgr")) RevPackDb::CHECK_SPECIAL = false;
@@ -169,7 +178,7 @@ void MainStartup::handleArgs(int argc, char** argv)
         else if (!std::strcmp(a, "-binfile")) { if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_BINFILE = v[0]; }
         else if (!std::strcmp(a, "-program")) {
             if (takeValue(argc, argv, i, 1, v)) {
-                FrmKorProgImpl::PROG_FILE_ADN = v[0];
+                FrmKorProgImpl::PROG_FILE_ADN = fromStartDir(progFile, start, v[0]);
                 FrmKorProgImpl::CMDL_PROGRAM = v[0][0] != '\0';
             }
         }
@@ -187,6 +196,7 @@ void MainStartup::moveOldRevpacksToNewLoc()
     const char* dir = RevPackDb::APPLICATION;
     std::error_code ec;
     if (!fs::is_directory(dir, ec)) return;
+    if (fs::equivalent(dir, Main::_revpacksDir, ec)) return;  // run from the user's directory: already there
     dirent** list = nullptr;
     const int n = fl_filename_list(dir, &list, fl_numericsort);
     for (int k = 0; k < n; ++k) {
@@ -256,6 +266,12 @@ int MainStartup::run(int argc, char** argv)
     setRevpacksDir();
     handleArgs(argc, argv);
     if (!chooseView(stderr)) return 1;
+    std::string why;
+    if (!UserDir::enter(UserDir::executable(argv[0]), &why)) {
+        std::fprintf(stderr, "korprog: %s\n", why.c_str());
+        return 1;
+    }
+    if (!why.empty()) std::fprintf(stderr, "korprog: %s\n", why.c_str());
     moveOldRevpacksToNewLoc();
     RPFile::removeStaleStaging();
 

@@ -5,7 +5,8 @@
 #include <string>
 
 // What main() does before, around and after the main loop: the usage text,
-// the data directories, the command line, old packs, and the run itself.
+// the data directories, the command line, the user's directory (the working
+// directory from then on), old packs, and the run itself.
 class MainStartup {
 public:
     // The whole program; returns the exit code.
@@ -16,6 +17,8 @@ public:
     static bool usage(int argc, char** argv, FILE* out);
     static void setProgDataDir();
     static void setRevpacksDir();
+    // Reads the switches. Paths (-program, -bindir, a pack file) are taken
+    // relative to the directory the program was started in.
     static void handleArgs(int argc, char** argv);
     static void moveOldRevpacksToNewLoc();
     // The window when an X display can be opened; the console for the

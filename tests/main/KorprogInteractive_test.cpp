@@ -59,7 +59,8 @@ protected:
             // In sanitizer builds: fontconfig, which draws the window's
             // texts, keeps its font cache for the life of the process.
             std::ofstream("lsan.supp") << "leak:libfontconfig.so\n";
-            setenv("LSAN_OPTIONS", "suppressions=lsan.supp", 1);
+            // Read at the end, after the program moved into the user's directory.
+            setenv("LSAN_OPTIONS", ("suppressions=" + (dir / "lsan.supp").string()).c_str(), 1);
             if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(125);
             execl(KORPROG_PATH, KORPROG_PATH, static_cast<char*>(nullptr));
             _exit(127);
@@ -86,6 +87,8 @@ protected:
         return n;
     }
     std::string read(const std::string& name) const { return ksimtest::readFile((dir / name).string()); }
+    // The user's directory, where the program keeps its preferences.
+    fs::path user() const { return dir / "Ombrix/Korvan Tools/Programmer"; }
 
     fs::path dir;
     pid_t pid = -1;
@@ -99,7 +102,7 @@ TEST_F(Interactive, WithoutADisplayAnInteractiveStartEndsAtOnceAndSaysWhy)
     EXPECT_EQ(read("err.txt"),
               "korprog: no display to open the window on (DISPLAY is not set); without one only -program, "
               "-upgrade and -cmdl_crtrpa run\n");
-    EXPECT_FALSE(fs::exists(dir / "config.ini")) << "nothing started";
+    EXPECT_FALSE(fs::exists(user() / "config.ini")) << "nothing started";
 }
 
 TEST_F(Interactive, SigtermWhileConnectedEndsZeroWithThePreferencesWritten)
@@ -107,7 +110,8 @@ TEST_F(Interactive, SigtermWhileConnectedEndsZeroWithThePreferencesWritten)
     const bool window = std::getenv("DISPLAY") != nullptr;
     std::ofstream(sim.path("unit.adn")) << "";
     ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn")}));
-    std::ofstream(dir / "config.ini") << "comport=" << sim.device << "\nkorvantype=KV8888GM-ED\n";
+    fs::create_directories(user());
+    std::ofstream(user() / "config.ini") << "comport=" << sim.device << "\nkorvantype=KV8888GM-ED\n";
     start(window ? WINDOW : HEADLESS);
     // Connected, and the life check has run a while.
     for (int i = 0; i < 1000 && simCount("<- status request") < 3; ++i)
@@ -115,7 +119,7 @@ TEST_F(Interactive, SigtermWhileConnectedEndsZeroWithThePreferencesWritten)
     ASSERT_GE(simCount("<- status request"), 3) << read("err.txt");
     kill(pid, SIGTERM);
     EXPECT_EQ(waitExit(5000), 0) << (window ? "with the window: " : "without a window: ") << read("err.txt");
-    const std::string ini = read("config.ini");
+    const std::string ini = ksimtest::readFile((user() / "config.ini").string());
     EXPECT_NE(ini.find("comport=" + sim.device + "\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("korvantype=KV8888GM-ED;KV8888GM-ED\n"), std::string::npos) << "written back: " << ini;
 }

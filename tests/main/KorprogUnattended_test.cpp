@@ -47,7 +47,8 @@ protected:
         char tmpl[] = "/tmp/korprog-unattended-XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        packs = dir / "Ombrix/Korvan Tools/Programmer/RevPacks";
+        user = dir / "Ombrix/Korvan Tools/Programmer";
+        packs = user / "RevPacks";
         fs::create_directories(packs);
     }
     void TearDown() override
@@ -62,13 +63,16 @@ protected:
     }
     std::string read(const fs::path& p) const { return ksimtest::readFile(p.string()); }
 
+    // The user's preferences, in the directory the program runs in.
+    void config(const std::string& port) { std::ofstream(user / "config.ini") << "comport=" << port << "\n"; }
+
     // The simulator with `args`, and config.ini naming its terminal.
     void startSim(std::vector<std::string> args)
     {
         args.insert(args.end(), {"--adn", sim.path("unit.adn"), "--image", sim.path("image.bin")});
         std::ofstream(sim.path("unit.adn")) << settings("oud ");
         ASSERT_TRUE(sim.start(args));
-        write("config.ini", "comport=" + sim.device + "\n");
+        config(sim.device);
     }
 
     Outcome korprog(const std::vector<std::string>& args, int timeoutS = 20)
@@ -105,7 +109,7 @@ protected:
 
     static int lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 
-    fs::path dir, packs;
+    fs::path dir, user, packs;
     SimProcess sim;
 };
 
@@ -170,7 +174,7 @@ TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsNonZeroAtOnce)
 TEST_F(Unattended, ProgramWithoutAUnitEndsNonZeroAfterTheStartUp)
 {
     KvPty silent;
-    write("config.ini", "comport=" + silent.name + "\n");
+    config(silent.name);
     write("new.adn", settings("x"));
     const auto t0 = std::chrono::steady_clock::now();
     const Outcome r = korprog({"-program", "new.adn"});
@@ -265,13 +269,14 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     fs::create_directories(dir / "images");
     write("images/KV8888GM-ED_4.20.bin", image);
     write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
-    // The images are named by config.ini's type names.
-    write("config.ini", "korvantype=KV8888GM-ED;Alarmbox\n");
+    // The images are named by the type names of the user's config.ini.
+    std::ofstream(user / "config.ini") << "korvantype=KV8888GM-ED;Alarmbox\n";
 
     const Outcome made = korprog({"-cmdl_crtrpa", "-bindir", "images"});
     EXPECT_EQ(made.rc, 0) << made.err;
     std::vector<std::string> files;
-    for (const auto& e : fs::directory_iterator(packs)) files.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(packs))
+        if (e.path().extension() == ".rpa") files.push_back(e.path().filename().string());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].find("KV-4.20_XTR["), 0u) << files[0];
     EXPECT_NE(made.out.find("Created revision pack " + files[0] + "\n"), std::string::npos) << made.out;
@@ -279,6 +284,13 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     EXPECT_NE(pack.find("[./Alarmbox_4.20.bin]"), std::string::npos);
     EXPECT_NE(pack.find("[./BOOT_LOAD_B49.bin]"), std::string::npos);
 
+    auto listing = [this] {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(packs)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> withPack = listing();
     const Outcome missing = korprog({"-cmdl_crtrpa", "-bindir", "no-such-dir"});
     EXPECT_EQ(missing.rc, 1);
     EXPECT_NE(missing.err.find("korprog: _binDirPath=" + (dir / "no-such-dir").string() + "/ does NOT Exist!\n"),
@@ -287,9 +299,7 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     const Outcome noDir = korprog({"-cmdl_crtrpa"});
     EXPECT_EQ(noDir.rc, 1);
     EXPECT_NE(noDir.err.find("korprog: -cmdl_crtrpa needs -bindir DIR\n"), std::string::npos) << noDir.err;
-    size_t after = 0;
-    for (const auto& e : fs::directory_iterator(packs)) after += e.is_regular_file();
-    EXPECT_EQ(after, 1u) << "nothing new, no work file left";
+    EXPECT_EQ(listing(), withPack) << "nothing new, no work file left";
 }
 
 }  // namespace

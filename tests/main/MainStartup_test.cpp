@@ -117,15 +117,18 @@ TEST(MainStartup, OptionsTakeTheirValuesAndAValueMissingAtTheEndIsAbsent)
     EXPECT_FALSE(RevPackDb::CHECK_HARDWARE);
     EXPECT_FALSE(RevPackDb::CHECK_SPECIAL);
     EXPECT_TRUE(RevPackDb::CMDL_UPGRADE);
-    EXPECT_STREQ(FrmKorProgImpl::PROG_FILE_ADN, "s.adn");
+    // Paths keep meaning the directory the program was started in.
+    EXPECT_EQ(std::string(FrmKorProgImpl::PROG_FILE_ADN), (fs::current_path() / "s.adn").string());
     EXPECT_TRUE(FrmKorProgImpl::CMDL_PROGRAM);
     EXPECT_TRUE(FrmKorProgImpl::CREATE_REVPACK);
     EXPECT_TRUE(RevPackDb::CMDL_CREATE_REVPACK);
     EXPECT_STREQ(RevPackDb::CMDL_BINDIR, "");
 
     resetSwitches();
-    Args values({"kp", "-revpack", "-upgrade", "-remdbg", "h"});  // "-upgrade" is the pack's name
-    MainStartup::handleArgs(values.argc(), values.argv());
+    Args values({"kp", "-bindir", "/abs/bins", "-program", "/abs/s.adn", "-revpack", "-upgrade", "-remdbg", "h"});
+    MainStartup::handleArgs(values.argc(), values.argv());  // "-upgrade" is the pack's name
+    EXPECT_STREQ(RevPackDb::CMDL_BINDIR, "/abs/bins");
+    EXPECT_STREQ(FrmKorProgImpl::PROG_FILE_ADN, "/abs/s.adn");
     EXPECT_STREQ(RevPackDb::CMDL_REVPACK, "-upgrade");
     EXPECT_FALSE(RevPackDb::CMDL_UPGRADE);
     EXPECT_EQ(Main::_dbgPort, 0);
@@ -136,18 +139,20 @@ TEST(MainStartup, RpaArgumentIsCopiedRememberedAndNeverAnOption)
 {
     InTempDir tmp;
     resetSwitches();
-    fs::create_directories("packs");
-    std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s", (tmp.dir / "packs").c_str());
+    std::snprintf(Main::_progDataDir, sizeof Main::_progDataDir, "%s", tmp.dir.c_str());
+    MainStartup::setRevpacksDir();
     std::ofstream("KV-x[0a0b].rpa") << "; FLTK preferences file format 1.0\n";
     std::ofstream("-upgrade") << "not an option here\n";
     fs::create_directories("bin");
-    Args a({(tmp.dir / "bin" / "korprog").string(), "-upgrade", "KV-x[0a0b].rpa", "-bindir", "images"});
+    Args a({(tmp.dir / "bin" / "korprog").string(), "-upgrade", "KV-x[0a0b].rpa", "-program", "s.adn", "-bindir",
+            "images"});
     MainStartup::handleArgs(a.argc(), a.argv());
     EXPECT_STREQ(Main::_refPackFile, "KV-x[0a0b].rpa");
+    EXPECT_TRUE(fs::exists(fs::path(Main::_revpacksDir) / "KV-x[0a0b].rpa"));
     EXPECT_EQ(fs::path(RevPackDb::CMDL_BINDIR), tmp.dir / "images") << "seen from where the program was started";
-    EXPECT_TRUE(fs::exists(tmp.dir / "packs" / "KV-x[0a0b].rpa"));
     EXPECT_FALSE(RevPackDb::CMDL_UPGRADE) << "an existing file is never taken as an option";
-    EXPECT_EQ(fs::current_path(), tmp.dir / "bin") << "runs from the program's directory";
+    EXPECT_EQ(fs::current_path(), tmp.dir / "Ombrix/Korvan Tools/Programmer") << "runs in the user's directory";
+    EXPECT_EQ(std::string(FrmKorProgImpl::PROG_FILE_ADN), (tmp.dir / "s.adn").string()) << "given before the change";
     resetSwitches();
 }
 
@@ -167,6 +172,15 @@ TEST(MainStartup, OldPacksAreMovedIntoThePackDirectory)
     EXPECT_TRUE(fs::exists("RevPacks/notes.txt"));
     EXPECT_FALSE(fs::exists("RevPacks/a10.rpa"));
     EXPECT_LT(trace.find("a9.RPA"), trace.find("a10.rpa")) << "numeric-aware order";
+
+    // Run from the user's directory, its RevPacks is the pack directory itself.
+    std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s", (tmp.dir / "RevPacks").c_str());
+    std::ofstream("RevPacks/b.rpa") << "b";
+    BTrace::capture(&trace);
+    MainStartup::moveOldRevpacksToNewLoc();
+    BTrace::capture(nullptr);
+    EXPECT_TRUE(fs::exists("RevPacks/b.rpa"));
+    EXPECT_EQ(trace.find("b.rpa"), std::string::npos);
 }
 
 TEST(MainStartup, DataDirectoriesFollowTheEnvironment)
@@ -232,7 +246,8 @@ TEST(MainStartup, SecondInstanceOfTheSameVersionEndsAtOnceWhileTheFirstRuns)
     pid_t first = startProgram(tmp.dir, {});
     // The commands file appears once start-up is through; probing the lock
     // before that could make the first process take us for an instance.
-    for (int i = 0; i < 1000 && !fs::exists(tmp.dir / "dbgTraceCommands.txt"); ++i)
+    const fs::path commands = tmp.dir / "Ombrix/Korvan Tools/Programmer/dbgTraceCommands.txt";
+    for (int i = 0; i < 1000 && !fs::exists(commands); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(fs::exists(stale)) << "removed at start";
     setenv("XDG_RUNTIME_DIR", tmp.dir.c_str(), 1);

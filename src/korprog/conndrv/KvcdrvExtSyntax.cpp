@@ -60,5 +60,5 @@ void CdrvErrorEvt::printData(uint16_t level) const
     if (!(level & BTrace::DATA)) return;
     BTrace* t = BTrace::instance();
     t->dbgPrint(__PRETTY_FUNCTION__, true, true);
-    t->dbgPrint("error=" + std::to_string(int(_error)));
+    t->dbgPrint("error=" + std::to_string(int(_error)) + " portFault=" + std::to_string(int(_portFault)));
 }

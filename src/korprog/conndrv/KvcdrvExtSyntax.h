@@ -8,6 +8,7 @@
 #include <string>
 
 #include "helm/BBindingEvent.h"
+#include "korprog/conndrv/Data/Serial.h"
 
 namespace Kvcdrv {
 // Largest byte string the driver writes or delivers in one event.
@@ -50,16 +51,22 @@ public:
     signed char data[Kvcdrv::MAXDATA];
 };
 
-// Driver to controller: whether the chosen port could be opened.
+// Driver to controller: whether the chosen port could be opened, and if
+// not, why.
 class CdrvErrorEvt : public BBindingEvent {
 public:
-    explicit CdrvErrorEvt(CdrvError error = CDRV_UNDEF_ERROR) : BBindingEvent(CDRV_ERROR, true), _error(error) {}
+    explicit CdrvErrorEvt(CdrvError error = CDRV_UNDEF_ERROR, Serial::OpenFault fault = Serial::OPEN_OK)
+        : BBindingEvent(CDRV_ERROR, true), _error(error), _portFault(fault)
+    {
+    }
     CdrvError error() const { return _error; }
     void error(CdrvError e) { _error = e; }
+    Serial::OpenFault portFault() const { return _portFault; }
     void printData(uint16_t level) const override;
 
 private:
     CdrvError _error;
+    Serial::OpenFault _portFault;
 };
 
 #endif

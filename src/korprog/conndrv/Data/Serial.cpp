@@ -34,7 +34,8 @@ bool speedOf(int rate, speed_t* speed)
 
 } // namespace
 
-Serial::Serial() : _rate(9600), _parity(0), _stopBits(0), _byteSize(8), _commHd(INVALID_HANDLE)
+Serial::Serial()
+    : _rate(9600), _parity(0), _stopBits(0), _byteSize(8), _commHd(INVALID_HANDLE), _openFault(NO_PORT_NAME)
 {
     _port[0] = '\0';
 }
@@ -42,6 +43,24 @@ Serial::Serial() : _rate(9600), _parity(0), _stopBits(0), _byteSize(8), _commHd(
 Serial::~Serial()
 {
     disconnect();
+}
+
+Serial::OpenFault Serial::faultOf(int err)
+{
+    switch (err) {
+    case 0: return OPEN_OK;
+    case EACCES:
+    case EPERM:
+    case EROFS: return NO_PERMISSION;
+    case EBUSY:
+    case EWOULDBLOCK: return PORT_BUSY;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+    case ENAMETOOLONG: return NO_SUCH_PORT;
+    default: return NOT_A_SERIAL_PORT;  // EIO from a ttyS without hardware, ENOTTY from a plain file
+    }
 }
 
 bool Serial::devicePath(const char* port, char* path, int size)
@@ -76,13 +95,20 @@ bool Serial::openPort(const char* port)
 Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopBits stopBits, ByteSize byteSize)
 {
     disconnect();
-    if (!port || port[0] == '\0' || std::strlen(port) > static_cast<size_t>(PORTNAME_MAX)) return INVALID_HANDLE;
+    _openFault = NO_PORT_NAME;
+    if (!port || port[0] == '\0') return INVALID_HANDLE;
+    _openFault = NO_SUCH_PORT;
+    if (std::strlen(port) > static_cast<size_t>(PORTNAME_MAX)) return INVALID_HANDLE;
+    _openFault = NOT_A_SERIAL_PORT;
     if (rate < R_9600 || rate > R_56000 || parity < NONE || parity > EVEN || stopBits < ONE || stopBits > TWO ||
         byteSize < SEVEN || byteSize > EIGHT)
         return INVALID_HANDLE;
 
     char path[PORTNAME_MAX + 1];
-    if (!devicePath(port, path, sizeof path)) return INVALID_HANDLE;
+    if (!devicePath(port, path, sizeof path)) {
+        _openFault = NO_SUCH_PORT;
+        return INVALID_HANDLE;
+    }
     std::snprintf(_port, sizeof _port, "%s", port);
     _rate = _intRate[rate];
     _parity = static_cast<char>(_intParity[parity]);
@@ -95,16 +121,21 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
     // Non-blocking only for the open itself, so a line without carrier
     // cannot hold it up.
     int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return INVALID_HANDLE;
+    if (fd < 0) {
+        _openFault = faultOf(errno);
+        return INVALID_HANDLE;
+    }
 
-    bool ok = true;
+    int err = 0;
+    bool exclusive = false;
     struct termios tio;
     // No sharing: other cooperating programs see the advisory lock, and
     // TIOCEXCL refuses further opens of the device.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) ok = false;
-    if (ok && ::ioctl(fd, TIOCEXCL) != 0) ok = false;
-    if (ok && ::tcgetattr(fd, &tio) != 0) ok = false;
-    if (ok) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) err = errno;
+    if (!err && ::ioctl(fd, TIOCEXCL) != 0) err = errno;
+    exclusive = !err;
+    if (!err && ::tcgetattr(fd, &tio) != 0) err = errno;
+    if (!err) {
         ::cfmakeraw(&tio);
         tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL);
         tio.c_cflag |= CLOCAL | CREAD | (_byteSize == 7 ? CS7 : CS8);
@@ -114,17 +145,21 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
         if (_parity != 0) tio.c_iflag |= INPCK;
         tio.c_cc[VMIN] = 0;
         tio.c_cc[VTIME] = 0;
-        if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) ok = false;
+        if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) err = EINVAL;
     }
-    if (ok && ::tcsetattr(fd, TCSANOW, &tio) != 0) ok = false;
-    if (ok) {
+    if (!err && ::tcsetattr(fd, TCSANOW, &tio) != 0) err = errno;
+    if (!err) {
         // Writes wait until all bytes are taken; reads never wait because
         // only waiting bytes are asked for and VMIN/VTIME are 0.
         int flags = ::fcntl(fd, F_GETFL);
-        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) ok = false;
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) err = errno ? errno : EINVAL;
     }
-    if (!ok) {
+    if (err) {
+        // Our exclusivity must not outlive the failed open (a pseudo-terminal
+        // keeps it while its other side is open); another holder's stays.
+        if (exclusive) (void)::ioctl(fd, TIOCNXCL);
         ::close(fd);
+        _openFault = faultOf(err);
         return INVALID_HANDLE;
     }
     // RTS held on, DTR off. A pseudo-terminal has no modem lines and refuses
@@ -135,6 +170,7 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
     (void)::ioctl(fd, TIOCMBIC, &dtr);
 
     _commHd = fd;
+    _openFault = OPEN_OK;
     return _commHd;
 }
 

@@ -3,8 +3,8 @@
 
 // One serial port, owned by the connection driver: opened by name with fixed
 // line settings, written in one blocking write, read without ever waiting.
-// It knows nothing of the protocol and reports no errors: failure shows as
-// the result of the call.
+// It knows nothing of the protocol: failure shows as the result of the
+// call, and why an open failed as openFault().
 //
 // Port names: "COM1" ... "COM16" stand for /dev/ttyS0 ... /dev/ttyS15; a name
 // that starts with '/' is a device path (a pseudo-terminal of the unit
@@ -21,6 +21,16 @@ public:
     enum StopBits { ONE = 0, TWO = 1 };
     enum ByteSize { SEVEN = 0, EIGHT = 1 };
     static constexpr int NR_RATES = 4;
+
+    // Why the last open failed, in the terms a user can act on.
+    enum OpenFault {
+        OPEN_OK = 0,
+        NO_PORT_NAME,       // no port chosen
+        NO_SUCH_PORT,       // no device by that name (unplugged, mistyped)
+        NO_PERMISSION,      // the user may not open it (not in the dialout group)
+        PORT_BUSY,          // another program holds it
+        NOT_A_SERIAL_PORT,  // it exists but does not answer as a serial line
+    };
 
     Serial();
     ~Serial();
@@ -53,6 +63,9 @@ public:
     bool isOpen() const { return _commHd != INVALID_HANDLE; }
     Handle handle() const { return _commHd; }
     const char* port() const { return _port; }
+    OpenFault openFault() const { return _openFault; }
+    // The fault an open failing with errno `err` stands for.
+    static OpenFault faultOf(int err);
 
     // The operating-system device for a port name; false for names that
     // are neither COM1..COM16 nor a path.
@@ -70,6 +83,7 @@ private:
     char _stopBits;
     char _byteSize;
     Handle _commHd;
+    OpenFault _openFault;
 };
 
 #endif

@@ -140,7 +140,8 @@ void KvcdrvRoot::tracePortState(const char* handler, bool result)
 
 bool KvcdrvRoot::sendToController(CdrvError error)
 {
-    return sendBack(new CdrvErrorEvt(error), KOR_PROG, PROG_CTRL, nullptr) > 0;
+    const Serial::OpenFault fault = error == CDRV_SET_COM_NOT_OPEN && _serial ? _serial->openFault() : Serial::OPEN_OK;
+    return sendBack(new CdrvErrorEvt(error, fault), KOR_PROG, PROG_CTRL, nullptr) > 0;
 }
 
 bool KvcdrvRoot::sendToParser(CdrvStrEvt* e)

@@ -19,6 +19,7 @@ const char* const ConfigInit::_txtKorTypeStart = "korvantype=";
 const char* const ConfigInit::_txtlastRevpackFile = "lastrevpack=";
 const char* const ConfigInit::_txtlastBinFile = "lastbin=";
 const char* const ConfigInit::_file = "config.ini";
+const char* const ConfigInit::RUN_PORT_VARIABLE = "KORPROG_COMPORT";
 std::string ConfigInit::_devicesDir = "/dev";
 
 namespace {
@@ -33,8 +34,10 @@ void copyText(char (&dst)[N], const char* src, size_t maxLen = N - 1)
     std::snprintf(dst, N, "%.*s", static_cast<int>(maxLen), src ? src : "");
 }
 
-// The serial device families, in the order they are listed.
-const char* const DEVICE_PREFIXES[] = {"ttyS", "ttyUSB", "ttyACM"};
+// The serial device families, in the order they are listed: the adapters a
+// user plugs in before the ports built into the machine.
+const char* const DEVICE_PREFIXES[] = {"ttyUSB", "ttyACM", "ttyS"};
+const int HOTPLUG_FAMILIES = 2;
 
 // Family index and number of a device name such as ttyUSB3; false for
 // names that are not a family prefix followed by digits only.
@@ -64,6 +67,10 @@ ConfigInit::ConfigInit(SettingBin* settingBin, ConfigInitView* frame, ConfigInit
     if (_frame) _frame->configInit(this);
     if (_settingBin) _settingBin->korTypeNames(this);
     readFile();
+    // A port for this run only (a simulated unit): used while the
+    // preferences name none, and never written back.
+    const char* runPort = std::getenv(RUN_PORT_VARIABLE);
+    if (_comActive[0] == '\0' && runPort && *runPort && comActive(runPort)) _runPort = runPort;
 }
 
 ConfigInit::~ConfigInit()
@@ -148,7 +155,8 @@ void ConfigInit::writeFile()
     _fd = std::fopen(_file, "w");
     if (!_fd) return;
     std::fprintf(_fd, "%s%s\n", _txtSettingFileStart, _settingBin ? _settingBin->file() : _settingFile.c_str());
-    std::fprintf(_fd, "%s%s\n", _txtComStart, _comActive);
+    const bool runOnly = !_runPort.empty() && _runPort == _comActive;
+    std::fprintf(_fd, "%s%s\n", _txtComStart, runOnly ? "" : _comActive);
     for (const KorTypePair& p : _korTypeList) std::fprintf(_fd, "%s%s;%s\n", _txtKorTypeStart, p.standard, p.custom);
     const char* revpack = _root ? _root->lastRevpackFile() : _lastRevpackFile.c_str();
     const char* bin = _root ? _root->lastBinFile() : _lastBinFile.c_str();
@@ -160,6 +168,8 @@ void ConfigInit::writeFile()
 
 uint8_t ConfigInit::comPorts(char** list)
 {
+    // Looked at again each time: an adapter may have been plugged in since.
+    initComPorts();
     uint8_t n = 0;
     for (int i = 0; i < MAX_COM_PORTS && _comOpen[i][0] != '\0'; ++i) {
         if (list) list[n] = _comOpen[i];
@@ -251,10 +261,19 @@ int ConfigInit::probePorts(const std::vector<std::string>& devices, char (*slots
         if (n >= nrSlots) break;
         if (dev.empty() || dev.size() > COM_NAME_SIZE - 1) continue;
         Serial port;
-        if (port.openPort(dev.c_str())) {
+        const bool answers = port.openPort(dev.c_str());
+        port.closePort();
+        // A USB adapter's device exists only while it is plugged in: one the
+        // user may not open is still listed, so that choosing it says why.
+        // A ttyS device exists whether or not there is a port behind it.
+        int family = -1;
+        long number = 0;
+        const size_t slash = dev.rfind('/');
+        const bool hotplug = deviceKey(dev.c_str() + (slash == std::string::npos ? 0 : slash + 1), &family, &number) &&
+                             family < HOTPLUG_FAMILIES;
+        if (answers || (hotplug && port.openFault() == Serial::NO_PERMISSION)) {
             std::snprintf(slots[n], COM_NAME_SIZE, "%s", dev.c_str());
             ++n;
-            port.closePort();
         }
     }
     return n;

@@ -24,6 +24,9 @@ public:
     // A port name (COM1...COM16 or a device path): 255 characters and the terminator.
     static const int COM_NAME_SIZE = 256;
     static const int KORTYPE_SIZE = 41;
+    // The environment variable naming a port for one run: used when
+    // config.ini names none, and not written into it.
+    static const char* const RUN_PORT_VARIABLE;
 
     typedef char KorType[KORTYPE_SIZE];
     struct KorTypePair {
@@ -37,8 +40,8 @@ public:
     // Writes config.ini.
     virtual ~ConfigInit();
 
-    // Pointers to the names of the ports found (at most 16) go into list;
-    // returns how many.
+    // Probes the ports again; pointers to the names of the ports found (at
+    // most 16) go into list; returns how many.
     uint8_t comPorts(char** list);
     const char* comActive() const { return _comActive; }
     // A name longer than COM_NAME_SIZE - 1 characters is refused (false)
@@ -61,12 +64,14 @@ public:
     SettingBin* settingBin() const { return _settingBin; }
     ConfigInitView* frame() const { return _frame; }
 
-    // The serial devices (ttyS*, ttyUSB*, ttyACM*) in dir, as paths: ttyS
-    // first, then ttyUSB, then ttyACM, each by number.
+    // The serial devices (ttyUSB*, ttyACM*, ttyS*) in dir, as paths: ttyUSB
+    // first, then ttyACM, then ttyS, each by number.
     static std::vector<std::string> serialDevices(const char* dir);
     // Stores into slots, in the given order, the names that open as serial
-    // ports (exclusively, as the connection driver opens them); names longer
-    // than COM_NAME_SIZE - 1 characters are skipped. Returns how many were stored.
+    // ports (exclusively, as the connection driver opens them), and the USB
+    // adapters (ttyUSB*, ttyACM*) the user lacks the permission to open;
+    // names longer than COM_NAME_SIZE - 1 characters are skipped. Returns
+    // how many were stored.
     static int probePorts(const std::vector<std::string>& devices, char (*slots)[COM_NAME_SIZE], int nrSlots);
     // Where the probe looks for serial devices ("/dev"; tests point it elsewhere).
     static void devicesDir(const char* dir) { _devicesDir = dir ? dir : "/dev"; }
@@ -91,6 +96,8 @@ private:
     std::string _settingFile;
     std::string _lastRevpackFile;
     std::string _lastBinFile;
+    // The port taken from RUN_PORT_VARIABLE, "" when none was.
+    std::string _runPort;
 
     static const char* const _txtSettingFileStart;
     static const char* const _txtComStart;

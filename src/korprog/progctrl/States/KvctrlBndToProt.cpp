@@ -41,7 +41,10 @@ bool KvctrlBndToProt::handleError(const BEvent* e)
     const CdrvErrorEvt* err = B_CHECKCAST(CdrvErrorEvt, e);
     if (!err) return false;
     switch (err->error()) {
-    case CDRV_SET_COM_NOT_OPEN: _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, true); return true;
+    case CDRV_SET_COM_NOT_OPEN:
+        _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, true);
+        _root->comPortRefused(err->portFault());
+        return true;
     case CDRV_CLEAR_COM_NOT_OPEN: _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, false); return true;
     default:
         BTrace::instance()->dbgPrint("Unknown cdrv error:" + std::to_string(int(err->error())), true, true);

@@ -205,12 +205,61 @@ void KvctrlRoot::resetErrors()
 void KvctrlRoot::setError(Error error, bool set)
 {
     if (error >= 0 && error < CTRL_ERR_SIZE) _kvPrErrors[error] = set;
+    if (error == CTRL_COM_NOT_OPEN && !set) _comRefusalTold.clear();
 }
 
 const char* KvctrlRoot::errorText() const
 {
     for (Error e : {CTRL_COM_NOT_OPEN, CTRL_KORVAN_NOT_CONNECTED, CTRL_PROTOCOL_ERROR})
         if (_kvPrErrors[e]) return gettext(_errorText[e], 0);
+    return "";
+}
+
+void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
+{
+    const std::string why = comFaultText(fault, cfgComPort());
+    if (why.empty()) return;
+    if (!KvctrlUnattended::active()) {
+        // Every OK of the options window tries the port again: the same
+        // refusal is told once, until the port opens or another one is refused.
+        if (why == _comRefusalTold) return;
+        _comRefusalTold = why;
+        Dialog::alert("%s", why.c_str());
+        return;
+    }
+    std::string line = std::string(gettext(_errorText[CTRL_COM_NOT_OPEN], 0)) + ": " + why;
+    for (char& c : line)
+        if (c == '\n') c = ' ';
+    KvctrlUnattended::fail(line);
+}
+
+std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port)
+{
+    // The port goes where the (translated) text has its "%s".
+    auto withPort = [port](const char* text) {
+        std::string s = gettext(text, 0);
+        const std::string::size_type at = s.find("%s");
+        if (at != std::string::npos) s.replace(at, 2, port ? port : "");
+        return s;
+    };
+    switch (fault) {
+    case Serial::OPEN_OK: return "";
+    case Serial::NO_PORT_NAME:
+        return std::string(gettext("Voor communicatie met Korvan eerst COM poort", 0)) + ",\n" +
+               gettext("via Opties knop instellen", 0) + ".";
+    case Serial::NO_SUCH_PORT:
+        return withPort("COM poort %s bestaat niet") + ".\n" +
+               gettext("Controleer de kabel of kies een andere poort via Opties", 0) + ".";
+    case Serial::NO_PERMISSION:
+        return withPort("Geen toegang tot COM poort %s") + ".\n" +
+               gettext("Voeg uw gebruiker toe aan de groep dialout", 0) + ":\n    sudo usermod -aG dialout $USER\n" +
+               gettext("en meld daarna opnieuw aan", 0) + ".";
+    case Serial::PORT_BUSY:
+        return withPort("COM poort %s is in gebruik door een ander programma") + ".\n" +
+               gettext("Sluit dat programma of kies een andere poort via Opties", 0) + ".";
+    case Serial::NOT_A_SERIAL_PORT:
+        return withPort("COM poort %s reageert niet") + ".\n" + gettext("Kies een andere poort via Opties", 0) + ".";
+    }
     return "";
 }
 

@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "helm/BRootState.h"
+#include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
 #include "korprog/progctrl/Data/SettingBinOwner.h"
@@ -84,6 +86,13 @@ public:
     // The text of the first connection error, translated; "" without one.
     const char* errorText() const;
     static const char* const _errorText[CTRL_ERR_SIZE];
+    // The chosen port could not be opened: tells the user why, once until
+    // the port opens or the reason or port changes (an unattended run ends
+    // with the reason instead).
+    void comPortRefused(Serial::OpenFault fault);
+    // Why `port` could not be opened and what to do about it, translated;
+    // one line per sentence.
+    static std::string comFaultText(Serial::OpenFault fault, const char* port);
 
     // The setting bin.
     void sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti);
@@ -142,6 +151,7 @@ private:
     bool _connected;
     char _lastRevpackFile[LAST_NAME_MAX + 1];
     char _lastBinFile[LAST_NAME_MAX + 1];
+    std::string _comRefusalTold;  // the port refusal the user last saw
 };
 
 #endif

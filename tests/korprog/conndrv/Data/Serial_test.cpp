@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include <termios.h>
@@ -30,6 +31,31 @@ TEST(Serial, ClosedPortAndRefusedNames)
     EXPECT_STREQ("/dev/ttyS15", path);
     for (const char* bad : {"COM0", "COM17", "COM01", "COM", "COM1x", "korvan0"})
         EXPECT_FALSE(Serial::devicePath(bad, path, sizeof path)) << bad;
+}
+
+TEST(Serial, AFailedOpenSaysWhy)
+{
+    KvPty pty;
+    Serial holder, s;
+    ASSERT_TRUE(holder.openPort(pty.name.c_str()));
+    const struct {
+        std::string port;
+        Serial::OpenFault fault;
+    } cases[] = {{"", Serial::NO_PORT_NAME},
+                 {"/dev/korprog-no-such-port", Serial::NO_SUCH_PORT},
+                 {"LPT1", Serial::NO_SUCH_PORT},
+                 {"/dev/null", Serial::NOT_A_SERIAL_PORT},
+                 {pty.name, Serial::PORT_BUSY}};
+    for (const auto& c : cases) {
+        EXPECT_FALSE(s.openPort(c.port.c_str())) << c.port;
+        EXPECT_EQ(c.fault, s.openFault()) << c.port;
+    }
+    // A user outside the dialout group gets EACCES, which root never sees.
+    EXPECT_EQ(Serial::NO_PERMISSION, Serial::faultOf(EACCES));
+    EXPECT_EQ(Serial::NOT_A_SERIAL_PORT, Serial::faultOf(EIO)) << "a ttyS without a port behind it";
+    holder.closePort();
+    ASSERT_TRUE(s.openPort(pty.name.c_str()));
+    EXPECT_EQ(Serial::OPEN_OK, s.openFault());
 }
 
 TEST(Serial, OpensRaw9600_8N1WithoutFlowControlExclusiveAndClosesBeforeReopening)

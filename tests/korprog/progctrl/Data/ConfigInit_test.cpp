@@ -118,6 +118,23 @@ TEST_F(ConfigInitTest, OddPreferenceLines)
                                            "korvantype=;Zonder code\nlastrevpack=\nlastbin=" + std::string(79, 'b') + "\n");
 }
 
+TEST_F(ConfigInitTest, PortForOneRunIsUsedOnlyWhileNoneIsChosenAndNeverWrittenBack)
+{
+    setenv(ConfigInit::RUN_PORT_VARIABLE, "/tmp/korvan0", 1);
+    TempDir::write("config.ini", "comport=\n");
+    {
+        ConfigInit config(&bin, nullptr, nullptr);
+        EXPECT_STREQ(config.comActive(), "/tmp/korvan0");
+    }
+    EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=\nlastrevpack=\nlastbin=\n");
+    {
+        ConfigInit config(&bin, nullptr, nullptr);
+        config.comActive("/dev/ttyUSB0");  // the user's own choice sticks
+    }
+    unsetenv(ConfigInit::RUN_PORT_VARIABLE);
+    EXPECT_NE(TempDir::read("config.ini").find("comport=/dev/ttyUSB0\n"), std::string::npos);
+}
+
 TEST_F(ConfigInitTest, ReplaceOmbrixByCustomType)
 {
     TempDir::write("config.ini", "korvantype=KV8888GM;Kort\nkorvantype=KV8888GM-ED;Lang\n");
@@ -135,7 +152,7 @@ TEST_F(ConfigInitTest, ProbeListsSerialDevicesThatOpen)
         TempDir::write("dev/" + std::string(name), "");
     const std::string d = devices + "/";
     EXPECT_EQ(ConfigInit::serialDevices(devices.c_str()),
-              (std::vector<std::string>{d + "ttyS0", d + "ttyS1", d + "ttyUSB2", d + "ttyUSB10", d + "ttyACM0"}));
+              (std::vector<std::string>{d + "ttyUSB2", d + "ttyUSB10", d + "ttyACM0", d + "ttyS0", d + "ttyS1"}));
     EXPECT_TRUE(ConfigInit::serialDevices("/nonexistent").empty());
 
     int master = -1, slave = -1;

@@ -119,6 +119,14 @@ protected:
         for (int i = 0; i < 20; ++i) Fl::wait(0.02);  // the display maps and paints; only looking waits
         EXPECT_EQ(std::system(("xwd -root -silent | convert xwd:- '" + std::string(to) + "/" + name + ".png'").c_str()), 0);
     }
+    // The window on a port that is not there: the user is told so once.
+    void openWithoutUnit()
+    {
+        open("/nonexistent/tty");
+        ASSERT_EQ(dialogs.alerts.size(), 1u);
+        EXPECT_EQ(dialogs.alerts[0].find("COM poort /nonexistent/tty bestaat niet."), 0u) << dialogs.alerts[0];
+        dialogs.alerts.clear();
+    }
     bool openOnSimWithImage()
     {
         std::ofstream(sim.path("unit.adn")) << unitSettings("Kantoor");
@@ -147,7 +155,7 @@ TEST_F(UpgradeWindowTest, TabFromTheOptionsListsPacksAndImagesAndItsButtonWaitsF
     RevPackDb::setActHwSwVers("KV8888GM-ED", "KV-4.12", "     ", "D.49");
     const size_t at = productIni.find("korvantype=KV8888GM-ED;KV8888GM-ED");
     productIni.replace(at, 34, "korvantype=KV8888GM-ED;Alarm-8");
-    open("/nonexistent/tty");
+    openWithoutUnit();
     root->korSettingBin()->korTypeFromNew("KV8888GM-ED", "     ", true);
     ASSERT_GT(editor()->children(), 0);
 
@@ -321,7 +329,7 @@ TEST_F(UpgradeWindowTest, CreationWindowBuildsThePackFromTheChosenDirectoryAndOp
     fs::create_directories("images");
     std::ofstream("images/KV8888GM-ED_4.40.bin") << image;
     std::ofstream("images/BOOT_LOAD_B49.bin") << std::string(1600, 'b');
-    open("/nonexistent/tty");
+    openWithoutUnit();
 
     press("Opties");
     press("Create Rev. Pack", windows("Opties").at(0));

@@ -104,6 +104,9 @@ TEST_F(WindowTest, NewSettingsListTheTypesByProductLineAndStartTheChosenOne)
     open("");
     EXPECT_EQ(status(), "COM poort niet beschikbaar");
     EXPECT_EQ(find("Status Info:")->color(), FL_RED);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0], "Voor communicatie met Korvan eerst COM poort,\nvia Opties knop instellen.");
+    dialogs.alerts.clear();
 
     press("Nieuw");
     ASSERT_EQ(windows("Selecteer Korvan Type").size(), 1u);

@@ -1,6 +1,7 @@
 // Finding, identifying and watching a unit: the controller with its real
 // driver and parser, the test as the unit on a pseudo-terminal.
 
+#include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/States/KvctrlTestKit.h"
 
 namespace {
@@ -81,13 +82,52 @@ TEST_F(KvctrlTest, UnitErrorsAreShownOncePerConnectionAndANakChangesNothing)
     EXPECT_NE(dialogs.alerts[1].find("2. Korvan fout, ( SIM niet aanwezig )"), std::string::npos);
 }
 
-TEST_F(KvctrlTest, MissingPortIsShownInRedAtOnce)
+TEST_F(KvctrlTest, MissingPortIsShownInRedAtOnceAndWhyOncePerChoiceOfPort)
 {
     start("/dev/no-such-tty");
     EXPECT_EQ(view.last(), "RED COM poort niet beschikbaar");
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"COM poort /dev/no-such-tty bestaat niet.\n"
+                                                       "Controleer de kabel of kies een andere poort via Opties."});
     advance(300);
     EXPECT_EQ(view.last(), "RED COM poort niet beschikbaar");
+    EXPECT_EQ(dialogs.alerts.size(), 1u) << "not at every life check";
     EXPECT_EQ(Main::_exitCode, 0);
+
+    // The user chooses a port another program holds.
+    Serial other;
+    ASSERT_TRUE(other.openPort(pty.name.c_str()));
+    root->configInit()->comActive(pty.name.c_str());
+    view.bndSt->portSettings();
+    helmtest::drain();
+    ASSERT_EQ(dialogs.alerts.size(), 2u);
+    EXPECT_EQ(dialogs.alerts[1], "COM poort " + pty.name + " is in gebruik door een ander programma.\n"
+                                 "Sluit dat programma of kies een andere poort via Opties.");
+    other.closePort();
+    view.bndSt->portSettings();
+    helmtest::drain();
+    EXPECT_EQ(dialogs.alerts.size(), 2u);
+    EXPECT_FALSE(root->error(KvctrlRoot::CTRL_COM_NOT_OPEN));
+
+    // What cannot be made to happen here: a port the user may not open.
+    const std::string denied = KvctrlRoot::comFaultText(Serial::NO_PERMISSION, "/dev/ttyUSB0");
+    EXPECT_EQ(denied.rfind("Geen toegang tot COM poort /dev/ttyUSB0.\n", 0), 0u) << denied;
+    EXPECT_NE(denied.find("dialout:\n    sudo usermod -aG dialout $USER\n"), std::string::npos) << denied;
+    EXPECT_EQ(KvctrlRoot::comFaultText(Serial::OPEN_OK, "x"), "");
+}
+
+TEST_F(KvctrlTest, UnattendedRunWithoutAPortEndsWithTheReasonInsteadOfAnAlert)
+{
+    std::ofstream("new.adn") << "KV8888GM-ED|1\n";
+    FrmKorProgImpl::PROG_FILE_ADN = "new.adn";
+    FrmKorProgImpl::CMDL_PROGRAM = true;
+    testing::internal::CaptureStderr();
+    start("");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_EQ(err, "korprog: COM poort niet beschikbaar: Voor communicatie met Korvan eerst COM poort, "
+                   "via Opties knop instellen.\n");
+    EXPECT_TRUE(Main::_shutdown);
+    EXPECT_EQ(Main::_exitCode, 1);
 }
 
 TEST_F(KvctrlTest, NoUnitIsNotConnectedAfterTenSecondsAndProgrammerenThenDoesNothing)
