@@ -248,17 +248,17 @@ std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port)
         return std::string(gettext("Voor communicatie met Korvan eerst COM poort", 0)) + ",\n" +
                gettext("via Opties knop instellen", 0) + ".";
     case Serial::NO_SUCH_PORT:
-        return withPort("COM poort %s bestaat niet") + ".\n" +
+        return withPort(N_("COM poort %s bestaat niet")) + ".\n" +
                gettext("Controleer de kabel of kies een andere poort via Opties", 0) + ".";
     case Serial::NO_PERMISSION:
-        return withPort("Geen toegang tot COM poort %s") + ".\n" +
+        return withPort(N_("Geen toegang tot COM poort %s")) + ".\n" +
                gettext("Voeg uw gebruiker toe aan de groep dialout", 0) + ":\n    sudo usermod -aG dialout $USER\n" +
                gettext("en meld daarna opnieuw aan", 0) + ".";
     case Serial::PORT_BUSY:
-        return withPort("COM poort %s is in gebruik door een ander programma") + ".\n" +
+        return withPort(N_("COM poort %s is in gebruik door een ander programma")) + ".\n" +
                gettext("Sluit dat programma of kies een andere poort via Opties", 0) + ".";
     case Serial::NOT_A_SERIAL_PORT:
-        return withPort("COM poort %s reageert niet") + ".\n" + gettext("Kies een andere poort via Opties", 0) + ".";
+        return withPort(N_("COM poort %s reageert niet")) + ".\n" + gettext("Kies een andere poort via Opties", 0) + ".";
     }
     return "";
 }
