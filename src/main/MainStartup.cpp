@@ -1,6 +1,5 @@
 #include "main/MainStartup.h"
 
-#include <FL/Fl.H>
 #include <FL/filename.H>
 #include <signal.h>
 #include <unistd.h>
@@ -19,6 +18,7 @@
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "main/Main.h"
+#include "main/MainWait.h"
 
 namespace fs = std::filesystem;
 
@@ -201,10 +201,13 @@ int MainStartup::run(int argc, char** argv)
     const bool secondInstance = BScheduler::systemStatus() == SYSTEM_TERMINATING;
     BTrace::instance()->processCommandsFile("lvl");
 
+    MainWait wait;
     BMainLoop::Hooks hooks;
     hooks.pollInput = [] { KvcdrvRoot::readCom(); };
     hooks.afterStep = [] { BTrace::parseDebugStream(); };
-    hooks.waitEvents = [] { Fl::wait(0.01); };
+    hooks.waitEvents = [&wait] {
+        wait.wait(0.01, {KvcdrvRoot::inputFd(), BTrace::debugSocketStream.socketFd()});
+    };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);
 
     if (secondInstance) {
