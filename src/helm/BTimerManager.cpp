@@ -25,6 +25,28 @@ bool BTimerManager::isEmpty() const
     return !_relList && !_relOverflowList && !_absList && !_absOverflowList;
 }
 
+bool BTimerManager::ticksToNextExpiry(BTickType* ticks) const
+{
+    const BTickType now = bTimerTick();
+    bool any = false;
+    BTickType first = 0;
+    // A main list's first timer may be due already; an overflow list's
+    // expires after the counter has wrapped.
+    auto consider = [&](const BTimer* t, bool afterWrap) {
+        if (!t) return;
+        const BTickType diff = t->_timeStamp - now;
+        const BTickType left = afterWrap || int32_t(diff) > 0 ? diff : 0;
+        if (!any || left < first) first = left;
+        any = true;
+    };
+    consider(_relList, false);
+    consider(_relOverflowList, true);
+    consider(_absList, false);
+    consider(_absOverflowList, true);
+    if (any && ticks) *ticks = first;
+    return any;
+}
+
 void BTimerManager::insert(BTimer*& list, BTimer* t)
 {
     if (!list || t->_timeStamp <= list->_timeStamp) {

@@ -148,7 +148,7 @@ void KsimRunner::pump(int64_t now)
     }
 }
 
-int KsimRunner::waitMs(int64_t now) const
+int64_t KsimRunner::waitUs(int64_t now) const
 {
     int64_t due = -1;
     auto earliest = [&due](int64_t t) {
@@ -159,9 +159,7 @@ int KsimRunner::waitMs(int64_t now) const
     if (_open) earliest(_outPacer.nextDue());
     if (!_open) earliest(now + CLOSED_CHECK_US);
     if (due < 0) return -1;
-    int64_t us = due - now;
-    if (us <= 0) return 0;
-    return static_cast<int>((us + 999) / 1000);
+    return due > now ? due - now : 0;
 }
 
 int KsimRunner::run(std::FILE* out)
@@ -181,13 +179,16 @@ int KsimRunner::run(std::FILE* out)
         // While the port is closed the master reports a hang-up at once;
         // it is looked at again on a short timer instead.
         if (_open) fds[nfds++] = {_pty.fd(), static_cast<short>(POLLIN | (_pendingWrite.empty() ? 0 : POLLOUT)), 0};
-        int timeout = waitMs(now);
+        int64_t timeout = waitUs(now);
         if (!_open && _everOpened && !_opt.persist) {
             int64_t left = _closedSinceUs + _opt.hangupGraceMs * 1000LL - now;
-            int leftMs = static_cast<int>(left > 0 ? (left + 999) / 1000 : 0);
-            if (timeout < 0 || leftMs < timeout) timeout = leftMs;
+            if (left < 0) left = 0;
+            if (timeout < 0 || left < timeout) timeout = left;
         }
-        ::poll(fds, static_cast<nfds_t>(nfds), timeout);
+        // To the microsecond: a paced byte must not wait for the next
+        // millisecond, or every answer comes late by up to one.
+        struct timespec ts = {static_cast<time_t>(timeout / 1000000), static_cast<long>(timeout % 1000000) * 1000};
+        ::ppoll(fds, static_cast<nfds_t>(nfds), timeout < 0 ? nullptr : &ts, nullptr);
     }
     if (g_stop) log("signal received; ending");
     _pty.removeLink();

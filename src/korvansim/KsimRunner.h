@@ -29,7 +29,8 @@ private:
     bool setUp(std::FILE* out);
     void log(const std::string& text) const;
     void pump(int64_t now);
-    int waitMs(int64_t now) const;
+    // Microseconds until something is due; -1 for nothing.
+    int64_t waitUs(int64_t now) const;
 
     const KsimOptions& _opt;
     KsimSettings _settings;

@@ -205,8 +205,8 @@ int MainStartup::run(int argc, char** argv)
     BMainLoop::Hooks hooks;
     hooks.pollInput = [] { KvcdrvRoot::readCom(); };
     hooks.afterStep = [] { BTrace::parseDebugStream(); };
-    hooks.waitEvents = [&wait] {
-        wait.wait(0.01, {KvcdrvRoot::inputFd(), BTrace::debugSocketStream.socketFd()});
+    hooks.waitEvents = [&wait](double seconds) {
+        wait.wait(seconds, {KvcdrvRoot::inputFd(), BTrace::debugSocketStream.socketFd()});
     };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);
 
