@@ -119,6 +119,13 @@ void KsimRunner::pump(int64_t now)
         log("the program opened the port");
         _unit.lineOpened(now);
     } else if (!peer && _open) {
+        // What the program wrote before it closed the port is on the line
+        // already: the unit still gets it (a last frame, such as the end of
+        // an upload, must not be lost); only its answers go nowhere.
+        readInput(now);
+        std::string rest = _inPacer.take(INT64_MAX);
+        if (!rest.empty())
+            _unit.receive(reinterpret_cast<const uint8_t*>(rest.data()), static_cast<int>(rest.size()), now);
         _open = false;
         _closedSinceUs = now;
         log("the program closed the port");
@@ -127,11 +134,7 @@ void KsimRunner::pump(int64_t now)
         _outPacer.clear();
         _pendingWrite.clear();
     }
-    if (_open) {
-        char buf[4096];
-        int n;
-        while ((n = _pty.read(buf, sizeof buf)) > 0) _inPacer.push(std::string(buf, static_cast<size_t>(n)), now);
-    }
+    if (_open) readInput(now);
     std::string in = _inPacer.take(now);
     if (!in.empty()) _unit.receive(reinterpret_cast<const uint8_t*>(in.data()), static_cast<int>(in.size()), now);
     _unit.poll(now);
@@ -146,6 +149,13 @@ void KsimRunner::pump(int64_t now)
     } else if (!out.empty()) {
         log("   (port closed: " + std::to_string(out.size()) + " bytes not sent)");
     }
+}
+
+void KsimRunner::readInput(int64_t now)
+{
+    char buf[4096];
+    int n;
+    while ((n = _pty.read(buf, sizeof buf)) > 0) _inPacer.push(std::string(buf, static_cast<size_t>(n)), now);
 }
 
 int64_t KsimRunner::waitUs(int64_t now) const

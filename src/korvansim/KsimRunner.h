@@ -29,6 +29,8 @@ private:
     bool setUp(std::FILE* out);
     void log(const std::string& text) const;
     void pump(int64_t now);
+    // Everything the program has written so far goes into the input pacer.
+    void readInput(int64_t now);
     // Microseconds until something is due; -1 for nothing.
     int64_t waitUs(int64_t now) const;
 
