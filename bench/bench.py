@@ -219,11 +219,14 @@ class Bench:
             for i in range(REPEATS):
                 d = self.workdir()
                 sim = self.start_sim(d)
-                xev = subprocess.Popen(["xev", "-display", display, "-root", "-event", "substructure"],
-                                       stdout=subprocess.PIPE, text=True)
+                # Line-buffered and read unbuffered: each event as it comes.
+                xev = subprocess.Popen(["stdbuf", "-oL", "xev", "-display", display, "-root", "-event",
+                                        "substructure"], stdout=subprocess.PIPE, bufsize=0)
                 time.sleep(0.3)  # xev listening
                 env = self.env(d, display)
                 env["KORPROG_TRACE_STDERR"] = "1"
+                with open(os.path.join(d, "dbgTraceCommands.txt"), "w") as f:
+                    f.write("Kvctrl lvl hi\n")  # status lines to the trace
                 err = open(os.path.join(d, "err.txt"), "w")
                 t0 = time.monotonic()
                 p = subprocess.Popen([self.exe("korprog")], cwd=d, env=env, stdout=subprocess.DEVNULL, stderr=err)
@@ -231,9 +234,9 @@ class Bench:
                 deadline = t0 + 20
                 while (shown is None or connected is None) and time.monotonic() < deadline:
                     r, _, _ = select.select([xev.stdout], [], [], 0.002)
-                    if r and shown is None and xev.stdout.readline().startswith("MapNotify"):
+                    if r and shown is None and xev.stdout.readline().startswith(b"MapNotify"):
                         shown = time.monotonic()
-                    if connected is None and "Verbonden" in read(os.path.join(d, "err.txt")):
+                    if connected is None and "Status Info: Verbonden" in read(os.path.join(d, "err.txt")):
                         connected = time.monotonic()
                 stop(xev)
                 if shown is None or connected is None:

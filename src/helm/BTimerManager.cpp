@@ -1,6 +1,7 @@
 #include "helm/BTimerManager.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "bdebug/BTrace.h"
 #include "helm/BCompositeState.h"
@@ -30,19 +31,15 @@ bool BTimerManager::ticksToNextExpiry(BTickType* ticks) const
     const BTickType now = bTimerTick();
     bool any = false;
     BTickType first = 0;
-    // A main list's first timer may be due already; an overflow list's
-    // expires after the counter has wrapped.
-    auto consider = [&](const BTimer* t, bool afterWrap) {
-        if (!t) return;
+    // Each list's first timer is its earliest. Counted modulo the wrap of
+    // the tick: one that lies behind now is due.
+    for (const BTimer* t : {_relList, _relOverflowList, _absList, _absOverflowList}) {
+        if (!t) continue;
         const BTickType diff = t->_timeStamp - now;
-        const BTickType left = afterWrap || int32_t(diff) > 0 ? diff : 0;
+        const BTickType left = int32_t(diff) > 0 ? diff : 0;
         if (!any || left < first) first = left;
         any = true;
-    };
-    consider(_relList, false);
-    consider(_relOverflowList, true);
-    consider(_absList, false);
-    consider(_absOverflowList, true);
+    }
     if (any && ticks) *ticks = first;
     return any;
 }
