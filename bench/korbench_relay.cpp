@@ -147,7 +147,8 @@ int main(int argc, char** argv)
         struct pollfd fds[2] = {{a.master, short(POLLIN | (a.pending.empty() ? 0 : POLLOUT)), 0},
                                 {b.master, short(POLLIN | (b.pending.empty() ? 0 : POLLOUT)), 0}};
         struct timespec ts;
-        const int64_t us = due < 0 ? 100000 : (due > now ? due - now : 0);
+        const int64_t after = KsimRunner::nowUs();
+        const int64_t us = due < 0 ? 100000 : (due > after ? due - after : 0);
         ts.tv_sec = us / 1000000;
         ts.tv_nsec = (us % 1000000) * 1000;
         ::ppoll(fds, 2, &ts, nullptr);

@@ -189,6 +189,9 @@ int KsimRunner::run(std::FILE* out)
         // While the port is closed the master reports a hang-up at once;
         // it is looked at again on a short timer instead.
         if (_open) fds[nfds++] = {_pty.fd(), static_cast<short>(POLLIN | (_pendingWrite.empty() ? 0 : POLLOUT)), 0};
+        // From the time after the pump: its work (the log above all) must
+        // not be added to the wait for the next byte.
+        now = nowUs();
         int64_t timeout = waitUs(now);
         if (!_open && _everOpened && !_opt.persist) {
             int64_t left = _closedSinceUs + _opt.hangupGraceMs * 1000LL - now;
