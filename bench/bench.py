@@ -102,7 +102,7 @@ class Bench:
             sim = self.start_sim(d)
             write_settings(os.path.join(d, "new.adn"), "Nieuw")
             p, wall = self.run(d, [self.exe("korprog"), "-program", "new.adn"], 60)
-            stop(sim)
+            finish(sim, d)
             if p.returncode != 0:
                 sys.exit(f"bench: korprog -program failed ({p.returncode}):\n{p.stderr}")
             log = sim_log(d)
@@ -152,7 +152,7 @@ class Bench:
         if baud:
             sx, sx_packets = self.sx(image, baud)
         rc = p.wait(timeout=600)
-        stop(sim)
+        finish(sim, d)
         log = sim_log(d)
         with open(os.path.join(d, "image.bin"), "rb") as f:
             got = f.read()
@@ -331,6 +331,13 @@ def stop(p):
         except subprocess.TimeoutExpired:
             p.kill()
             p.wait()
+
+
+def finish(sim, d):
+    """Stops the simulator once it has seen the program close the port: the
+    program's last frames may still be on their way to it."""
+    wait_until(lambda: "the program closed the port" in sim_log(d), 5)
+    stop(sim)
 
 
 def cleanup(d):

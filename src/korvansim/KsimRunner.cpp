@@ -45,8 +45,8 @@ bool installSignals()
 } // namespace
 
 KsimRunner::KsimRunner(const KsimOptions& options)
-    : _opt(options), _unit(options, &_settings, [this](const std::string& t) { log(t); }), _inPacer(options.baud),
-      _outPacer(options.baud), _startUs(nowUs()), _open(false), _everOpened(false), _closedSinceUs(0)
+    : _log(stderr, nowUs()), _opt(options), _unit(options, &_settings, [this](const std::string& t) { log(t); }), _inPacer(options.baud),
+      _outPacer(options.baud), _open(false), _everOpened(false), _closedSinceUs(0)
 {
 }
 
@@ -57,12 +57,7 @@ int64_t KsimRunner::nowUs()
     return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
-void KsimRunner::log(const std::string& text) const
-{
-    int64_t t = nowUs() - _startUs;
-    std::fprintf(stderr, "%4lld.%03lld %s\n", static_cast<long long>(t / 1000000),
-                 static_cast<long long>((t / 1000) % 1000), text.c_str());
-}
+void KsimRunner::log(const std::string& text) const { _log.line(text, nowUs()); }
 
 bool KsimRunner::setUp(std::FILE* out)
 {
@@ -107,6 +102,8 @@ bool KsimRunner::setUp(std::FILE* out)
     std::fflush(out);
     log("unit on " + _pty.device() + (_opt.link.empty() ? std::string() : " (link " + _opt.link + ")") +
         (_opt.baud > 0 ? ", paced at " + std::to_string(_opt.baud) + " baud" : std::string()));
+    // Paced, the unit's answers keep the line's time: the log must not hold them up.
+    if (_opt.baud > 0 && !_log.inBackground()) log("note: the log is written as it comes and may delay answers");
     return true;
 }
 
