@@ -27,13 +27,18 @@ LINE_BYTES_PER_S = BAUD / 10  # 8N1: start bit, 8 data bits, stop bit
 PACKET = 132  # SOH, number, its complement, 128 data bytes, checksum
 IDLE_S = 30
 REPEATS = 3
+# Outside tools per benchmark, with the Debian package that has each.
+LRZSZ = [("sx", "lrzsz"), ("rx", "lrzsz")]
+TOOLS = {"upgrade": LRZSZ, "paced": LRZSZ,
+         "window": [("Xvfb", "xvfb"), ("xev", "x11-utils"), ("stdbuf", "coreutils")]}
 
 
 class Bench:
     def __init__(self, build):
         self.build = os.path.abspath(build)
         self.rows = []
-        self.notes = []
+        self.loads = []  # (benchmark, 1-minute load average at its start)
+        self.cpu0 = cpu_times()
 
     def exe(self, name):
         path = os.path.join(self.build, name)
@@ -271,6 +276,8 @@ class Bench:
 
     def table(self):
         load = open("/proc/loadavg").read().split()[:3]
+        busy = [b - a for a, b in zip(self.cpu0, cpu_times())]
+        idle = 100.0 * (busy[3] + busy[4]) / max(1, sum(busy))
         cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
         commit = subprocess.run(["git", "rev-parse", "--short", "HEAD"], capture_output=True, text=True,
                                 cwd=os.path.dirname(os.path.abspath(__file__))).stdout.strip()
@@ -280,6 +287,11 @@ class Bench:
             f"`bench/run.sh` on {datetime.date.today()}, commit {commit or '?'}, "
             f"{os.cpu_count()} × {cpu}, load {' '.join(load)} at the end.",
             "",
+            "Load (1-minute average) at the start of each benchmark: "
+            + ", ".join(f"{n} {l}" for n, l in self.loads)
+            + f"; the processors were idle {idle:.0f} % of the run. Other work on the machine delays the "
+            "programs' wake-ups and shows in the times.",
+            "",
             "| Benchmark | Measured | Reference | Ratio | Target ratio |",
             "|---|---|---|---|---|",
         ]
@@ -287,7 +299,9 @@ class Bench:
         lines += ["", f"Times and ratios are medians of {REPEATS} runs, of {self.paced_runs} for the paced upgrade, "
                   "where korprog's and lrzsz's transfers run side by side.",
                   "The line limit counts the bytes that must cross a 9600 8N1 line (960 bytes per second) "
-                  "between the end of the first packet and EOT: the remaining 132-byte packets and the EOT.",
+                  "between the end of the first packet and EOT: the remaining 132-byte packets and the EOT. "
+                  "Each packet also waits for its ACK, one byte back over the line (1.04 ms, 0.76 % of a "
+                  "packet's time), which the limit leaves out.",
                   "Unpaced, `rx` empties its input after every ACK: a packet that arrives before that is lost "
                   "and sent again after rx's time-out, so `sx`'s unpaced time varies from run to run."]
         return "\n".join(lines) + "\n"
@@ -358,6 +372,11 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])  # utime, stime
 
 
+def cpu_times():
+    """The machine's processor times so far: user, nice, system, idle, iowait, ..."""
+    return [int(x) for x in open("/proc/stat").readline().split()[1:]]
+
+
 def cpu_share(pid, seconds):
     """Share of one core the process used over the coming seconds."""
     t0, c0 = time.monotonic(), cpu_ticks(pid)
@@ -393,11 +412,16 @@ def main():
     args = ap.parse_args()
     only = set(filter(None, args.only.split(",")))
     want = lambda n: (not only or n in only) and not (args.quick and n == "paced")
+    missing = sorted({f"{tool} ({package})" for name, tools in TOOLS.items() if want(name)
+                      for tool, package in tools if not shutil.which(tool)})
+    if missing:
+        sys.exit("bench: missing " + ", ".join(missing) + "; install the Debian packages named")
     b = Bench(args.build)
     b.paced_runs = args.paced_runs
     for name, fn in (("transfer", b.transfer), ("upgrade", lambda: b.upgrade(0, REPEATS)),
                      ("paced", lambda: b.upgrade(BAUD, args.paced_runs)), ("idle", b.idle), ("window", b.window)):
         if want(name):
+            b.loads.append((name, open("/proc/loadavg").read().split()[0]))
             print(f"{name} ...", flush=True)
             fn()
     text = b.table()
