@@ -113,10 +113,10 @@ class Bench:
             log = sim_log(d)
             program.append(at(log, "upload ended after 200 entries") - at(log, "<- upload request"))
             cleanup(d)
-        both = statistics.median(a + b for a, b in zip(down, up))
-        self.row("Download + upload, 200 entries, unpaced",
-                 f"{fmt_s(statistics.median(down))} + {fmt_s(statistics.median(up))} = {fmt_s(both)}",
-                 "target 0.5 s", both / 0.5, "< 1")
+        # The run with the median sum, so that its parts add up.
+        a, b = sorted(zip(down, up), key=sum)[len(down) // 2]
+        self.row("Download + upload, 200 entries, unpaced", f"{fmt_s(a)} + {fmt_s(b)} = {fmt_s(a + b)}",
+                 "target 0.5 s", (a + b) / 0.5, "< 1")
         self.row("Upload alone (`korprog -program`), unpaced", fmt_s(statistics.median(program)),
                  "target 0.5 s", statistics.median(program) / 0.5, "")
 
