@@ -159,8 +159,7 @@ class Bench:
         rc = p.wait(timeout=600)
         finish(sim, d)
         log = sim_log(d)
-        with open(os.path.join(d, "image.bin"), "rb") as f:
-            got = f.read()
+        got = read_bytes(os.path.join(d, "image.bin"))
         if rc != 0 or got[:IMAGE_SIZE] != image:
             sys.exit(f"bench: korprog -upgrade failed ({rc}):\n{read(out.name)[-2000:]}")
         korprog = at(log, "<- EOT") - at(log, "<- packet 1:")
@@ -323,6 +322,14 @@ def read(path):
             return f.read()
     except FileNotFoundError:
         return ""
+
+
+def read_bytes(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return b""
 
 
 def sim_log(d):
