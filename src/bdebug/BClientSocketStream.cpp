@@ -90,6 +90,9 @@ int BClientSocketStream::recv(std::string& text)
     char buf[RECV_MAX];
     const ssize_t n = ::recv(_socket, buf, sizeof buf, MSG_DONTWAIT);
     if (n < 0) checkFailure(errno);
+    // The console closed its end: nothing more can come, and the socket
+    // would report input forever.
+    if (n == 0) unreachable("the console closed the connection");
     if (n <= 0) return 0;
     text.append(buf, size_t(n));
     return int(n);

@@ -8,8 +8,8 @@
 // Non-blocking IPv4 TCP client to the remote debug console. Neither sending
 // nor receiving ever waits: while the connection is not (yet) up, or after it
 // was lost, sends fail and receives deliver nothing. A console that cannot be
-// reached (no such host, refused, lost) is said once on standard error, and
-// the stream stays unconnected from then on.
+// reached (no such host, refused, lost, closed by the console) is said once
+// on standard error, and the stream stays unconnected from then on.
 class BClientSocketStream {
 public:
     // Largest number of bytes one recv() takes.

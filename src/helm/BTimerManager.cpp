@@ -1,6 +1,7 @@
 #include "helm/BTimerManager.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "bdebug/BTrace.h"
 #include "helm/BCompositeState.h"
@@ -23,6 +24,24 @@ void BTimerManager::resync() { _lastTimerTick = _prevTimerTick = bTimerTick(); }
 bool BTimerManager::isEmpty() const
 {
     return !_relList && !_relOverflowList && !_absList && !_absOverflowList;
+}
+
+bool BTimerManager::ticksToNextExpiry(BTickType* ticks) const
+{
+    const BTickType now = bTimerTick();
+    bool any = false;
+    BTickType first = 0;
+    // Each list's first timer is its earliest. Counted modulo the wrap of
+    // the tick: one that lies behind now is due.
+    for (const BTimer* t : {_relList, _relOverflowList, _absList, _absOverflowList}) {
+        if (!t) continue;
+        const BTickType diff = t->_timeStamp - now;
+        const BTickType left = int32_t(diff) > 0 ? diff : 0;
+        if (!any || left < first) first = left;
+        any = true;
+    }
+    if (any && ticks) *ticks = first;
+    return any;
 }
 
 void BTimerManager::insert(BTimer*& list, BTimer* t)

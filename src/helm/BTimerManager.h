@@ -17,6 +17,9 @@ public:
     void enable(BTimer* t);
     void disable(BTimer* t);
     bool isEmpty() const;
+    // Ticks from now until the first armed timer expires (0 when one is
+    // due); false when no timer is armed.
+    bool ticksToNextExpiry(BTickType* ticks) const;
     void synchroniseTime(uint32_t delta, bool forward);
     void printData();
     void printList(const BTimer* list);

@@ -45,8 +45,8 @@ bool installSignals()
 } // namespace
 
 KsimRunner::KsimRunner(const KsimOptions& options)
-    : _opt(options), _unit(options, &_settings, [this](const std::string& t) { log(t); }), _inPacer(options.baud),
-      _outPacer(options.baud), _startUs(nowUs()), _open(false), _everOpened(false), _closedSinceUs(0)
+    : _log(stderr, nowUs()), _opt(options), _unit(options, &_settings, [this](const std::string& t) { log(t); }), _inPacer(options.baud),
+      _outPacer(options.baud), _open(false), _everOpened(false), _closedSinceUs(0)
 {
 }
 
@@ -57,12 +57,7 @@ int64_t KsimRunner::nowUs()
     return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
-void KsimRunner::log(const std::string& text) const
-{
-    int64_t t = nowUs() - _startUs;
-    std::fprintf(stderr, "%4lld.%03lld %s\n", static_cast<long long>(t / 1000000),
-                 static_cast<long long>((t / 1000) % 1000), text.c_str());
-}
+void KsimRunner::log(const std::string& text) const { _log.line(text, nowUs()); }
 
 bool KsimRunner::setUp(std::FILE* out)
 {
@@ -107,6 +102,8 @@ bool KsimRunner::setUp(std::FILE* out)
     std::fflush(out);
     log("unit on " + _pty.device() + (_opt.link.empty() ? std::string() : " (link " + _opt.link + ")") +
         (_opt.baud > 0 ? ", paced at " + std::to_string(_opt.baud) + " baud" : std::string()));
+    // Paced, the unit's answers keep the line's time: the log must not hold them up.
+    if (_opt.baud > 0 && !_log.inBackground()) log("note: the log is written as it comes and may delay answers");
     return true;
 }
 
@@ -119,6 +116,13 @@ void KsimRunner::pump(int64_t now)
         log("the program opened the port");
         _unit.lineOpened(now);
     } else if (!peer && _open) {
+        // What the program wrote before it closed the port is on the line
+        // already: the unit still gets it (a last frame, such as the end of
+        // an upload, must not be lost); only its answers go nowhere.
+        readInput(now);
+        std::string rest = _inPacer.take(INT64_MAX);
+        if (!rest.empty())
+            _unit.receive(reinterpret_cast<const uint8_t*>(rest.data()), static_cast<int>(rest.size()), now);
         _open = false;
         _closedSinceUs = now;
         log("the program closed the port");
@@ -127,11 +131,7 @@ void KsimRunner::pump(int64_t now)
         _outPacer.clear();
         _pendingWrite.clear();
     }
-    if (_open) {
-        char buf[4096];
-        int n;
-        while ((n = _pty.read(buf, sizeof buf)) > 0) _inPacer.push(std::string(buf, static_cast<size_t>(n)), now);
-    }
+    if (_open) readInput(now);
     std::string in = _inPacer.take(now);
     if (!in.empty()) _unit.receive(reinterpret_cast<const uint8_t*>(in.data()), static_cast<int>(in.size()), now);
     _unit.poll(now);
@@ -148,7 +148,14 @@ void KsimRunner::pump(int64_t now)
     }
 }
 
-int KsimRunner::waitMs(int64_t now) const
+void KsimRunner::readInput(int64_t now)
+{
+    char buf[4096];
+    int n;
+    while ((n = _pty.read(buf, sizeof buf)) > 0) _inPacer.push(std::string(buf, static_cast<size_t>(n)), now);
+}
+
+int64_t KsimRunner::waitUs(int64_t now) const
 {
     int64_t due = -1;
     auto earliest = [&due](int64_t t) {
@@ -159,9 +166,7 @@ int KsimRunner::waitMs(int64_t now) const
     if (_open) earliest(_outPacer.nextDue());
     if (!_open) earliest(now + CLOSED_CHECK_US);
     if (due < 0) return -1;
-    int64_t us = due - now;
-    if (us <= 0) return 0;
-    return static_cast<int>((us + 999) / 1000);
+    return due > now ? due - now : 0;
 }
 
 int KsimRunner::run(std::FILE* out)
@@ -181,13 +186,19 @@ int KsimRunner::run(std::FILE* out)
         // While the port is closed the master reports a hang-up at once;
         // it is looked at again on a short timer instead.
         if (_open) fds[nfds++] = {_pty.fd(), static_cast<short>(POLLIN | (_pendingWrite.empty() ? 0 : POLLOUT)), 0};
-        int timeout = waitMs(now);
+        // From the time after the pump: its work (the log above all) must
+        // not be added to the wait for the next byte.
+        now = nowUs();
+        int64_t timeout = waitUs(now);
         if (!_open && _everOpened && !_opt.persist) {
             int64_t left = _closedSinceUs + _opt.hangupGraceMs * 1000LL - now;
-            int leftMs = static_cast<int>(left > 0 ? (left + 999) / 1000 : 0);
-            if (timeout < 0 || leftMs < timeout) timeout = leftMs;
+            if (left < 0) left = 0;
+            if (timeout < 0 || left < timeout) timeout = left;
         }
-        ::poll(fds, static_cast<nfds_t>(nfds), timeout);
+        // To the microsecond: a paced byte must not wait for the next
+        // millisecond, or every answer comes late by up to one.
+        struct timespec ts = {static_cast<time_t>(timeout / 1000000), static_cast<long>(timeout % 1000000) * 1000};
+        ::ppoll(fds, static_cast<nfds_t>(nfds), timeout < 0 ? nullptr : &ts, nullptr);
     }
     if (g_stop) log("signal received; ending");
     _pty.removeLink();

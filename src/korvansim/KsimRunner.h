@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "korvansim/KsimLog.h"
 #include "korvansim/KsimOptions.h"
 #include "korvansim/KsimPacer.h"
 #include "korvansim/KsimPty.h"
@@ -29,8 +30,13 @@ private:
     bool setUp(std::FILE* out);
     void log(const std::string& text) const;
     void pump(int64_t now);
-    int waitMs(int64_t now) const;
+    // Everything the program has written so far goes into the input pacer.
+    void readInput(int64_t now);
+    // Microseconds until something is due; -1 for nothing.
+    int64_t waitUs(int64_t now) const;
 
+    // First: the unit logs until the runner is gone.
+    mutable KsimLog _log;
     const KsimOptions& _opt;
     KsimSettings _settings;
     KsimUnit _unit;
@@ -38,7 +44,6 @@ private:
     KsimPacer _inPacer;
     KsimPacer _outPacer;
     std::string _pendingWrite;
-    int64_t _startUs;
     bool _open;
     bool _everOpened;
     int64_t _closedSinceUs;

@@ -22,6 +22,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
+#include "main/MainWait.h"
 #include "main/UserDir.h"
 
 // Last: Xlib (through FLTK's x.H) defines macros (None, Status) that other
@@ -283,10 +284,13 @@ int MainStartup::run(int argc, char** argv)
     const bool secondInstance = BScheduler::systemStatus() == SYSTEM_TERMINATING;
     BTrace::instance()->processCommandsFile("lvl");
 
+    MainWait wait;
     BMainLoop::Hooks hooks;
     hooks.pollInput = [] { KvcdrvRoot::readCom(); };
     hooks.afterStep = [] { BTrace::parseDebugStream(); };
-    hooks.waitEvents = [] { Fl::wait(0.01); };
+    hooks.waitEvents = [&wait](double seconds) {
+        wait.wait(seconds, {KvcdrvRoot::inputFd(), BTrace::debugSocketStream.socketFd()});
+    };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);
 
     if (secondInstance) {

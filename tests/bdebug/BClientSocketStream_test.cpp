@@ -95,6 +95,18 @@ TEST_F(RemoteConsole, TraceGoesOutACommandsOutputComesBackALostConsoleStopsNothi
     EXPECT_EQ(s.recv(in), 0);
 }
 
+TEST_F(RemoteConsole, AConsoleThatClosesIsDroppedAndItsSocketClosed)
+{
+    ::close(conn);
+    conn = -1;
+    pollfd p{BTrace::debugSocketStream.socketFd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    testing::internal::CaptureStderr();
+    BTrace::parseDebugStream();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("the console closed the connection"), std::string::npos);
+    EXPECT_EQ(BTrace::debugSocketStream.socketFd(), -1) << "its end of file would wake the main loop forever";
+}
+
 TEST_F(RemoteConsole, OnlyTheFirstCommandOfABlockRunsAndOnlyWithCrLf)
 {
     EXPECT_EQ(command("Kvcdrv lvl low\r\nKvcdrv lvl hi\r\n"), "command: [Kvcdrv lvl low]\n");

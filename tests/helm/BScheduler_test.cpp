@@ -151,13 +151,42 @@ TEST_F(SchedulerTest, MainLoopStopsOnShutdownFlagAndPollsEveryPass)
     main.startup();
     BMainLoop::Hooks hooks;
     hooks.pollInput = [&] { ++polls; };
-    hooks.waitEvents = [&] {
+    hooks.waitEvents = [&](double) {
         if (++waits == 3) shutdown = true;
     };
     BMainLoop::run(main, shutdown, hooks);
     EXPECT_EQ(polls, 3);
     EXPECT_TRUE(BScheduler::terminated());
     EXPECT_TRUE(traced("Main: entering Shutdown ... "));
+}
+
+TEST_F(SchedulerTest, MainLoopWaitsUntilTheNextTimerButNotOnceAStepEndedTheProgram)
+{
+    TestMain main;
+    main.startup();
+    Root r("r");
+    r.initialize();
+    BTimer timer;
+    bool shutdown = false;
+    std::vector<double> waits;
+    BMainLoop::Hooks hooks;
+    hooks.waitEvents = [&](double s) {
+        waits.push_back(s);
+        if (waits.size() == 1) timer.fireIn(r.queue(), 20, 110);
+        else FakeClock::advance(20);
+    };
+    r.react = [&](Root*, const BEvent*) { shutdown = true; };
+    bool left = false;
+    hooks.afterStep = [&] {
+        if (shutdown && !left) r.abort();
+        left = shutdown;
+    };
+    BMainLoop::run(main, shutdown, hooks);
+    ASSERT_EQ(waits.size(), 2u);
+    EXPECT_DOUBLE_EQ(waits[0], BMainLoop::MAX_WAIT_S) << "nothing armed";
+    EXPECT_DOUBLE_EQ(waits[1], 0.2) << "a timer 20 ticks on";
+    EXPECT_EQ(log(), (std::vector<std::string>{"r got 110/-1"}));
+    EXPECT_TRUE(BScheduler::terminated());
 }
 
 TEST_F(SchedulerTest, HelmCommandAnswersItsActions)

@@ -1,5 +1,6 @@
 #include "HelmTestKit.h"
 #include "helm/BTimer.h"
+#include "helm/BTimerManager.h"
 
 using namespace helmtest;
 
@@ -90,6 +91,25 @@ TEST_F(TimerTest, TimersArmedAcrossTheTickWrapFireOnTime)
     EXPECT_EQ(at(0x1Fu), (std::vector<std::string>{"t got 152/-1"}));
     EXPECT_EQ(at(0x20u), (std::vector<std::string>{"t got 152/-1", "t got 151/-1"}));
     repeat.disarm();
+}
+
+TEST_F(TimerTest, NextExpiryCountsFromNowAcrossTheWrapAndIsZeroOnceDue)
+{
+    BTimerManager& m = BScheduler::timerManager();
+    BTickType left = 99;
+    EXPECT_FALSE(m.ticksToNextExpiry(&left)) << "nothing armed";
+    FakeClock::set(0xFFFFFFF0u);
+    BScheduler::step();
+    BTimer afterWrap, soon;
+    afterWrap.fireIn(root.queue(), 0x30, 151);
+    ASSERT_TRUE(m.ticksToNextExpiry(&left));
+    EXPECT_EQ(left, 0x30u);
+    soon.fireIn(root.queue(), 8, 150);
+    m.ticksToNextExpiry(&left);
+    EXPECT_EQ(left, 8u);
+    FakeClock::set(0xFFFFFFFAu);  // overdue, not processed yet
+    m.ticksToNextExpiry(&left);
+    EXPECT_EQ(left, 0u);
 }
 
 TEST_F(TimerTest, TimerArmedAfterTheWrapButBeforeProcessingWaitsForItsTick)

@@ -147,13 +147,16 @@ TEST(Korvansim, FirmwareExchangeWithOneForcedNak)
     EXPECT_EQ("KV-6.01", statusFields(frame(sim.request(MSG_STATUS_REQ)))[1].substr(STATUS_SW_SKIP, SWVERSION_LEN));
 }
 
-TEST(Korvansim, EndsWhenTheProgramClosesThePortForGood)
+TEST(Korvansim, EndsWhenTheProgramClosesThePortForGoodButTakesWhatWasSentBefore)
 {
     SimProcess sim;
-    ASSERT_TRUE(sim.start({"--hangup-grace", "0"}));
+    ASSERT_TRUE(sim.start({"--hangup-grace", "0", "--baud", "9600"}));
     EXPECT_EQ(-1, sim.waitExit(200)) << "it waits for the program to open the port";
     ASSERT_TRUE(sim.open());
     ASSERT_EQ(MSG_STATUS_INFO, frame(sim.request(MSG_STATUS_REQ)).type());
+    // The last frame is still on the paced line when the port closes.
+    sim.send(requestFrame(MSG_LIFE_CHECK));
     sim.serial.closePort();
     EXPECT_EQ(0, sim.waitExit(5000)) << sim.log();
+    EXPECT_NE(sim.log().find("<- life check"), std::string::npos) << sim.log();
 }

@@ -88,6 +88,11 @@ void KvcdrvRoot::readCom()
     if (_kvcdrvroot && _kvcdrvroot->isInitialised()) _kvcdrvroot->readSerialPort();
 }
 
+int KvcdrvRoot::inputFd()
+{
+    return _kvcdrvroot && _portOpen && _serial && _serial->isOpen() ? _serial->handle() : -1;
+}
+
 void KvcdrvRoot::setActComPort(const char* name)
 {
     delete[] _actComPort;

@@ -48,6 +48,9 @@ public:
     static void destroy();
     // Called by the main loop on every pass: handles what the port received.
     static void readCom();
+    // The open port's descriptor, whose input ends the main loop's wait; -1
+    // while no port is open.
+    static int inputFd();
 
     static KvcdrvRoot* existing() { return _kvcdrvroot; }
     static uint16_t instances() { return _instNr; }

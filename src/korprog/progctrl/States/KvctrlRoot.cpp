@@ -138,7 +138,9 @@ void KvctrlRoot::frmStatusInfo(const char* text, bool disconnect)
 {
     if (!text) text = "";
     if (_frame) _frame->statusInfo(text, disconnect);
-    if (KvctrlUnattended::active()) BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
+    // Also on request ("Kvctrl lvl hi"): how a run with the window is watched from outside.
+    if (KvctrlUnattended::active() || dbg(BTrace::HIGH))
+        BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
 }
 
 void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
