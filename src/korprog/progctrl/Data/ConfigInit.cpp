@@ -6,6 +6,7 @@
 #include <dirent.h>
 
 #include "bdebug/BAssert.h"
+#include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
@@ -145,8 +146,14 @@ void ConfigInit::processLine(const std::string& line)
 
 void ConfigInit::writeFile()
 {
-    _fd = std::fopen(_file, "w");
-    if (!_fd) return;
+    // The preferences are written whole or not at all: a full disk must not
+    // cost the port and the type names already there.
+    AtomicFile out(_file);
+    _fd = out.open();
+    if (!_fd) {
+        B_ERROR("cannot write " << _file);
+        return;
+    }
     std::fprintf(_fd, "%s%s\n", _txtSettingFileStart, _settingBin ? _settingBin->file() : _settingFile.c_str());
     std::fprintf(_fd, "%s%s\n", _txtComStart, _comActive);
     for (const KorTypePair& p : _korTypeList) std::fprintf(_fd, "%s%s;%s\n", _txtKorTypeStart, p.standard, p.custom);
@@ -154,8 +161,8 @@ void ConfigInit::writeFile()
     const char* bin = _root ? _root->lastBinFile() : _lastBinFile.c_str();
     std::fprintf(_fd, "%s%s\n", _txtlastRevpackFile, revpack ? revpack : "");
     std::fprintf(_fd, "%s%s\n", _txtlastBinFile, bin ? bin : "");
-    std::fclose(_fd);
     _fd = nullptr;
+    if (!out.commit()) B_ERROR("cannot write " << _file << "; the previous one is kept");
 }
 
 uint8_t ConfigInit::comPorts(char** list)
