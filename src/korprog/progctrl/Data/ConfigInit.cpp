@@ -123,13 +123,14 @@ void ConfigInit::processLine(const std::string& line)
         comActive(value.c_str());
     } else if (key == "korvantype") {
         const std::string::size_type semi = value.find(';');
-        const std::string standard = value.substr(0, semi);
-        std::string custom = semi == std::string::npos ? std::string() : value.substr(semi + 1);
+        const std::string standard = value.substr(0, semi).c_str();
+        std::string custom = semi == std::string::npos ? std::string() : value.substr(semi + 1).c_str();
         if (custom.empty()) custom = standard;
-        // A pair without a standard code names no type, but is written back.
+        // A pair without a standard code names no type, but is written back;
+        // as written ("standard;custom") it must fit a value again.
         KorTypePair pair;
         copyText(pair.standard, standard.c_str());
-        copyText(pair.custom, custom.c_str());
+        copyText(pair.custom, custom.c_str(), MAX_VALUE - 1 - std::strlen(pair.standard));
         _korTypeList.push_back(pair);
     } else if (key == "lastrevpack") {
         if (_root)
