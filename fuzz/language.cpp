@@ -21,9 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Language::destroy();
     Language* lang = Language::instance();
     if (lang) {
+        int looked = 0;
         for (int n = -1; n <= Language::NR_LINES; ++n) {
             const char* id = lang->getMsgId(n);
             if (!id || strnlen(id, Language::LINE_LEN + 1) > size_t(Language::LINE_LEN)) fail("message id past its field");
+            if (!*id || ++looked > 16) continue;  // a look-up reads the whole table: a few do
             const char* t = lang->gettext(id, 0);
             if (!t || strnlen(t, Language::LINE_LEN + 1) > size_t(Language::LINE_LEN)) fail("translation past its field");
         }

@@ -9,9 +9,11 @@
 //
 // Every input must end in a defined state: after 40 silent seconds the
 // controller has given the unit up ("Korvan niet aangesloten"), and a unit
-// that then answers the next status request is connected again.
+// that then answers the next status request is connected again. Whatever
+// the unit sent into the setting bin is saved and read back unchanged.
 
 #include <cstdint>
+#include <cstring>
 
 #include "fuzz/support/FuzzController.h"
 #include "helm/BLocalEvent.h"
@@ -116,6 +118,25 @@ void step(FuzzController& k, Input& in)
     }
 }
 
+// What the unit sent is saved and read back as it was: no text from the
+// line may break the settings file's lines.
+void savedSettingsReadBack(SettingBin& bin)
+{
+    bin.file("unit.adn");
+    bin.storeToFile();
+    SettingBin back(nullptr);
+    back.file("unit.adn");
+    back.loadFromFile();
+    for (int k = 1; k < SettingBin::MAX_ENTRIES; ++k) {
+        const SettingEntry* a = bin.getEntry(static_cast<uint8_t>(k));
+        const SettingEntry* b = back.getEntry(static_cast<uint8_t>(k));
+        if ((k == 10 || k == 20) && a->text[0] == '\0') continue;  // loading fills in type and special
+        if (std::strcmp(a->text, b->text) != 0 || std::strcmp(a->tfnr, b->tfnr) != 0)
+            fail("entry " + std::to_string(k) + " saved as \"" + a->text + "|" + a->tfnr + "\" reads back as \"" +
+                 b->text + "|" + b->tfnr + "\"");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -156,6 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 fail("a unit that answers again is not connected; the status line reads \"" + k.view->last + "\"");
         }
     }
+    savedSettingsReadBack(*k.root->korSettingBin());
     k.stop();
     return 0;
 }

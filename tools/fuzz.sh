@@ -5,7 +5,9 @@
 # found in build-fuzz/corpus/<harness>. A finding ends the run non-zero;
 # its input lies in build-fuzz/findings/<harness>/.
 #
-#   tools/fuzz.sh [SECONDS] [HARNESS...]   (default: 5 seconds, every harness)
+#   tools/fuzz.sh [SECONDS] [HARNESS...]   (default: 5 seconds, every harness;
+#                                           0: until stopped)
+# FUZZ_ARGS adds libFuzzer options, such as -runs=1000000.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-5}
@@ -22,7 +24,8 @@ status=0
 for h in "${harnesses[@]}"; do
   mkdir -p "$dir/corpus/$h" "$dir/findings/$h"
   log="$dir/fuzz-$h.log"
-  if "$dir/fuzz_$h" -max_total_time="$secs" -timeout=20 -print_final_stats=1 \
+  # shellcheck disable=SC2086
+  if "$dir/fuzz_$h" -max_total_time="$secs" -timeout=20 -print_final_stats=1 ${FUZZ_ARGS:-} \
        -artifact_prefix="$PWD/$dir/findings/$h/" "$PWD/$dir/corpus/$h" "$PWD/fuzz/corpus/$h" >"$log" 2>&1; then
     printf '%-14s %10s executions\n' "$h" "$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
   else
