@@ -1,7 +1,8 @@
 #include "korprog/FlDialogHandler.h"
 
-#include <FL/Fl_File_Chooser.H>
 #include <FL/fl_ask.H>
+
+#include "lib/Flu/Flu_File_Chooser.h"
 
 void FlDialogHandler::alert(const std::string& text) { fl_alert("%s", text.c_str()); }
 
@@ -15,13 +16,11 @@ void FlDialogHandler::beep() { fl_beep(); }
 std::string FlDialogHandler::chooseFile(const std::string& message, const std::string& pattern,
                                         const std::string& start, bool forSave)
 {
-    (void)forSave;  // Fl_File_Chooser accepts new names in both cases
-    const char* f = fl_file_chooser(message.c_str(), pattern.c_str(), start.c_str(), 0);
-    return f ? std::string(f) : std::string();
+    return forSave ? flu_save_chooser(message.c_str(), pattern.c_str(), start.c_str())
+                   : flu_file_chooser(message.c_str(), pattern.c_str(), start.c_str());
 }
 
 std::string FlDialogHandler::chooseDir(const std::string& message, const std::string& start)
 {
-    const char* d = fl_dir_chooser(message.c_str(), start.c_str(), 0);
-    return d ? std::string(d) : std::string();
+    return flu_dir_chooser(message.c_str(), start.c_str());
 }

@@ -1,6 +1,7 @@
 #include "main/MainStartup.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Window.H>
 #include <FL/filename.H>
 #include <signal.h>
 #include <unistd.h>
@@ -17,8 +18,14 @@
 #include "korprog/conndrv/States/KvcdrvRoot.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
+
+// Last: Xlib (through FLTK's x.H) defines macros (None, Status) that other
+// headers use as names.
+#include <FL/x.H>
 
 namespace fs = std::filesystem;
 
@@ -35,6 +42,13 @@ const char* const USAGE_LINES_1[] = {
 void trace(const std::string& text) { BTrace::instance()->dbgPrint(text, true, true); }
 
 void onSignal(int) { Main::_shutdown = true; }
+
+// A modal dialog runs a loop of its own: when the program is asked to end
+// meanwhile (a signal), the dialog closes as if cancelled.
+void closeDialogOnShutdown(void*)
+{
+    if (Main::_shutdown && Fl::modal()) Fl::modal()->hide();
+}
 
 // A value-taking option at the end of the command line counts as absent.
 bool takeValue(int argc, char** argv, int& i, int n, const char** values)
@@ -180,6 +194,40 @@ void MainStartup::moveOldRevpacksToNewLoc()
     if (n > 0) fl_filename_free_list(&list, n);
 }
 
+bool MainStartup::openDisplay()
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) return false;
+    // FLTK ends the program when it cannot open the display: open it here
+    // and hand the connection over (closing a probe could make a display
+    // with no other client reset under FLTK's own attempt).
+    Display* d = XOpenDisplay(name);
+    if (!d) return false;
+    fl_open_display(d);
+    return true;
+}
+
+bool MainStartup::chooseView(FILE* err)
+{
+    const bool headless = std::getenv("KORPROG_HEADLESS") != nullptr;
+    if (!headless && openDisplay()) {
+        KvctrlRoot::viewFactory = [](KvctrlRoot* root, SettingBin* bin) -> KvctrlView* {
+            return new FrmKorProg(root, bin);
+        };
+        Fl::add_check(closeDialogOnShutdown);
+        return true;
+    }
+    const bool unattended = FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || RevPackDb::CMDL_CREATE_REVPACK;
+    if (unattended || headless) return true;
+    const char* name = std::getenv("DISPLAY");
+    std::fprintf(err,
+                 "korprog: no display to open the window on (DISPLAY %s); without one only -program, -upgrade "
+                 "and -cmdl_crtrpa run\n",
+                 name && *name ? "cannot be opened" : "is not set");
+    std::fflush(err);
+    return false;
+}
+
 int MainStartup::run(int argc, char** argv)
 {
     static char mutexId[64];
@@ -190,6 +238,7 @@ int MainStartup::run(int argc, char** argv)
     setProgDataDir();
     setRevpacksDir();
     handleArgs(argc, argv);
+    if (!chooseView(stderr)) return 1;
     moveOldRevpacksToNewLoc();
     RPFile::removeStaleStaging();
 

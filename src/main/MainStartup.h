@@ -18,6 +18,12 @@ public:
     static void setRevpacksDir();
     static void handleArgs(int argc, char** argv);
     static void moveOldRevpacksToNewLoc();
+    // The window when an X display can be opened; the console for the
+    // unattended runs without one (or with KORPROG_HEADLESS set). False,
+    // with the reason on err, when an interactive start has no display.
+    static bool chooseView(FILE* err);
+    // Opens the X display for the window; false when there is none.
+    static bool openDisplay();
 
     // The directory part of a program path ("" when there is none).
     static std::string programDir(const char* argv0);

@@ -168,10 +168,12 @@ void Flu_Combo_Box::open()
     Fl::screen_xywh(sx, sy, sw, sh, px, py);
     if (py + ph > sy + sh && top->y() + yoff - ph >= sy) py = top->y() + yoff - ph;
 
+    // Focus first: without a window manager that knows the EWMH, FLTK
+    // raises the window that takes the focus, which would cover the list.
+    if (Fl::focus() != &input) input.take_focus();
     _popup->resize(px, py, w(), ph);
     _content->resize(0, 0, w(), ph);
     _popup->show();
-    if (Fl::focus() != &input) input.take_focus();
     Fl::grab(_popup);
 }
 

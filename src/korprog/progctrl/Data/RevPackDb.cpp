@@ -16,6 +16,7 @@
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 
@@ -68,64 +69,10 @@ namespace {
 
 const char CR = '\r';
 
-// Bounded copy into a fixed field; longer text is cut.
-template <size_t N>
-void copyTo(char (&dst)[N], const char* src)
-{
-    size_t i = 0;
-    for (; src && src[i] && i < N - 1; ++i) dst[i] = src[i];
-    dst[i] = '\0';
-}
-
-// The conversions of a printf format, in order ("%%" left out).
-std::string conversions(const char* format)
-{
-    std::string out;
-    for (const char* p = format; *p; ++p) {
-        if (*p != '%') continue;
-        ++p;
-        if (*p == '%') continue;
-        while (*p && !std::strchr("diouxXcsp", *p)) ++p;
-        if (!*p) break;
-        out += *p;
-    }
-    return out;
-}
-
-// A user-visible message: the translation of format, filled in. A
-// translation whose conversions differ from the original's is not used, so
-// a faulty language table cannot misread the arguments.
-std::string message(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string message(const char* format, ...)
-{
-    const char* translated = gettext(format, 0);
-    if (!translated || conversions(translated) != conversions(format)) translated = format;
-    va_list ap, ap2;
-    va_start(ap, format);
-    va_copy(ap2, ap);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::vsnprintf(nullptr, 0, translated, ap);
-    std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-    if (n > 0) std::vsnprintf(&out[0], out.size() + 1, translated, ap2);
-#pragma GCC diagnostic pop
-    va_end(ap2);
-    va_end(ap);
-    return out;
-}
-
-// The decimal number the leading digits of at most max characters form.
-int leadingNumber(const char* text, size_t max)
-{
-    int n = 0;
-    for (size_t i = 0; i < max && text[i] >= '0' && text[i] <= '9'; ++i) n = n * 10 + (text[i] - '0');
-    return n;
-}
-
 // The unit's processor version: the two digits after letter and '.'.
 int processorVersion(const char* hwVersion)
 {
-    return std::strlen(hwVersion) > 2 ? leadingNumber(hwVersion + 2, 2) : 0;
+    return std::strlen(hwVersion) > 2 ? RPText::leadingNumber(hwVersion + 2, 2) : 0;
 }
 
 bool endsWith(const std::string& s, const char* tail)
@@ -258,7 +205,7 @@ void RevPackDb::setRpaFiles()
             fs::remove(path, ec);
             continue;
         }
-        copyTo(_rpaFiles[_nrRpaFiles++], name.c_str());
+        RPText::copyTo(_rpaFiles[_nrRpaFiles++], name.c_str());
     }
     if (n > 0) fl_filename_free_list(&list, n);
 }
@@ -293,7 +240,7 @@ void RevPackDb::selectDb(const char* rpaFile)
 void RevPackDb::selectRpFile(const char* rpaFile)
 {
     _rpSelected = true;
-    copyTo(_actRpFile, rpaFile);
+    RPText::copyTo(_actRpFile, rpaFile);
     selectDb(rpaFile);
 
     _actNrBinFiles = 0;
@@ -302,10 +249,10 @@ void RevPackDb::selectRpFile(const char* rpaFile)
     for (int i = 0; i < n && _actNrBinFiles < MAX_NR_FILES; ++i) {
         const char* name = _binList->entry(i);
         if (!name) continue;
-        copyTo(_actBinFiles[_actNrBinFiles++], name);
+        RPText::copyTo(_actBinFiles[_actNrBinFiles++], name);
         if (!std::strstr(name, BOOT_LOAD_NAME)) continue;
         if (_nrBootFiles < MAX_BOOTFILES)
-            copyTo(_bootFiles[_nrBootFiles++], name);
+            RPText::copyTo(_bootFiles[_nrBootFiles++], name);
         else
             B_ERROR("more than " << MAX_BOOTFILES << " boot loaders in " << _actRpFile << ", ignored: " << name);
     }
@@ -327,7 +274,7 @@ const char* RevPackDb::setBinData(const char* binFile)
     bool refused = false;
     if (size > MAX_BINFILE_SIZE) {
         B_ERROR("image " << name << " claims " << size << " bytes; refused");
-        Dialog::alert("%s", message("%s too big", name).c_str());
+        Dialog::alert("%s", RPText::message("%s too big", name).c_str());
         refused = true;
     } else if (size < 0) {
         B_ERROR("image " << name << " has a negative size; refused");
@@ -336,7 +283,7 @@ const char* RevPackDb::setBinData(const char* binFile)
         _nrBinBytes = size;
         getEntry(name, BIN_DATA, _activeBinData, size);
     }
-    copyTo(_actBinFile, name);
+    RPText::copyTo(_actBinFile, name);
     _binFileSelected = !refused;
     _bootIx = 0;
 
@@ -350,7 +297,7 @@ const char* RevPackDb::setBinData(const char* binFile)
             char adnFile[MAX_TXT_LEN];
             getEntry(name, ADN_FILE, adnFile);
             B_ERROR("settings file " << adnFile << " of " << name << " claims " << adnSize << " bytes; refused");
-            Dialog::alert("%s", message("%s too big", adnFile).c_str());
+            Dialog::alert("%s", RPText::message("%s too big", adnFile).c_str());
         } else {
             std::memset(_activeAdnData, 0xFF, sizeof _activeAdnData);
             _nrAdnBytes = adnSize;
@@ -387,7 +334,7 @@ bool RevPackDb::writeAdnFile()
         B_ERROR("cannot write " << ADN_PRE_UPDATE);
         return false;
     }
-    copyTo(_actAdnFile, ADN_PRE_UPDATE);
+    RPText::copyTo(_actAdnFile, ADN_PRE_UPDATE);
     return true;
 }
 
@@ -400,7 +347,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
     std::memset(_bootData, 0xFF, sizeof _bootData);
     if (_nrBootFiles == 0) {
         Dialog::beep();
-        statusInfo(message("Error!! No 2nd stage boot loader in Revpack %s.", _actRpFile), true);
+        statusInfo(RPText::message("Error!! No 2nd stage boot loader in Revpack %s.", _actRpFile), true);
         return false;
     }
 
@@ -428,7 +375,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
 
     if (chosen < 0) {
         Dialog::beep();
-        statusInfo(message("Invalid Revpack:%s. No 2nd boot for HW version: %s", _actRpFile, _actHwVersion), true);
+        statusInfo(RPText::message("Invalid Revpack:%s. No 2nd boot for HW version: %s", _actRpFile, _actHwVersion), true);
         if (_root) _root->refreshWindow();
         if (_sleep) _sleep(2000);
         return false;
@@ -436,7 +383,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
 
     _bootIx = chosen;
     const char* name = _bootFiles[chosen];
-    statusInfo(message("Correct Revpack:%s. With 2nd boot for HW version: %s", _actRpFile, _actHwVersion), false);
+    statusInfo(RPText::message("Correct Revpack:%s. With 2nd boot for HW version: %s", _actRpFile, _actHwVersion), false);
     int size = 0;
     getEntry(name, BIN_SIZE, size);
     if (size < 0) {
@@ -444,7 +391,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
         return false;
     }
     if (size > MAX_BOOT_SIZE - 1) {
-        Dialog::alert("%s", message("%s too big", name).c_str());
+        Dialog::alert("%s", RPText::message("%s too big", name).c_str());
         // The first part is kept, so that size and bytes always agree.
         getEntry(name, BIN_DATA, _bootData, MAX_BOOT_SIZE);
         _bootSize = MAX_BOOT_SIZE;
@@ -454,7 +401,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
     getEntry(name, BIN_DATA, _bootData, size);
     char hardware[MAX_TXT_LEN];
     getEntry(name, BIN_HWVERS, hardware);
-    copyTo(_setBtlHwVersion, hardware);
+    RPText::copyTo(_setBtlHwVersion, hardware);
     if (trace(BTrace::HIGH)) BTrace::instance()->dbgPrint("RevPackDb::setBootData set file.");
     return true;
 }
@@ -472,10 +419,10 @@ bool RevPackDb::checkBtlHwVersion() const
 
 void RevPackDb::setActHwSwVers(const char* type, const char* swVers, const char* special, const char* hwVers)
 {
-    copyTo(_actKorType, type);
-    copyTo(_actSwVersion, swVers);
-    copyTo(_actSpecial, special);
-    copyTo(_actHwVersion, hwVers);
+    RPText::copyTo(_actKorType, type);
+    RPText::copyTo(_actSwVersion, swVers);
+    RPText::copyTo(_actSpecial, special);
+    RPText::copyTo(_actHwVersion, hwVers);
 }
 
 // --- checksum ---
@@ -523,7 +470,7 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
     if (!named) B_ERROR("no checksum in the name of " << file);
 
     if (named && summed && _hexToNr.toNr(base.substr(open + 1, close - open - 1).c_str()) == calc) return true;
-    Dialog::alert("%s", message("Invalid Checksum (calc=%x) in %s. Upgrade NOT possible", unsigned(calc),
+    Dialog::alert("%s", RPText::message("Invalid Checksum (calc=%x) in %s. Upgrade NOT possible", unsigned(calc),
                                 file.c_str()).c_str());
     return false;
 }

@@ -1,5 +1,318 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_GIF_Image.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Output.H>
+#include <FL/filename.H>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "bdebug/BAssert.h"
+#include "bdebug/BTrace.h"
+#include "korprog/Dialog.h"
+#include "korprog/StringUtils.h"
+#include "korprog/progctrl/Data/ConfigInit.h"
+#include "korprog/progctrl/Data/Fl_Input_Choice.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/NewKorTypes.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SBTabs.h"
+#include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/Forms/FrmKorProg.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+#include "lib/Flu/Flu_Combo_List.h"
+#include "main/Main.h"
+
 bool FrmKorProgImpl::CREATE_REVPACK = false;
 const char* FrmKorProgImpl::PROG_FILE_ADN = "";
 bool FrmKorProgImpl::CMDL_PROGRAM = false;
+const char* const FrmKorProgImpl::ADN_EXT = ".adn";
+const char* const FrmKorProgImpl::NO_SPECIAL = "     ";
+
+namespace {
+
+const char* const NO_SPECIAL_CHOICE = "---";
+const int NR_SPECIALS = 99;
+
+// Product lines by the two letters of network type and report function;
+// a later match wins.
+const struct {
+    const char* letters;
+    const char* line;
+} PRODUCT_LINES[] = {
+    {"NM", "Line-A"}, {"GM", "Line-A"},     {"GL", "Line-A-Log"}, {"IM", "Line-B"},
+    {"WL", "Line-C-Log"}, {"WG", "Line-C-Pos"}, {"PM", "Line-D"},     {"PL", "Line-D-Log"},
+};
+
+// Network type and report function, then the four input and output counts.
+std::string sortKey(const std::string& type)
+{
+    auto part = [&type](size_t from, size_t n) { return from < type.size() ? type.substr(from, n) : std::string(); };
+    return part(6, 2) + part(2, 4);
+}
+
+}  // namespace
+
+FrmKorProgImpl::FrmKorProgImpl(FrmKorProg* frame, KvctrlRoot* root)
+    : _frame(frame), _root(root), _configInit(nullptr), _settingBin(nullptr), _rpDb(nullptr), _ctrlBnd(nullptr),
+      _rpList(nullptr), _binList(nullptr), _btUpgrade(nullptr)
+{
+    Fl::scheme("plastic");
+    if (PROG_FILE_ADN && *PROG_FILE_ADN) CMDL_PROGRAM = true;
+}
+
+FrmKorProgImpl::~FrmKorProgImpl() = default;
+
+// ---- new settings ----
+
+std::vector<std::string> FrmKorProgImpl::describedKorTypes(const std::vector<const char*>& types)
+{
+    std::vector<std::string> out;
+    for (const char* t : types) {
+        const char* line = "";
+        for (const auto& p : PRODUCT_LINES)
+            if (std::strstr(t, p.letters)) line = p.line;
+        out.push_back(std::string(t) + ", " + line);
+    }
+    std::stable_sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+        return std::strcmp(sortKey(a).c_str(), sortKey(b).c_str()) < 0;
+    });
+    return out;
+}
+
+void FrmKorProgImpl::crtBtNewWindow()
+{
+    _frame->closeNewWindow();
+    _frame->crtBtNewWindow();
+    addBtNewChKorType();
+    _frame->showDialog(_frame->_btNewWindow);
+}
+
+void FrmKorProgImpl::addBtNewChKorType()
+{
+    NewKorTypes* types = _frame->_btNewChoiceKorType;
+    types->list.clear();
+    if (_configInit)
+        for (const std::string& t : describedKorTypes(_configInit->korTypes())) types->list.add(t.c_str());
+    types->select(1);
+
+    Flu_Combo_List* specials = _frame->_btNewChoiceKorSpecial;
+    specials->list.clear();
+    specials->list.add(NO_SPECIAL_CHOICE);
+    for (int i = 1; i <= NR_SPECIALS; ++i) {
+        char code[8];
+        std::snprintf(code, sizeof code, "X%02d", i);
+        specials->list.add(code);
+    }
+    specials->select(1);
+}
+
+bool FrmKorProgImpl::btNewSetKor()
+{
+    const std::vector<std::string> parts = StringUtils::explode(_frame->_btNewChoiceKorType->value(), ", ", false);
+    const std::string type = parts.empty() ? std::string() : parts[0];
+    // A type nobody knows would leave settings that no unit takes.
+    if (!_configInit || !*_configInit->ombrixKorType(type.c_str())) {
+        Dialog::alert("%s: \"%s\"\n", gettext("Onbekend Korvan Type", 0), type.c_str());
+        return false;
+    }
+    std::string special = _frame->_btNewChoiceKorSpecial->value();
+    std::string shown = type;
+    if (special != NO_SPECIAL_CHOICE)
+        shown += "-" + special;
+    else
+        special = NO_SPECIAL;
+    _frame->showBestGroup(nullptr, shown.c_str());
+    _settingBin->editFromDownload(false);
+    _settingBin->korTypeFromNew(type.c_str(), special.c_str(), true);
+    return true;
+}
+
+void FrmKorProgImpl::txtInKorTypeInstBest_cb()
+{
+    _settingBin->korTypeFromNew(_frame->_txtInKorTypeInstBest->value(), "   ", false);
+}
+
+// ---- settings files ----
+
+bool FrmKorProgImpl::pauseLifeCkTimeout()
+{
+    if (!_root || !_root->isArmedLifeCkTimeout()) return false;
+    _root->stopLifeCkTimeout();
+    return true;
+}
+
+void FrmKorProgImpl::resumeLifeCkTimeout(bool wasRunning)
+{
+    if (wasRunning) _root->restartLifeCkTimeout();
+}
+
+bool FrmKorProgImpl::loadSettings(const std::string& file)
+{
+    FILE* f = std::fopen(file.c_str(), "r");
+    if (!f) {
+        B_ERROR(" File:" << file << " can not be openened!!");
+        // Nobody reads the trace while choosing a file.
+        if (!CMDL_PROGRAM)
+            Dialog::alert("%s \"%s\" %s.\n", gettext("Fout!! Bestand", 0), file.c_str(),
+                          gettext("kan niet geopend worden", 0));
+        return false;
+    }
+    std::fclose(f);
+    _frame->showBestGroup(file.c_str(), nullptr);
+    _settingBin->editFromDownload(false);
+    _settingBin->file(file.c_str());
+    _settingBin->loadFromFile();
+    return true;
+}
+
+bool FrmKorProgImpl::btOpenSb()
+{
+    if (CMDL_PROGRAM) return loadSettings(PROG_FILE_ADN);
+    const bool paused = pauseLifeCkTimeout();
+    const std::string file = Dialog::chooseFile(gettext("Selecteer Bestand", 0), "*.adn", _settingBin->file());
+    const bool loaded = !file.empty() && loadSettings(file);
+    resumeLifeCkTimeout(paused);
+    return loaded;
+}
+
+void FrmKorProgImpl::btStoreSb()
+{
+    const bool paused = pauseLifeCkTimeout();
+    std::string file;
+    // A program ending while the dialogs are open saves nothing.
+    while (!Main::shutdownActive()) {
+        file = Dialog::chooseFile(gettext("Opslaan van Setting Bestand", 0), "*.adn", _settingBin->file(), true);
+        if (file.empty() || std::strcmp(fl_filename_ext(file.c_str()), ADN_EXT) == 0) break;
+        Dialog::beep();
+        char question[4200];
+        std::snprintf(question, sizeof question, "%s %s\n%s '.adn'\n%s\n", gettext("Attentie!! Bestands naam:", 0),
+                      file.c_str(), gettext("bevat geen extensie", 0), gettext("Deze bestands naam is correct?", 0));
+        if (Dialog::choice(question, gettext("Nee", 0), gettext("Ja", 0), nullptr) == 1) break;
+        file.clear();
+    }
+    if (!file.empty() && !Main::shutdownActive()) {
+        _frame->showBestGroup(file.c_str(), nullptr);
+        _settingBin->file(file.c_str());
+        _settingBin->storeToFile();
+    }
+    resumeLifeCkTimeout(paused);
+}
+
+// ---- options ----
+
+void FrmKorProgImpl::btOptionsWindow()
+{
+    _frame->closeOptionsWindow();
+    _frame->crtBtOptionWindow();
+
+    kp::Fl_Input_Choice* ports = _frame->_btOptComPort;
+    ports->clear();
+    if (_configInit) {
+        const char* active = _configInit->comActive();
+        if (*active) ports->add(active);
+        char* found[ConfigInit::MAX_COM_PORTS];
+        const int n = _configInit->comPorts(found);
+        for (int i = 0; i < n; ++i)
+            if (std::strcmp(found[i], active) != 0) ports->add(found[i]);
+    }
+    if (ports->size() > 0) ports->value(0);
+
+    char built[64];
+    std::snprintf(built, sizeof built, "%s, %s", __DATE__, __TIME__);
+    _frame->_txtSwDatumTijd->value(built);
+    _frame->_txtSwVersie->value(Sw_VERSION);
+
+    _frame->_optUpgrade->hide();
+    if (CREATE_REVPACK) _frame->_btCrtRevPackWndw->show();
+    _root->createRevPack();
+    if (_root->revPack() && _root->revPack()->exist()) _frame->_optUpgrade->show();
+
+    _frame->showDialog(_frame->_btOptionsWindow);
+}
+
+// ---- cursor, buttons, end, logo ----
+
+void FrmKorProgImpl::cursorBusy(bool busy)
+{
+    _frame->_window->cursor(busy ? FL_CURSOR_WAIT : FL_CURSOR_DEFAULT, FL_BLACK, FL_BACKGROUND_COLOR);
+}
+
+void FrmKorProgImpl::activateButtons(bool on)
+{
+    for (Fl_Button* b : {_frame->_btNieuw, _frame->_btOpen, _frame->_btOpslaan, _frame->_btProgrammeren,
+                         _frame->_btOphalen, _frame->_btOpties}) {
+        if (on)
+            b->activate();
+        else
+            b->deactivate();
+    }
+}
+
+void FrmKorProgImpl::shutdown()
+{
+    BTrace::instance()->dbgPrint("=-->FrmKorProgImpl::shutdown", true, true);
+    if (!Main::shutdownActive()) Main::_shutdown = true;
+}
+
+void FrmKorProgImpl::setLogo()
+{
+    static Fl_GIF_Image* logo = nullptr;
+    static bool loaded = false;
+    if (!loaded) {
+        loaded = true;
+        logo = new Fl_GIF_Image("Ombrix_KorProg.gif");
+        if (logo->fail() || logo->w() <= 0) {
+            delete logo;
+            logo = nullptr;
+        }
+    }
+    if (!logo) return;
+    _frame->_bxCompLogo->image(logo);
+    _frame->_bxCompLogo->show();
+}
+
+// ---- upgrade tab and revision-pack creation ----
+
+void FrmKorProgImpl::btOptCkSwUpgrade()
+{
+    const bool ticked = _frame->_optUpgrade && _frame->_optUpgrade->value();
+    if (!_root->upgrInitByKor() && !ticked) {
+        _frame->editClose();
+        return;
+    }
+    if (!_root->revPack()) _root->createRevPack();
+    if (!_root->revPack()->exist()) return;
+    _frame->editClose();
+    _root->stopLifeCkTimeout();
+    _root->activeLifeCk(false);
+}
+
+bool FrmKorProgImpl::btExecUpgrade() { return false; }
+
+bool FrmKorProgImpl::checkTypeHwVers()
+{
+    if (_rpDb && _binList) return false;
+    B_ERROR("rpDb and binList has no value");
+    return false;
+}
+
+void FrmKorProgImpl::createRevPackWndw()
+{
+    _frame->closeOptionsWindow();
+    _frame->crtRevPackWndw();
+    _frame->showDialog(_frame->_crtRevPackWndw);
+}
+
+void FrmKorProgImpl::btSelectBin() {}
+
+void FrmKorProgImpl::createRevPack() { _frame->closeRevPackWndw(); }
+
+void FrmKorProgImpl::editSwHwRestr() {}

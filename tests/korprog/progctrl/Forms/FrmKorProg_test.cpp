@@ -1,0 +1,194 @@
+// The main window as an engineer uses it: against the unit simulator for the
+// everyday workflow, without a unit for the dialogs.
+
+#include "korprog/progctrl/Forms/WindowTestKit.h"
+
+#include <FL/Fl_Check_Button.H>
+#include <regex>
+
+#include "korprog/progctrl/Data/Fl_Input_Choice.h"
+#include "korprog/progctrl/Data/NewKorTypes.h"
+#include "support/KvTestPack.h"
+
+namespace {
+
+std::string settings(const std::string& location)
+{
+    std::string f;
+    for (int k = 1; k <= 200; ++k) {
+        const std::string t = k == 1 ? location : k == 10 ? "KV8888GM-ED" : k == 20 ? "     " : "";
+        f += t + "|" + (k == 4 ? "12" : "") + "\n";
+    }
+    return f;
+}
+
+std::string firstLine(const std::string& path)
+{
+    const std::string s = ksimtest::readFile(path);
+    return s.substr(0, s.find('\n'));
+}
+
+// Chooses list line `line` of a combo box with the keyboard.
+void chooseLine(Flu_Combo_List* combo, int line)
+{
+    FlEvents::click(&combo->input);
+    if (!combo->popped()) FlEvents::key(FL_Down);
+    for (int i = combo->list.value(); i < line; ++i) FlEvents::key(FL_Down);
+    FlEvents::key(FL_Enter);
+}
+
+int lineOf(Flu_Combo_List* combo, const std::string& text)
+{
+    for (int i = 1; i <= combo->list.size(); ++i)
+        if (text == combo->list.text(i)) return i;
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, EverydayWorkflowAgainstTheSimulator)
+{
+    std::ofstream(sim.path("unit.adn")) << settings("Kantoor");
+    ASSERT_TRUE(openOnSim({})) << status();
+    EXPECT_EQ(value("Type:"), "KV8888GM-ED");
+    EXPECT_EQ(value("IMEI:"), "351234567890123");
+    EXPECT_TRUE(find("IMEI:")->visible());
+    EXPECT_NE(value("SW Versie:"), "");
+
+    // "Ophalen" fills the editor; the buttons rest while the unit talks.
+    press("Ophalen");
+    EXPECT_FALSE(buttonsActive());
+    ASSERT_TRUE(until([this] { return status() == "Verbonden" && buttonsActive() && input(1, 'T'); })) << status();
+    EXPECT_STREQ(input(1, 'T')->value(), "Kantoor");
+
+    retype(input(1, 'T'), "Magazijn");
+    EXPECT_STREQ(root->sbGetEntry(1)->text, "Magazijn");
+
+    // "Opslaan" as "test": the missing extension is questioned, "Ja" keeps the name.
+    dialogs.files = {"test"};
+    dialogs.answers = {1};
+    press("Opslaan");
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0],
+              "Attentie!! Bestands naam: test\nbevat geen extensie '.adn'\nDeze bestands naam is correct?\n");
+    EXPECT_EQ(dialogs.beeps, 1);
+    EXPECT_EQ(firstLine("test"), "Magazijn|");
+    EXPECT_FALSE(std::filesystem::exists("test.adn"));
+    EXPECT_EQ(value("Naam:"), "test");
+
+    // "Open" brings the saved settings back over a later edit.
+    retype(input(1, 'T'), "Anders");
+    dialogs.files = {"test"};
+    press("Open");
+    ASSERT_NE(input(1, 'T'), nullptr);
+    EXPECT_STREQ(input(1, 'T')->value(), "Magazijn");
+
+    // "Programmeren" puts them into the unit.
+    press("Programmeren");
+    EXPECT_FALSE(buttonsActive());
+    ASSERT_TRUE(until([this] { return status() == "Verbonden" && buttonsActive(); })) << status();
+    EXPECT_TRUE(until([this] { return firstLine(sim.path("unit.adn")) == "Magazijn|"; }));
+    EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alerts.front();
+
+    // "Afsluiten" ends the program, which keeps its preferences.
+    press("Afsluiten");
+    EXPECT_TRUE(Main::_shutdown);
+    endProgram();
+    const std::string ini = ksimtest::readFile("config.ini");
+    EXPECT_NE(ini.find("settingfile=test\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("comport=" + sim.device + "\n"), std::string::npos) << ini;
+}
+
+TEST_F(WindowTest, NewSettingsListTheTypesByProductLineAndStartTheChosenOne)
+{
+    open("");
+    EXPECT_EQ(status(), "COM poort niet beschikbaar");
+    EXPECT_EQ(find("Status Info:")->color(), FL_RED);
+
+    press("Nieuw");
+    ASSERT_EQ(windows("Selecteer Korvan Type").size(), 1u);
+    Fl_Window* dialog = windows("Selecteer Korvan Type")[0];
+    NewKorTypes* types = find<NewKorTypes>("Korvan Type:", dialog);
+    Flu_Combo_List* specials = find<Flu_Combo_List>("Special:", dialog);
+    ASSERT_TRUE(types && specials);
+    std::vector<std::string> listed;
+    for (int i = 1; i <= types->list.size(); ++i) listed.push_back(types->list.text(i));
+    const std::vector<std::string> expected = {
+        "KV8800GL-AD, Line-A-Log", "KV2000GM-AD, Line-A",     "KV4200GM-ED, Line-A",     "KV8888GM-ED, Line-A",
+        "KV1000GS-BD, ",           "KV4200IM-ED, Line-B",     "KV8888IM-ED, Line-B",     "KV4200NM-ED, Line-A",
+        "KV4200PL-ED, Line-D-Log", "KV2000PM-EB, Line-D",     "KV4000PM-ED, Line-D",     "KV2000WG-BD, Line-C-Pos",
+        "KV4400WL-AD, Line-C-Log", "KV8888WL-ED, Line-C-Log",
+    };
+    EXPECT_EQ(listed, expected);
+    EXPECT_STREQ(types->value(), expected[0].c_str());
+    EXPECT_STREQ(specials->value(), "---");
+    EXPECT_EQ(specials->list.size(), 100);
+
+    chooseLine(types, lineOf(types, "KV8888GM-ED, Line-A"));
+    chooseLine(specials, lineOf(specials, "X05"));
+    EXPECT_STREQ(types->value(), "KV8888GM-ED, Line-A");
+    EXPECT_STREQ(specials->value(), "X05");
+    press("OK", dialog);
+    EXPECT_TRUE(windows("Selecteer Korvan Type").empty());
+    EXPECT_EQ(value("Kor. Type:"), "KV8888GM-ED-X05");
+    EXPECT_STREQ(root->sbGetEntry(10)->text, "KV8888GM-ED");
+    EXPECT_STREQ(root->sbGetEntry(20)->text, "X05");
+    EXPECT_GT(editor()->children(), 0);
+
+    // Without a special the type stands alone; a type nobody knows is refused.
+    press("Nieuw");
+    dialog = windows("Selecteer Korvan Type").at(0);
+    types = find<NewKorTypes>("Korvan Type:", dialog);
+    retype(&types->input, "KV9999ZZ-ZZ");
+    press("OK", dialog);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0], "Onbekend Korvan Type: \"KV9999ZZ-ZZ\"\n");
+    ASSERT_EQ(windows("Selecteer Korvan Type").size(), 1u) << "the dialog stays for a correction";
+    chooseLine(types, lineOf(types, "KV4200GM-ED, Line-A"));
+    press("OK", dialog);
+    EXPECT_EQ(value("Kor. Type:"), "KV4200GM-ED");
+    EXPECT_STREQ(root->sbGetEntry(20)->text, "     ");
+
+    // A file that cannot be read leaves the settings as they are, and says so.
+    dialogs.files = {"missing.adn"};
+    press("Open");
+    EXPECT_EQ(dialogs.alerts.back(), "Fout!! Bestand \"missing.adn\" kan niet geopend worden.\n");
+    EXPECT_STREQ(root->sbGetEntry(10)->text, "KV4200GM-ED");
+
+    // Escape in the main window does not end the program; its close box does.
+    FlEvents::click(find("Kor. Type:"));
+    FlEvents::key(FL_Escape);
+    EXPECT_FALSE(Main::_shutdown);
+    Fl::handle(FL_CLOSE, main());
+    EXPECT_TRUE(Main::_shutdown);
+}
+
+TEST_F(WindowTest, OptionsWindowOpensOnceAndOffersTheUpgradeOnlyWithAPack)
+{
+    open(pty.name);
+    press("Opties");
+    press("Opties");
+    ASSERT_EQ(windows("Opties").size(), 1u);
+    Fl_Window* options = windows("Opties")[0];
+    EXPECT_FALSE(find("Enable software upgrade: ", options)->visible());
+    EXPECT_FALSE(find("Create Rev. Pack", options)->visible());
+    EXPECT_STREQ(find<Fl_Input_>("SW Versie:", options)->value(), "KP-2.22");
+    EXPECT_TRUE(std::regex_match(find<Fl_Input_>("SW Datum / Tijd", options)->value(),
+                                 std::regex("[A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}, [0-9]{2}:[0-9]{2}:[0-9]{2}")));
+    EXPECT_STREQ(find<kp::Fl_Input_Choice>("Com Poort:", options)->value(), pty.name.c_str());
+
+    // OK keeps the port (the driver opens it again) and closes the editor.
+    root->korSettingBin()->korTypeFromNew("KV8888GM-ED", "     ", true);
+    ASSERT_GT(editor()->children(), 0);
+    press("OK", options);
+    EXPECT_TRUE(windows("Opties").empty());
+    EXPECT_EQ(editor()->children(), 0);
+    EXPECT_STREQ(root->cfgComPort(), pty.name.c_str());
+
+    KvTestPack pack;
+    pack.data = KvTestPack::image(300);
+    pack.write(Main::_revpacksDir, "KV8888GM-ED_KV-4.20");
+    press("Opties");
+    options = windows("Opties").at(0);
+    EXPECT_TRUE(find("Enable software upgrade: ", options)->visible());
+}

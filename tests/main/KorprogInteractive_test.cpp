@@ -1,0 +1,125 @@
+// The program started by a person: with a display it opens the window and a
+// signal ends it as "Afsluiten" does; without a display it refuses at once.
+
+#if defined(KORPROG_PATH) && defined(KORVANSIM_PATH)
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "korvansim/SimProcess.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Interactive : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/korprog-interactive-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        sim.stop();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    enum Screen {
+        WINDOW,      // the display the tests run under
+        NO_DISPLAY,  // none at all
+        HEADLESS     // none, and told to run without a window
+    };
+    // Starts korprog without arguments.
+    void start(Screen screen)
+    {
+        pid = fork();
+        if (pid == 0) {
+            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+            setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
+            unsetenv("KORPROG_HEADLESS");
+            if (screen != WINDOW) unsetenv("DISPLAY");
+            if (screen == HEADLESS) setenv("KORPROG_HEADLESS", "1", 1);
+            if (chdir(dir.c_str()) != 0) _exit(126);
+            // In sanitizer builds: fontconfig, which draws the window's
+            // texts, keeps its font cache for the life of the process.
+            std::ofstream("lsan.supp") << "leak:libfontconfig.so\n";
+            setenv("LSAN_OPTIONS", "suppressions=lsan.supp", 1);
+            if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(125);
+            execl(KORPROG_PATH, KORPROG_PATH, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    // Exit code, or -2 when the program still runs after `ms`.
+    int waitExit(int ms)
+    {
+        for (int i = 0; i < ms / 10; ++i) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -2;
+    }
+    int simCount(const std::string& text) const
+    {
+        const std::string log = sim.log();
+        int n = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+        return n;
+    }
+    std::string read(const std::string& name) const { return ksimtest::readFile((dir / name).string()); }
+
+    fs::path dir;
+    pid_t pid = -1;
+    SimProcess sim;
+};
+
+TEST_F(Interactive, WithoutADisplayAnInteractiveStartEndsAtOnceAndSaysWhy)
+{
+    start(NO_DISPLAY);
+    EXPECT_EQ(waitExit(5000), 1);
+    EXPECT_EQ(read("err.txt"),
+              "korprog: no display to open the window on (DISPLAY is not set); without one only -program, "
+              "-upgrade and -cmdl_crtrpa run\n");
+    EXPECT_FALSE(fs::exists(dir / "config.ini")) << "nothing started";
+}
+
+TEST_F(Interactive, SigtermWhileConnectedEndsZeroWithThePreferencesWritten)
+{
+    const bool window = std::getenv("DISPLAY") != nullptr;
+    std::ofstream(sim.path("unit.adn")) << "";
+    ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn")}));
+    std::ofstream(dir / "config.ini") << "comport=" << sim.device << "\nkorvantype=KV8888GM-ED\n";
+    start(window ? WINDOW : HEADLESS);
+    // Connected, and the life check has run a while.
+    for (int i = 0; i < 1000 && simCount("<- status request") < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GE(simCount("<- status request"), 3) << read("err.txt");
+    kill(pid, SIGTERM);
+    EXPECT_EQ(waitExit(5000), 0) << (window ? "with the window: " : "without a window: ") << read("err.txt");
+    const std::string ini = read("config.ini");
+    EXPECT_NE(ini.find("comport=" + sim.device + "\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("korvantype=KV8888GM-ED;KV8888GM-ED\n"), std::string::npos) << "written back: " << ini;
+}
+
+}  // namespace
+
+#endif
