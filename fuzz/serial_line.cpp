@@ -145,9 +145,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Input in(data, size);
     const unsigned start = in.pick(NR_STARTS);
     const uint8_t flags = in.byte();
-    const bool lifeCheckOff = flags & 1;  // as while the upgrade tab is open
+    const bool lifeCheckOff = (flags & 7) == 1;  // as while the upgrade tab is open
 
-    k.start();
+    k.begin(start == INIT);
     if (lifeCheckOff) k.root->activeLifeCk(false);
     // Loading a pack is slow: only the upgrades, and a unit in its boot
     // loader from the start, get one.
@@ -178,6 +178,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     savedSettingsReadBack(*k.root->korSettingBin());
-    k.stop();
     return 0;
 }

@@ -25,6 +25,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlBndToProt.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "main/Main.h"
@@ -47,6 +48,7 @@ public:
     bool btOpenSb() override { return false; }
     void shutdown() override { Main::_shutdown = true; }
     bool checkTypeHwVers() override { return imageAllowed; }
+    void resetWaits() { _waits = 0; }
     // The user picks the image already loaded; without one nobody ever
     // does, and the program is ended as a person would end it.
     void waitEvents() override
@@ -84,6 +86,10 @@ public:
         std::filesystem::create_directories(dir + "/nodev");
         std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/RevPacks", dir.c_str());
         ConfigInit::devicesDir((dir + "/nodev").c_str());  // no port probe over /dev per input
+        // Without a language chosen every translated text opens language.ini
+        // again; the program's own texts, chosen once, cost nothing.
+        writeFile("language.ini", "taal=NLINI\n");
+        writeFile("language.csv", "");
         KvTestPack p;
         p.data = KvTestPack::image(1300);
         _pack = p.write(Main::_revpacksDir, "KV-fuzz");
@@ -114,6 +120,34 @@ public:
         swallow();
     }
 
+    // The controller for the next input. A new one takes most of an
+    // input's time, so inputs share one where they can: when fresh is
+    // false and the last input left it connected and idle with its life
+    // check on (which every input that ends in the harness's check does),
+    // it is kept, and what an input may have changed is set back as a new
+    // controller that has just connected would have it.
+    void begin(bool fresh)
+    {
+        if (root && (fresh || Main::_shutdown || !root->activeLifeCk() || !in(KVCTRLCONNIDLE))) stop();
+        if (!root) {
+            start();
+            return;
+        }
+        Main::_exitCode = 0;
+        dialogs.answer = -1;
+        view->imageAllowed = true;
+        view->resetWaits();
+        root->binFileSet(false);
+        root->showErrorAlert(true);
+        for (int e = 0; e < KvctrlRoot::CTRL_ERR_SIZE; ++e) root->setError(KvctrlRoot::Error(e), false);
+        SettingBin* bin = root->korSettingBin();
+        bin->cleanUpEntries(true);
+        bin->editFromDownload(false);
+        bin->progPreUpgrade(false);
+        if (RevPackDb* db = root->revPack()) db->setBinData("");  // no image chosen
+        RevPackDb::activeAdnFileReset();
+    }
+
     // Leaves and deletes the controller; nothing of it may stay behind.
     void stop()
     {
@@ -131,9 +165,14 @@ public:
     // The pack's image, loaded as the upgrade tab would load it.
     bool loadImage()
     {
-        root->createRevPack();
         RevPackDb* db = root->revPack();
-        db->selectRpFile(_pack.c_str());
+        if (db) {
+            db->setBootData(nullptr);
+        } else {
+            root->createRevPack();
+            db = root->revPack();
+            db->selectRpFile(_pack.c_str());
+        }
         db->setBinData(PACK_IMAGE);
         return db->binSize() > 0;
     }
