@@ -4,8 +4,9 @@
 // unit). The input is a script: its first two bytes choose where the
 // controller starts; then each step is raw bytes, a well-formed frame of
 // any type with any data, a status record, a setting entry or a boot
-// record built from the input, a lone control byte, time passing, or a
-// request of the window.
+// record built from the input, a lone control byte, time passing, a
+// request of the window, or the port taken away and brought back. Inputs
+// share one connected controller where they can (FuzzController::begin).
 //
 // Every input must end in a defined state: after 40 silent seconds the
 // controller has given the unit up ("Korvan niet aangesloten"), and a unit
@@ -75,7 +76,7 @@ void step(FuzzController& k, Input& in)
         break;
     }
     case 4: {  // the window
-        switch (in.pick(6)) {
+        switch (in.pick(7)) {
         case 0: k.post(new KvctrlDldReqEvt()); break;
         case 1: k.post(new KvctrlUplReqEvt()); break;
         case 2: k.post(new BLocalEvent(LOC_UPGRADE_REQ, true)); break;
@@ -84,7 +85,10 @@ void step(FuzzController& k, Input& in)
             k.serve();
             break;
         case 4: k.dialogs.answer = static_cast<int>(in.pick(3)) - 1; break;
-        default: k.view->imageAllowed = !k.view->imageAllowed;
+        case 5: k.view->imageAllowed = !k.view->imageAllowed; break;
+        default:  // the adapter pulled out, or put back
+            if (k.portPresent()) k.removePort();
+            else k.restorePort();
         }
         break;
     }
@@ -166,6 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     for (int n = 0; n < MAX_STEPS && !in.empty() && !Main::_shutdown; ++n) step(k, in);
 
+    k.restorePort();  // the unit comes back on the same name
     if (!Main::_shutdown && k.root->activeLifeCk()) {
         k.advance(SILENCE, 500);  // a slow main loop: every time-out still fires
         if (!Main::_shutdown) {

@@ -2,9 +2,10 @@
 #define FUZZ_SUPPORT_FUZZCONTROLLER_H
 
 // The real controller root with its driver and parser, as the serial-line
-// and console harnesses need it: its port is a pseudo-terminal whose other
-// side only swallows what the program writes; what the unit says is handed
-// to the driver's receive rules directly. A view without widgets stands in
+// and console harnesses need it: its port is a link to a pseudo-terminal
+// whose other side only swallows what the program writes (the harness can
+// take it away and bring it back under the same name); what the unit says
+// is handed to the driver's receive rules directly. A view without widgets stands in
 // for the window, and the user chooses the loaded image whenever the
 // program waits for a choice.
 
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <deque>
+#include <memory>
 #include <string>
 
 #include "fuzz/support/FuzzKit.h"
@@ -93,7 +95,8 @@ public:
         KvTestPack p;
         p.data = KvTestPack::image(1300);
         _pack = p.write(Main::_revpacksDir, "KV-fuzz");
-        ::fcntl(_pty.master, F_SETFL, ::fcntl(_pty.master, F_GETFL) | O_NONBLOCK);
+        _link = dir + "/korvan0";
+        restorePort();
         KvctrlRoot::viewFactory = [this](KvctrlRoot* r, SettingBin*) { return view = new FuzzView(r); };
         KvctrlRoot::sleepFunc = [](uint32_t) {};
         Clock::install();
@@ -113,7 +116,7 @@ public:
         FrmKorProgImpl::CMDL_PROGRAM = false;
         KvctrlUnattended::reset();
         dialogs.answer = -1;
-        writeFile("config.ini", "comport=" + _pty.name + "\n");
+        writeFile("config.ini", "comport=" + _link + "\n");
         root = new KvctrlRoot();
         root->initialize();
         serve();
@@ -176,6 +179,23 @@ public:
         db->setBinData(PACK_IMAGE);
         return db->binSize() > 0;
     }
+
+    // The port goes away (an adapter pulled out: the terminal closes and
+    // its name is gone), and comes back under the same name.
+    void removePort()
+    {
+        ::unlink(_link.c_str());
+        _pty.reset();
+    }
+    void restorePort()
+    {
+        if (_pty) return;
+        _pty.reset(new KvPty());
+        ::fcntl(_pty->master, F_SETFL, ::fcntl(_pty->master, F_GETFL) | O_NONBLOCK);
+        ::unlink(_link.c_str());
+        if (::symlink(_pty->name.c_str(), _link.c_str()) != 0) fail("no link to the port");
+    }
+    bool portPresent() const { return _pty != nullptr; }
 
     // A request of the window.
     void post(BLocalEvent* e)
@@ -252,11 +272,12 @@ private:
     void swallow()
     {
         char buf[4096];
-        while (::read(_pty.master, buf, sizeof buf) > 0) {
+        while (_pty && ::read(_pty->master, buf, sizeof buf) > 0) {
         }
     }
 
-    KvPty _pty;
+    std::unique_ptr<KvPty> _pty;
+    std::string _link;
     std::string _pack;
 };
 
