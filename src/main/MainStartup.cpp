@@ -129,6 +129,11 @@ std::string MainStartup::programDir(const char* argv0)
 
 void MainStartup::handleArgs(int argc, char** argv)
 {
+    // A pack argument moves the working directory; a relative -bindir still
+    // names a directory seen from where the user started the program.
+    std::error_code startEc;
+    const fs::path startDir = fs::current_path(startEc);
+    static std::string binDir;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         char line[2100];
@@ -150,7 +155,12 @@ void MainStartup::handleArgs(int argc, char** argv)
         }
         const char* v[2] = {nullptr, nullptr};
         if (!std::strcmp(a, "-cmdl_crtrpa")) RevPackDb::CMDL_CREATE_REVPACK = true;
-        else if (!std::strcmp(a, "-bindir")) { if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_BINDIR = v[0]; }
+        else if (!std::strcmp(a, "-bindir")) {
+            if (takeValue(argc, argv, i, 1, v)) {
+                binDir = v[0][0] && !startEc ? (startDir / v[0]).string() : v[0];
+                RevPackDb::CMDL_BINDIR = binDir.c_str();
+            }
+        }
         else if (!std::strcmp(a, "-createrevpack")) FrmKorProgImpl::CREATE_REVPACK = true;
         else if (!std::strcmp(a, "-produpgr")) RevPackDb::CHECK_SPECIAL = false;
         else if (!std::strcmp(a, "-nohwcheck")) RevPackDb::CHECK_HARDWARE = false;
@@ -217,8 +227,15 @@ bool MainStartup::chooseView(FILE* err)
         Fl::add_check(closeDialogOnShutdown);
         return true;
     }
-    const bool unattended = FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || RevPackDb::CMDL_CREATE_REVPACK;
+    const bool createPack = RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR[0] != '\0';
+    const bool unattended = FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || createPack;
     if (unattended || headless) return true;
+    if (RevPackDb::CMDL_CREATE_REVPACK) {
+        // Without its directory the pack creation is no run of its own.
+        std::fprintf(err, "korprog: -cmdl_crtrpa needs -bindir DIR\n");
+        std::fflush(err);
+        return false;
+    }
     const char* name = std::getenv("DISPLAY");
     std::fprintf(err,
                  "korprog: no display to open the window on (DISPLAY %s); without one only -program, -upgrade "

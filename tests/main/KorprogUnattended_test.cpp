@@ -78,6 +78,7 @@ protected:
             setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
             setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
             unsetenv("DISPLAY");
+            unsetenv("KORPROG_HEADLESS");  // as a user starts it, not as ctest does
             if (chdir(dir.c_str()) != 0) _exit(126);
             if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(125);
             std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
@@ -252,6 +253,43 @@ TEST_F(Unattended, UpgradeRefusesPackAndImageItCannotUseBeforeTheUnitIsAsked)
     }
     EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos);
     EXPECT_EQ(sim.log().find("<- upload request"), std::string::npos);
+}
+
+TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirectory)
+{
+    // An image for processor 49: hardware and type near its head, the
+    // version behind the start address.
+    std::string image(0x100 + 600, '\x20');
+    image.replace(16, 15, "B.49KV8888GM-ED");
+    image.replace(0x100 + 32, 22, "VERSION: KV-4.20 XTR  ");
+    fs::create_directories(dir / "images");
+    write("images/KV8888GM-ED_4.20.bin", image);
+    write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
+    // The images are named by config.ini's type names.
+    write("config.ini", "korvantype=KV8888GM-ED;Alarmbox\n");
+
+    const Outcome made = korprog({"-cmdl_crtrpa", "-bindir", "images"});
+    EXPECT_EQ(made.rc, 0) << made.err;
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(packs)) files.push_back(e.path().filename().string());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].find("KV-4.20_XTR["), 0u) << files[0];
+    EXPECT_NE(made.out.find("Created revision pack " + files[0] + "\n"), std::string::npos) << made.out;
+    const std::string pack = read(packs / files[0]);
+    EXPECT_NE(pack.find("[./Alarmbox_4.20.bin]"), std::string::npos);
+    EXPECT_NE(pack.find("[./BOOT_LOAD_B49.bin]"), std::string::npos);
+
+    const Outcome missing = korprog({"-cmdl_crtrpa", "-bindir", "no-such-dir"});
+    EXPECT_EQ(missing.rc, 1);
+    EXPECT_NE(missing.err.find("korprog: _binDirPath=" + (dir / "no-such-dir").string() + "/ does NOT Exist!\n"),
+              std::string::npos)
+        << missing.err;
+    const Outcome noDir = korprog({"-cmdl_crtrpa"});
+    EXPECT_EQ(noDir.rc, 1);
+    EXPECT_NE(noDir.err.find("korprog: -cmdl_crtrpa needs -bindir DIR\n"), std::string::npos) << noDir.err;
+    size_t after = 0;
+    for (const auto& e : fs::directory_iterator(packs)) after += e.is_regular_file();
+    EXPECT_EQ(after, 1u) << "nothing new, no work file left";
 }
 
 }  // namespace

@@ -141,9 +141,10 @@ TEST(MainStartup, RpaArgumentIsCopiedRememberedAndNeverAnOption)
     std::ofstream("KV-x[0a0b].rpa") << "; FLTK preferences file format 1.0\n";
     std::ofstream("-upgrade") << "not an option here\n";
     fs::create_directories("bin");
-    Args a({(tmp.dir / "bin" / "korprog").string(), "-upgrade", "KV-x[0a0b].rpa"});
+    Args a({(tmp.dir / "bin" / "korprog").string(), "-upgrade", "KV-x[0a0b].rpa", "-bindir", "images"});
     MainStartup::handleArgs(a.argc(), a.argv());
     EXPECT_STREQ(Main::_refPackFile, "KV-x[0a0b].rpa");
+    EXPECT_EQ(fs::path(RevPackDb::CMDL_BINDIR), tmp.dir / "images") << "seen from where the program was started";
     EXPECT_TRUE(fs::exists(tmp.dir / "packs" / "KV-x[0a0b].rpa"));
     EXPECT_FALSE(RevPackDb::CMDL_UPGRADE) << "an existing file is never taken as an option";
     EXPECT_EQ(fs::current_path(), tmp.dir / "bin") << "runs from the program's directory";

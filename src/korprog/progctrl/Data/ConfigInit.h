@@ -55,6 +55,9 @@ public:
     // buffer, overwritten by the next call); "" and an alert without a match.
     const char* replaceOmbrixByCustomType(const char* text);
 
+    // The preferences file, in the working directory.
+    static const char* fileName() { return _file; }
+
     SettingBin* settingBin() const { return _settingBin; }
     ConfigInitView* frame() const { return _frame; }
 

@@ -8,6 +8,10 @@
 // filled in, and bounded copies into fixed fields.
 class RPText {
 public:
+    // The help page of the upgrade tab (a file beside the program), shown
+    // when one of its widgets is pushed.
+    static constexpr const char* TAB_HELP = "TabRevPacks.html";
+
     // The translation of format, filled in. A translation whose conversions
     // differ from the original's is not used, so a faulty language table
     // cannot misread the arguments.

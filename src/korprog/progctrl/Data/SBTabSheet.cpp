@@ -32,6 +32,14 @@ void SBTabSheet::place(Fl_Widget* w, char list)
     }
 }
 
+void SBTabSheet::placeRows(Fl_Widget* w, int x, int rows)
+{
+    add(w);
+    int y = nextTxtField(ROW_H);
+    for (int i = 1; i < rows; ++i) y = nextTxtField(ROW_H);
+    w->position(x, y);
+}
+
 int SBTabSheet::handle(int event)
 {
     if (event == FL_SHOW) SBTabs::showHelp(this, _help.c_str());

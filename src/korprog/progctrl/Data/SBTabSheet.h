@@ -33,6 +33,9 @@ public:
     // Adds w as the next row of the column of its entry part: the text
     // column for list 'T', the number column otherwise.
     void place(Fl_Widget* w, char list);
+    // Adds w to the text column at x, in the last of `rows` new rows, with
+    // its own size.
+    void placeRows(Fl_Widget* w, int x, int rows);
 
     const char* help() const { return _help.c_str(); }
 

@@ -62,13 +62,17 @@ std::string sortKey(const std::string& type)
 
 FrmKorProgImpl::FrmKorProgImpl(FrmKorProg* frame, KvctrlRoot* root)
     : _frame(frame), _root(root), _configInit(nullptr), _settingBin(nullptr), _rpDb(nullptr), _ctrlBnd(nullptr),
-      _rpList(nullptr), _binList(nullptr), _btUpgrade(nullptr)
+      _rpList(nullptr), _binList(nullptr), _btUpgrade(nullptr), _upgradeTab(nullptr)
 {
     Fl::scheme("plastic");
     if (PROG_FILE_ADN && *PROG_FILE_ADN) CMDL_PROGRAM = true;
 }
 
-FrmKorProgImpl::~FrmKorProgImpl() = default;
+FrmKorProgImpl::~FrmKorProgImpl()
+{
+    // FLTK must not clear the pointer once it is gone.
+    Fl::release_widget_pointer(_upgradeTab);
+}
 
 // ---- new settings ----
 
@@ -278,41 +282,3 @@ void FrmKorProgImpl::setLogo()
     _frame->_bxCompLogo->image(logo);
     _frame->_bxCompLogo->show();
 }
-
-// ---- upgrade tab and revision-pack creation ----
-
-void FrmKorProgImpl::btOptCkSwUpgrade()
-{
-    const bool ticked = _frame->_optUpgrade && _frame->_optUpgrade->value();
-    if (!_root->upgrInitByKor() && !ticked) {
-        _frame->editClose();
-        return;
-    }
-    if (!_root->revPack()) _root->createRevPack();
-    if (!_root->revPack()->exist()) return;
-    _frame->editClose();
-    _root->stopLifeCkTimeout();
-    _root->activeLifeCk(false);
-}
-
-bool FrmKorProgImpl::btExecUpgrade() { return false; }
-
-bool FrmKorProgImpl::checkTypeHwVers()
-{
-    if (_rpDb && _binList) return false;
-    B_ERROR("rpDb and binList has no value");
-    return false;
-}
-
-void FrmKorProgImpl::createRevPackWndw()
-{
-    _frame->closeOptionsWindow();
-    _frame->crtRevPackWndw();
-    _frame->showDialog(_frame->_crtRevPackWndw);
-}
-
-void FrmKorProgImpl::btSelectBin() {}
-
-void FrmKorProgImpl::createRevPack() { _frame->closeRevPackWndw(); }
-
-void FrmKorProgImpl::editSwHwRestr() {}

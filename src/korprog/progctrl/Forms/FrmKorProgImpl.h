@@ -5,6 +5,7 @@
 #include <vector>
 
 class ConfigInit;
+class Fl_Widget;
 class FrmKorProg;
 class KvctrlBndToProt;
 class KvctrlRoot;
@@ -86,6 +87,9 @@ private:
     bool pauseLifeCkTimeout();
     void resumeLifeCkTimeout(bool wasRunning);
     bool loadSettings(const std::string& file);
+    // Whether the upgrade tab is still there; forgets its widgets when not.
+    bool upgradeTabOpen();
+    void activateUpgradeTab(bool on);
 
     FrmKorProg* _frame;
     KvctrlRoot* _root;
@@ -96,6 +100,9 @@ private:
     RPrefPackList* _rpList;
     RPbinList* _binList;
     RPbtUpgrade* _btUpgrade;
+    // The upgrade tab's sheet, cleared by FLTK when the editor deletes it:
+    // the three widget pointers above are valid only while it is set.
+    Fl_Widget* _upgradeTab;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "bdebug/BTrace.h"
@@ -94,6 +95,10 @@ KvctrlRoot::~KvctrlRoot()
 
 void KvctrlRoot::onEntry(const BEvent*)
 {
+    if (RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0] != '\0') {
+        createRevPackUnattended();
+        return;
+    }
     Language::instance();
     _korSettingBin = new SettingBin(this);
     _frame = viewFactory(this, _korSettingBin);
@@ -257,6 +262,17 @@ void KvctrlRoot::createRevPack()
     }
     _revPack = new RevPackDb(this, Main::_revpacksDir);
     _revPack->sleepFunc(sleepFunc);
+}
+
+void KvctrlRoot::createRevPackUnattended()
+{
+    // The images are named by config.ini's type names. Without the file
+    // they keep their own names: the window's first run writes it.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(ConfigInit::fileName(), ec)) _configInit = new ConfigInit(nullptr, nullptr, this);
+    createRevPack();
+    KvctrlUnattended::createRevPack(_revPack, RevPackDb::CMDL_BINDIR);
+    Main::_shutdown = true;
 }
 
 void KvctrlRoot::informSetBinFile()

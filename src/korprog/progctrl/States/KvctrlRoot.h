@@ -96,6 +96,9 @@ public:
     const char* cfgComPort() const;
     // Creates the revision-pack database, or rescans its packs.
     void createRevPack();
+    // The command line's pack creation: builds the pack from
+    // RevPackDb::CMDL_BINDIR without a window and ends the program.
+    void createRevPackUnattended();
     // The unit waits in its boot loader: tells the user to choose an image
     // and opens the upgrade tab.
     void informSetBinFile();

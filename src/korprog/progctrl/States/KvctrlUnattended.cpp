@@ -197,6 +197,17 @@ void KvctrlUnattended::loadImage(KvctrlRoot* root)
         fail(std::string("image ") + RevPackDb::CMDL_BINFILE + " cannot be loaded");
 }
 
+bool KvctrlUnattended::createRevPack(RevPackDb* db, const char* binDir)
+{
+    if (!db->createDb(binDir)) {
+        fail(db->createError());
+        return false;
+    }
+    std::printf("Created revision pack %s\n", db->createdPack().c_str());
+    std::fflush(stdout);
+    return true;
+}
+
 void KvctrlUnattended::fail(const std::string& reason)
 {
     if (_failed) return;

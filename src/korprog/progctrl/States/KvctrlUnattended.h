@@ -5,6 +5,7 @@
 
 class BState;
 class KvctrlRoot;
+class RevPackDb;
 
 // The command line's unattended runs: programming a settings file
 // (-program) and a firmware upgrade (-upgrade). Nobody watches them, so
@@ -37,6 +38,10 @@ public:
     // Loads the command line's image for a unit waiting in its boot loader;
     // marks it chosen (binFileSet) when it was loaded.
     static void loadImage(KvctrlRoot* root);
+
+    // Builds a revision pack from binDir; a failure ends the program with
+    // the reason. The file made is named on standard output.
+    static bool createRevPack(RevPackDb* db, const char* binDir);
 
     // Ends the program: "korprog: " and the reason on standard error, exit
     // code 1 unless one is set already. Only the first failure is told.

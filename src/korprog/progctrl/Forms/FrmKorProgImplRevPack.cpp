@@ -1,0 +1,69 @@
+// The revision-pack creation window: the directory of images, the pack
+// built from it, and the restrictions file opened in the user's editor.
+
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Output.H>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bdebug/BTrace.h"
+#include "korprog/Dialog.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Forms/FrmKorProg.h"
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+
+extern char** environ;
+
+namespace {
+
+const uint16_t CREATE_TRACE = BTrace::HIGH | BTrace::MED | BTrace::LOW;
+
+}  // namespace
+
+void FrmKorProgImpl::createRevPackWndw()
+{
+    _frame->closeOptionsWindow();
+    _frame->closeRevPackWndw();
+    _frame->crtRevPackWndw();
+    _frame->showDialog(_frame->_crtRevPackWndw);
+}
+
+void FrmKorProgImpl::btSelectBin()
+{
+    const std::string dir = Dialog::chooseDir(gettext("Select a dir where *.bin files are stored", 0), "");
+    if (!dir.empty() && _frame->_txtBinDir) _frame->_txtBinDir->value(dir.c_str());
+}
+
+void FrmKorProgImpl::createRevPack()
+{
+    const char* dir = _frame->_txtBinDir ? _frame->_txtBinDir->value() : "";
+    if (_root->debugLevel() & CREATE_TRACE) BTrace::instance()->dbgPrint(std::string("bindir=") + dir);
+    if (_frame->_txtBinDir) {
+        _root->createRevPack();
+        // A failure has been told by the database.
+        _root->revPack()->createDb(dir);
+    }
+    _frame->closeRevPackWndw();
+}
+
+void FrmKorProgImpl::editSwHwRestr()
+{
+    char path[64];
+    std::snprintf(path, sizeof path, "%s/%s.%s", RevPackDb::APPLICATION, RevPackDb::SWHWRESTR, "txt");
+    FILE* f = std::fopen(path, "r");
+    if (!f) return;
+    std::fclose(f);
+    // The user's editor, else the desktop's choice. The shell starts it in
+    // the background and ends at once, so the window never waits for the
+    // editor and leaves no process behind to collect.
+    const char* script = "${VISUAL:-${EDITOR:-xdg-open}} \"$1\" </dev/null >/dev/null 2>&1 &";
+    char* const argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"), const_cast<char*>(script),
+                          const_cast<char*>("sh"), path, nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
+}
