@@ -114,6 +114,32 @@ TEST_F(LineFaults, GarbageNaksAndWaitingFramesCostTimeButNoData)
     EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
 }
 
+TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServedAfter)
+{
+    // Every frame refused: the unit is never seen, nothing is stored.
+    startSim(sim, {"--nak-every", "1"});
+    const KorprogRun settingsStorm = korprog({"-program", "new.adn"});
+    EXPECT_EQ(settingsStorm.rc, 1);
+    EXPECT_EQ(settingsStorm.err, "korprog: Korvan niet aangesloten\n");
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings);
+
+    // Every packet refused: the image is given up, none is written.
+    sim.stop();
+    startSim(sim, {"--nak-packets"});
+    const std::string name = pack(2000);
+    const KorprogRun imageStorm = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
+    EXPECT_EQ(imageStorm.rc, 1);
+    EXPECT_EQ(imageStorm.err, "korprog: the unit refused the image 10 times in a row\n");
+    EXPECT_FALSE(fs::exists(sim.path("image.bin")));
+
+    // The unit back without faults, still in its boot loader.
+    sim.stop();
+    startSim(sim, {"--boot"});
+    const KorprogRun upgrade = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"}, 40);
+    EXPECT_EQ(upgrade.rc, 0) << upgrade.err;
+    EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+}
+
 TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettings)
 {
     startSim(sim, {"--silent-after", "60"});
@@ -186,6 +212,37 @@ TEST_F(LineFaults, FullDiskLeavesThePreferencesAsTheyWereAndRefusesAnUpgradeWith
         << upgrade.err;
     EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos);
     EXPECT_EQ(count(sim.log(), "<- upload request"), 1) << "only the first run programmed";
+}
+
+TEST_F(LineFaults, FullDiskWhileMakingAPackKeepsThePreviousPackAndPublishesNoCutOne)
+{
+    std::string img(0x100 + 6000, '\x20');
+    img.replace(16, 15, "B.49KV8888GM-ED");
+    img.replace(0x100 + 32, 22, "VERSION: KV-4.20 XTR  ");
+    fs::create_directories(dir + "/images");
+    write("images/KV8888GM-ED_4.20.bin", img);
+    write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
+    auto packFiles = [this] {
+        std::vector<std::string> files;
+        for (const auto& e : fs::directory_iterator(packs)) files.push_back(e.path().filename().string());
+        return files;
+    };
+    ASSERT_EQ(korprog({"-cmdl_crtrpa", "-bindir", "images"}).rc, 0);
+    const std::vector<std::string> before = packFiles();
+    ASSERT_EQ(before.size(), 1u);
+    const std::string previous = ksimtest::readFile(packs + "/" + before[0]);
+
+    img[0x100 + 500] = 'y';  // another checksum: another pack
+    write("images/KV8888GM-ED_4.20.bin", img);
+    const KorprogRun full = korprog({"-cmdl_crtrpa", "-bindir", "images"}, 20, 4096);
+    EXPECT_EQ(full.rc, 1);
+    EXPECT_NE(full.err.find("korprog: Cannot write "), std::string::npos) << full.err;
+    EXPECT_EQ(packFiles(), before) << "neither a cut pack nor its work file";
+    EXPECT_EQ(ksimtest::readFile(packs + "/" + before[0]), previous);
+
+    const KorprogRun room = korprog({"-cmdl_crtrpa", "-bindir", "images"});
+    EXPECT_EQ(room.rc, 0) << room.err;
+    EXPECT_EQ(packFiles().size(), 2u);
 }
 
 }  // namespace
