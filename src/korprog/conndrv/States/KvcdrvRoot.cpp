@@ -207,9 +207,23 @@ bool KvcdrvRoot::cdrvString(const BEvent* e)
     clearReceiver();
     if (n != strEvt->nrBytes) {
         B_ASSERT(n == strEvt->nrBytes, "not all bytes written " << n << " of " << strEvt->nrBytes);
+        portLost();
         return false;
     }
     return result;
+}
+
+void KvcdrvRoot::portLost()
+{
+    // Writes wait until the line takes every byte, so one that stops short
+    // means the line is gone: an adapter pulled out, the unit's terminal
+    // closed. Closed here, the port is opened again by the next write, and
+    // a unit that comes back under the same name is found.
+    _serial->closePort();
+    _portOpen = false;
+    clearReceiver();
+    tracePortState("portLost", false);
+    sendToController(CDRV_SET_COM_NOT_OPEN);
 }
 
 bool KvcdrvRoot::portPolltimer(const BEvent*)

@@ -82,6 +82,7 @@ private:
     bool portSettings(const BEvent* e);
     bool cdrvString(const BEvent* e);
     bool portPolltimer(const BEvent* e);
+    void portLost();
 
     void clearReceiver();
     void checkInvalidStart(int nrRead);

@@ -6,6 +6,7 @@
 #include <dirent.h>
 
 #include "bdebug/BAssert.h"
+#include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
@@ -129,13 +130,14 @@ void ConfigInit::processLine(const std::string& line)
         comActive(value.c_str());
     } else if (key == "korvantype") {
         const std::string::size_type semi = value.find(';');
-        const std::string standard = value.substr(0, semi);
-        std::string custom = semi == std::string::npos ? std::string() : value.substr(semi + 1);
+        const std::string standard = value.substr(0, semi).c_str();
+        std::string custom = semi == std::string::npos ? std::string() : value.substr(semi + 1).c_str();
         if (custom.empty()) custom = standard;
-        // A pair without a standard code names no type, but is written back.
+        // A pair without a standard code names no type, but is written back;
+        // as written ("standard;custom") it must fit a value again.
         KorTypePair pair;
         copyText(pair.standard, standard.c_str());
-        copyText(pair.custom, custom.c_str());
+        copyText(pair.custom, custom.c_str(), MAX_VALUE - 1 - std::strlen(pair.standard));
         _korTypeList.push_back(pair);
     } else if (key == "lastrevpack") {
         if (_root)
@@ -152,8 +154,14 @@ void ConfigInit::processLine(const std::string& line)
 
 void ConfigInit::writeFile()
 {
-    _fd = std::fopen(_file, "w");
-    if (!_fd) return;
+    // The preferences are written whole or not at all: a full disk must not
+    // cost the port and the type names already there.
+    AtomicFile out(_file);
+    _fd = out.open();
+    if (!_fd) {
+        B_ERROR("cannot write " << _file);
+        return;
+    }
     std::fprintf(_fd, "%s%s\n", _txtSettingFileStart, _settingBin ? _settingBin->file() : _settingFile.c_str());
     const bool runOnly = !_runPort.empty() && _runPort == _comActive;
     std::fprintf(_fd, "%s%s\n", _txtComStart, runOnly ? "" : _comActive);
@@ -162,8 +170,8 @@ void ConfigInit::writeFile()
     const char* bin = _root ? _root->lastBinFile() : _lastBinFile.c_str();
     std::fprintf(_fd, "%s%s\n", _txtlastRevpackFile, revpack ? revpack : "");
     std::fprintf(_fd, "%s%s\n", _txtlastBinFile, bin ? bin : "");
-    std::fclose(_fd);
     _fd = nullptr;
+    if (!out.commit()) B_ERROR("cannot write " << _file << "; the previous one is kept");
 }
 
 uint8_t ConfigInit::comPorts(char** list)

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bdebug/BAssert.h"
+#include "korprog/AtomicFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
 
 namespace fs = std::filesystem;
@@ -57,6 +58,15 @@ pid_t stagingOwner(const std::string& name)
     }
     return static_cast<pid_t>(pid);
 }
+
+// Reaches a group's node, which holds the entries as stored; the handle
+// lets go of it before it is destroyed, so even on the root it never closes
+// the database.
+struct NodeAccess : Fl_Preferences {
+    explicit NodeAccess(const Fl_Preferences& p) : Fl_Preferences(p) {}
+    ~NodeAccess() { node = nullptr; }
+    Node* get() { return node; }
+};
 
 }  // namespace
 
@@ -142,19 +152,20 @@ bool RPFile::open(const std::string& dir, const std::string& name)
     return true;
 }
 
-bool RPFile::copyBack()
+bool RPFile::writePack()
 {
-    std::string bytes;
-    if (!readFile(stagedFile(), bytes)) {
-        B_ERROR("RPFile: nothing written for " << _path);
-        return false;
+    // Written from the database itself, as the preferences class writes
+    // its file, but with every write checked: the class does not tell a
+    // write that failed, and a pack cut short by a full disk would still
+    // carry a checksum of its own.
+    AtomicFile out(_path);
+    FILE* f = out.open();
+    if (f) {
+        NodeAccess access(*_prefs);
+        std::fprintf(f, "; FLTK preferences file format 1.0\n; vendor: %s\n; application: %s\n", VENDOR, _name.c_str());
+        access.get()->write(f);
     }
-    // Written beside the pack and renamed over it: a reader sees the old
-    // pack or the new one, never half of one.
-    const std::string part = _path + ".part";
-    std::error_code ec;
-    if (!writeAll(part, bytes) || (fs::rename(part, _path, ec), ec)) {
-        fs::remove(part, ec);
+    if (!out.commit()) {
         B_ERROR("RPFile: cannot write " << _path);
         return false;
     }
@@ -165,8 +176,7 @@ bool RPFile::copyBack()
 bool RPFile::flush()
 {
     if (!_prefs) return false;
-    _prefs->flush();
-    return _changed ? copyBack() : true;
+    return _changed ? writePack() : true;
 }
 
 void RPFile::close()
@@ -184,14 +194,6 @@ void RPFile::close()
 
 bool RPFile::deleteEntry(Fl_Preferences& group, const char* key)
 {
-    // Reaches the group's node, which holds the entries as stored; the
-    // handle lets go of it before it is destroyed, so even on the root it
-    // never closes the database.
-    struct NodeAccess : Fl_Preferences {
-        explicit NodeAccess(const Fl_Preferences& p) : Fl_Preferences(p) {}
-        ~NodeAccess() { node = nullptr; }
-        Node* get() { return node; }
-    };
     if (!key || !group.entryExists(key)) return false;
     NodeAccess access(group);
     Fl_Preferences::Node* nd = access.get();

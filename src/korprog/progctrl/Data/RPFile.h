@@ -10,8 +10,8 @@ class Fl_Preferences;
 // database lives in a private staging directory (in the per-user runtime
 // directory, named after the process) as name.prefs: opening
 // copies the pack there (when RPFileCheck passes it), and only a pack that
-// was changed through this object is copied back, atomically. Reading a pack
-// thus never rewrites it, and its checksum stays valid.
+// was changed through this object is written back, whole or not at all.
+// Reading a pack thus never rewrites it, and its checksum stays valid.
 class RPFile {
 public:
     static const char* const VENDOR;     // "RevPacks"
@@ -60,7 +60,7 @@ private:
     RPFile(const RPFile&) = delete;
     RPFile& operator=(const RPFile&) = delete;
 
-    bool copyBack();
+    bool writePack();
     std::string stagedFile() const;
 
     Fl_Preferences* _prefs;

@@ -1,12 +1,10 @@
 #include "korprog/progctrl/Data/SettingBin.h"
 
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
+#include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/progctrl/Data/KorTypeNames.h"
 #include "korprog/progctrl/Data/Language.h"
@@ -206,38 +204,12 @@ void SettingBin::storeToFile()
     _entryArr[IMEI_POS].tfnr[0] = '\0';
     _entryArr[IMSI_POS].tfnr[0] = '\0';
 
-    // Written beside the target and renamed over it, so a failed or
-    // interrupted save leaves the previous file as it was.
-    bool saved = false;
-    struct stat st;
-    const bool exists = !_file.empty() && ::stat(_file.c_str(), &st) == 0;
-    if (!_file.empty() && (!exists || (S_ISREG(st.st_mode) && ::access(_file.c_str(), W_OK) == 0))) {
-        std::string tmp = _file + ".XXXXXX";
-        const int fd = ::mkstemp(&tmp[0]);
-        if (fd >= 0) {
-            mode_t mode;
-            if (exists) {
-                mode = st.st_mode & 07777;
-            } else {
-                const mode_t mask = ::umask(0);
-                ::umask(mask);
-                mode = 0666 & ~mask;
-            }
-            ::fchmod(fd, mode);
-            _fd = ::fdopen(fd, "w");
-            if (!_fd) {
-                ::close(fd);
-            } else {
-                bool ok = writeEntries(_fd);
-                ok = std::fflush(_fd) == 0 && ok;
-                ok = ::fsync(::fileno(_fd)) == 0 && ok;
-                ok = std::fclose(_fd) == 0 && ok;
-                _fd = nullptr;
-                saved = ok && std::rename(tmp.c_str(), _file.c_str()) == 0;
-            }
-            if (!saved) ::unlink(tmp.c_str());
-        }
-    }
+    // A failed or interrupted save leaves the previous file as it was.
+    AtomicFile out(_file);
+    _fd = out.open();
+    bool saved = _fd && writeEntries(_fd);
+    _fd = nullptr;
+    saved = out.commit() && saved;
     if (!saved) fileSaveAlert(_file.c_str());
     if (_frame) _frame->showBestGroup(nullptr, korType());
 }

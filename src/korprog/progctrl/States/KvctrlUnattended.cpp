@@ -165,6 +165,12 @@ void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
         fail(std::string("image ") + bin + " cannot be loaded");
         return;
     }
+    // The image carries settings that could not be written out: it does
+    // not go without them.
+    if (!db->binFileSelected()) {
+        fail(std::string("the settings of image ") + bin + " cannot be prepared; nothing was sent");
+        return;
+    }
     if (adn.empty()) {
         from->sendLocal(new BLocalEvent(LOC_UPGRADE_REQ, true), STATE_ROOT);
         return;
@@ -185,7 +191,7 @@ void KvctrlUnattended::loadImage(KvctrlRoot* root)
     RevPackDb* db = root->revPack();
     db->selectRpFile(RevPackDb::CMDL_REVPACK);
     db->setBinData(RevPackDb::CMDL_BINFILE);
-    if (db->binSize() > 0)
+    if (db->binSize() > 0 && db->binFileSelected())
         root->binFileSet(true);
     else
         fail(std::string("image ") + RevPackDb::CMDL_BINFILE + " cannot be loaded");

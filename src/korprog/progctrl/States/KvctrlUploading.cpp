@@ -42,6 +42,9 @@ KvctrlUploading::KvctrlUploading(BCompositeState* enclosing)
       _actEntry(1),
       _timer(new BTimer(enclosing->queue(), BTimer::ONE_SHOT)),
       _stopped(false),
+      _allSent(false),
+      _endSent(false),
+      _endRefused(false),
       _completed(false),
       _naksInARow(0)
 {
@@ -80,7 +83,10 @@ void KvctrlUploading::onExit(const BEvent*)
     _root->frmSetCursorBusy(false);
     _root->frmActivateButtons(true);
     _settingBin->doProgramming(false);
-    if (_stopped && KvctrlUnattended::active())
+    if (_endRefused && KvctrlUnattended::active())
+        KvctrlUnattended::fail("the unit refused the end of programming " + std::to_string(_naksInARow) +
+                               " times in a row; it may not have taken the settings");
+    else if (_stopped && KvctrlUnattended::active())
         KvctrlUnattended::fail("programming stopped at entry " + std::to_string(_actEntry) + "; entries 1 to " +
                                std::to_string(_actEntry - 1) + " were programmed");
     else if (FrmKorProgImpl::CMDL_PROGRAM)
@@ -94,7 +100,7 @@ void KvctrlUploading::onEvent(const BEvent* e)
     switch (e->signalId()) {
     case CTRL_ACK:
         stopTimer();
-        result = handleAck(e);
+        result = _endSent ? endTaken() : handleAck(e);
         transition(static_cast<BState*>(nullptr));
         break;
     case KVPROT_NAK:
@@ -117,6 +123,7 @@ void KvctrlUploading::onEvent(const BEvent* e)
 
 bool KvctrlUploading::handleAck(const BEvent*)
 {
+    if (_completed || _stopped) return true;  // the upload is ending already
     _naksInARow = 0;
     _root->restartLifeCkTimeout();
     if (!sendNextEntry()) endUpload();
@@ -147,9 +154,25 @@ bool KvctrlUploading::sendNextEntry()
 
 void KvctrlUploading::endUpload()
 {
-    _completed = !_stopped && !_root->sbValidEntry(_actEntry);
+    _allSent = !_stopped && !_root->sbValidEntry(_actEntry);
     Kvctrl::toParser(this, new KvprotUplEndEvt());
+    if (_stopped) {
+        sendLocal(new KvctrlUplEndEvt(), STATE_ROOT);
+        return;
+    }
+    _endSent = true;
+    _naksInARow = 0;
+    startTimer();
+}
+
+bool KvctrlUploading::endTaken()
+{
+    if (_completed || _stopped) return true;  // the upload is ending already
+    _completed = _allSent;
+    _stopped = !_allSent;
+    _root->restartLifeCkTimeout();
     sendLocal(new KvctrlUplEndEvt(), STATE_ROOT);
+    return true;
 }
 
 bool KvctrlUploading::sendEntry(uint8_t nr)
@@ -164,15 +187,23 @@ bool KvctrlUploading::sendEntry(uint8_t nr)
 bool KvctrlUploading::handleNak(const BEvent*)
 {
     _root->restartLifeCkTimeout();
+    if (_completed || _stopped) return true;  // the upload is ending already
     if (++_naksInARow >= Kvctrl::MAX_NAKS_IN_A_ROW) {
         // A line that fails every time gets no end of retries.
-        BTrace::instance()->dbgPrint("upload given up: entry " + std::to_string(_actEntry - 1) + " refused " +
-                                         std::to_string(_naksInARow) + " times",
+        BTrace::instance()->dbgPrint("upload given up: " +
+                                         (_endSent ? std::string("its end") : "entry " + std::to_string(_actEntry - 1)) +
+                                         " refused " + std::to_string(_naksInARow) + " times",
                                      true, true);
         _stopped = true;
-        endUpload();
+        if (_endSent) {
+            _endRefused = true;
+            sendLocal(new KvctrlUplEndEvt(), STATE_ROOT);
+        } else {
+            endUpload();
+        }
         return true;
     }
+    if (_endSent) return Kvctrl::toParser(this, new KvprotUplEndEvt());
     // Before the first entry the unit refused the upload request itself.
     if (_actEntry < 2) return Kvctrl::toParser(this, new KvprotUprEvt());
     const uint8_t last = uint8_t(_actEntry - 1);
@@ -181,8 +212,11 @@ bool KvctrlUploading::handleNak(const BEvent*)
 
 bool KvctrlUploading::waiting(const BEvent* e)
 {
+    if (_completed || _stopped) return true;  // the upload is ending already
     bool sent = true;
-    if (_actEntry < 2) {
+    if (_endSent) {
+        sent = Kvctrl::toParser(this, new KvprotUplEndEvt());
+    } else if (_actEntry < 2) {
         sent = Kvctrl::toParser(this, new KvprotUprEvt());
     } else {
         const uint8_t last = uint8_t(_actEntry - 1);

@@ -11,7 +11,9 @@ class SettingBin;
 
 // "Programmeren": the bin's entries go to the unit one by one, each answered
 // by ACK (next entry) or NAK (the same again); a waiting frame or 2 seconds
-// of silence repeat the last request. Ends with the end-of-upload frame.
+// of silence repeat the last request. Ends with the end-of-upload frame,
+// which the unit must take (ACK) before the upload counts as done: a unit
+// keeps the settings only then.
 class KvctrlUploading : public BSimpleState {
 public:
     static const uint8_t UPLOAD_TIMEOUT_INTV = 2;
@@ -31,8 +33,10 @@ private:
     bool waiting(const BEvent* e);
     // Sends the next entry; false when there is none or the user stopped.
     bool sendNextEntry();
-    // Sends the end of upload and lets the state end.
+    // Sends the end of upload; a stopped upload ends at once, a whole one
+    // when the unit takes the end.
     void endUpload();
+    bool endTaken();
     // May this text go as entry _actEntry? A text too long is cut when the
     // user goes on; false when the user stops.
     bool checkTextSize(char* text);
@@ -46,7 +50,13 @@ private:
     BTimer* _timer;
     // The user stopped, or the unit kept refusing an entry.
     bool _stopped;
-    // The end of upload was sent after the last entry.
+    // Every entry was sent; the end of upload went after the last one.
+    bool _allSent;
+    // The end of upload is out, its answer awaited.
+    bool _endSent;
+    // The unit kept refusing the end of upload.
+    bool _endRefused;
+    // The unit took the end of upload after every entry.
     bool _completed;
     int _naksInARow;
 };

@@ -43,12 +43,26 @@ TEST_F(RPFileTest, OnlyAnnouncedChangesAreWrittenAndStagingIsRemoved)
     EXPECT_EQ(0, staged());
     EXPECT_FALSE(std::filesystem::exists(pack));
 
+    // Byte for byte what the preferences class itself writes, long and
+    // binary values too; nothing else is left beside it.
+    const std::string bytes(100, '\x07'), text(150, 't');
+    auto fill = [&](Fl_Preferences& root) {
+        Fl_Preferences(root, "G").set("k", "v");
+        Fl_Preferences(root, "H").set("d", bytes.data(), static_cast<int>(bytes.size()));
+        Fl_Preferences(root, "H").set("t", (text + "\\\n\x01").c_str());
+    };
     ASSERT_TRUE(f.open(dir.path(), "p"));
-    Fl_Preferences(*f.root(), "G").set("k", "v");
+    fill(*f.root());
     f.changed();
     f.close();
     EXPECT_NE(std::string::npos, TempDir::read(pack).find("; application: p\n\n[.]\n\n\n[./G]\n\nk:v\n"));
-    EXPECT_FALSE(std::filesystem::exists(pack + ".part"));
+    {
+        Fl_Preferences own((dir.path() + "/own").c_str(), RPFile::VENDOR, "p");
+        fill(own);
+    }
+    EXPECT_EQ(TempDir::read(pack), TempDir::read(dir.path() + "/own/p.prefs"));
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_TRUE(e.path() == pack || e.path().filename() == "own" || e.path().filename() == "stage") << e.path();
 
     // A pack that cannot be written is reported as such.
     ASSERT_TRUE(f.open(dir.path() + "/missing-dir", "p"));

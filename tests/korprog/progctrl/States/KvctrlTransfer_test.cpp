@@ -143,8 +143,39 @@ TEST_F(KvctrlTransferTest, UploadRequestIsRepeatedEveryTwoSecondsUntilTheFirstAc
     EXPECT_EQ(written(12), Bytes({0x01, 0x04, 0x06, 0x02, 0x02, 0x22, 0x22, 0x2C, 0x22, 0x22, 0x03, 0xC6}))
         << "entry 2: two empty fields";
     unit({0x06});
-    EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B})) << "end of upload";
+    const Bytes end = {0x01, 0x05, 0x00, 0x02, 0x03, 0x0B};
+    EXPECT_EQ(written(6), end) << "end of upload";
+    EXPECT_EQ(view.last(), "Programmeren #2 gereed.") << "not done before the unit takes the end";
+    unit({0x15});
+    EXPECT_EQ(written(6), end) << "a refused end goes again";
+    advance(200);
+    EXPECT_EQ(written(6), end) << "and again after 2 silent seconds";
+    unit({0x06});
     EXPECT_EQ(view.last(), "Verbonden");
+}
+
+TEST_F(KvctrlTransferTest, UnitRefusingTheEndOfUploadTenTimesFailsACommandLineRun)
+{
+    connectOnPty();
+    FrmKorProgImpl::CMDL_PROGRAM = true;  // as -program, its file already in the bin
+    root->korSettingBin()->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
+    root->korSettingBin()->totalNrEntries(1);
+    post(new KvctrlUplReqEvt());
+    written(6);
+    unit({0x06});
+    written(12);
+    unit({0x06});
+    const Bytes end = {0x01, 0x05, 0x00, 0x02, 0x03, 0x0B};
+    for (int nak = 0; nak < 9; ++nak) {
+        ASSERT_EQ(written(6), end) << nak;
+        unit({0x15});
+    }
+    EXPECT_EQ(written(6), end);
+    EXPECT_FALSE(KvctrlUnattended::failed());
+    unit({0x15});
+    EXPECT_TRUE(KvctrlUnattended::failed());
+    EXPECT_EQ(Main::_exitCode, 1) << "settings the unit never took are no success";
+    EXPECT_TRUE(Main::_shutdown);
 }
 
 TEST_F(KvctrlTransferTest, EntryRefusedTenTimesInARowEndsTheUpload)

@@ -1,0 +1,92 @@
+// Saving on a full disk: whatever the program writes (a settings file, its
+// preferences, a new revision pack) either arrives whole or leaves the
+// previous file as it was, and the failure is told. Each save runs in a
+// child whose files may not grow past a few bytes.
+
+#include <filesystem>
+#include <memory>
+
+#include "RevPackDbTestKit.h"
+#include "TempDir.h"
+#include "korprog/progctrl/Data/ConfigInit.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SettingBin.h"
+#include "support/FullDisk.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using FullDiskTest = DataTest;
+
+TEST_F(FullDiskTest, SettingsFileAndPreferencesKeepTheirPreviousContent)
+{
+    std::string adn;
+    for (int k = 1; k <= 200; ++k) adn += "oud " + std::to_string(k) + "|" + std::to_string(1000 + k) + "\n";
+    TempDir::write("unit.adn", adn);
+    const std::string ini = "settingfile=unit.adn\ncomport=/dev/ttyUSB0\nkorvantype=KV8888GM-ED;Alarmbox\n"
+                            "lastrevpack=KV-4.12[1a2b]\nlastbin=app.bin\n";
+    TempDir::write("config.ini", ini);
+    fs::create_directory("dev");
+    ConfigInit::devicesDir((dir.path() + "/dev").c_str());
+
+    const int alerts = fulldisk::inChild(64, [this] {
+        SettingBin bin(nullptr);
+        bin.file("unit.adn");
+        bin.loadFromFile();
+        bin.setEntry(1, "nieuw", "2", false, SBEntry::INVALID_TYPE);
+        bin.storeToFile();
+        {
+            ConfigInit config(&bin, nullptr, nullptr);
+            config.comActive("/dev/ttyUSB1");
+        }
+        return static_cast<int>(dialogs.alerts.size());
+    });
+    ConfigInit::devicesDir(nullptr);
+    EXPECT_EQ(alerts, 1) << "the failed save of the settings file is told, once";
+    EXPECT_EQ(TempDir::read("unit.adn"), adn);
+    EXPECT_EQ(TempDir::read("config.ini"), ini);
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_TRUE(e.path().filename() == "unit.adn" || e.path().filename() == "config.ini" ||
+                    e.path().filename() == "dev")
+            << "left behind: " << e.path();
+}
+
+TEST_F(FullDiskTest, PackNotWrittenWholeIsNotPublished)
+{
+    const std::string bins = dir.path() + "/bins", packs = dir.path() + "/packs";
+    fs::create_directories(bins);
+    std::string image(0x100 + 3000, 'x');
+    image.replace(16, 15, "B.49KV8888GM-ED");
+    image.replace(0x100 + 32, 17, std::string("VERSION: KV-4.12") + '\0');
+    TempDir::write(bins + "/KV8888GM-ED_4.12.bin", image);
+    TempDir::write(bins + "/BOOT_LOAD_B49.bin", std::string(1600, 'b'));
+
+    RecordingOwner owner;
+    owner.typeNames = {{"KV8888GM-ED", "KV8888GM-ED"}};
+    std::unique_ptr<RevPackDb> db(new RevPackDb(&owner, packs.c_str()));
+    db->sleepFunc(nullptr);
+    ASSERT_TRUE(db->createDb(bins.c_str()));
+    const std::string before = db->createdPack(), content = TempDir::read(packs + "/" + before);
+
+    image[0x100 + 100] = 'y';  // another checksum: another pack name
+    TempDir::write(bins + "/KV8888GM-ED_4.12.bin", image);
+    const int made = fulldisk::inChild(4096, [&] {
+        RevPackDb child(&owner, packs.c_str());
+        child.sleepFunc(nullptr);
+        return child.createDb(bins.c_str()) ? 1 : 0;
+    });
+    EXPECT_EQ(made, 0) << "a pack was made on a full disk";
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(packs)) files.push_back(e.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{before});
+    EXPECT_EQ(TempDir::read(packs + "/" + before), content);
+
+    // With room again, the same directory makes its pack.
+    ASSERT_TRUE(db->createDb(bins.c_str()));
+    db->selectRpFile(db->createdPack().c_str());
+    db->setBinData("KV8888GM-ED_4.12.bin");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(db->binData()), size_t(db->binSize())), image.substr(0x100));
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+// Line faults and a full disk under the built program's unattended runs,
+// with the built simulator as the unit. Each run ends in a defined state:
+// the settings or the image arrive whole, or the run ends non-zero with its
+// reason; nothing hangs, no file is left damaged, and a second run
+// succeeds once the unit is back.
+
+#if defined(KORPROG_PATH) && defined(KORVANSIM_PATH)
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "korvansim/SimProcess.h"
+#include "support/KorprogProcess.h"
+#include "support/KvTestPack.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string settings(const std::string& word)
+{
+    std::string f;
+    for (int k = 1; k <= 200; ++k) {
+        const std::string t = k == 10 ? "KV8888GM-ED" : k == 20 ? "     " : word + std::to_string(k);
+        f += t + "|" + (k == 80 || k == 115 || k == 116 ? "" : std::to_string(5550000 + k)) + "\n";
+    }
+    return f;
+}
+
+int count(const std::string& s, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+    return n;
+}
+
+class LineFaults : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/korprog-faults-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        packs = dir + "/Ombrix/Korvan Tools/Programmer/RevPacks";
+        fs::create_directories(packs);
+        write("new.adn", newSettings);
+    }
+    void TearDown() override
+    {
+        sim.stop();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    void write(const std::string& name, const std::string& content)
+    {
+        std::ofstream(dir + "/" + name, std::ios::binary) << content;
+    }
+    std::string read(const std::string& name) const { return ksimtest::readFile(dir + "/" + name); }
+    // The unit, its settings file holding the old settings; config.ini
+    // names the port (the link when one is given).
+    void startSim(SimProcess& s, std::vector<std::string> args, const std::string& link = "")
+    {
+        args.insert(args.end(), {"--adn", sim.path("unit.adn"), "--image", sim.path("image.bin"), "--persist"});
+        if (!link.empty()) args.insert(args.end(), {"--link", link});
+        if (!fs::exists(sim.path("unit.adn"))) std::ofstream(sim.path("unit.adn")) << oldSettings;
+        ASSERT_TRUE(s.start(args));
+        write("config.ini", "comport=" + (link.empty() ? s.device : link) + "\n");
+    }
+    KorprogRun korprog(const std::vector<std::string>& args, int timeoutS = 20, rlim_t fileLimit = 0,
+                       const std::function<void(double)>& during = {})
+    {
+        return runKorprog(dir, args, timeoutS, fileLimit, during);
+    }
+    std::string pack(size_t imageSize, const std::string& adn = "")
+    {
+        KvTestPack p;
+        p.data = image = KvTestPack::image(imageSize, "KV-6.01");
+        if (!adn.empty()) {
+            p.type = "KV8888WM-ED";  // another network: the image's settings go first
+            p.rows = {"KV----G----;KV----W----"};
+            p.adn = adn;
+        }
+        return p.write(packs, "KV-fault");
+    }
+
+    std::string dir, packs, image;
+    const std::string oldSettings = settings("oud "), newSettings = settings("Nieuw ");
+    SimProcess sim;
+};
+
+TEST_F(LineFaults, GarbageNaksAndWaitingFramesCostTimeButNoData)
+{
+    const std::vector<std::vector<std::string>> faults = {
+        {"--garbage", "7"}, {"--nak-every", "3"}, {"--wait-every", "5"}, {"--nak-every", "4", "--garbage", "3"}};
+    for (const auto& f : faults) {
+        SCOPED_TRACE(f[0] + " " + f[1]);
+        sim.stop();
+        fs::remove(sim.path("unit.adn"));
+        startSim(sim, f);
+        const KorprogRun r = korprog({"-program", "new.adn"});
+        EXPECT_EQ(r.rc, 0) << r.err;
+        EXPECT_TRUE(ksimtest::readFile(sim.path("unit.adn")) == newSettings) << sim.log().substr(sim.log().size() > 3000 ? sim.log().size() - 3000 : 0);
+    }
+    // The image as well: every segment a NAK hits is sent again.
+    sim.stop();
+    startSim(sim, {"--nak-every", "6", "--garbage", "5"});
+    const std::string name = pack(3000);
+    const KorprogRun r = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"}, 40);
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+}
+
+TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServedAfter)
+{
+    // Every frame refused: the unit is never seen, nothing is stored.
+    startSim(sim, {"--nak-every", "1"});
+    const KorprogRun settingsStorm = korprog({"-program", "new.adn"});
+    EXPECT_EQ(settingsStorm.rc, 1);
+    EXPECT_EQ(settingsStorm.err, "korprog: Korvan niet aangesloten\n");
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings);
+
+    // Every packet refused: the image is given up, none is written.
+    sim.stop();
+    startSim(sim, {"--nak-packets"});
+    const std::string name = pack(2000);
+    const KorprogRun imageStorm = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
+    EXPECT_EQ(imageStorm.rc, 1);
+    EXPECT_EQ(imageStorm.err, "korprog: the unit refused the image 10 times in a row\n");
+    EXPECT_FALSE(fs::exists(sim.path("image.bin")));
+
+    // The unit back without faults, still in its boot loader.
+    sim.stop();
+    startSim(sim, {"--boot"});
+    const KorprogRun upgrade = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"}, 40);
+    EXPECT_EQ(upgrade.rc, 0) << upgrade.err;
+    EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+}
+
+TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettings)
+{
+    startSim(sim, {"--silent-after", "60"});
+    const KorprogRun r = korprog({"-program", "new.adn"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "korprog: Korvan niet aangesloten\n");
+    EXPECT_LT(r.seconds, 15);
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings) << "an unfinished upload stores nothing";
+}
+
+TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageFailsTheRunAndTheNextRunUpgradesIt)
+{
+    startSim(sim, {"--reset-after", "8"});
+    const std::string name = pack(3000);
+    const KorprogRun first = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
+    EXPECT_EQ(first.rc, 1);
+    EXPECT_EQ(first.err.rfind("korprog: ", 0), 0u) << first.err;
+    EXPECT_FALSE(fs::exists(sim.path("image.bin"))) << "no image from a broken transfer";
+
+    // The unit waits in its boot loader; the same command finishes the job.
+    const KorprogRun second = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
+    EXPECT_EQ(second.rc, 0) << second.err;
+    EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+}
+
+TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAndTheUnitBackOnTheSameNameIsProgrammed)
+{
+    const std::string link = dir + "/korvan0";
+    startSim(sim, {}, link);
+    bool removed = false;
+    const KorprogRun first = korprog({"-program", "new.adn"}, 20, 0, [&](double) {
+        if (!removed && count(sim.log(), "stored entry") >= 40) {
+            sim.stop();  // the terminal closes and the link goes
+            removed = true;
+        }
+    });
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(first.rc, 1);
+    // Lost as the port went, or as the unit stopped answering.
+    EXPECT_TRUE(first.err == "korprog: COM poort niet beschikbaar\n" || first.err == "korprog: Korvan niet aangesloten\n")
+        << first.err;
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings);
+
+    SimProcess back;
+    startSim(back, {}, link);
+    const KorprogRun second = korprog({"-program", "new.adn"});
+    EXPECT_EQ(second.rc, 0) << second.err;
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), newSettings);
+    back.stop();
+}
+
+TEST_F(LineFaults, FullDiskLeavesThePreferencesAsTheyWereAndRefusesAnUpgradeWithoutItsSettings)
+{
+    startSim(sim, {});
+    const std::string ini = read("config.ini") + "korvantype=KV8888GM-ED;Alarmbox\nlastrevpack=KV-old\n";
+    write("config.ini", ini);
+    const KorprogRun program = korprog({"-program", "new.adn"}, 20, 32);
+    EXPECT_EQ(program.rc, 0) << program.err;
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), newSettings);
+    EXPECT_EQ(read("config.ini"), ini) << "preferences that cannot be written whole stay as they were";
+
+    // The pack's image carries settings that cannot be written out: the
+    // image must not go without them, so nothing goes at all.
+    fs::create_directory(dir + "/adn_pre_update.adn");
+    const std::string name = pack(1000, settings("Pack "));
+    const KorprogRun upgrade = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
+    EXPECT_EQ(upgrade.rc, 1);
+    EXPECT_NE(upgrade.err.find("korprog: the settings of image app.bin cannot be prepared; nothing was sent\n"),
+              std::string::npos)
+        << upgrade.err;
+    EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos);
+    EXPECT_EQ(count(sim.log(), "<- upload request"), 1) << "only the first run programmed";
+}
+
+TEST_F(LineFaults, FullDiskWhileMakingAPackKeepsThePreviousPackAndPublishesNoCutOne)
+{
+    std::string img(0x100 + 6000, '\x20');
+    img.replace(16, 15, "B.49KV8888GM-ED");
+    img.replace(0x100 + 32, 22, "VERSION: KV-4.20 XTR  ");
+    fs::create_directories(dir + "/images");
+    write("images/KV8888GM-ED_4.20.bin", img);
+    write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
+    auto packFiles = [this] {
+        std::vector<std::string> files;
+        for (const auto& e : fs::directory_iterator(packs)) files.push_back(e.path().filename().string());
+        return files;
+    };
+    ASSERT_EQ(korprog({"-cmdl_crtrpa", "-bindir", "images"}).rc, 0);
+    const std::vector<std::string> before = packFiles();
+    ASSERT_EQ(before.size(), 1u);
+    const std::string previous = ksimtest::readFile(packs + "/" + before[0]);
+
+    img[0x100 + 500] = 'y';  // another checksum: another pack
+    write("images/KV8888GM-ED_4.20.bin", img);
+    const KorprogRun full = korprog({"-cmdl_crtrpa", "-bindir", "images"}, 20, 4096);
+    EXPECT_EQ(full.rc, 1);
+    EXPECT_NE(full.err.find("korprog: Cannot write "), std::string::npos) << full.err;
+    EXPECT_EQ(packFiles(), before) << "neither a cut pack nor its work file";
+    EXPECT_EQ(ksimtest::readFile(packs + "/" + before[0]), previous);
+
+    const KorprogRun room = korprog({"-cmdl_crtrpa", "-bindir", "images"});
+    EXPECT_EQ(room.rc, 0) << room.err;
+    EXPECT_EQ(packFiles().size(), 2u);
+}
+
+}  // namespace
+
+#endif
