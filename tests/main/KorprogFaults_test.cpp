@@ -6,6 +6,7 @@
 
 #if defined(KORPROG_PATH) && defined(KORVANSIM_PATH)
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -45,7 +46,7 @@ protected:
         char tmpl[] = "/tmp/korprog-faults-XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        packs = dir + "/Ombrix/Korvan Tools/Programmer/RevPacks";
+        packs = dir + "/" + home + "RevPacks";
         fs::create_directories(packs);
         write("new.adn", newSettings);
     }
@@ -68,7 +69,7 @@ protected:
         if (!link.empty()) args.insert(args.end(), {"--link", link});
         if (!fs::exists(sim.path("unit.adn"))) std::ofstream(sim.path("unit.adn")) << oldSettings;
         ASSERT_TRUE(s.start(args));
-        write("config.ini", "comport=" + (link.empty() ? s.device : link) + "\n");
+        write(home + "config.ini", "comport=" + (link.empty() ? s.device : link) + "\n");
     }
     KorprogRun korprog(const std::vector<std::string>& args, int timeoutS = 20, rlim_t fileLimit = 0,
                        const std::function<void(double)>& during = {})
@@ -87,6 +88,8 @@ protected:
         return p.write(packs, "KV-fault");
     }
 
+    // The program keeps its files in the user's directory under the data directory.
+    const std::string home = "Ombrix/Korvan Tools/Programmer/";
     std::string dir, packs, image;
     const std::string oldSettings = settings("oud "), newSettings = settings("Nieuw ");
     SimProcess sim;
@@ -194,16 +197,16 @@ TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAndTheUnitBackOnTheSameN
 TEST_F(LineFaults, FullDiskLeavesThePreferencesAsTheyWereAndRefusesAnUpgradeWithoutItsSettings)
 {
     startSim(sim, {});
-    const std::string ini = read("config.ini") + "korvantype=KV8888GM-ED;Alarmbox\nlastrevpack=KV-old\n";
-    write("config.ini", ini);
+    const std::string ini = read(home + "config.ini") + "korvantype=KV8888GM-ED;Alarmbox\nlastrevpack=KV-old\n";
+    write(home + "config.ini", ini);
     const KorprogRun program = korprog({"-program", "new.adn"}, 20, 32);
     EXPECT_EQ(program.rc, 0) << program.err;
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), newSettings);
-    EXPECT_EQ(read("config.ini"), ini) << "preferences that cannot be written whole stay as they were";
+    EXPECT_EQ(read(home + "config.ini"), ini) << "preferences that cannot be written whole stay as they were";
 
     // The pack's image carries settings that cannot be written out: the
     // image must not go without them, so nothing goes at all.
-    fs::create_directory(dir + "/adn_pre_update.adn");
+    fs::create_directory(dir + "/" + home + "adn_pre_update.adn");
     const std::string name = pack(1000, settings("Pack "));
     const KorprogRun upgrade = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
     EXPECT_EQ(upgrade.rc, 1);
@@ -224,7 +227,10 @@ TEST_F(LineFaults, FullDiskWhileMakingAPackKeepsThePreviousPackAndPublishesNoCut
     write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
     auto packFiles = [this] {
         std::vector<std::string> files;
-        for (const auto& e : fs::directory_iterator(packs)) files.push_back(e.path().filename().string());
+        // The restrictions file and its copy live beside the packs.
+        for (const auto& e : fs::directory_iterator(packs))
+            if (e.path().stem() != "SwHwRestrictions") files.push_back(e.path().filename().string());
+        std::sort(files.begin(), files.end());
         return files;
     };
     ASSERT_EQ(korprog({"-cmdl_crtrpa", "-bindir", "images"}).rc, 0);
