@@ -3,6 +3,8 @@
 # pseudo-terminals for lrzsz.
 add_executable(korbench_pack ${PROJECT_SOURCE_DIR}/bench/korbench_pack.cpp)
 target_link_libraries(korbench_pack PRIVATE revpacks)
+# It writes packs with the tests' own pack writer.
+target_include_directories(korbench_pack PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 add_executable(korbench_transfer ${PROJECT_SOURCE_DIR}/bench/korbench_transfer.cpp)
 target_link_libraries(korbench_transfer PRIVATE mainshell)
 add_executable(korbench_relay ${PROJECT_SOURCE_DIR}/bench/korbench_relay.cpp)
