@@ -32,6 +32,7 @@
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "main/Main.h"
 #include "support/KvPty.h"
+#include "support/KvRunState.h"
 #include "support/KvTestPack.h"
 
 namespace fuzzkit {
@@ -105,16 +106,7 @@ public:
     // A new controller on the pseudo-terminal, the globals as at start-up.
     void start()
     {
-        Main::_shutdown = false;
-        Main::_exitCode = 0;
-        Main::_refPackFile = nullptr;
-        RevPackDb::CMDL_UPGRADE = false;
-        RevPackDb::CMDL_REVPACK = RevPackDb::CMDL_BINFILE = "";
-        RevPackDb::setActHwSwVers("", "", "", "");
-        RevPackDb::activeAdnFileReset();
-        FrmKorProgImpl::PROG_FILE_ADN = "";
-        FrmKorProgImpl::CMDL_PROGRAM = false;
-        KvctrlUnattended::reset();
+        resetRunState();
         dialogs.answer = -1;
         writeFile("config.ini", "comport=" + _link + "\n");
         root = new KvctrlRoot();

@@ -5,11 +5,8 @@
 
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPOut.h"
-#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RPallowHwList.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
-#include "korprog/progctrl/Data/SBTabSheet.h"
-#include "korprog/progctrl/Data/SBTabs.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 
 namespace {
@@ -23,7 +20,7 @@ void showText(Fl_Output* out, const char* text)
 
 RPbinList::RPbinList(RevPackDb* rpDb, RPOut* type, RPOut* version, RPOut* hardware, RPOut* special, KvctrlRoot* root,
                      RPallowHwList* allowHw)
-    : Flu_Combo_List(0, 0, W, H),
+    : RPcomboList(N_("Select Bin File: ")),
       _rpDb(rpDb),
       _type(type),
       _version(version),
@@ -32,16 +29,6 @@ RPbinList::RPbinList(RevPackDb* rpDb, RPOut* type, RPOut* version, RPOut* hardwa
       _root(root),
       _allowHw(allowHw)
 {
-    copy_label(gettext("Select Bin File: ", 0));
-    // A plastic-up look whose thin border leaves a 21-pixel line room for
-    // descenders and '_' at the editor's text size.
-    box(FL_PLASTIC_THIN_UP_BOX);
-    labelsize(12);
-    input.textsize(12);
-    list.textsize(12);
-    align(FL_ALIGN_LEFT);
-    editable(false);
-    callback(cbChoice, this);
 }
 
 RPbinList::~RPbinList()
@@ -92,16 +79,6 @@ void RPbinList::updateInfo(bool actual)
     showText(_special, imageEntry(RevPackDb::BIN_SPECIAL).c_str());
     _rpDb->fillAllowedHwList(value(), _allowHw);
 }
-
-void RPbinList::placeOnTabSheet(SBTabSheet* sheet) { sheet->placeRows(this, sheet->x() + sheet->w() / 3, 2); }
-
-int RPbinList::handle(int event)
-{
-    if (event == FL_PUSH) SBTabs::showHelp(this, gettext(RPText::TAB_HELP, 0));
-    return Flu_Combo_List::handle(event);
-}
-
-void RPbinList::cbChoice(Fl_Widget*, void* data) { static_cast<RPbinList*>(data)->choice(); }
 
 void RPbinList::choice()
 {

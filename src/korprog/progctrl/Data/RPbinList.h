@@ -3,13 +3,12 @@
 
 #include <string>
 
-#include "lib/Flu/Flu_Combo_List.h"
+#include "korprog/progctrl/Data/RPcomboList.h"
 
 class KvctrlRoot;
 class RPOut;
 class RPallowHwList;
 class RevPackDb;
-class SBTabSheet;
 
 // The upgrade tab's choice of firmware image: the images of the selected
 // pack that may go onto the connected unit (boot loaders never), and, for
@@ -17,11 +16,8 @@ class SBTabSheet;
 // hardware versions it is allowed on. Choosing an image loads it. The tab
 // switches the controller's life check off; the list switches it on again
 // when it goes.
-class RPbinList : public Flu_Combo_List {
+class RPbinList : public RPcomboList {
 public:
-    static const int W = 360;
-    static const int H = 21;
-
     RPbinList(RevPackDb* rpDb, RPOut* type, RPOut* version, RPOut* hardware, RPOut* special, KvctrlRoot* root,
               RPallowHwList* allowHw);
     ~RPbinList() override;
@@ -32,14 +28,8 @@ public:
     // Shows what the chosen image is (actual), or empties the lines.
     void updateInfo(bool actual);
 
-    // The second of two rows of the sheet's text column, a third of the
-    // sheet in.
-    virtual void placeOnTabSheet(SBTabSheet* sheet);
-    int handle(int event) override;
-
 private:
-    static void cbChoice(Fl_Widget*, void* data);
-    void choice();
+    void choice() override;
     std::string imageEntry(const char* key) const;
 
     RevPackDb* _rpDb;

@@ -30,6 +30,7 @@
 #include "main/Main.h"
 #include "korvansim/SimProcess.h"
 #include "support/KvPty.h"
+#include "support/KvRunState.h"
 #include "support/ScriptedDialogs.h"
 
 // What the window was asked to do.
@@ -112,16 +113,7 @@ protected:
         std::filesystem::current_path(dir);
         std::filesystem::create_directories("RevPacks");
         std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/RevPacks", dir.c_str());
-        Main::_shutdown = false;
-        Main::_exitCode = 0;
-        Main::_refPackFile = nullptr;
-        RevPackDb::CMDL_UPGRADE = false;
-        RevPackDb::CMDL_REVPACK = RevPackDb::CMDL_BINFILE = "";
-        RevPackDb::setActHwSwVers("", "", "", "");
-        RevPackDb::activeAdnFileReset();
-        FrmKorProgImpl::PROG_FILE_ADN = "";
-        FrmKorProgImpl::CMDL_PROGRAM = false;
-        KvctrlUnattended::reset();
+        resetRunState();
         Language::destroy();
         savedFactory = KvctrlRoot::viewFactory;
         savedSleep = KvctrlRoot::sleepFunc;
