@@ -16,21 +16,12 @@
 
 #include "korvansim/SimProcess.h"
 #include "support/KorprogProcess.h"
+#include "support/KvSettingsFile.h"
 #include "support/KvTestPack.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string settings(const std::string& word)
-{
-    std::string f;
-    for (int k = 1; k <= 200; ++k) {
-        const std::string t = k == 10 ? "KV8888GM-ED" : k == 20 ? "     " : word + std::to_string(k);
-        f += t + "|" + (k == 80 || k == 115 || k == 116 ? "" : std::to_string(5550000 + k)) + "\n";
-    }
-    return f;
-}
 
 int count(const std::string& s, const std::string& what)
 {
@@ -91,7 +82,7 @@ protected:
     // The program keeps its files in the user's directory under the data directory.
     const std::string home = "Ombrix/Korvan Tools/Programmer/";
     std::string dir, packs, image;
-    const std::string oldSettings = settings("oud "), newSettings = settings("Nieuw ");
+    const std::string oldSettings = settingsFile("oud "), newSettings = settingsFile("Nieuw ");
     SimProcess sim;
 };
 
@@ -207,7 +198,7 @@ TEST_F(LineFaults, FullDiskLeavesThePreferencesAsTheyWereAndRefusesAnUpgradeWith
     // The pack's image carries settings that cannot be written out: the
     // image must not go without them, so nothing goes at all.
     fs::create_directory(dir + "/" + home + "adn_pre_update.adn");
-    const std::string name = pack(1000, settings("Pack "));
+    const std::string name = pack(1000, settingsFile("Pack "));
     const KorprogRun upgrade = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
     EXPECT_EQ(upgrade.rc, 1);
     EXPECT_NE(upgrade.err.find("korprog: the settings of image app.bin cannot be prepared; nothing was sent\n"),

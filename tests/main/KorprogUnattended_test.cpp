@@ -19,6 +19,7 @@
 
 #include "korvansim/SimProcess.h"
 #include "support/KvPty.h"
+#include "support/KvSettingsFile.h"
 #include "support/KvTestPack.h"
 
 namespace fs = std::filesystem;
@@ -29,16 +30,6 @@ struct Outcome {
     int rc;
     std::string out, err;
 };
-
-std::string settings(const std::string& word)
-{
-    std::string f;
-    for (int k = 1; k <= 200; ++k) {
-        const std::string t = k == 10 ? "KV8888GM-ED" : k == 20 ? "     " : word + std::to_string(k);
-        f += t + "|" + (k == 80 || k == 115 || k == 116 ? "" : std::to_string(5550000 + k)) + "\n";
-    }
-    return f;
-}
 
 class Unattended : public ::testing::Test {
 protected:
@@ -70,7 +61,7 @@ protected:
     void startSim(std::vector<std::string> args)
     {
         args.insert(args.end(), {"--adn", sim.path("unit.adn"), "--image", sim.path("image.bin")});
-        std::ofstream(sim.path("unit.adn")) << settings("oud ");
+        std::ofstream(sim.path("unit.adn")) << settingsFile("oud ");
         ASSERT_TRUE(sim.start(args));
         config(sim.device);
     }
@@ -116,7 +107,7 @@ protected:
 TEST_F(Unattended, ProgramWritesTheWholeFileIntoTheUnitAndEndsZero)
 {
     startSim({});
-    const std::string file = settings("Nieuw ");
+    const std::string file = settingsFile("Nieuw ");
     write("new.adn", file);
     const Outcome r = korprog({"-program", "new.adn"});
     EXPECT_EQ(r.rc, 0) << r.err;
@@ -128,7 +119,7 @@ TEST_F(Unattended, ProgramWritesTheWholeFileIntoTheUnitAndEndsZero)
 TEST_F(Unattended, ProgramStoppedAtATextTooLongForTheUnitEndsNonZero)
 {
     startSim({});
-    std::string file = settings("x");
+    std::string file = settingsFile("x");
     file.replace(file.find("x3|"), 2, "thirteen char");  // entry 3 of a GSM unit holds 12
     write("new.adn", file);
     const Outcome r = korprog({"-program", "new.adn"});
@@ -165,7 +156,7 @@ TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
 TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsNonZeroAtOnce)
 {
     startSim({"--boot"});
-    write("new.adn", settings("x"));
+    write("new.adn", settingsFile("x"));
     const Outcome r = korprog({"-program", "new.adn"}, 5);
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.err, "korprog: the unit waits in its boot loader; it takes no settings\n");
@@ -175,7 +166,7 @@ TEST_F(Unattended, ProgramWithoutAUnitEndsNonZeroAfterTheStartUp)
 {
     KvPty silent;
     config(silent.name);
-    write("new.adn", settings("x"));
+    write("new.adn", settingsFile("x"));
     const auto t0 = std::chrono::steady_clock::now();
     const Outcome r = korprog({"-program", "new.adn"});
     EXPECT_EQ(r.rc, 1);
@@ -224,7 +215,7 @@ TEST_F(Unattended, PackImageCarryingSettingsProgramsThemBeforeTheImage)
     p.type = "KV8888WM-ED";  // another network: the image's settings go first
     p.rows = {"KV----G----;KV----W----"};
     p.data = KvTestPack::image(700, "KV-4.30");
-    p.adn = settings("Pack ");
+    p.adn = settingsFile("Pack ");
     const Outcome r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-adn"), "-binfile", "app.bin"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(read(sim.path("unit.adn")), p.adn);
