@@ -4,7 +4,6 @@
 #include <FL/Fl_Window.H>
 #include <FL/filename.H>
 #include <signal.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -45,13 +44,20 @@ const char* const USAGE_LINES_1[] = {
 
 void trace(const std::string& text) { BTrace::instance()->dbgPrint(text, true, true); }
 
-void onSignal(int) { Main::_shutdown = true; }
+volatile sig_atomic_t signalled = 0;
+
+void onSignal(int)
+{
+    signalled = 1;
+    Main::_shutdown = true;
+}
 
 // A modal dialog runs a loop of its own: when the program is asked to end
-// meanwhile (a signal), the dialog closes as if cancelled.
+// meanwhile (a signal), the dialog closes as if cancelled. One shown while
+// the program ends on its own (a file that cannot be saved) stays.
 void closeDialogOnShutdown(void*)
 {
-    if (Main::_shutdown && Fl::modal()) Fl::modal()->hide();
+    if (signalled && Fl::modal()) Fl::modal()->hide();
 }
 
 // How many values follow an option.
