@@ -157,37 +157,31 @@ TEST_F(Startup, PackOnTheCommandLineArrivesWholeOrNotAtAll)
 
     EXPECT_EQ(korprog({"given/" + name}).rc, 1);
     EXPECT_EQ(read(packs / name), good);
-
-    // A damaged copy of it does not replace the stored pack.
-    write(dir / name, good.substr(0, good.size() - 100));
-    const KorprogRun damaged = korprog({name});
-    EXPECT_NE(damaged.err.find("alert: Revisiepakket \"" + name + "\" klopt niet met zijn checksum"), std::string::npos)
-        << damaged.err;
-    EXPECT_EQ(read(packs / name), good);
 }
 
 // Copied whole or not at all: a cut default would be the user's for good.
 TEST_F(Startup, DefaultsCopiedOnAFullDiskAreWholeOrMissingAndTheNextStartCompletesThem)
 {
-    const fs::path data = std::getenv("KORPROG_TEST_DATA");
+    const char* defaults = std::getenv("KORPROG_TEST_DATA");
+    if (!defaults) GTEST_SKIP() << "KORPROG_TEST_DATA names the data directory; ctest sets it";
+    const fs::path data = defaults;
     auto cutCopies = [&] {
         std::vector<std::string> cut;
         for (const char* f : {"config.csv", "language.csv", "Startup.html", "Ombrix_KorProg.gif"})
             if (fs::exists(user / f) && read(user / f) != read(data / f)) cut.push_back(f);
+        // A work file ends in '.' and six random characters.
         for (const auto& e : fs::directory_iterator(user))
-            if (e.path().filename().string().find(".XXXXXX") != std::string::npos ||
-                e.path().extension().string().size() == 7)
-                cut.push_back(e.path().filename().string());
+            if (e.path().extension().string().size() == 7) cut.push_back(e.path().filename().string());
         return cut;
     };
     const KorprogRun full = korprog({}, 20000);
     EXPECT_NE(full.err.find("File too large"), std::string::npos) << full.err;
-    EXPECT_TRUE(cutCopies().empty()) << cutCopies()[0];
-    EXPECT_FALSE(fs::exists(user / "config.csv") && fs::exists(user / "language.csv")) << "neither fits";
+    EXPECT_EQ(cutCopies(), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(user / "config.csv") || fs::exists(user / "language.csv")) << "neither fits";
 
     const KorprogRun room = korprog({});
     EXPECT_EQ(room.err.find("cannot copy"), std::string::npos) << room.err;
-    EXPECT_TRUE(cutCopies().empty());
+    EXPECT_EQ(cutCopies(), std::vector<std::string>{});
     EXPECT_EQ(read(user / "config.csv"), read(data / "config.csv"));
     EXPECT_EQ(read(user / "language.csv"), read(data / "language.csv"));
 }
