@@ -1,5 +1,7 @@
 #include "helm/BMainState.h"
 
+#include <cstring>
+
 #include "bdebug/BAssert.h"
 #include "helm/BEvent.h"
 #include "helm/BEvtQueue.h"
@@ -32,16 +34,19 @@ void BMainState::startup()
 {
     BTrace* t = BTrace::instance();
     if (_mutexId.size() > 7) {
-        const BNamedMutex::Result r = BScheduler::helmMutex().create(_mutexId);
-        if (r != BNamedMutex::ALREADY_EXISTS) {
-            if (r == BNamedMutex::FAILED)
-                t->logReport(__FILE__, __LINE__, "cannot create lock file " + BNamedMutex::lockPath(_mutexId) +
-                                                     ", running without single-instance check");
+        BNamedMutex& mutex = BScheduler::helmMutex();
+        const BNamedMutex::Result r = mutex.create(_mutexId);
+        if (r == BNamedMutex::CREATED) {
             BScheduler::timerManager().resync();
             BScheduler::systemStatus(SYSTEM_SLEEPING);
             initialize();
-        } else {
+        } else if (r == BNamedMutex::ALREADY_EXISTS) {
             t->logReport(__FILE__, __LINE__, "Error!! mutexID " + _mutexId + "Already exists. Assign other Id");
+            BScheduler::systemStatus(SYSTEM_TERMINATING);
+        } else {
+            // Without the lock a second instance could not be told apart: enter nothing.
+            t->logReport(__FILE__, __LINE__, "cannot create lock file " + mutex.path() + ": " +
+                                                 std::strerror(mutex.error()) + "; not started");
             BScheduler::systemStatus(SYSTEM_TERMINATING);
         }
     } else {

@@ -1,6 +1,7 @@
 #ifndef KORPROG_ATOMICFILE_H
 #define KORPROG_ATOMICFILE_H
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -8,7 +9,8 @@
 // on disk: a reader sees the previous file or the new one, never part of
 // one, and a failed write (a full disk, a file-size limit, a vanished
 // directory) leaves the previous file as it was. The new file keeps the
-// target's permissions.
+// target's permissions. A target that is a symbolic link stays one: the
+// file it points to (through any chain of links) is the one replaced.
 class AtomicFile {
 public:
     explicit AtomicFile(const std::string& target);
@@ -23,15 +25,23 @@ public:
     // Puts the written file in the target's place; false, with the target
     // unchanged, when any write, the sync or the rename failed.
     bool commit();
+    // open, the bytes, commit.
+    bool write(const void* data, size_t size);
 
     const std::string& target() const { return _target; }
+    // The errno of the last failure of open or commit (0 when none).
+    int error() const { return _error; }
 
 private:
     void discard();
+    bool fail(int error);
 
     std::string _target;
+    // The file actually replaced: the target, or the end of its links.
+    std::string _path;
     std::string _temp;
     FILE* _fd;
+    int _error;
 };
 
 #endif

@@ -4,7 +4,6 @@
 #include <FL/Fl_Window.H>
 #include <FL/filename.H>
 #include <signal.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include "bdebug/BTrace.h"
 #include "helm/BMainLoop.h"
 #include "helm/BScheduler.h"
+#include "helm/platform/BNamedMutex.h"
 #include "korprog/conndrv/States/KvcdrvRoot.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
@@ -23,6 +23,7 @@
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
 #include "main/MainWait.h"
+#include "main/PackImport.h"
 #include "main/UserDir.h"
 
 // Last: Xlib (through FLTK's x.H) defines macros (None, Status) that other
@@ -43,20 +44,43 @@ const char* const USAGE_LINES_1[] = {
 
 void trace(const std::string& text) { BTrace::instance()->dbgPrint(text, true, true); }
 
-void onSignal(int) { Main::_shutdown = true; }
+volatile sig_atomic_t signalled = 0;
 
-// A modal dialog runs a loop of its own: when the program is asked to end
-// meanwhile (a signal), the dialog closes as if cancelled.
-void closeDialogOnShutdown(void*)
+void onSignal(int)
 {
-    if (Main::_shutdown && Fl::modal()) Fl::modal()->hide();
+    signalled = 1;
+    Main::_shutdown = true;
 }
 
-// A value-taking option at the end of the command line counts as absent.
-bool takeValue(int argc, char** argv, int& i, int n, const char** values)
+// A modal dialog runs a loop of its own: when the program is asked to end
+// meanwhile (a signal), the dialog closes as if cancelled. One shown while
+// the program ends on its own (a file that cannot be saved) stays.
+void closeDialogOnShutdown(void*)
 {
-    if (i + n >= argc) return false;
-    for (int k = 0; k < n; ++k) values[k] = argv[i + 1 + k];
+    if (signalled && Fl::modal()) Fl::modal()->hide();
+}
+
+// How many values follow an option.
+int valuesOf(const char* option)
+{
+    for (const char* o : {"-bindir", "-revpack", "-binfile", "-program"})
+        if (!std::strcmp(option, o)) return 1;
+    return std::strcmp(option, "-remdbg") == 0 ? 2 : 0;
+}
+
+// An option's values follow it; one missing at the end of the command line,
+// or given as "", is refused: the run would otherwise be another one.
+bool takeValue(int argc, char** argv, int& i, int n, const char** values, std::string* why)
+{
+    const char* option = argv[i];
+    for (int k = 0; k < n; ++k) {
+        if (i + 1 + k >= argc || argv[i + 1 + k][0] == '\0') {
+            *why = std::string(option) + " needs " + (n == 1 ? "a value" : std::to_string(n) + " values") +
+                   (i + 1 + k >= argc ? "" : ", not an empty one");
+            return false;
+        }
+        values[k] = argv[i + 1 + k];
+    }
     i += n;
     return true;
 }
@@ -81,6 +105,8 @@ bool isReadableFile(const char* path)
 }
 
 }  // namespace
+
+std::string MainStartup::_packArgument;
 
 bool MainStartup::usage(int argc, char** argv, FILE* out)
 {
@@ -130,6 +156,20 @@ void MainStartup::setRevpacksDir()
     if (!fs::is_directory(Main::_revpacksDir, ec)) fs::create_directories(Main::_revpacksDir, ec);
 }
 
+int MainStartup::takeLock(FILE* err)
+{
+    BNamedMutex& mutex = BScheduler::helmMutex();
+    const BNamedMutex::Result r = mutex.create(BMainState::_mutexId);
+    if (r == BNamedMutex::ALREADY_EXISTS)
+        std::fprintf(err, "korprog: another instance of %s is running\n", Sw_VERSION);
+    else if (r == BNamedMutex::FAILED)
+        std::fprintf(err, "korprog: cannot create the lock file %s: %s; not started, since another instance could "
+                          "not be told apart (XDG_RUNTIME_DIR names its directory)\n",
+                     mutex.path().c_str(), std::strerror(mutex.error()));
+    std::fflush(err);
+    return r == BNamedMutex::CREATED ? 0 : r == BNamedMutex::ALREADY_EXISTS ? 2 : 1;
+}
+
 std::string MainStartup::programDir(const char* argv0)
 {
     std::string p = argv0 ? argv0 : "";
@@ -138,11 +178,14 @@ std::string MainStartup::programDir(const char* argv0)
     return cut == std::string::npos ? std::string() : p.substr(0, cut == 0 ? 1 : cut);
 }
 
-void MainStartup::handleArgs(int argc, char** argv)
+bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
 {
-    // A pack argument moves the working directory; relative paths still
-    // name what they named where the user started the program.
+    // The program moves to the user's directory later; relative paths still
+    // name what they named where the user started it.
     static std::string progFile, binDir;
+    std::string dummy;
+    if (!why) why = &dummy;
+    _packArgument.clear();
     std::error_code ec;
     const fs::path start = fs::current_path(ec);
     std::string rpaPath;
@@ -154,65 +197,48 @@ void MainStartup::handleArgs(int argc, char** argv)
         const char* file = fromStartDir(rpaPath, start, a);
         if (isReadableFile(file)) {
             trace(std::string("Opening file:") + a);
-            const char* ext = fl_filename_ext(a);
-            if (std::strcmp(ext, ".rpa") == 0) {
+            if (std::strcmp(fl_filename_ext(a), ".rpa") == 0) {
                 Main::_refPackFile = fl_filename_name(a);
-                const fs::path target = fs::path(Main::_revpacksDir) / Main::_refPackFile;
-                trace(std::string("copy \"") + file + "\" \"" + target.string() + "\"");
-                fs::copy_file(file, target, fs::copy_options::overwrite_existing, ec);
-                // The program's own directory is the user's, never where it is installed.
-                const std::string dir = UserDir::path();
-                if (chdir(dir.c_str()) != 0) trace("cannot change directory to " + dir);
+                _packArgument = file;
             }
             continue;
         }
         const char* v[2] = {nullptr, nullptr};
+        const int values = valuesOf(a);
+        if (values > 0 && !takeValue(argc, argv, i, values, v, why)) return false;
         if (!std::strcmp(a, "-cmdl_crtrpa")) RevPackDb::CMDL_CREATE_REVPACK = true;
-        else if (!std::strcmp(a, "-bindir")) {
-            if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_BINDIR = fromStartDir(binDir, start, v[0]);
-        }
+        else if (!std::strcmp(a, "-bindir")) RevPackDb::CMDL_BINDIR = fromStartDir(binDir, start, v[0]);
         else if (!std::strcmp(a, "-createrevpack")) FrmKorProgImpl::CREATE_REVPACK = true;
         else if (!std::strcmp(a, "-produpgr")) RevPackDb::CHECK_SPECIAL = false;
         else if (!std::strcmp(a, "-nohwcheck")) RevPackDb::CHECK_HARDWARE = false;
         else if (!std::strcmp(a, "-upgrade")) RevPackDb::CMDL_UPGRADE = true;
-        else if (!std::strcmp(a, "-revpack")) { if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_REVPACK = v[0]; }
-        else if (!std::strcmp(a, "-binfile")) { if (takeValue(argc, argv, i, 1, v)) RevPackDb::CMDL_BINFILE = v[0]; }
-        else if (!std::strcmp(a, "-program")) {
-            if (takeValue(argc, argv, i, 1, v)) {
-                FrmKorProgImpl::PROG_FILE_ADN = fromStartDir(progFile, start, v[0]);
-                FrmKorProgImpl::CMDL_PROGRAM = v[0][0] != '\0';
+        else if (!std::strcmp(a, "-revpack")) {
+            // A pack of the pack directory, by name: a path could read any file.
+            if (std::strchr(v[0], '/')) {
+                *why = std::string("-revpack takes the name of a pack in ") + Main::_revpacksDir +
+                       ", without a directory: " + v[0];
+                return false;
             }
+            RevPackDb::CMDL_REVPACK = v[0];
+        }
+        else if (!std::strcmp(a, "-binfile")) RevPackDb::CMDL_BINFILE = v[0];
+        else if (!std::strcmp(a, "-program")) {
+            FrmKorProgImpl::PROG_FILE_ADN = fromStartDir(progFile, start, v[0]);
+            FrmKorProgImpl::CMDL_PROGRAM = true;
         }
         else if (!std::strcmp(a, "-remdbg")) {
-            if (takeValue(argc, argv, i, 2, v)) {
-                Main::_dbgAddr = v[0];
-                Main::_dbgPort = std::atoi(v[1]);
-            }
+            Main::_dbgAddr = v[0];
+            Main::_dbgPort = std::atoi(v[1]);
         }
     }
+    return true;
 }
 
-void MainStartup::moveOldRevpacksToNewLoc()
+void MainStartup::moveOldRevpacksToNewLoc(const std::string& startDir)
 {
-    const char* dir = RevPackDb::APPLICATION;
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return;
-    if (fs::equivalent(dir, Main::_revpacksDir, ec)) return;  // run from the user's directory: already there
-    dirent** list = nullptr;
-    const int n = fl_filename_list(dir, &list, fl_numericsort);
-    for (int k = 0; k < n; ++k) {
-        const char* name = list[k]->d_name;
-        const char* ext = fl_filename_ext(name);
-        if (std::strcmp(ext, ".RPA") != 0 && std::strcmp(ext, ".rpa") != 0) continue;
-        const fs::path from = fs::path(dir) / name;
-        const fs::path to = fs::path(Main::_revpacksDir) / name;
-        trace("move \"" + from.string() + "\" \"" + Main::_revpacksDir + "\"");
-        fs::rename(from, to, ec);
-        if (ec) {  // another file system: copy, then remove
-            if (fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec)) fs::remove(from, ec);
-        }
-    }
-    if (n > 0) fl_filename_free_list(&list, n);
+    // Packs an older version kept where it was started; nothing else there is touched.
+    if (startDir.empty()) return;
+    PackImport::moveOld((fs::path(startDir) / RevPackDb::APPLICATION).string(), Main::_revpacksDir);
 }
 
 bool MainStartup::openDisplay()
@@ -263,17 +289,26 @@ int MainStartup::run(int argc, char** argv)
     BMainState::_mutexId = mutexId;
     if (usage(argc, argv, stdout)) return 0;
 
+    // Before anything is written: a second instance must not touch what the
+    // first one works with, and without the lock it could not be told apart.
     setProgDataDir();
+    if (const int refused = takeLock(stderr)) return refused;
     setRevpacksDir();
-    handleArgs(argc, argv);
-    if (!chooseView(stderr)) return 1;
     std::string why;
+    if (!handleArgs(argc, argv, &why)) {
+        std::fprintf(stderr, "korprog: %s\n", why.c_str());
+        return 1;
+    }
+    if (!chooseView(stderr)) return 1;
+    std::error_code ec;
+    const std::string startDir = fs::current_path(ec).string();
     if (!UserDir::enter(UserDir::executable(argv[0]), &why)) {
         std::fprintf(stderr, "korprog: %s\n", why.c_str());
         return 1;
     }
     if (!why.empty()) std::fprintf(stderr, "korprog: %s\n", why.c_str());
-    moveOldRevpacksToNewLoc();
+    if (!_packArgument.empty()) PackImport::copy(_packArgument, Main::_revpacksDir);
+    moveOldRevpacksToNewLoc(startDir);
     RPFile::removeStaleStaging();
 
     signal(SIGINT, onSignal);
@@ -281,7 +316,6 @@ int MainStartup::run(int argc, char** argv)
 
     Main* mainState = new Main();
     mainState->startup();
-    const bool secondInstance = BScheduler::systemStatus() == SYSTEM_TERMINATING;
     BTrace::instance()->processCommandsFile("lvl");
 
     MainWait wait;
@@ -293,10 +327,6 @@ int MainStartup::run(int argc, char** argv)
     };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);
 
-    if (secondInstance) {
-        std::fprintf(stderr, "korprog: another instance of %s is running\n", Sw_VERSION);
-        Main::_exitCode = 2;
-    }
     delete mainState;
     BTrace::instance()->dbgPrint("Exit code:" + std::to_string(Main::_exitCode), true, true);
     return Main::_exitCode;

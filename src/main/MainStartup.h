@@ -5,8 +5,9 @@
 #include <string>
 
 // What main() does before, around and after the main loop: the usage text,
-// the data directories, the command line, the user's directory (the working
-// directory from then on), old packs, and the run itself.
+// the single-instance lock, the data directories, the command line, the
+// user's directory (the working directory from then on), packs brought in,
+// and the run itself.
 class MainStartup {
 public:
     // The whole program; returns the exit code.
@@ -17,10 +18,20 @@ public:
     static bool usage(int argc, char** argv, FILE* out);
     static void setProgDataDir();
     static void setRevpacksDir();
-    // Reads the switches. Paths (-program, -bindir, a pack file) are taken
-    // relative to the directory the program was started in.
-    static void handleArgs(int argc, char** argv);
-    static void moveOldRevpacksToNewLoc();
+    // The single-instance lock, taken before anything is written. 0 when
+    // it is ours; else the exit code (2: another instance runs, 1: no lock
+    // can be made) with the reason on err.
+    static int takeLock(FILE* err);
+    // Reads the switches; false, and why, for a command line that cannot be
+    // run (an option without its value, a pack given with a directory).
+    // Paths (-program, -bindir, a pack file) are taken relative to the
+    // directory the program was started in.
+    static bool handleArgs(int argc, char** argv, std::string* why);
+    // The pack file named on the command line (as a path); "" when none.
+    static const std::string& packArgument() { return _packArgument; }
+    // Moves the packs of RevPacks in startDir (where an older version kept
+    // them) into the pack directory.
+    static void moveOldRevpacksToNewLoc(const std::string& startDir);
     // The window when an X display can be opened; the console for the
     // unattended runs without one (or with KORPROG_HEADLESS set). False,
     // with the reason on err, when an interactive start has no display.
@@ -30,6 +41,9 @@ public:
 
     // The directory part of a program path ("" when there is none).
     static std::string programDir(const char* argv0);
+
+private:
+    static std::string _packArgument;
 };
 
 #endif

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "korprog/AtomicFile.h"
+#include "korprog/WholeFile.h"
 #include "main/Main.h"
 
 namespace fs = std::filesystem;
@@ -75,13 +77,22 @@ int UserDir::copyMissing(const std::string& from, const std::string& to, std::st
             continue;
         }
         const fs::path target = fs::path(to) / relative;
+        std::error_code absent;  // set for a target not there yet: no failure
         if (it->is_directory(ec)) {
             fs::create_directories(target, ec);
-        } else if (it->is_regular_file(ec) && !fs::exists(fs::symlink_status(target, ec))) {
-            fs::copy_file(it->path(), target, ec);
-            // Installed defaults may be read-only; the user's copy is theirs to change.
-            if (!ec) fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
-            if (!ec) ++copied;
+        } else if (it->is_regular_file(ec) && !fs::exists(fs::symlink_status(target, absent))) {
+            // Whole or not at all: a cut copy would be the user's file from
+            // then on, never replaced; a missing one is tried again next
+            // start. The copy is the user's to change (a new file's mode).
+            std::string bytes;
+            int err = 0;
+            AtomicFile out(target.string());
+            if (!WholeFile::read(it->path().string(), bytes, &err))
+                ec = std::error_code(err, std::generic_category());
+            else if (!out.write(bytes.data(), bytes.size()))
+                ec = std::error_code(out.error(), std::generic_category());
+            else
+                ++copied;
         }
         if (ec) {
             if (why) *why = "cannot copy " + it->path().string() + " to " + target.string() + ": " + ec.message();

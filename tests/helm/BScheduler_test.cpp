@@ -1,5 +1,7 @@
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "HelmTestKit.h"
 #include "helm/BMainLoop.h"
 #include "helm/BMainState.h"
@@ -130,6 +132,24 @@ TEST_F(SchedulerTest, SecondInstanceOfSameNameEntersNothing)
     first.close();
     BNamedMutex again;
     EXPECT_EQ(again.create(BMainState::_mutexId), BNamedMutex::CREATED);
+}
+
+TEST_F(SchedulerTest, LockThatCannotBeMadeEntersNothing)
+{
+    const char* previous = std::getenv("XDG_RUNTIME_DIR");
+    const std::string saved = previous ? previous : "";
+    setenv("XDG_RUNTIME_DIR", "/proc/self/status", 1);  // a file, no directory
+    TestMain main;
+    main.addRegion(new Leaf(&main, "A"));
+    main.startup();
+    if (previous) setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+    else unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_TRUE(traced("cannot create lock file /proc/self/status/" + BMainState::_mutexId +
+                       ".lock: Not a directory; not started"));
+    EXPECT_FALSE(main.isInitialised());
+    EXPECT_TRUE(log().empty());
+    BScheduler::step();
+    EXPECT_TRUE(BScheduler::terminated());
 }
 
 TEST_F(SchedulerTest, ShortMutexNameAborts)

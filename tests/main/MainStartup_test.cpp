@@ -1,18 +1,12 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "bdebug/BTrace.h"
-#include "helm/platform/BNamedMutex.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "main/Main.h"
@@ -104,12 +98,13 @@ TEST(MainStartup, UsageTextOnlyForASingleHelpArgument)
     EXPECT_EQ(usageOf({"kp"}), "");
 }
 
-TEST(MainStartup, OptionsTakeTheirValuesAndAValueMissingAtTheEndIsAbsent)
+TEST(MainStartup, OptionsTakeTheirValues)
 {
     resetSwitches();
     Args a({"kp", "-revpack", "KV-1[ab]", "-binfile", "x.bin", "-remdbg", "127.0.0.1", "4000", "-nohwcheck",
-            "-produpgr", "-upgrade", "-program", "s.adn", "-createrevpack", "-cmdl_crtrpa", "-bindir"});
-    MainStartup::handleArgs(a.argc(), a.argv());
+            "-produpgr", "-upgrade", "-program", "s.adn", "-createrevpack", "-cmdl_crtrpa", "-bindir", "/abs/bins"});
+    std::string why;
+    EXPECT_TRUE(MainStartup::handleArgs(a.argc(), a.argv(), &why)) << why;
     EXPECT_STREQ(RevPackDb::CMDL_REVPACK, "KV-1[ab]");
     EXPECT_STREQ(RevPackDb::CMDL_BINFILE, "x.bin");
     EXPECT_STREQ(Main::_dbgAddr, "127.0.0.1");
@@ -122,65 +117,49 @@ TEST(MainStartup, OptionsTakeTheirValuesAndAValueMissingAtTheEndIsAbsent)
     EXPECT_TRUE(FrmKorProgImpl::CMDL_PROGRAM);
     EXPECT_TRUE(FrmKorProgImpl::CREATE_REVPACK);
     EXPECT_TRUE(RevPackDb::CMDL_CREATE_REVPACK);
-    EXPECT_STREQ(RevPackDb::CMDL_BINDIR, "");
+    EXPECT_STREQ(RevPackDb::CMDL_BINDIR, "/abs/bins");
 
     resetSwitches();
-    Args values({"kp", "-bindir", "/abs/bins", "-program", "/abs/s.adn", "-revpack", "-upgrade", "-remdbg", "h"});
-    MainStartup::handleArgs(values.argc(), values.argv());  // "-upgrade" is the pack's name
-    EXPECT_STREQ(RevPackDb::CMDL_BINDIR, "/abs/bins");
-    EXPECT_STREQ(FrmKorProgImpl::PROG_FILE_ADN, "/abs/s.adn");
+    Args values({"kp", "-revpack", "-upgrade"});  // "-upgrade" is the pack's name
+    EXPECT_TRUE(MainStartup::handleArgs(values.argc(), values.argv(), &why));
     EXPECT_STREQ(RevPackDb::CMDL_REVPACK, "-upgrade");
     EXPECT_FALSE(RevPackDb::CMDL_UPGRADE);
-    EXPECT_EQ(Main::_dbgPort, 0);
     resetSwitches();
 }
 
-TEST(MainStartup, RpaArgumentIsCopiedRememberedAndNeverAnOption)
+// An option without its values is refused, with the reason, rather than
+// run as another command line (the built program's tests show -program and
+// -revpack).
+TEST(MainStartup, OptionsWithoutTheirValuesAreRefused)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"kp", "-upgrade", "-binfile"}, "-binfile needs a value"},
+        {{"kp", "-remdbg", "host"}, "-remdbg needs 2 values"},
+        {{"kp", "-bindir", "", "-cmdl_crtrpa"}, "-bindir needs a value, not an empty one"},
+    };
+    for (const auto& r : refused) {
+        Args a(r.first);
+        std::string why;
+        EXPECT_FALSE(MainStartup::handleArgs(a.argc(), a.argv(), &why)) << r.second;
+        EXPECT_EQ(why, r.second);
+    }
+    resetSwitches();
+}
+
+TEST(MainStartup, RpaArgumentIsRememberedAndNeverAnOption)
 {
     InTempDir tmp;
     resetSwitches();
-    std::snprintf(Main::_progDataDir, sizeof Main::_progDataDir, "%s", tmp.dir.c_str());
-    MainStartup::setRevpacksDir();
     std::ofstream("KV-x[0a0b].rpa") << "; FLTK preferences file format 1.0\n";
     std::ofstream("-upgrade") << "not an option here\n";
-    fs::create_directories("bin");
-    Args a({(tmp.dir / "bin" / "korprog").string(), "-upgrade", "KV-x[0a0b].rpa", "-program", "s.adn", "-bindir",
-            "images"});
-    MainStartup::handleArgs(a.argc(), a.argv());
+    Args a({"kp", "-upgrade", "KV-x[0a0b].rpa", "-program", "s.adn", "-bindir", "images"});
+    EXPECT_TRUE(MainStartup::handleArgs(a.argc(), a.argv(), nullptr));
     EXPECT_STREQ(Main::_refPackFile, "KV-x[0a0b].rpa");
-    EXPECT_TRUE(fs::exists(fs::path(Main::_revpacksDir) / "KV-x[0a0b].rpa"));
-    EXPECT_EQ(fs::path(RevPackDb::CMDL_BINDIR), tmp.dir / "images") << "seen from where the program was started";
+    EXPECT_EQ(MainStartup::packArgument(), (tmp.dir / "KV-x[0a0b].rpa").string()) << "copied in once the lock is ours";
+    EXPECT_EQ(fs::path(RevPackDb::CMDL_BINDIR), tmp.dir / "images");
     EXPECT_FALSE(RevPackDb::CMDL_UPGRADE) << "an existing file is never taken as an option";
-    EXPECT_EQ(fs::current_path(), tmp.dir / "Ombrix/Korvan Tools/Programmer") << "runs in the user's directory";
-    EXPECT_EQ(std::string(FrmKorProgImpl::PROG_FILE_ADN), (tmp.dir / "s.adn").string()) << "given before the change";
+    EXPECT_EQ(std::string(FrmKorProgImpl::PROG_FILE_ADN), (tmp.dir / "s.adn").string());
     resetSwitches();
-}
-
-TEST(MainStartup, OldPacksAreMovedIntoThePackDirectory)
-{
-    InTempDir tmp;
-    fs::create_directories("RevPacks");
-    fs::create_directories("new");
-    for (const char* n : {"a10.rpa", "a9.RPA", "notes.txt"}) std::ofstream(fs::path("RevPacks") / n) << n;
-    std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s", (tmp.dir / "new").c_str());
-    std::string trace;
-    BTrace::capture(&trace);
-    MainStartup::moveOldRevpacksToNewLoc();
-    BTrace::capture(nullptr);
-    EXPECT_TRUE(fs::exists("new/a10.rpa"));
-    EXPECT_TRUE(fs::exists("new/a9.RPA"));
-    EXPECT_TRUE(fs::exists("RevPacks/notes.txt"));
-    EXPECT_FALSE(fs::exists("RevPacks/a10.rpa"));
-    EXPECT_LT(trace.find("a9.RPA"), trace.find("a10.rpa")) << "numeric-aware order";
-
-    // Run from the user's directory, its RevPacks is the pack directory itself.
-    std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s", (tmp.dir / "RevPacks").c_str());
-    std::ofstream("RevPacks/b.rpa") << "b";
-    BTrace::capture(&trace);
-    MainStartup::moveOldRevpacksToNewLoc();
-    BTrace::capture(nullptr);
-    EXPECT_TRUE(fs::exists("RevPacks/b.rpa"));
-    EXPECT_EQ(trace.find("b.rpa"), std::string::npos);
 }
 
 TEST(MainStartup, DataDirectoriesFollowTheEnvironment)
@@ -202,65 +181,5 @@ TEST(MainStartup, DataDirectoriesFollowTheEnvironment)
     EXPECT_STREQ(Main::_revpacksDir, "RevPacks");
     EXPECT_EQ(MainStartup::programDir("kp"), "");
 }
-
-#ifdef KORPROG_PATH
-// Starts the program in its own process with a private lock and data directory.
-pid_t startProgram(const fs::path& dir, const std::vector<std::string>& args)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-        setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
-        setenv("KORPROG_HEADLESS", "1", 1);
-        unsetenv("DISPLAY");
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(KORPROG_PATH, argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-int waitExit(pid_t pid, int seconds)
-{
-    for (int i = 0; i < seconds * 100; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -2;
-}
-
-TEST(MainStartup, SecondInstanceOfTheSameVersionEndsAtOnceWhileTheFirstRuns)
-{
-    InTempDir tmp;
-    const pid_t dead = fork();  // a run that was killed left its pack staging behind
-    if (dead == 0) _exit(0);
-    waitpid(dead, nullptr, 0);
-    const fs::path stale = tmp.dir / ("korprog-rpa-" + std::to_string(dead) + "-abcdef");
-    fs::create_directory(stale);
-    pid_t first = startProgram(tmp.dir, {});
-    // The commands file appears once start-up is through; probing the lock
-    // before that could make the first process take us for an instance.
-    const fs::path commands = tmp.dir / "Ombrix/Korvan Tools/Programmer/dbgTraceCommands.txt";
-    for (int i = 0; i < 1000 && !fs::exists(commands); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_FALSE(fs::exists(stale)) << "removed at start";
-    setenv("XDG_RUNTIME_DIR", tmp.dir.c_str(), 1);
-    BNamedMutex probe;
-    const bool held = probe.create("Helm_" Sw_VERSION "_MutexId") == BNamedMutex::ALREADY_EXISTS;
-    unsetenv("XDG_RUNTIME_DIR");
-    ASSERT_TRUE(held);
-    pid_t second = startProgram(tmp.dir, {"-upgrade"});
-    EXPECT_EQ(waitExit(second, 10), 2);
-    EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first keeps running";
-    kill(first, SIGTERM);
-    EXPECT_EQ(waitExit(first, 10), 0);
-}
-#endif
 
 }  // namespace

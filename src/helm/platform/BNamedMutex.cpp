@@ -9,24 +9,34 @@
 
 std::string BNamedMutex::lockPath(const std::string& name)
 {
-    const char* dir = std::getenv("XDG_RUNTIME_DIR");
-    std::string base = (dir && *dir) ? dir : "/tmp";
     std::string safe;
     for (char c : name) safe += (c == '/' || c == '\0') ? '_' : c;
-    return base + "/" + safe + ".lock";
+    const char* dir = std::getenv("XDG_RUNTIME_DIR");
+    if (dir && *dir) return std::string(dir) + "/" + safe + ".lock";
+    // /tmp is shared: a file of another user's there must not lock us out.
+    return "/tmp/" + safe + "-" + std::to_string(::getuid()) + ".lock";
 }
 
 BNamedMutex::Result BNamedMutex::create(const std::string& name)
 {
+    const std::string path = lockPath(name);
+    if (_fd >= 0 && path == _path) return CREATED;
     close();
-    _path = lockPath(name);
-    _fd = ::open(_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (_fd < 0) return FAILED;
+    _path = path;
+    _error = 0;
+    // Never through a link someone else may have put in our place.
+    _fd = ::open(_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (_fd < 0) {
+        _error = errno;
+        return FAILED;
+    }
     if (::flock(_fd, LOCK_EX | LOCK_NB) != 0) {
-        const bool busy = errno == EWOULDBLOCK;
+        const int err = errno;
         ::close(_fd);
         _fd = -1;
-        return busy ? ALREADY_EXISTS : FAILED;
+        if (err == EWOULDBLOCK) return ALREADY_EXISTS;
+        _error = err;
+        return FAILED;
     }
     return CREATED;
 }

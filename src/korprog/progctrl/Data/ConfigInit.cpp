@@ -1,6 +1,9 @@
 #include "korprog/progctrl/Data/ConfigInit.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -12,6 +15,7 @@
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
 #include "korprog/progctrl/Data/ConfigInitView.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 
 const char* const ConfigInit::_txtSettingFileStart = "settingfile=";
@@ -61,7 +65,7 @@ bool deviceKey(const char* name, int* family, long* number)
 }  // namespace
 
 ConfigInit::ConfigInit(SettingBin* settingBin, ConfigInitView* frame, ConfigInitOwner* root)
-    : _settingBin(settingBin), _frame(frame), _root(root), _fd(nullptr)
+    : _settingBin(settingBin), _frame(frame), _root(root), _fd(nullptr), _keepFile(false)
 {
     std::memset(_comOpen, 0, sizeof _comOpen);
     _comActive[0] = '\0';
@@ -85,7 +89,7 @@ ConfigInit::~ConfigInit()
 void ConfigInit::readFile()
 {
     _fd = std::fopen(_file, "r");
-    if (!_fd) {
+    if (!_fd && errno == ENOENT) {
         const std::string text = std::string(gettext("Attentie!! Bestand", 0)) + " \"" + _file + "\" " +
                                  gettext("niet aanwezig", 0) + ".\n" +
                                  gettext("Voor communicatie met Korvan eerst COM poort", 0) + ",\n" +
@@ -96,20 +100,41 @@ void ConfigInit::readFile()
         if (_frame) _frame->openOptionsWindow();
         return;
     }
-    std::string line;
-    int c;
-    do {
-        c = std::fgetc(_fd);
-        if (c == EOF || c == '\n') {
-            processLine(line);
-            line.clear();
-        } else if (c != '\r') {
-            line += static_cast<char>(c);
-        }
-    } while (c != EOF);
-    std::fclose(_fd);
+    // A directory opens, and fails only on the first read.
+    int error = _fd ? 0 : errno;
+    struct stat st;
+    if (!error && ::fstat(::fileno(_fd), &st) != 0) error = errno;
+    else if (!error && S_ISDIR(st.st_mode)) error = EISDIR;
+    if (!error) {
+        std::string line;
+        int c;
+        do {
+            c = std::fgetc(_fd);
+            if (c == EOF || c == '\n') {
+                processLine(line);
+                line.clear();
+            } else if (c != '\r') {
+                line += static_cast<char>(c);
+            }
+        } while (c != EOF);
+        if (std::ferror(_fd)) error = errno ? errno : EIO;
+    }
+    if (_fd) std::fclose(_fd);
     _fd = nullptr;
     initComPorts();
+    if (error) unreadable(error);
+}
+
+void ConfigInit::unreadable(int error)
+{
+    // Written back, the preferences read so far would replace the user's file.
+    _keepFile = true;
+    B_ERROR("cannot read " << _file << ": " << std::strerror(error));
+    const std::string text =
+        RPText::message("Fout!! Bestand \"%s\" kan niet gelezen worden: %s.", _file, std::strerror(error)) + "\n" +
+        gettext("De voorkeuren worden deze keer niet opgeslagen.", 0) + "\n";
+    Dialog::alert("%s", text.c_str());
+    if (_frame) _frame->openOptionsWindow();
 }
 
 void ConfigInit::processLine(const std::string& line)
@@ -154,24 +179,28 @@ void ConfigInit::processLine(const std::string& line)
 
 void ConfigInit::writeFile()
 {
+    if (_keepFile) return;
     // The preferences are written whole or not at all: a full disk must not
     // cost the port and the type names already there.
     AtomicFile out(_file);
     _fd = out.open();
-    if (!_fd) {
-        B_ERROR("cannot write " << _file);
-        return;
+    if (_fd) {
+        std::fprintf(_fd, "%s%s\n", _txtSettingFileStart, _settingBin ? _settingBin->file() : _settingFile.c_str());
+        const bool runOnly = !_runPort.empty() && _runPort == _comActive;
+        std::fprintf(_fd, "%s%s\n", _txtComStart, runOnly ? "" : _comActive);
+        for (const KorTypePair& p : _korTypeList)
+            std::fprintf(_fd, "%s%s;%s\n", _txtKorTypeStart, p.standard, p.custom);
+        const char* revpack = _root ? _root->lastRevpackFile() : _lastRevpackFile.c_str();
+        const char* bin = _root ? _root->lastBinFile() : _lastBinFile.c_str();
+        std::fprintf(_fd, "%s%s\n", _txtlastRevpackFile, revpack ? revpack : "");
+        std::fprintf(_fd, "%s%s\n", _txtlastBinFile, bin ? bin : "");
+        _fd = nullptr;
     }
-    std::fprintf(_fd, "%s%s\n", _txtSettingFileStart, _settingBin ? _settingBin->file() : _settingFile.c_str());
-    const bool runOnly = !_runPort.empty() && _runPort == _comActive;
-    std::fprintf(_fd, "%s%s\n", _txtComStart, runOnly ? "" : _comActive);
-    for (const KorTypePair& p : _korTypeList) std::fprintf(_fd, "%s%s;%s\n", _txtKorTypeStart, p.standard, p.custom);
-    const char* revpack = _root ? _root->lastRevpackFile() : _lastRevpackFile.c_str();
-    const char* bin = _root ? _root->lastBinFile() : _lastBinFile.c_str();
-    std::fprintf(_fd, "%s%s\n", _txtlastRevpackFile, revpack ? revpack : "");
-    std::fprintf(_fd, "%s%s\n", _txtlastBinFile, bin ? bin : "");
-    _fd = nullptr;
-    if (!out.commit()) B_ERROR("cannot write " << _file << "; the previous one is kept");
+    if (out.commit()) return;
+    const char* why = std::strerror(out.error());
+    B_ERROR("cannot write " << _file << ": " << why << "; the previous one is kept");
+    Dialog::alert("%s", RPText::message("Fout!! Bestand \"%s\" kan niet opgeslagen worden: %s. Het vorige bestand blijft.",
+                                        _file, why).c_str());
 }
 
 uint8_t ConfigInit::comPorts(char** list)

@@ -16,7 +16,8 @@ class SettingBin;
 // custom type names, last revision pack and firmware file), the serial
 // ports present, and the translation between standard type codes and the
 // custom names units may be sold under. Reads config.ini when created and
-// writes it back when destroyed.
+// writes it back when destroyed; a file that is there but cannot be read is
+// left as it is. Each failure is alerted with its reason.
 class ConfigInit : public KorTypeNames {
 public:
     static const int MAX_NR_KORTYPES = 40;
@@ -81,6 +82,9 @@ private:
     ConfigInit& operator=(const ConfigInit&) = delete;
 
     void readFile();
+    // A file that is there but cannot be read: told, and kept as it is.
+    void unreadable(int error);
+    // Told once when it fails.
     void writeFile();
     void processLine(const std::string& line);
     void initComPorts();
@@ -89,6 +93,8 @@ private:
     ConfigInitView* _frame;
     ConfigInitOwner* _root;
     FILE* _fd;
+    // config.ini is there but could not be read: it is not written over.
+    bool _keepFile;
     char _comOpen[MAX_COM_PORTS][COM_NAME_SIZE];
     char _comActive[COM_NAME_SIZE];
     std::vector<KorTypePair> _korTypeList;

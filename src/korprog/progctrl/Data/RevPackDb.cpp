@@ -11,6 +11,7 @@
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
 #include "helm/platform/BTimerTick.h"
+#include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/Language.h"
@@ -323,15 +324,10 @@ bool RevPackDb::writeAdnFile()
         if (_activeAdnData[i] == CR && i > 0 && _activeAdnData[i - 1] == CR) continue;
         _unixAdnData[_nrUnixAdnBytes++] = _activeAdnData[i];
     }
-    FILE* fd = std::fopen(ADN_PRE_UPDATE, "wb");
-    if (!fd) {
-        B_ERROR("cannot write " << ADN_PRE_UPDATE);
-        return false;
-    }
-    const size_t n = static_cast<size_t>(_nrUnixAdnBytes);
-    const bool ok = std::fwrite(_unixAdnData, 1, n, fd) == n;
-    if (std::fclose(fd) != 0 || !ok) {
-        B_ERROR("cannot write " << ADN_PRE_UPDATE);
+    // Whole or not at all, and through a link the user made.
+    AtomicFile out(ADN_PRE_UPDATE);
+    if (!out.write(_unixAdnData, static_cast<size_t>(_nrUnixAdnBytes))) {
+        B_ERROR("cannot write " << ADN_PRE_UPDATE << ": " << std::strerror(out.error()));
         return false;
     }
     RPText::copyTo(_actAdnFile, ADN_PRE_UPDATE);

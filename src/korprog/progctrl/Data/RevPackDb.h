@@ -152,6 +152,8 @@ public:
     bool checkCheckSum(const char* rpaFile, bool create);
     // The checksum of a file; 0 when it cannot be read or has no "[.]".
     uint16_t readCheckSum(const char* path);
+    // The checksum of a pack's bytes; false when they have no "[.]".
+    static bool calcCheckSum(const std::string& bytes, uint16_t& sum);
 
     // Type code (11 characters from "KV") and hardware version (the 4
     // characters before it) found in the loaded image; "" when none.
@@ -234,7 +236,6 @@ private:
     void statusInfo(const std::string& text, bool isError);
     bool trace(uint16_t bit) const;
     bool writeAdnFile();
-    static bool calcCheckSum(const std::string& bytes, uint16_t& sum);
 
     RevPackDbOwner* _root;
     RPFile* _db;

@@ -1,6 +1,7 @@
 #include "korprog/progctrl/Data/ConfigInit.h"
 
 #include <cstring>
+#include <filesystem>
 #include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,6 +62,44 @@ TEST_F(ConfigInitTest, MissingPreferencesAlertAndOpenTheOptionsWindow)
     }
     EXPECT_EQ(bin.korTypeNames(), nullptr);
     EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=\nlastrevpack=\nlastbin=\n");
+}
+
+// A preferences file that is there but cannot be read is named with the
+// reason, once, and left as it is; it is not "missing".
+TEST_F(ConfigInitTest, UnreadablePreferencesAreToldWithTheirReasonAndKept)
+{
+    ::mkdir("config.ini", 0755);
+    { ConfigInit config(&bin, &host, &host); }
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Fout!! Bestand \"config.ini\" kan niet gelezen worden: Is a "
+                                                       "directory.\nDe voorkeuren worden deze keer niet opgeslagen.\n"});
+    EXPECT_EQ(host.optionsOpened, 1) << "a port can still be chosen for this run";
+    EXPECT_TRUE(std::filesystem::is_directory("config.ini"));
+
+    if (::geteuid() == 0) return;  // root reads whatever the mode says
+    ::rmdir("config.ini");
+    TempDir::write("config.ini", "comport=/dev/ttyUSB0\nkorvantype=KV8888GM-ED;Alarmbox\n");
+    ::chmod("config.ini", 0200);
+    dialogs.alerts.clear();
+    { ConfigInit config(&bin, &host, &host); }
+    ::chmod("config.ini", 0600);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_NE(dialogs.alerts[0].find("\"config.ini\" kan niet gelezen worden: Permission denied."), std::string::npos);
+    EXPECT_EQ(TempDir::read("config.ini"), "comport=/dev/ttyUSB0\nkorvantype=KV8888GM-ED;Alarmbox\n");
+}
+
+// The user keeps the preferences elsewhere and links them in: the link stays.
+TEST_F(ConfigInitTest, LinkedPreferencesAreWrittenWhereTheLinkPoints)
+{
+    ::mkdir("shared", 0755);
+    TempDir::write("shared/config.ini", "comport=/dev/ttyUSB0\n");
+    ASSERT_EQ(::symlink("shared/config.ini", "config.ini"), 0);
+    {
+        ConfigInit config(&bin, &host, &host);
+        config.comActive("/dev/ttyUSB1");
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink("config.ini"));
+    EXPECT_EQ(TempDir::read("shared/config.ini"), "settingfile=\ncomport=/dev/ttyUSB1\nlastrevpack=\nlastbin=\n");
+    EXPECT_TRUE(dialogs.alerts.empty());
 }
 
 TEST_F(ConfigInitTest, PreferencesReadAndWrittenBackUnchanged)

@@ -40,16 +40,53 @@ TEST_F(FullDiskTest, SettingsFileAndPreferencesKeepTheirPreviousContent)
             ConfigInit config(&bin, nullptr, nullptr);
             config.comActive("/dev/ttyUSB1");
         }
-        return static_cast<int>(dialogs.alerts.size());
+        // Each failed save is told once, the preferences with their reason.
+        return dialogs.alerts.size() == 2 && dialogs.alerts[1] == "Fout!! Bestand \"config.ini\" kan niet opgeslagen "
+                                                                    "worden: File too large. Het vorige bestand blijft."
+                   ? 0
+                   : 1 + static_cast<int>(dialogs.alerts.size());
     });
     ConfigInit::devicesDir(nullptr);
-    EXPECT_EQ(alerts, 1) << "the failed save of the settings file is told, once";
+    EXPECT_EQ(alerts, 0) << "the failed saves of the settings file and of the preferences are told, once each";
     EXPECT_EQ(TempDir::read("unit.adn"), adn);
     EXPECT_EQ(TempDir::read("config.ini"), ini);
     for (const auto& e : fs::directory_iterator(dir.path()))
         EXPECT_TRUE(e.path().filename() == "unit.adn" || e.path().filename() == "config.ini" ||
                     e.path().filename() == "dev")
             << "left behind: " << e.path();
+}
+
+// The settings an image carries are written out whole or not at all, also
+// where the user linked the file to one of their own.
+TEST_F(FullDiskTest, SettingsOfAnImageReplaceTheirFileWholeOrNotAtAll)
+{
+    const std::string packs = dir.path() + "/packs";
+    fs::create_directory(packs);
+    TestImage im = testImage("a.bin", 100);
+    im.adnFile = "a.adn";
+    im.adnData = std::string(3000, 'n');
+    RecordingOwner owner;
+    {
+        RevPackDb db(&owner, packs.c_str());
+        writePack(db, "p", {im});
+    }
+    fs::create_directory("mine");
+    TempDir::write("mine/pre.adn", "previous");
+    fs::create_symlink("mine/pre.adn", "adn_pre_update.adn");
+    // Opened before the disk fills up: the image is loaded from memory.
+    RevPackDb db(&owner, packs.c_str());
+    db.selectRpFile("p");
+    db.autoProgAdnFile(true);
+    auto loadImage = [&] {
+        db.setBinData("a.bin");
+        return db.binFileSelected() ? 1 : 0;
+    };
+    EXPECT_EQ(fulldisk::inChild(1000, loadImage), 0) << "no upgrade without its settings";
+    EXPECT_EQ(TempDir::read("mine/pre.adn"), "previous");
+    EXPECT_EQ(loadImage(), 1);
+    EXPECT_TRUE(fs::is_symlink("adn_pre_update.adn"));
+    EXPECT_EQ(TempDir::read("mine/pre.adn"), im.adnData);
+    EXPECT_EQ(std::distance(fs::directory_iterator("mine"), {}), 1) << "no work file left";
 }
 
 TEST_F(FullDiskTest, PackNotWrittenWholeIsNotPublished)

@@ -1,0 +1,92 @@
+#include "main/PackImport.h"
+
+#include <FL/filename.H>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+
+#include "bdebug/BTrace.h"
+#include "korprog/AtomicFile.h"
+#include "korprog/Dialog.h"
+#include "korprog/WholeFile.h"
+#include "korprog/progctrl/Data/RPFileCheck.h"
+#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void trace(const std::string& text) { BTrace::instance()->dbgPrint(text, true, true); }
+
+PackImport::Result copyFailed(const std::string& name, const std::string& dir, int error)
+{
+    const std::string text =
+        RPText::message("Revisiepakket \"%s\" kan niet gekopieerd worden naar %s: %s.", name.c_str(), dir.c_str(),
+                        std::strerror(error));
+    trace(text);
+    Dialog::alert("%s", text.c_str());
+    return PackImport::FAILED;
+}
+
+bool isPackName(const char* name)
+{
+    const char* ext = fl_filename_ext(name);
+    return std::strcmp(ext, ".rpa") == 0 || std::strcmp(ext, ".RPA") == 0;
+}
+
+}  // namespace
+
+bool PackImport::verifies(const std::string& name, const std::string& bytes)
+{
+    const size_t open = name.find('[');
+    const size_t close = open == std::string::npos ? std::string::npos : name.find(']', open + 1);
+    uint16_t sum = 0;
+    if (close == std::string::npos || close == open + 1 || !RevPackDb::calcCheckSum(bytes, sum)) return false;
+    const std::string named = name.substr(open + 1, close - open - 1);
+    return RevPackDb::HexStrToNr().toNr(named.c_str()) == sum && RPFileCheck::wellFormed(bytes);
+}
+
+PackImport::Result PackImport::copy(const std::string& from, const std::string& dir)
+{
+    const std::string name = fs::path(from).filename().string();
+    const fs::path to = fs::path(dir) / name;
+    trace("copy \"" + from + "\" \"" + to.string() + "\"");
+    std::string bytes, stored;
+    int error = 0;
+    if (!WholeFile::read(from, bytes, &error)) return copyFailed(name, dir, error);
+    if (WholeFile::read(to.string(), stored)) {
+        if (stored == bytes) return SAME;
+        if (verifies(name, stored) && !verifies(name, bytes)) {
+            const std::string text =
+                RPText::message("Revisiepakket \"%s\" klopt niet met zijn checksum: het bewaarde pakket blijft.",
+                                name.c_str());
+            trace(text);
+            Dialog::alert("%s", text.c_str());
+            return KEPT;
+        }
+    }
+    AtomicFile out(to.string());
+    if (!out.write(bytes.data(), bytes.size())) return copyFailed(name, dir, out.error());
+    return PLACED;
+}
+
+int PackImport::moveOld(const std::string& oldDir, const std::string& dir)
+{
+    std::error_code ec;
+    if (!fs::is_directory(oldDir, ec) || fs::equivalent(oldDir, dir, ec)) return 0;
+    dirent** list = nullptr;
+    const int n = fl_filename_list(oldDir.c_str(), &list, fl_numericsort);
+    int moved = 0;
+    for (int k = 0; k < n; ++k) {
+        const char* name = list[k]->d_name;
+        const fs::path from = fs::path(oldDir) / name;
+        if (!isPackName(name) || !fs::is_regular_file(from, ec)) continue;
+        trace("move \"" + from.string() + "\" \"" + dir + "\"");
+        const Result r = copy(from.string(), dir);
+        if ((r == PLACED || r == SAME) && fs::remove(from, ec)) ++moved;
+    }
+    if (n > 0) fl_filename_free_list(&list, n);
+    return moved;
+}

@@ -1,0 +1,221 @@
+// The built program's start-up as a process: the single-instance lock, a
+// pack named on the command line, the user's directory on a full disk, old
+// packs of the start directory, and command lines it must refuse.
+
+#if defined(KORPROG_PATH) && defined(KORVANSIM_PATH)
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "helm/platform/BNamedMutex.h"
+#include "main/Main.h"
+#include "support/KorprogProcess.h"
+#include "support/KvTestPack.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Starts the program in its own process with a private lock and data directory.
+pid_t startProgram(const fs::path& dir, const std::vector<std::string>& args)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+        setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
+        setenv("KORPROG_HEADLESS", "1", 1);
+        unsetenv("DISPLAY");
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
+        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(KORPROG_PATH, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int waitExit(pid_t pid, int seconds)
+{
+    for (int i = 0; i < seconds * 100; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -2;
+}
+
+std::vector<std::string> names(const fs::path& dir)
+{
+    std::vector<std::string> n;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir, ec)) n.push_back(e.path().filename().string());
+    std::sort(n.begin(), n.end());
+    return n;
+}
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/korprog-startup-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        user = dir / "Ombrix/Korvan Tools/Programmer";
+        packs = user / "RevPacks";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    // A run that ends by itself once start-up is through.
+    KorprogRun korprog(std::vector<std::string> args, rlim_t fileLimit = 0)
+    {
+        args.insert(args.end(), {"-program", "missing.adn"});
+        return runKorprog(dir.string(), args, 20, fileLimit);
+    }
+    std::string read(const fs::path& p) const { return ksimtest::readFile(p.string()); }
+    void write(const fs::path& p, const std::string& text) const { std::ofstream(p, std::ios::binary) << text; }
+    // A pack that verifies, made in `where`; its file name.
+    std::string pack(const fs::path& where, size_t imageSize = 3000) const
+    {
+        fs::create_directories(where);
+        KvTestPack p;
+        p.data = KvTestPack::image(imageSize);
+        return p.write(where.string(), "KV-6.01") + ".rpa";
+    }
+    fs::path dir, user, packs;
+};
+
+TEST_F(Startup, SecondInstanceEndsAtOnceAndLeavesThePacksOfTheFirstAlone)
+{
+    const pid_t dead = fork();  // a run that was killed left its pack staging behind
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    const fs::path stale = dir / ("korprog-rpa-" + std::to_string(dead) + "-abcdef");
+    fs::create_directory(stale);
+    const std::string name = pack(packs);
+    const std::string stored = read(packs / name);
+    pid_t first = startProgram(dir, {});
+    // The commands file appears once start-up is through; probing the lock
+    // before that could make the first process take us for an instance.
+    for (int i = 0; i < 1000 && !fs::exists(user / "dbgTraceCommands.txt"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(fs::exists(stale)) << "removed at start";
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    BNamedMutex probe;
+    const bool held = probe.create("Helm_" Sw_VERSION "_MutexId") == BNamedMutex::ALREADY_EXISTS;
+    unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_TRUE(held);
+
+    // Another file of the pack's name, opened from the file manager.
+    write(dir / name, "another file of that name");
+    pid_t second = startProgram(dir, {name, "-upgrade"});
+    EXPECT_EQ(waitExit(second, 10), 2);
+    EXPECT_EQ(read(packs / name), stored);
+    EXPECT_EQ(names(packs), (std::vector<std::string>{name, "SwHwRestrictions.txt"}));
+    EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first keeps running";
+    kill(first, SIGTERM);
+    EXPECT_EQ(waitExit(first, 10), 0);
+}
+
+// Fail closed: without the lock a second instance could not be told apart.
+TEST_F(Startup, LockThatCannotBeMadeStopsTheStartBeforeAnythingIsWritten)
+{
+    fs::create_directory(dir / ("Helm_" Sw_VERSION "_MutexId.lock"));  // in the lock's place
+    const KorprogRun r = korprog({});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "korprog: cannot create the lock file " + (dir / "Helm_" Sw_VERSION "_MutexId.lock").string() +
+                         ": Is a directory; not started, since another instance could not be told apart "
+                         "(XDG_RUNTIME_DIR names its directory)\n");
+    EXPECT_FALSE(fs::exists(user));
+}
+
+TEST_F(Startup, PackOnTheCommandLineArrivesWholeOrNotAtAll)
+{
+    ASSERT_EQ(korprog({}).rc, 1);  // the user's directory, made with room to spare
+    const std::string name = pack(dir / "given", 20000);
+    const std::string good = read(dir / "given" / name);
+
+    const KorprogRun full = korprog({"given/" + name}, 16384);
+    EXPECT_EQ(full.rc, 1);
+    EXPECT_NE(full.err.find("alert: Revisiepakket \"" + name + "\" kan niet gekopieerd worden naar " + packs.string() +
+                            ": File too large.\n"),
+              std::string::npos)
+        << full.err;
+    EXPECT_EQ(names(packs), std::vector<std::string>{"SwHwRestrictions.txt"}) << "neither a cut pack nor its work file";
+
+    EXPECT_EQ(korprog({"given/" + name}).rc, 1);
+    EXPECT_EQ(read(packs / name), good);
+}
+
+// Copied whole or not at all: a cut default would be the user's for good.
+TEST_F(Startup, DefaultsCopiedOnAFullDiskAreWholeOrMissingAndTheNextStartCompletesThem)
+{
+    const char* defaults = std::getenv("KORPROG_TEST_DATA");
+    if (!defaults) GTEST_SKIP() << "KORPROG_TEST_DATA names the data directory; ctest sets it";
+    const fs::path data = defaults;
+    auto cutCopies = [&] {
+        std::vector<std::string> cut;
+        for (const char* f : {"config.csv", "language.csv", "Startup.html", "Ombrix_KorProg.gif"})
+            if (fs::exists(user / f) && read(user / f) != read(data / f)) cut.push_back(f);
+        // A work file ends in '.' and six random characters.
+        for (const auto& e : fs::directory_iterator(user))
+            if (e.path().extension().string().size() == 7) cut.push_back(e.path().filename().string());
+        return cut;
+    };
+    const KorprogRun full = korprog({}, 20000);
+    EXPECT_NE(full.err.find("File too large"), std::string::npos) << full.err;
+    EXPECT_EQ(cutCopies(), std::vector<std::string>{});
+    EXPECT_FALSE(fs::exists(user / "config.csv") || fs::exists(user / "language.csv")) << "neither fits";
+
+    const KorprogRun room = korprog({});
+    EXPECT_EQ(room.err.find("cannot copy"), std::string::npos) << room.err;
+    EXPECT_EQ(cutCopies(), std::vector<std::string>{});
+    EXPECT_EQ(read(user / "config.csv"), read(data / "config.csv"));
+    EXPECT_EQ(read(user / "language.csv"), read(data / "language.csv"));
+}
+
+// Packs an older version kept in RevPacks where the program is started move
+// in; nothing else there is touched.
+TEST_F(Startup, OldPacksOfTheStartDirectoryMoveIntoThePackDirectory)
+{
+    const std::string name = pack(dir / "RevPacks");
+    const std::string content = read(dir / "RevPacks" / name);
+    write(dir / "RevPacks/notes.txt", "mine");
+    EXPECT_EQ(korprog({}).rc, 1);
+    EXPECT_EQ(read(packs / name), content);
+    EXPECT_EQ(names(dir / "RevPacks"), std::vector<std::string>{"notes.txt"});
+}
+
+TEST_F(Startup, CommandLinesThatCannotMeanWhatTheySayAreRefused)
+{
+    // A pack outside the pack directory is not read.
+    const std::string name = pack(dir / "x");
+    const std::string stem = name.substr(0, name.size() - 4);
+    for (const std::string& p : {"../../../x/" + stem, (dir / "x" / stem).string()}) {
+        const KorprogRun r = runKorprog(dir.string(), {"-upgrade", "-revpack", p, "-binfile", "app.bin"}, 20);
+        EXPECT_EQ(r.rc, 1);
+        EXPECT_EQ(r.err, "korprog: -revpack takes the name of a pack in " + packs.string() +
+                             ", without a directory: " + p + "\n");
+    }
+    const KorprogRun noFile = runKorprog(dir.string(), {"-program"}, 20);
+    EXPECT_EQ(noFile.rc, 1);
+    EXPECT_EQ(noFile.err, "korprog: -program needs a value\n");
+    const KorprogRun emptyFile = runKorprog(dir.string(), {"-program", ""}, 20);
+    EXPECT_EQ(emptyFile.err, "korprog: -program needs a value, not an empty one\n");
+}
+
+}  // namespace
+
+#endif
