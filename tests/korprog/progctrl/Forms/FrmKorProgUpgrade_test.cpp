@@ -363,3 +363,31 @@ TEST_F(UpgradeWindowTest, CreationWindowBuildsThePackFromTheChosenDirectoryAndOp
     EXPECT_TRUE(root->revPack()->checkCheckSum(packs[0].c_str(), false));
     EXPECT_TRUE(dialogs.alerts.empty());
 }
+
+// Images whose type config.ini does not name are skipped: without one left
+// no pack is made, and the window says which were skipped and why.
+TEST_F(UpgradeWindowTest, CreationWindowWithoutAUsableImageMakesNoPackAndSaysWhy)
+{
+    FrmKorProgImpl::CREATE_REVPACK = true;
+    std::string image(0x100 + 600, '\x20');
+    image.replace(16, 15, "B.49KV1234WS-BX");
+    image.replace(0x100 + 32, 22, "VERSION: KV-4.40      ");
+    fs::create_directories("images");
+    std::ofstream("images/KV1234WS-BX_4.40.bin") << image;
+    std::ofstream("images/BOOT_LOAD_B49.bin") << std::string(1600, 'b');
+    openWithoutUnit();
+
+    press("Opties");
+    press("Create Rev. Pack", windows("Opties").at(0));
+    Fl_Window* creation = windows("Create RevPack Db").at(0);
+    dialogs.dirs = {dir + "/images"};
+    press("Select Bin", creation);
+    press("Gen. RevPack Db", creation);
+    FlEvents::settle();
+    EXPECT_EQ(dialogs.alerts, (std::vector<std::string>{
+                                  "Error!! Replace Ombrix by Custom type.\n"
+                                  "        Type: KV1234WS-BX_4.40.bin not in config.ini file\n",
+                                  "No usable image in " + dir + "/images/: KV1234WS-BX_4.40.bin skipped, type not in config.ini"}));
+    for (const auto& e : fs::directory_iterator(Main::_revpacksDir))
+        EXPECT_NE(e.path().extension(), ".rpa") << e.path();
+}
