@@ -61,7 +61,8 @@ int main()
     });
 
     // One value of 5 MB: continuation lines of 80 characters.
-    std::string text = "; FLTK preferences file format 1.0\n; vendor: RevPacks\n; application: long\n\n[.]\n\n[./a]\n\ndata:";
+    const std::string header = "; FLTK preferences file format 1.0\n; vendor: RevPacks\n; application: x\n\n[.]\n\n";
+    std::string text = header + "[./a]\n\ndata:";
     text += std::string(60, '0') + "\n";
     for (size_t n = 0; n < 5u * 1024 * 1024; n += 80) text += "+" + std::string(80, '0') + "\n";
     writeText(dir / "long.rpa", text);
@@ -70,7 +71,7 @@ int main()
         db->clearDb();
     });
 
-    text = "; FLTK preferences file format 1.0\n; vendor: RevPacks\n; application: rows\n\n[.]\n\n[./HwSwRestrictionList]\n\n";
+    text = header + "[./HwSwRestrictionList]\n\n";
     for (int i = 1; i <= 20000; ++i) text += std::to_string(i) + ":4.**;B.**\n";
     writeText(dir / "rows.rpa", text);
     const double manyRows = medianMs(5, [&] {

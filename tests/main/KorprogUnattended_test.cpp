@@ -100,6 +100,19 @@ protected:
         return {rc, read(dir / "out.txt"), read(dir / "err.txt")};
     }
 
+    // The directory "images": an image of type KV8888GM-ED for processor 49
+    // (hardware and type near its head, the version behind the start
+    // address) and a boot loader.
+    void images()
+    {
+        std::string image(0x100 + 600, '\x20');
+        image.replace(16, 15, "B.49KV8888GM-ED");
+        image.replace(0x100 + 32, 22, "VERSION: KV-4.20 XTR  ");
+        fs::create_directories(dir / "images");
+        write("images/KV8888GM-ED_4.20.bin", image);
+        write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
+    }
+
     static int lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 
     fs::path dir, user, packs;
@@ -300,12 +313,7 @@ TEST_F(Unattended, UpgradeRefusesADamagedOrUnreadablePackBeforeSendingAnything)
 
 TEST_F(Unattended, CreateRevPackOfImagesThatAreAllSkippedMakesNoPackAndSaysWhy)
 {
-    std::string image(0x100 + 600, '\x20');
-    image.replace(16, 15, "B.49KV8888GM-ED");
-    image.replace(0x100 + 32, 22, "VERSION: KV-4.20 XTR  ");
-    fs::create_directories(dir / "images");
-    write("images/KV8888GM-ED_4.20.bin", image);
-    write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
+    images();
     std::ofstream(user / "config.ini") << "korvantype=KV4400WS-BX;Other\n";
 
     const Outcome r = korprog({"-cmdl_crtrpa", "-bindir", "images"});
@@ -321,14 +329,7 @@ TEST_F(Unattended, CreateRevPackOfImagesThatAreAllSkippedMakesNoPackAndSaysWhy)
 
 TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirectory)
 {
-    // An image for processor 49: hardware and type near its head, the
-    // version behind the start address.
-    std::string image(0x100 + 600, '\x20');
-    image.replace(16, 15, "B.49KV8888GM-ED");
-    image.replace(0x100 + 32, 22, "VERSION: KV-4.20 XTR  ");
-    fs::create_directories(dir / "images");
-    write("images/KV8888GM-ED_4.20.bin", image);
-    write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
+    images();
     // The images are named by the type names of the user's config.ini.
     std::ofstream(user / "config.ini") << "korvantype=KV8888GM-ED;Alarmbox\n";
 

@@ -93,7 +93,8 @@ bool RPFile::readFile(const std::string& path, std::string& out, std::string* wh
     if (::stat(path.c_str(), &st) != 0) return failed(std::strerror(errno));
     if (S_ISDIR(st.st_mode)) return failed(std::strerror(EISDIR));
     if (!S_ISREG(st.st_mode)) return failed("not a regular file");
-    if (static_cast<uintmax_t>(st.st_size) > maxBytes) return failed("larger than " + std::to_string(maxBytes) + " bytes");
+    const std::string tooLarge = "larger than " + std::to_string(maxBytes) + " bytes";
+    if (static_cast<uintmax_t>(st.st_size) > maxBytes) return failed(tooLarge);
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return failed(std::strerror(errno));
     char buf[8192];
@@ -102,7 +103,7 @@ bool RPFile::readFile(const std::string& path, std::string& out, std::string* wh
     const int err = std::ferror(f) ? errno : 0;
     std::fclose(f);
     if (err) return failed(std::strerror(err));
-    if (out.size() > maxBytes) return failed("larger than " + std::to_string(maxBytes) + " bytes");
+    if (out.size() > maxBytes) return failed(tooLarge);
     return true;
 }
 

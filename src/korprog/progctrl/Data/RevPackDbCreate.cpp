@@ -327,8 +327,10 @@ bool RevPackDb::setSwHwRestrictions()
     {
         Fl_Preferences rows(*restr.root(), SWHWRESTR);
         if (rows.entries() == 0) {
-            for (int k = 0; k < NR_DFLT_RESTR; ++k)
-                rows.set(std::to_string(k + 1).c_str(), (std::string(_hwSwRestr[k].sw) + ";" + _hwSwRestr[k].hw).c_str());
+            for (int k = 0; k < NR_DFLT_RESTR; ++k) {
+                const std::string row = std::string(_hwSwRestr[k].sw) + ";" + _hwSwRestr[k].hw;
+                rows.set(std::to_string(k + 1).c_str(), row.c_str());
+            }
         }
         for (int i = 0; i < rows.entries() && ok; ++i) {
             const char* key = rows.entry(i);

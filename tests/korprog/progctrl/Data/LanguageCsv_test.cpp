@@ -77,8 +77,8 @@ TEST(LanguageCsv, LangtextsRefusesRowsWhoseConversionsDifferFromTheKey)
     for (const char* uk : bad) {
         const auto r = check(good + "3;Lees %s;a %s;b %s;" + uk + (*uk ? "" : "x") + ";d %s;e %s\n");
         EXPECT_EQ(1, r.first) << uk;
-        EXPECT_NE(std::string::npos, r.second.find("line 13: column 5 has other conversions than \"Lees %s\"")) << uk
-                                                                                                             << r.second;
+        const std::string named = "line 13: column 5 has other conversions than \"Lees %s\"";
+        EXPECT_NE(std::string::npos, r.second.find(named)) << uk << r.second;
     }
     const auto swapped = check("1;Lees %s;a %s;b %s;c %s;d %s;e %s\n2;Regel %d van %s;%s %d;%d %s;%d %s;%d %s;%d %s\n");
     EXPECT_NE(std::string::npos, swapped.second.find("line 12: column 3 has other conversions")) << swapped.second;

@@ -244,7 +244,12 @@ TEST_F(RevPackDbCreateTest, BadInputLeavesNoPackBehind)
         // No usable application image: boot loaders alone upgrade nothing.
         {"only boot loaders", [&] { fs::remove(b + "KV8888GM-ED_4.12.bin"); bin("BOOT_LOAD_B49.bin", filler(1600)); },
          "bins", "No usable image in " + b + ": only boot loaders"},
-        {"no known type", [&] { owner.typeNames = {{"KV4400", "Other"}}; bin("KV1234WS-BX_4.12.bin", "x"); bin("BOOT_LOAD_B49.bin", filler(1600)); },
+        {"no known type",
+         [&] {
+             owner.typeNames = {{"KV4400", "Other"}};
+             bin("KV1234WS-BX_4.12.bin", "x");
+             bin("BOOT_LOAD_B49.bin", filler(1600));
+         },
          "bins", "No usable image in " + b + ": KV1234WS-BX_4.12.bin skipped, type not in config.ini; "
                  "KV8888GM-ED_4.12.bin skipped, type not in config.ini"},
     };

@@ -353,7 +353,8 @@ TEST_F(RevPackDbTest, BlocksWhoseDataDisagreesWithTheirSizeAreRefused)
         EXPECT_STREQ("", db->setBinData(name)) << name;
         EXPECT_EQ(0, db->binSize()) << name;
         EXPECT_FALSE(db->binFileSelected()) << name;
-        EXPECT_EQ(std::vector<std::string>{std::string("Invalid Revpack: image ") + name + " is damaged"}, dialogs.alerts);
+        const std::string damaged = std::string("Invalid Revpack: image ") + name + " is damaged";
+        EXPECT_EQ(std::vector<std::string>{damaged}, dialogs.alerts);
         EXPECT_NE("", db->damage(name)) << name;
     }
     dialogs.alerts.clear();
