@@ -97,9 +97,16 @@ bool RPFile::readFile(const std::string& path, std::string& out, std::string* wh
     if (static_cast<uintmax_t>(st.st_size) > maxBytes) return failed(tooLarge);
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return failed(std::strerror(errno));
+    // Read in one piece where the size is known; a file that grows on the
+    // way is read on until its end or the limit.
+    out.resize(static_cast<size_t>(st.st_size));
+    size_t got = std::fread(&out[0], 1, out.size(), f);
+    out.resize(got);
     char buf[8192];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && out.size() <= maxBytes) out.append(buf, n);
+    while (got == static_cast<size_t>(st.st_size) && out.size() <= maxBytes &&
+           (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
     const int err = std::ferror(f) ? errno : 0;
     std::fclose(f);
     if (err) return failed(std::strerror(err));
