@@ -426,6 +426,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
         return false;
     }
     if (!blockIntact(name, BIN_SIZE, BIN_DATA)) {
+        Dialog::beep();
         statusInfo(RPText::message("Invalid Revpack: image %s is damaged", name), true);
         return false;
     }

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
