@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         app.replace(0x100 + 32, 23, std::string("VERSION: KV-4.12 EXTRA") + '\0');
         writeFile(bins + "/KV8888GM-ED_4.12.bin", app);
         writeFile(bins + "/BOOT_LOAD_B49.bin", std::string(1600, '\x5a'));
+        owner.typeNames = {{"KV8888GM-ED", "KV8888GM-ED"}};  // the image is used, not skipped
         db = new RevPackDb(&owner, packs.c_str());
         db->sleepFunc(nullptr);
     }
