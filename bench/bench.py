@@ -4,7 +4,7 @@ on a pseudo-terminal. Prints a table of ratios and writes it as Markdown.
 
     bench/bench.py [--build DIR] [--out FILE] [--quick] [--only NAME,...]
 
-Benchmarks (names for --only): transfer, upgrade, paced, idle, window.
+Benchmarks (names for --only): transfer, packs, upgrade, paced, idle, window.
 --quick skips the paced upgrade (about two minutes per run, --paced-runs).
 """
 
@@ -119,6 +119,23 @@ class Bench:
                  "target 0.5 s", (a + b) / 0.5, "< 1")
         self.row("Upload alone (`korprog -program`), unpaced", fmt_s(statistics.median(program)),
                  "target 0.5 s", statistics.median(program) / 0.5, "")
+
+    def packs(self):
+        """Opening a pack with a 100 KB image and loading the image; refusing
+        a pack with a 5 MB value and one with 20,000 restriction rows."""
+        d = self.workdir()
+        p, _ = self.run(d, [self.exe("korbench_packopen")], 120)
+        cleanup(d)
+        m = dict(re.findall(r"^(\w+)_ms=([\d.]+)$", p.stdout, re.M))
+        if p.returncode != 0 or "many_rows" not in m:
+            sys.exit(f"bench: korbench_packopen failed ({p.returncode}):\n{p.stdout}{p.stderr}")
+        ms = lambda k: float(m[k]) / 1000
+        self.row("Open a pack with a 100 KB image and load the image", fmt_s(ms("open_100k")), "target 0.050 s",
+                 ms("open_100k") / 0.05, "< 1")
+        self.row("Refuse a pack with a 5 MB value", fmt_s(ms("long_value")), "target 0.050 s",
+                 ms("long_value") / 0.05, "< 1")
+        self.row("Refuse a pack with 20,000 restriction rows", fmt_s(ms("many_rows")), "target 0.050 s",
+                 ms("many_rows") / 0.05, "< 1")
 
     def upgrade(self, baud, runs):
         """A 100 KB image, first packet to EOT, korprog against korvansim and
@@ -425,7 +442,7 @@ def main():
         sys.exit("bench: missing " + ", ".join(missing) + "; install the Debian packages named")
     b = Bench(args.build)
     b.paced_runs = args.paced_runs
-    for name, fn in (("transfer", b.transfer), ("upgrade", lambda: b.upgrade(0, REPEATS)),
+    for name, fn in (("transfer", b.transfer), ("packs", b.packs), ("upgrade", lambda: b.upgrade(0, REPEATS)),
                      ("paced", lambda: b.upgrade(BAUD, args.paced_runs)), ("idle", b.idle), ("window", b.window)):
         if want(name):
             b.loads.append((name, open("/proc/loadavg").read().split()[0]))

@@ -1,7 +1,7 @@
 // Pack creation over a directory whose image file (and the settings file
-// beside it) come from anywhere. The input: a byte of choices (boot loader
-// or application image; a settings file or not; a second, fixed boot
-// loader or not), two bytes giving the settings file's length, the
+// beside it) come from anywhere. The input: a byte of choices (boot loader,
+// with a fixed application image beside it, or application image; a
+// settings file or not; a second, fixed boot loader or not), two bytes giving the settings file's length, the
 // settings file, then the image. A pack that is made must verify and give
 // back exactly the bytes it was made from; a pack that is not made leaves
 // nothing behind.
@@ -23,6 +23,15 @@ std::vector<std::string> filesIn(const std::string& dir)
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(dir, ec)) out.push_back(e.path().filename().string());
     return out;
+}
+
+// An application image for processor 49 that pack creation takes.
+std::string appImage()
+{
+    std::string s(0x100 + 64, 'x');
+    s.replace(16, 15, "B.49KV8888GM-ED");
+    s.replace(0x100 + 8, 17, std::string("VERSION: KV-4.12") + '\0');
+    return s;
 }
 
 void emptyDir(const std::string& dir)
@@ -58,6 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     writeFile(bins + "/" + name, image);
     if (withAdn) writeFile(bins + "/" + name.substr(0, name.size() - 4) + ".adn", adn);
     if (secondBoot) writeFile(bins + "/BOOT_LOAD_C.bin", std::string(1600, '\x5a'));
+    // Boot loaders alone make no pack: an application image goes with them.
+    if (boot) writeFile(bins + "/KV8888GM-ED_4.12.bin", appImage());
 
     const bool made = db->createDb(bins.c_str());
     const std::vector<std::string> left = filesIn(packs);

@@ -2,15 +2,24 @@
 // pack selected, each of its images loaded with the settings file it
 // carries, the boot loader chosen for the unit, the checksum and the
 // upgrade rules checked. The input's first line is the unit (type, ';',
-// software, ';', special, ';', hardware); the rest is the pack. Nothing
-// read may reach past the database's buffers, and reading never changes
-// the pack file.
+// software, ';', special, ';', hardware), then ';' and anything when the
+// upgrade was asked for by the unit, then ';' and anything to stretch the
+// pack: its last value is then carried past the longest legal one by
+// continuation lines. The rest is the pack. Nothing read may
+// reach past the database's buffers; an image is loaded only when its data
+// is exactly as many hex-coded bytes as its size says; a value longer than
+// an image of 102400 bytes, hex-coded, leaves the pack unread; and reading
+// never changes the pack file.
+
+#include <FL/Fl_Preferences.H>
 
 #include <cstring>
+#include <memory>
 
 #include "fuzz/support/FuzzKit.h"
+#include "korprog/progctrl/Data/RPFile.h"
+#include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
-#include "support/KvTestPack.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
 
 using namespace fuzzkit;
@@ -26,6 +35,18 @@ struct Owner : RevPackDbOwner {
     bool upgrInitByKor() const override { return unitAsked; }
     bool unitAsked = false;
 };
+
+// An image's "size" and "data" as stored, read past the database; whether
+// the data is that many bytes, hex-coded.
+bool storedWhole(RPFile& pack, const std::string& image, int* size)
+{
+    Fl_Preferences g(*pack.root(), image.c_str());
+    g.get(RevPackDb::BIN_SIZE, *size, 0);
+    const char* data = RPFile::rawValue(g, RevPackDb::BIN_DATA);
+    const std::string d = data ? data : "";
+    return *size >= 0 && d.size() == 2 * static_cast<size_t>(*size) &&
+           d.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
 
 std::string field(std::string& line)
 {
@@ -53,12 +74,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string unit = in.upTo('\n');
     const std::string type = field(unit), sw = field(unit), special = field(unit), hw = field(unit);
     RevPackDb::setActHwSwVers(type.c_str(), sw.c_str(), special.c_str(), hw.c_str());
-    owner.unitAsked = !unit.empty();
-    const std::string bytes = in.rest();
+    owner.unitAsked = !field(unit).empty();
+    std::string bytes = in.rest();
+    const bool stretched = !unit.empty();
+    if (stretched)
+        for (size_t n = 0; n <= RPFileCheck::MAX_VALUE; n += 80) bytes += "\n+" + std::string(80, '0');
     const std::string file = "f[1a2b].rpa", path = packs + "/" + file;
     writeFile(path, bytes);
 
     db->selectRpFile(file.c_str());
+    if (stretched && (db->actNrBinFiles() != 0 || db->nrEntries(RevPackDb::GENERAL) != 0 ||
+                      db->nrEntries(RevPackDb::HWSWLIST) != 0))
+        fail("a pack with a value past the longest legal one was read");
+    RPFile stored;
+    stored.open(packs, "f[1a2b]");
     if (db->actNrBinFiles() < 0 || db->actNrBinFiles() > RevPackDb::MAX_NR_FILES) fail("image count");
     if (db->nrBootFiles() < 0 || db->nrBootFiles() > RevPackDb::MAX_BOOTFILES) fail("boot loader count");
     std::vector<std::string> images{"app.bin", std::string(300, 'n')};
@@ -69,6 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         db->allowedHwList(image.c_str());
         db->setBinData(image.c_str());
         if (db->binSize() < 0 || db->binSize() > RevPackDb::MAX_BINFILE_SIZE) fail("image size " + std::to_string(db->binSize()));
+        int size = 0;
+        if (RPFileCheck::groupNameOk(image.c_str()) && stored.isOpen() && db->binSize() > 0 &&
+            (!storedWhole(stored, image, &size) || size != db->binSize()))
+            fail("image " + image + " loaded although its data is not its size's bytes");
         if (db->adnSize() < 0 || db->adnSize() > RevPackDb::MAX_BINFILE_SIZE) fail("settings size " + std::to_string(db->adnSize()));
         const char *hwFound = nullptr, *specialFound = nullptr;
         if (std::strlen(db->getKorTypeFmBin(hwFound)) > 11) fail("type from the image");

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lists the texts the program hands to its translation table and checks
 # data/language.csv against them: every text has a row, every row has all
-# five translations with the same printf conversions as its key, numbers
+# five translations with exactly the printf conversions of its key, numbers
 # lie in 1..511, lines fit, and messages 208..213 (the boot-loader alert)
 # are there.
 #
@@ -58,13 +58,20 @@ fi
 
 problems=$(
   echo "$texts" | awk -F';' '
-    # The printf conversions of a text, in order ("%%" left out).
-    function conv(s,   out, rest, m) {
-      out = ""; rest = s
-      while (match(rest, /%[-+ #0-9.]*[diouxXcsp%]/)) {
-        m = substr(rest, RSTART + RLENGTH - 1, 1)
-        if (m != "%") out = out m
-        rest = substr(rest, RSTART + RLENGTH)
+    # The printf conversions of a text, each whole ("%s", "%-5d", "%n"),
+    # in order ("%%" left out). A translation must have exactly those of
+    # its key, or the program shows the key instead.
+    function conv(s,   out, i, spec) {
+      out = ""
+      while ((i = index(s, "%")) > 0) {
+        s = substr(s, i + 1)
+        if (substr(s, 1, 1) == "%") { s = substr(s, 2); continue }
+        spec = "%"
+        while (s != "" && index("-+ #0123456789.*$hlLqjzt", substr(s, 1, 1)) > 0) {
+          spec = spec substr(s, 1, 1); s = substr(s, 2)
+        }
+        spec = spec substr(s, 1, 1); s = substr(s, 2)
+        out = out spec "|"
       }
       return out
     }

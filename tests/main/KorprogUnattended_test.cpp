@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,6 +98,19 @@ protected:
             waitpid(pid, nullptr, 0);
         }
         return {rc, read(dir / "out.txt"), read(dir / "err.txt")};
+    }
+
+    // The directory "images": an image of type KV8888GM-ED for processor 49
+    // (hardware and type near its head, the version behind the start
+    // address) and a boot loader.
+    void images()
+    {
+        std::string image(0x100 + 600, '\x20');
+        image.replace(16, 15, "B.49KV8888GM-ED");
+        image.replace(0x100 + 32, 22, "VERSION: KV-4.20 XTR  ");
+        fs::create_directories(dir / "images");
+        write("images/KV8888GM-ED_4.20.bin", image);
+        write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
     }
 
     static int lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
@@ -250,16 +265,71 @@ TEST_F(Unattended, UpgradeRefusesPackAndImageItCannotUseBeforeTheUnitIsAsked)
     EXPECT_EQ(sim.log().find("<- upload request"), std::string::npos);
 }
 
+// A pack whose sizes and data disagree (its checksum right all the same),
+// or that cannot be read, is refused with what is wrong before anything is
+// sent to the unit.
+TEST_F(Unattended, UpgradeRefusesADamagedOrUnreadablePackBeforeSendingAnything)
+{
+    startSim({});
+    auto damaged = [this](const std::string& name, const std::function<void(RevPackDb&)>& change) {
+        KvTestPack p;
+        p.data = KvTestPack::image(3000);
+        const std::string written = p.write(packs.string(), name);
+        std::unique_ptr<RevPackDb> db(new RevPackDb(nullptr, packs.c_str()));
+        db->selectDb((written + ".rpa").c_str());
+        change(*db);
+        db->clearDb();
+        char sum[8];
+        std::snprintf(sum, sizeof sum, "%04x", db->readCheckSum((packs / (written + ".rpa")).c_str()));
+        fs::rename(packs / (written + ".rpa"), packs / (name + "[" + sum + "].rpa"));
+        return name + "[" + sum + "]";
+    };
+    const struct {
+        std::string pack, reason;
+    } cases[] = {
+        {damaged("KV-empty", [](RevPackDb& db) { db.setEntry("app.bin", "data", "", 0); }),
+         "Invalid Revpack: image app.bin is damaged"},
+        {damaged("KV-hex", [](RevPackDb& db) { db.setEntry("app.bin", "data", std::string(6000, 'z').c_str()); }),
+         "Invalid Revpack: image app.bin is damaged"},
+        {damaged("KV-short", [](RevPackDb& db) { db.setEntry("app.bin", "size", 102400); }),
+         "Invalid Revpack: image app.bin is damaged"},
+        {damaged("KV-boot", [](RevPackDb& db) { db.setEntry("BOOT_LOAD_49.bin", "size", 301); }),
+         "Invalid Revpack: image BOOT_LOAD_49.bin is damaged"},
+    };
+    fs::create_symlink("/proc/self/mem", packs / "KV-mem[0000].rpa");  // reading it fails, also for root
+    for (const auto& c : cases) {
+        const Outcome r = korprog({"-upgrade", "-revpack", c.pack, "-binfile", "app.bin"});
+        EXPECT_EQ(r.rc, 1) << c.pack;
+        EXPECT_NE(r.err.find("korprog: " + c.reason + "\n"), std::string::npos) << r.err;
+    }
+    const Outcome mem = korprog({"-upgrade", "-revpack", "KV-mem[0000]", "-binfile", "app.bin"});
+    EXPECT_EQ(mem.rc, 1);
+    EXPECT_NE(mem.err.find("korprog: Cannot read " + (packs / "KV-mem[0000].rpa").string() + ": Input/output error\n"),
+              std::string::npos)
+        << mem.err;
+    EXPECT_EQ(sim.log().find("<- "), std::string::npos) << "nothing reached the unit\n" << sim.log();
+    EXPECT_FALSE(fs::exists(sim.path("image.bin")));
+}
+
+TEST_F(Unattended, CreateRevPackOfImagesThatAreAllSkippedMakesNoPackAndSaysWhy)
+{
+    images();
+    std::ofstream(user / "config.ini") << "korvantype=KV4400WS-BX;Other\n";
+
+    const Outcome r = korprog({"-cmdl_crtrpa", "-bindir", "images"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("korprog: No usable image in " + (dir / "images").string() +
+                         "/: KV8888GM-ED_4.20.bin skipped, type not in config.ini\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out.find("Created revision pack"), std::string::npos) << r.out;
+    for (const auto& e : fs::directory_iterator(packs))
+        if (e.path().filename() != "SwHwRestrictions.txt") ADD_FAILURE() << "left in the pack directory: " << e.path();
+}
+
 TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirectory)
 {
-    // An image for processor 49: hardware and type near its head, the
-    // version behind the start address.
-    std::string image(0x100 + 600, '\x20');
-    image.replace(16, 15, "B.49KV8888GM-ED");
-    image.replace(0x100 + 32, 22, "VERSION: KV-4.20 XTR  ");
-    fs::create_directories(dir / "images");
-    write("images/KV8888GM-ED_4.20.bin", image);
-    write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
+    images();
     // The images are named by the type names of the user's config.ini.
     std::ofstream(user / "config.ini") << "korvantype=KV8888GM-ED;Alarmbox\n";
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "bdebug/BAssert.h"
 #include "korprog/Dialog.h"
 #include "korprog/StringUtils.h"
 
@@ -127,9 +128,33 @@ bool Language::parseLine(char* line)
     int n = 0;
     if (std::sscanf(number, "%d", &n) != 1 || n == 0) return true;  // headings
     if (n < 0 || n >= NR_LINES) return false;
+    const char* translation = texts[_languageId];
+    if (*translation && conversions(translation) != conversions(texts[NLINI])) {
+        B_ERROR(_file << ": message " << n << " \"" << texts[NLINI] << "\": the " << _langTxt[_languageId]
+                      << " text has other printf conversions; the Dutch text is shown");
+        translation = texts[NLINI];
+    }
     std::snprintf(_msgId[n], sizeof _msgId[n], "%s", texts[NLINI]);
-    std::snprintf(_msgStr[n], sizeof _msgStr[n], "%s", texts[_languageId]);
+    std::snprintf(_msgStr[n], sizeof _msgStr[n], "%s", translation);
     return true;
+}
+
+std::vector<std::string> Language::conversions(const char* text)
+{
+    std::vector<std::string> out;
+    for (const char* p = text; p && *p; ++p) {
+        if (*p != '%') continue;
+        if (p[1] == '%') {
+            ++p;
+            continue;
+        }
+        const char* start = p++;
+        while (*p && std::strchr("-+ #0123456789.*$hlLqjzt", *p)) ++p;
+        // The conversion character, or the end of a conversion cut short.
+        out.emplace_back(start, static_cast<size_t>(*p ? p + 1 - start : p - start));
+        if (!*p) break;
+    }
+    return out;
 }
 
 Language::LanguageId Language::strToId(const char* name)

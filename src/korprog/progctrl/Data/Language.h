@@ -2,6 +2,8 @@
 #define KORPROG_PROGCTRL_DATA_LANGUAGE_H
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 // The translation table. The program's texts are Dutch; the chosen language
 // (language.ini) selects a column of language.csv. Without a choice the
@@ -24,6 +26,12 @@ public:
     const char* getMsgId(int nr);
 
     LanguageId languageId() const { return _languageId; }
+
+    // The printf conversions of a text, each whole ("%s", "%-5d", "%n"),
+    // in order; "%%" is none. A translation whose conversions are not
+    // exactly its key's is never used: as a format it would read arguments
+    // that are not there, or write through them.
+    static std::vector<std::string> conversions(const char* text);
 
     virtual ~Language();
 

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <cstring>
 #include <cstdio>
-#include <fstream>
+#include <memory>
 #include <vector>
 
 #include "bdebug/BAssert.h"
@@ -23,14 +23,6 @@ const char* const RPFile::VENDOR = "RevPacks";
 const char* const RPFile::EXTENSION = ".rpa";
 
 namespace {
-
-bool writeAll(const fs::path& p, const std::string& bytes)
-{
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
-}
 
 const char STAGE_PREFIX[] = "korprog-rpa-";
 
@@ -88,30 +80,45 @@ int RPFile::removeStaleStaging()
     return removed;
 }
 
-bool RPFile::readFile(const std::string& path, std::string& out)
+bool RPFile::readFile(const std::string& path, std::string& out, std::string* why, size_t maxBytes)
 {
     out.clear();
-    // A directory opens for reading and fails only on the first read (and
-    // a stream would throw there); a pipe or device may never end.
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return false;
+    auto failed = [why](const std::string& text) {
+        if (why) *why = text;
+        return false;
+    };
+    // A directory opens for reading and fails only on the first read; a
+    // pipe or device may never end.
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return failed(std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) return failed(std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode)) return failed("not a regular file");
+    const std::string tooLarge = "larger than " + std::to_string(maxBytes) + " bytes";
+    if (static_cast<uintmax_t>(st.st_size) > maxBytes) return failed(tooLarge);
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    if (!f) return failed(std::strerror(errno));
+    // Read in one piece where the size is known; a file that grows on the
+    // way is read on until its end or the limit.
+    out.resize(static_cast<size_t>(st.st_size));
+    size_t got = std::fread(&out[0], 1, out.size(), f);
+    out.resize(got);
     char buf[8192];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    const bool ok = !std::ferror(f);
+    while (got == static_cast<size_t>(st.st_size) && out.size() <= maxBytes &&
+           (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, n);
+    const int err = std::ferror(f) ? errno : 0;
     std::fclose(f);
-    return ok;
+    if (err) return failed(std::strerror(err));
+    if (out.size() > maxBytes) return failed(tooLarge);
+    return true;
 }
 
 RPFile::RPFile() : _prefs(nullptr), _changed(false), _wasRead(false) {}
 
 RPFile::~RPFile() { close(); }
 
-std::string RPFile::stagedFile() const { return (fs::path(_stageDir) / (_name + ".prefs")).string(); }
-
-bool RPFile::open(const std::string& dir, const std::string& name)
+bool RPFile::setUp(const std::string& dir, const std::string& name, const char* extension)
 {
     close();
     // A name with a directory part names a pack below (or, absolute, apart
@@ -133,23 +140,77 @@ bool RPFile::open(const std::string& dir, const std::string& name)
     _stageDir = tmpl;
     _dir = where.string();
     _name = base;
-    _path = (where / (base + EXTENSION)).string();
+    _path = extension ? (where / (base + extension)).string() : std::string();
     _changed = false;
     _wasRead = false;
-
-    std::string bytes;
-    if (readFile(_path, bytes)) {
-        std::string why;
-        if (!RPFileCheck::wellFormed(bytes, &why)) {
-            B_ERROR("RPFile: " << _path << " is not a revision pack (" << why << ")");
-        } else if (!writeAll(stagedFile(), bytes)) {
-            B_ERROR("RPFile: cannot stage " << _path);
-        } else {
-            _wasRead = true;
-        }
-    }
+    // Nothing is staged: the database starts empty.
     _prefs = new Fl_Preferences(_stageDir.c_str(), VENDOR, _name.c_str());
     return true;
+}
+
+bool RPFile::load(const std::string& bytes, std::string* why)
+{
+    RPFileCheck::Sections sections;
+    if (!RPFileCheck::parse(bytes, sections, why)) return false;
+    // Each value is stored as read, as FLTK's reader stores it; the
+    // preferences class decodes it when it is asked for.
+    for (const RPFileCheck::Section& s : sections) {
+        std::unique_ptr<Fl_Preferences> group;
+        if (s.path != ".") group.reset(new Fl_Preferences(*_prefs, s.path.c_str() + 2));
+        NodeAccess access(group ? *group : *_prefs);
+        for (const auto& e : s.entries) access.get()->set(e.first.c_str(), e.second.c_str());
+    }
+    _wasRead = true;
+    return true;
+}
+
+bool RPFile::open(const std::string& dir, const std::string& name, const char* extension)
+{
+    if (!setUp(dir, name, extension ? extension : EXTENSION)) return false;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(_path, ec))) return true;
+    std::string bytes, why;
+    if (!readFile(_path, bytes, &why, RPFileCheck::MAX_FILE)) {
+        B_ERROR("RPFile: cannot read " << _path << ": " << why);
+    } else if (!load(bytes, &why)) {
+        B_ERROR("RPFile: " << _path << " is not a revision pack (" << why << ")");
+        // What was filled before the fault goes.
+        close();
+        setUp(dir, name, extension ? extension : EXTENSION);
+    }
+    return isOpen();
+}
+
+bool RPFile::openBytes(const std::string& bytes, const std::string& name, std::string* why)
+{
+    if (!setUp("", name, nullptr)) {
+        if (why) *why = "no database for " + name;
+        return false;
+    }
+    if (load(bytes, why)) return true;
+    close();
+    return false;
+}
+
+void RPFile::writeTo(FILE* f) const
+{
+    NodeAccess access(*_prefs);
+    std::fprintf(f, "; FLTK preferences file format 1.0\n; vendor: %s\n; application: %s\n", VENDOR, _name.c_str());
+    access.get()->write(f);
+}
+
+std::string RPFile::text() const
+{
+    if (!_prefs) return "";
+    char* buf = nullptr;
+    size_t len = 0;
+    FILE* f = ::open_memstream(&buf, &len);
+    if (!f) return "";
+    writeTo(f);
+    std::fclose(f);
+    std::string out(buf, len);
+    std::free(buf);
+    return out;
 }
 
 bool RPFile::writePack()
@@ -160,11 +221,7 @@ bool RPFile::writePack()
     // carry a checksum of its own.
     AtomicFile out(_path);
     FILE* f = out.open();
-    if (f) {
-        NodeAccess access(*_prefs);
-        std::fprintf(f, "; FLTK preferences file format 1.0\n; vendor: %s\n; application: %s\n", VENDOR, _name.c_str());
-        access.get()->write(f);
-    }
+    if (f) writeTo(f);
     if (!out.commit()) {
         B_ERROR("RPFile: cannot write " << _path);
         return false;
@@ -175,7 +232,7 @@ bool RPFile::writePack()
 
 bool RPFile::flush()
 {
-    if (!_prefs) return false;
+    if (!_prefs || _path.empty()) return false;
     return _changed ? writePack() : true;
 }
 
@@ -190,6 +247,13 @@ void RPFile::close()
     _stageDir.clear();
     _changed = false;
     _wasRead = false;
+}
+
+const char* RPFile::rawValue(const Fl_Preferences& group, const char* key)
+{
+    if (!key) return nullptr;
+    NodeAccess access(group);
+    return access.get() ? access.get()->get(key) : nullptr;
 }
 
 bool RPFile::deleteEntry(Fl_Preferences& group, const char* key)

@@ -6,24 +6,12 @@
 
 #include "korprog/progctrl/Data/Language.h"
 
-std::string RPText::conversions(const char* format)
-{
-    std::string out;
-    for (const char* p = format; *p; ++p) {
-        if (*p != '%') continue;
-        ++p;
-        if (*p == '%') continue;
-        while (*p && !std::strchr("diouxXcsp", *p)) ++p;
-        if (!*p) break;
-        out += *p;
-    }
-    return out;
-}
-
 std::string RPText::message(const char* format, ...)
 {
+    // The table refuses such translations already; a text used as a format
+    // is checked where it is used all the same.
     const char* translated = gettext(format, 0);
-    if (!translated || conversions(translated) != conversions(format)) translated = format;
+    if (!translated || Language::conversions(translated) != Language::conversions(format)) translated = format;
     va_list ap, ap2;
     va_start(ap, format);
     va_copy(ap2, ap);

@@ -39,10 +39,6 @@ public:
         for (size_t i = 0; text && i < max && text[i] >= '0' && text[i] <= '9'; ++i) n = n * 10 + (text[i] - '0');
         return n;
     }
-
-private:
-    // The conversions of a printf format, in order ("%%" left out).
-    static std::string conversions(const char* format);
 };
 
 #endif

@@ -43,6 +43,7 @@ const char* const RevPackDb::ADN_SIZE = "adnsize";
 const char* const RevPackDb::ADN_DATA = "adndata";
 const char* const RevPackDb::BOOT_LOAD_NAME = "BOOT_LOAD";
 const char* const RevPackDb::ADN_PRE_UPDATE = "adn_pre_update.adn";
+const char* const RevPackDb::WORK_PACK = "temp";
 const char* RevPackDb::TYPELIST = RevPackDb::TYPELIST_OLD;
 const char* RevPackDb::BINLIST = RevPackDb::BINLIST_OLD;
 
@@ -131,6 +132,7 @@ RevPackDb::RevPackDb(RevPackDbOwner* root, const char* revpacksDir)
       _bootIx(0),
       _bootSize(0),
       _createRpActive(false),
+      _leftoversRemoved(false),
       _nrBinFiles(0),
       _nrAdnFiles(0),
       _nrBinBytes(0),
@@ -175,12 +177,32 @@ void RevPackDb::statusInfo(const std::string& text, bool isError)
 
 // --- the pack list ---
 
+void RevPackDb::removeWorkLeftovers()
+{
+    // The work pack of a creation killed before its rename, and the files
+    // of its writing (the work pack's name, '.' and a suffix).
+    const std::string work = std::string(WORK_PACK) + RPFile::EXTENSION;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(_revpacksDir, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name != work && name.compare(0, work.size() + 1, work + ".") != 0) continue;
+        std::error_code rec;
+        if (fs::is_directory(e.symlink_status(rec))) continue;
+        fs::remove(e.path(), rec);
+        B_ERROR("removed " << e.path().string() << ", left by a pack creation that did not end");
+    }
+}
+
 void RevPackDb::setRpaFiles()
 {
     _nrRpaFiles = 0;
     _exist = false;
     std::error_code ec;
     if (_revpacksDir.empty() || !fs::is_directory(_revpacksDir, ec)) return;
+    if (!_leftoversRemoved) {
+        _leftoversRemoved = true;
+        removeWorkLeftovers();
+    }
 
     dirent** list = nullptr;
     const int n = fl_filename_list(_revpacksDir.c_str(), &list, fl_numericsort);
@@ -195,6 +217,7 @@ void RevPackDb::setRpaFiles()
         if (name == "." || name == "..") continue;
         const char* ext = fl_filename_ext(name.c_str());
         if (std::strcmp(ext, ".rpa") != 0 && std::strcmp(ext, ".RPA") != 0) continue;
+        if (name == std::string(WORK_PACK) + RPFile::EXTENSION) continue;  // a pack being made
         _exist = true;
         const fs::path path = fs::path(_revpacksDir) / name;
         // A directory opens for reading here, but it is no pack.
@@ -229,8 +252,10 @@ void RevPackDb::selectDb(const char* rpaFile)
 {
     clearDb();
     std::string name = rpaFile ? rpaFile : "";
+    // Opened under the name it was listed by: on Linux X.RPA is not X.rpa.
+    const char* ext = endsWith(name, ".RPA") ? ".RPA" : RPFile::EXTENSION;
     if (endsWith(name, ".rpa") || endsWith(name, ".RPA")) name.erase(name.size() - 4);
-    if (!_db->open(_revpacksDir, name)) return;
+    if (!_db->open(_revpacksDir, name, ext)) return;
     setTypeBinList();
     _gen = group(GENERAL).release();
     _typeList = group(TYPELIST).release();
@@ -280,6 +305,11 @@ const char* RevPackDb::setBinData(const char* binFile)
     } else if (size < 0) {
         B_ERROR("image " << name << " has a negative size; refused");
         refused = true;
+    } else if (!blockIntact(name, BIN_SIZE, BIN_DATA)) {
+        // Sent as it would be read, the unit would get other bytes than
+        // the image's, or zeros in place of the missing ones.
+        Dialog::alert("%s", RPText::message("Invalid Revpack: image %s is damaged", name).c_str());
+        refused = true;
     } else {
         _nrBinBytes = size;
         getEntry(name, BIN_DATA, _activeBinData, size);
@@ -299,6 +329,11 @@ const char* RevPackDb::setBinData(const char* binFile)
             getEntry(name, ADN_FILE, adnFile);
             B_ERROR("settings file " << adnFile << " of " << name << " claims " << adnSize << " bytes; refused");
             Dialog::alert("%s", RPText::message("%s too big", adnFile).c_str());
+        } else if (!blockIntact(name, ADN_SIZE, ADN_DATA)) {
+            // A pack whose blocks disagree with their sizes is not used.
+            Dialog::alert("%s", RPText::message("Invalid Revpack: image %s is damaged", name).c_str());
+            refused = true;
+            _nrBinBytes = 0;
         } else {
             std::memset(_activeAdnData, 0xFF, sizeof _activeAdnData);
             _nrAdnBytes = adnSize;
@@ -308,7 +343,7 @@ const char* RevPackDb::setBinData(const char* binFile)
         }
         // Upgraded without the settings that belong to it, the unit would
         // run the new image on settings it was not meant for.
-        if (!written && _autoProgAdnFile) _binFileSelected = false;
+        if ((!written && _autoProgAdnFile) || refused) _binFileSelected = false;
     }
     if (_root) _root->lastBinFile(name);
     if (!_autoProgAdnFile) _actAdnFile[0] = '\0';
@@ -386,6 +421,11 @@ bool RevPackDb::setBootData(const char* hwVersion)
         B_ERROR("boot loader " << name << " has a negative size");
         return false;
     }
+    if (!blockIntact(name, BIN_SIZE, BIN_DATA)) {
+        Dialog::beep();
+        statusInfo(RPText::message("Invalid Revpack: image %s is damaged", name), true);
+        return false;
+    }
     if (size > MAX_BOOT_SIZE - 1) {
         Dialog::alert("%s", RPText::message("%s too big", name).c_str());
         // The first part is kept, so that size and bytes always agree.
@@ -456,13 +496,18 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
     const size_t close = open == std::string::npos ? std::string::npos : base.find(']', open + 1);
     const bool named = close != std::string::npos && close > open + 1;
 
-    std::string bytes;
+    std::string bytes, why;
     uint16_t calc = 0;
     bool summed = false;
-    if (!RPFile::readFile(path, bytes))
-        B_ERROR("Error file not found " << path);
-    else if (!(summed = calcCheckSum(bytes, calc)))
-        B_ERROR("no root section in " << path);
+    _readError.clear();
+    if (!RPFile::readFile(path, bytes, &why)) {
+        // Not a checksum that failed: say what is wrong with which file.
+        B_ERROR("Error file not found " << path << ": " << why);
+        _readError = RPText::message("Cannot read %s: %s", path.c_str(), why.c_str());
+        Dialog::alert("%s", _readError.c_str());
+        return false;
+    }
+    if (!(summed = calcCheckSum(bytes, calc))) B_ERROR("no root section in " << path);
     if (!named) B_ERROR("no checksum in the name of " << file);
 
     if (named && summed && _hexToNr.toNr(base.substr(open + 1, close - open - 1).c_str()) == calc) return true;
@@ -472,6 +517,20 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
 }
 
 // --- inspecting an image ---
+
+// A text of the image ends at its first byte that is not printable ASCII
+// (the padding after a version is 0xFF or 0): such a byte would reach pack
+// names, the window and config.ini.
+void RevPackDb::imageText(char* dst, int from, int len) const
+{
+    int k = 0;
+    for (; k < len && from + k < _nrBinBytes; ++k) {
+        const uint8_t c = _activeBinData[from + k];
+        if (c < 32 || c > 126) break;
+        dst[k] = static_cast<char>(c);
+    }
+    dst[k] = '\0';
+}
 
 const char* RevPackDb::getKorTypeFmBin(const char*& hwVersion)
 {
@@ -484,11 +543,8 @@ const char* RevPackDb::getKorTypeFmBin(const char*& hwVersion)
     for (int p = 4; p + 6 <= n; ++p) {
         if (d[p] != 'K' || d[p + 1] != 'V' || d[p - 3] != '.') continue;
         if (!digit(d[p + 2]) || !digit(d[p + 3]) || !digit(d[p + 4]) || !digit(d[p + 5])) continue;
-        const int len = n - p < 11 ? n - p : 11;
-        std::memcpy(_korTypeFmBin, d + p, static_cast<size_t>(len));
-        _korTypeFmBin[len] = '\0';
-        std::memcpy(_hwVersFmBin, d + p - 4, 4);
-        _hwVersFmBin[4] = '\0';
+        imageText(_korTypeFmBin, p, 11);
+        imageText(_hwVersFmBin, p - 4, 4);
         break;
     }
     return _korTypeFmBin;
@@ -505,13 +561,8 @@ const char* RevPackDb::getSwVersionFmBin(const char*& special)
     const int n = _nrBinBytes;
     for (int q = 0; q + markLen <= n; ++q) {
         if (std::memcmp(d + q, MARK, markLen) != 0) continue;
-        auto take = [&](char* dst, int from, int len) {
-            int k = 0;
-            for (; k < len && from + k < n; ++k) dst[k] = static_cast<char>(d[from + k]);
-            dst[k] = '\0';
-        };
-        take(_swVersFmBin, q + 9, 7);
-        take(_specialFmBin, q + 16, 6);
+        imageText(_swVersFmBin, q + 9, 7);
+        imageText(_specialFmBin, q + 16, 6);
         special = _specialFmBin;
         break;
     }
@@ -528,151 +579,4 @@ void RevPackDb::printData() const
     for (int i = 0; i < _nrBootFiles; ++i) t->dbgPrintf("boot %d: %s", i, _bootFiles[i]);
     t->dbgPrintf("binfile: %s size=%d adnfile: %s", _actBinFile, _nrBinBytes, _actAdnFile);
     t->dbgPrintf("korvan: type=%s sw=%s special=%s hw=%s", _actKorType, _actSwVersion, _actSpecial, _actHwVersion);
-}
-
-// --- access to the open pack ---
-
-std::unique_ptr<Fl_Preferences> RevPackDb::group(const char* name) const
-{
-    if (!_db->isOpen() || !RPFileCheck::groupNameOk(name)) return nullptr;
-    return std::unique_ptr<Fl_Preferences>(new Fl_Preferences(*_db->root(), name));
-}
-
-bool RevPackDb::writable(const char* group, const char* key) const
-{
-    if (!_db->isOpen()) return false;
-    if (!RPFileCheck::groupNameOk(group) || !RPFileCheck::entryNameOk(key)) {
-        B_ERROR("not stored: [" << (group ? group : "") << "] " << (key ? key : ""));
-        return false;
-    }
-    return true;
-}
-
-bool RevPackDb::remGrp(const char* name)
-{
-    if (!_db->isOpen() || !RPFileCheck::groupNameOk(name)) return false;
-    // The open handles must stay valid.
-    for (const char* held : {GENERAL, TYPELIST, BINLIST, HWSWLIST})
-        if (!std::strcmp(name, held)) {
-            B_ERROR("group " << name << " is in use; not removed");
-            return false;
-        }
-    if (_binList) RPFile::deleteEntry(*_binList, name);
-    _db->root()->deleteGroup(name);
-    _db->changed();
-    return true;
-}
-
-bool RevPackDb::setGrp(const char* name)
-{
-    if (!group(name)) return false;
-    _db->changed();
-    return true;
-}
-
-bool RevPackDb::grpExist(const char* name) const
-{
-    if (!_db->isOpen() || !name) return false;
-    Fl_Preferences* root = _db->root();
-    for (int i = 0; i < root->groups(); ++i)
-        if (!std::strcmp(root->group(i), name)) return true;
-    return false;
-}
-
-int RevPackDb::nrEntries(const char* name)
-{
-    auto g = group(name);
-    return g ? g->entries() : 0;
-}
-
-bool RevPackDb::entryExist(const char* name, const char* key) const
-{
-    if (!key || !grpExist(name)) return false;
-    auto g = group(name);
-    return g && g->entryExists(key);
-}
-
-bool RevPackDb::setEntry(const char* name, const char* key, const char* text)
-{
-    if (!writable(name, key)) return false;
-    group(name)->set(key, text ? text : "");
-    _db->changed();
-    return true;
-}
-
-bool RevPackDb::setEntry(const char* name, const char* key, int value)
-{
-    if (!writable(name, key)) return false;
-    group(name)->set(key, value);
-    _db->changed();
-    return true;
-}
-
-bool RevPackDb::setEntry(const char* name, const char* key, const void* data, int size)
-{
-    if (size < 0 || (size > 0 && !data) || !writable(name, key)) return false;
-    group(name)->set(key, data, size);
-    _db->changed();
-    return true;
-}
-
-const char* RevPackDb::getEntry(const char* name, int ix)
-{
-    auto g = group(name);
-    if (!g || ix < 0 || ix >= g->entries()) return "";
-    const char* e = g->entry(ix);
-    return e ? e : "";
-}
-
-bool RevPackDb::getEntry(const char* name, const char* key, char* text)
-{
-    auto g = group(name);
-    if (!g || !key) {
-        std::snprintf(text, MAX_TXT_LEN, "%s", "none");
-        return false;
-    }
-    return g->get(key, text, "none", MAX_TXT_LEN) != 0;
-}
-
-bool RevPackDb::getEntry(const char* name, const char* key, int& value)
-{
-    value = DFLT_INT;
-    auto g = group(name);
-    return g && key && g->get(key, value, DFLT_INT) != 0;
-}
-
-bool RevPackDb::getEntry(const char* name, const char* key, void* data, int size)
-{
-    if (size <= 0 || !data) return false;
-    std::memset(data, 0, static_cast<size_t>(size));
-    auto g = group(name);
-    return g && key && g->get(key, data, nullptr, 0, size) != 0;
-}
-
-bool RevPackDb::delEntry(const char* name, const char* key)
-{
-    if (!key) return false;
-    auto g = group(name);
-    if (!g || !RPFile::deleteEntry(*g, key)) return false;
-    _db->changed();
-    return true;
-}
-
-std::string RevPackDb::dbPath() const
-{
-    if (!_db->isOpen()) return "";
-    return (fs::path(_db->dir()) / _db->name()).string() + "/";
-}
-
-bool RevPackDb::flush() { return _db->isOpen() && _db->flush(); }
-
-void RevPackDb::clearDb()
-{
-    // The group handles go before the database they point into.
-    delete _gen;
-    delete _typeList;
-    delete _binList;
-    delete _hwSwList;
-    _gen = _typeList = _binList = _hwSwList = nullptr;
-    _db->close();
 }

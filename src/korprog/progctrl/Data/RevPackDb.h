@@ -56,6 +56,8 @@ public:
     static const char* const BOOT_LOAD_NAME;
     // The settings file of an image, written out in the working directory.
     static const char* const ADN_PRE_UPDATE;
+    // The pack being built, in the pack directory, until it gets its name.
+    static const char* const WORK_PACK;
     // The old or the new pair of list names, chosen when a pack is opened.
     static const char* TYPELIST;
     static const char* BINLIST;
@@ -119,7 +121,13 @@ public:
     int nrBootFiles() const { return _nrBootFiles; }
 
     // Loads one image; returns the settings file to program first, or "".
+    // An image whose data, or whose settings file's data, is not exactly
+    // as many bytes as its size says is refused with an alert.
     const char* setBinData(const char* binFile);
+    // "" when the image, its settings file and every boot loader of the
+    // open pack hold exactly as many bytes as their sizes say; otherwise
+    // the message that names the first damaged one.
+    std::string damage(const char* image);
     // Whether the last setBinData left an image to upgrade with: false when
     // the image was refused, or when its settings, to be programmed first,
     // could not be read or written out. The upgrade must not start then.
@@ -150,6 +158,9 @@ public:
     // Verifies the checksum that a pack's name carries; rpaFile is a path
     // with create, else a name in the revision-pack directory.
     bool checkCheckSum(const char* rpaFile, bool create);
+    // Why the last checkCheckSum could not read its pack (the file and the
+    // system's reason); "" when it could.
+    const std::string& readError() const { return _readError; }
     // The checksum of a file; 0 when it cannot be read or has no "[.]".
     uint16_t readCheckSum(const char* path);
     // The checksum of a pack's bytes; false when they have no "[.]".
@@ -229,6 +240,8 @@ private:
     RevPackDb& operator=(const RevPackDb&) = delete;
 
     void setTypeBinList();
+    // Removes what a killed pack creation left in the pack directory.
+    void removeWorkLeftovers();
     // A handle on a group of the open pack, created when missing; null when
     // no pack is open or the name cannot be a group.
     std::unique_ptr<Fl_Preferences> group(const char* name) const;
@@ -236,6 +249,13 @@ private:
     void statusInfo(const std::string& text, bool isError);
     bool trace(uint16_t bit) const;
     bool writeAdnFile();
+    // len bytes of the loaded image from from on, up to its end or its
+    // first byte that is not printable ASCII, terminated.
+    void imageText(char* dst, int from, int len) const;
+    // Whether dataKey of the group holds exactly the bytes sizeKey counts,
+    // as hex digits (the preferences class would read anything else as
+    // other bytes, or as zeros); a fault is traced.
+    bool blockIntact(const char* group, const char* sizeKey, const char* dataKey);
 
     RevPackDbOwner* _root;
     RPFile* _db;
@@ -264,6 +284,7 @@ private:
     char _setBtlHwVersion[HWSW_VER_SIZE];
     // Pack creation.
     bool _createRpActive;
+    bool _leftoversRemoved;
     char _binDirPath[MAX_NAME];
     uint8_t _nrBinFiles;
     char _binFiles[MAX_NR_FILES][MAX_NAME];
@@ -296,7 +317,15 @@ private:
     bool addImage(int ix);
     bool publishWorkPack(const std::string& work, const std::string& baseName);
     bool createFailed(const std::string& text);
+    // Writes the restriction table the new pack got beside the
+    // restrictions file, whole or not at all.
+    bool keepRestrictions();
     std::string _createError;
+    // Application images left out of the pack being made, each with why.
+    std::vector<std::string> _skipped;
+    // The kept restriction table, as its file.
+    std::string _restrCopy;
+    std::string _readError;
     std::string _createdPack;
 };
 

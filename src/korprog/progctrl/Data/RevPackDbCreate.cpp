@@ -10,10 +10,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
+#include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/RPFile.h"
@@ -26,7 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const WORK_PACK = "temp";
 const char* const RESTR_EXT = "txt";
 const char* const RESTR_COPY_EXT = "rst";
 const char* const NO_SPECIAL = "     ";
@@ -46,22 +45,6 @@ bool readBytes(const std::string& path, uintmax_t offset, uintmax_t count, uint8
     in.seekg(static_cast<std::streamoff>(offset));
     in.read(reinterpret_cast<char*>(dst), static_cast<std::streamsize>(count));
     return in && static_cast<uintmax_t>(in.gcount()) == count;
-}
-
-bool readFile(const std::string& path, std::string& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-bool writeFile(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
 }
 
 std::string withExt(const std::string& name, const char* ext)
@@ -117,7 +100,10 @@ bool RevPackDb::createDb(const char* binDir)
     fs::remove(work, ec);
 
     std::string baseName;
+    _restrCopy.clear();
     const bool ok = collectBinFiles(binDir) && writeWorkPack(baseName) && publishWorkPack(work, baseName);
+    // A run that made no pack leaves the kept table as it was.
+    if (ok) keepRestrictions();
     if (!ok) {
         clearDb();
         fs::remove(work, ec);
@@ -133,6 +119,7 @@ bool RevPackDb::collectBinFiles(const char* binDir)
 {
     _nrBinFiles = 0;
     _nrAdnFiles = 0;
+    _skipped.clear();
     std::error_code ec;
     std::string dir = fs::absolute(binDir && *binDir ? binDir : ".", ec).lexically_normal().string();
     if (dir.empty() || (dir.back() != '/' && dir.back() != '\\')) dir += '/';
@@ -189,9 +176,19 @@ bool RevPackDb::writeWorkPack(std::string& baseName)
     _typeList = group(TYPELIST).release();
     _binList = group(BINLIST).release();
     setEntry(GENERAL, DB_VERSION, DB_VERSION_NR);
-    for (int i = 0; i < _nrBinFiles; ++i)
+    int nrApplications = 0;
+    for (int i = 0; i < _nrBinFiles; ++i) {
         if (!addImage(i)) return false;
-    if (nrEntries(BINLIST) == 0) return createFailed(RPText::message("No images stored from %s", _binDirPath));
+        nrApplications += !std::strstr(_binFiles[i], BOOT_LOAD_NAME);
+    }
+    nrApplications -= static_cast<int>(_skipped.size());
+    if (nrApplications == 0) {
+        // Boot loaders alone upgrade nothing.
+        std::string why = RPText::message("No usable image in %s", _binDirPath);
+        for (size_t i = 0; i < _skipped.size(); ++i) why += (i ? "; " : ": ") + _skipped[i];
+        if (_skipped.empty()) why += ": " + RPText::message("only boot loaders");
+        return createFailed(why);
+    }
     if (!flush()) return createFailed(RPText::message("Cannot write %s", _db->path().c_str()));
     baseName = retrNewRevPackName();
     clearDb();
@@ -206,6 +203,7 @@ bool RevPackDb::addImage(int ix)
     const std::string name = boot ? file : (_root ? _root->replaceOmbrixByCustomType(file) : file);
     if (name.empty()) {
         if (trace(CREATE_TRACE)) dbg(std::string(" left out, type not in config.ini: ") + file);
+        _skipped.push_back(RPText::message("%s skipped, type not in %s", file, "config.ini"));
         return true;
     }
     const char* g = name.c_str();
@@ -281,7 +279,7 @@ bool RevPackDb::publishWorkPack(const std::string& work, const std::string& base
 {
     std::string bytes;
     uint16_t sum = 0;
-    if (!readFile(work, bytes) || !calcCheckSum(bytes, sum))
+    if (!RPFile::readFile(work, bytes) || !calcCheckSum(bytes, sum))
         return createFailed(RPText::message("Cannot read %s", work.c_str()));
     char file[MAX_NAME];
     std::snprintf(file, sizeof file, "%s[%04x]%s", baseName.c_str(), unsigned(sum), RPFile::EXTENSION);
@@ -302,56 +300,62 @@ bool RevPackDb::setSwHwRestrictions()
 {
     char src[MAX_NAME];
     std::snprintf(src, sizeof src, "%s/%s.%s", APPLICATION, SWHWRESTR, RESTR_EXT);
-    // The user's file without its comment lines (the preferences reader
+    // The user's file without its comment lines (the preferences format
     // takes no comments after its three header lines).
     std::string text;
     if (isFile(src)) {
-        std::ifstream in(src, std::ios::binary);
-        if (!in) return createFailed(RPText::message("Cannot read %s", src));
-        std::string line;
-        for (int nr = 1; std::getline(in, line); ++nr) {
+        std::string raw, why;
+        if (!RPFile::readFile(src, raw, &why, RPFileCheck::MAX_FILE))
+            return createFailed(RPText::message("Cannot read %s: %s", src, why.c_str()));
+        size_t pos = 0;
+        for (int nr = 1; pos < raw.size(); ++nr) {
+            size_t eol = raw.find('\n', pos);
+            if (eol == std::string::npos) eol = raw.size();
+            std::string line = raw.substr(pos, eol - pos);
+            pos = eol + 1;
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (nr > HEADER_LINES && !line.empty() && line[0] == ';') continue;
             text += line + '\n';
         }
     }
+    RPFile restr;
     std::string why;
-    if (!RPFileCheck::wellFormed(text, &why))
+    if (!restr.openBytes(text, SWHWRESTR, &why))
         return createFailed(RPText::message("Error in restrictions file %s: %s", src, why.c_str()));
-
-    // FLTK keeps a preferences file as <dir>/<application>.prefs: the
-    // working copy lives in a private directory.
-    std::error_code ec;
-    fs::path tmp = fs::temp_directory_path(ec);
-    if (ec) tmp = "/tmp";
-    std::string stage = (tmp / "korprog-rst-XXXXXX").string();
-    if (!::mkdtemp(&stage[0])) return createFailed(RPText::message("Cannot write %s", stage.c_str()));
-    const fs::path copy = fs::path(stage) / (std::string(SWHWRESTR) + ".prefs");
-    bool ok = writeFile(copy, text);
-    if (!ok) createFailed(RPText::message("Cannot write %s", copy.c_str()));
-    if (ok) {
-        Fl_Preferences prefs(stage.c_str(), RPFile::VENDOR, SWHWRESTR);
-        Fl_Preferences restr(prefs, SWHWRESTR);
-        if (restr.entries() == 0) {
-            for (int k = 0; k < NR_DFLT_RESTR; ++k)
-                restr.set(std::to_string(k + 1).c_str(), (std::string(_hwSwRestr[k].sw) + ";" + _hwSwRestr[k].hw).c_str());
-            prefs.flush();
+    bool ok = true;
+    {
+        Fl_Preferences rows(*restr.root(), SWHWRESTR);
+        if (rows.entries() == 0) {
+            for (int k = 0; k < NR_DFLT_RESTR; ++k) {
+                const std::string row = std::string(_hwSwRestr[k].sw) + ";" + _hwSwRestr[k].hw;
+                rows.set(std::to_string(k + 1).c_str(), row.c_str());
+            }
         }
-        for (int i = 0; i < restr.entries() && ok; ++i) {
-            const char* key = restr.entry(i);
+        for (int i = 0; i < rows.entries() && ok; ++i) {
+            const char* key = rows.entry(i);
             char* value = nullptr;
-            restr.get(key, value, "");
+            rows.get(key, value, "");
             ok = setEntry(HWSWLIST, key, value);
             if (!ok) createFailed(RPText::message("Error in restrictions file %s: %s", src, key));
             std::free(value);
         }
     }
-    // The table the pack got is kept beside the restrictions file.
+    // The table the pack got, kept beside the restrictions file once the
+    // pack is made.
+    if (ok) _restrCopy = restr.text();
+    return ok;
+}
+
+bool RevPackDb::keepRestrictions()
+{
     char kept[MAX_NAME];
     std::snprintf(kept, sizeof kept, "%s/%s.%s", APPLICATION, SWHWRESTR, RESTR_COPY_EXT);
-    if (ok) fs::copy_file(copy, kept, fs::copy_options::overwrite_existing, ec);
-    fs::remove_all(stage, ec);
-    return ok;
+    AtomicFile out(kept);
+    FILE* f = out.open();
+    if (f) std::fwrite(_restrCopy.data(), 1, _restrCopy.size(), f);
+    if (out.commit()) return true;
+    B_ERROR("cannot write " << kept << "; the previous one is kept");
+    return false;
 }
 
 const char* RevPackDb::retrNewRevPackName()

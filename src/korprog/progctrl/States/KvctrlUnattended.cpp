@@ -122,7 +122,7 @@ bool KvctrlUnattended::checkUpgradeInput(KvctrlRoot* root, std::string* why)
     root->createRevPack();
     RevPackDb* db = root->revPack();
     if (!db->checkCheckSum((pack + ".rpa").c_str(), false)) {
-        *why = "revision pack " + pack + " fails its checksum";
+        *why = db->readError().empty() ? "revision pack " + pack + " fails its checksum" : db->readError();
         return false;
     }
     db->selectRpFile(pack.c_str());
@@ -135,7 +135,9 @@ bool KvctrlUnattended::checkUpgradeInput(KvctrlRoot* root, std::string* why)
     } else if (db->nrBootFiles() == 0) {
         *why = "revision pack " + pack + " holds no second-stage boot loader";
     } else {
-        return true;
+        // Nothing is sent of a pack whose sizes and data disagree.
+        *why = db->damage(bin);
+        return why->empty();
     }
     return false;
 }

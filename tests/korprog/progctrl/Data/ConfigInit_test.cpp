@@ -214,3 +214,14 @@ TEST_F(ConfigInitTest, ProbeListsSerialDevicesThatOpen)
     ::close(slave);
     ::close(master);
 }
+
+// A pair without a standard code read first: the empty code is a prefix of
+// every name, but names no type.
+TEST_F(ConfigInitTest, PairWithoutAStandardCodeReadFirstReplacesNothing)
+{
+    TempDir::write("config.ini", "korvantype=;Naam\nkorvantype=KV8888GM-ED;Alarmbox\n");
+    ConfigInit config(&bin, nullptr, nullptr);
+    EXPECT_STREQ(config.replaceOmbrixByCustomType("KV8888GM-ED_4.12.bin"), "Alarmbox_4.12.bin");
+    EXPECT_STREQ(config.replaceOmbrixByCustomType("KV4400WS-BX_4.12.bin"), "");
+    EXPECT_EQ(dialogs.alerts.size(), 1u);
+}

@@ -108,6 +108,10 @@ TEST_F(FullDiskTest, PackNotWrittenWholeIsNotPublished)
 
     image[0x100 + 100] = 'y';  // another checksum: another pack name
     TempDir::write(bins + "/KV8888GM-ED_4.12.bin", image);
+    // The restriction table kept with the last pack made stays as it was.
+    const std::string kept = "RevPacks/SwHwRestrictions.rst", table = TempDir::read(kept);
+    ASSERT_NE(std::string::npos, table.find("1:4.**;B.**"));
+    TempDir::write(kept, "the table of the last pack made\n");
     const int made = fulldisk::inChild(4096, [&] {
         RevPackDb child(&owner, packs.c_str());
         child.sleepFunc(nullptr);
@@ -118,12 +122,14 @@ TEST_F(FullDiskTest, PackNotWrittenWholeIsNotPublished)
     for (const auto& e : fs::directory_iterator(packs)) files.push_back(e.path().filename().string());
     EXPECT_EQ(files, std::vector<std::string>{before});
     EXPECT_EQ(TempDir::read(packs + "/" + before), content);
+    EXPECT_EQ("the table of the last pack made\n", TempDir::read(kept));
 
     // With room again, the same directory makes its pack.
     ASSERT_TRUE(db->createDb(bins.c_str()));
     db->selectRpFile(db->createdPack().c_str());
     db->setBinData("KV8888GM-ED_4.12.bin");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(db->binData()), size_t(db->binSize())), image.substr(0x100));
+    EXPECT_EQ(table, TempDir::read(kept));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // own loader in every language. Which texts need a row is checked by
 // tools/langtexts.sh (CTest: langtexts).
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -42,4 +44,42 @@ TEST(LanguageCsv, LoadsInEveryLanguageWithTheBootLoaderAlert)
     }
     Language::destroy();
     EXPECT_EQ(dialogs.alerts, std::vector<std::string>{});  // no parse error, no missing file
+}
+
+// tools/langtexts.sh, on a tree of its own: a translation whose printf
+// conversions are not exactly its key's is named, whatever the difference.
+TEST(LanguageCsv, LangtextsRefusesRowsWhoseConversionsDifferFromTheKey)
+{
+    const char* data = std::getenv("KORPROG_TEST_DATA");
+    ASSERT_NE(data, nullptr) << "KORPROG_TEST_DATA names the data directory; ctest sets it";
+    namespace fs = std::filesystem;
+    TempDir dir;
+    ASSERT_TRUE(dir.ok());
+    for (const char* d : {"tools", "data", "src/korprog", "src/main"}) fs::create_directories(d);
+    fs::copy_file(fs::path(data) / "../tools/langtexts.sh", "tools/langtexts.sh");
+    // One editor row: its label, tab and help texts need rows as well.
+    TempDir::write("data/config.csv", "1;T;Naam;Tab;ascii;Hulp;Tabhulp\n");
+    std::string rows = "3;Naam;a;b;c;d;e\n4;Tab;a;b;c;d;e\n5;Hulp;a;b;c;d;e\n6;Tabhulp;a;b;c;d;e\n";
+    for (int n = 208; n <= 213; ++n) rows += std::to_string(n) + ";Boot " + std::to_string(n) + ";a;b;c;d;e\n";
+    std::string code;
+    for (int n = 208; n <= 213; ++n) code += "gettext(\"Boot " + std::to_string(n) + "\", 0);\n";
+    code += "gettext(\"Lees %s\", 0); gettext(\"Regel %d van %s\", 0);\n";
+    TempDir::write("src/korprog/t.cpp", code);
+
+    auto check = [&](const std::string& more) {
+        TempDir::write("data/language.csv", rows + more);
+        const int rc = std::system("bash tools/langtexts.sh > out.txt 2>&1");
+        return std::make_pair(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, TempDir::read("out.txt"));
+    };
+    const std::string good = "1;Lees %s;a %s;b %s;c %s;d %s;e %s\n2;Regel %d van %s;%d %s;%d %s;%d %s;%d %s;%d %s\n";
+    EXPECT_EQ(0, check(good).first) << check(good).second;
+    const char* const bad[] = {"%n%n%n%n%n%n%s", "%s %s", "", "%5s", "%-s", "%d", "%s%"};
+    for (const char* uk : bad) {
+        const auto r = check(good + "3;Lees %s;a %s;b %s;" + uk + (*uk ? "" : "x") + ";d %s;e %s\n");
+        EXPECT_EQ(1, r.first) << uk;
+        const std::string named = "line 13: column 5 has other conversions than \"Lees %s\"";
+        EXPECT_NE(std::string::npos, r.second.find(named)) << uk << r.second;
+    }
+    const auto swapped = check("1;Lees %s;a %s;b %s;c %s;d %s;e %s\n2;Regel %d van %s;%s %d;%d %s;%d %s;%d %s;%d %s\n");
+    EXPECT_NE(std::string::npos, swapped.second.find("line 12: column 3 has other conversions")) << swapped.second;
 }

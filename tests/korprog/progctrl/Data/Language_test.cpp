@@ -1,6 +1,8 @@
 #include "korprog/progctrl/Data/Language.h"
 
 #include "TempDir.h"
+#include "bdebug/BTrace.h"
+#include "korprog/progctrl/Data/RPText.h"
 
 namespace {
 
@@ -87,4 +89,44 @@ TEST_F(LanguageTest, ParseErrorKeepsTheRowsReadBefore)
     TempDir::write("language.csv", "511;Ja;;;Yes\n");
     ASSERT_NE(Language::instance(), nullptr);
     EXPECT_STREQ(gettext("Ja", 0), "Yes");
+}
+
+// A translation is a format wherever its key is one: one whose conversions
+// are not exactly the key's (%n, one more or fewer, a width, a flag) is not
+// used, the key's own text is shown and the row is named once in the trace.
+TEST_F(LanguageTest, TranslationWithOtherConversionsThanItsKeyIsNotUsed)
+{
+    std::string trace;
+    BTrace::capture(&trace);
+    struct Uncapture {
+        ~Uncapture() { BTrace::capture(nullptr); }
+    } uncapture;
+    auto count = [](const std::string& in, const std::string& what) {
+        int n = 0;
+        for (size_t at = in.find(what); at != std::string::npos; at = in.find(what, at + 1)) ++n;
+        return n;
+    };
+    TempDir::write("language.csv",
+                   "1;Cannot read %s;;;%n%n%n%n%n%n%s\n"
+                   "2;Kan %s niet lezen %d;;;Cannot read %s %d %s\n"
+                   "3;Fout in %s en %s;;;Error in %s\n"
+                   "4;Regel %d;;;Line %5d\n"
+                   "5;Regel %-3d;;;Line %3d\n"
+                   "6;Klaar %d%%;;;Done %d%%\n"
+                   "7;Tekst %s;;;Text %s\n");
+    choose("taal=UK\n");
+    ASSERT_NE(Language::instance(), nullptr);
+    for (const char* key : {"Cannot read %s", "Kan %s niet lezen %d", "Fout in %s en %s", "Regel %d", "Regel %-3d"})
+        EXPECT_STREQ(key, gettext(key, 0)) << key;
+    EXPECT_STREQ("Done %d%%", gettext("Klaar %d%%", 0));
+    EXPECT_STREQ("Text %s", gettext("Tekst %s", 0));
+    for (int n = 1; n <= 5; ++n) {
+        const std::string row = "message " + std::to_string(n) + " \"" + getMsgId(n) + "\"";
+        EXPECT_EQ(1, count(trace, row)) << row << "\n" << trace;
+    }
+    EXPECT_EQ(0, count(trace, "message 6 "));
+    EXPECT_TRUE(dialogs.alerts.empty());
+
+    // As a format, the key's text serves.
+    EXPECT_EQ("Cannot read x.rpa", RPText::message("Cannot read %s", "x.rpa"));
 }

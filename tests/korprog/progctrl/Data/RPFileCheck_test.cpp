@@ -1,6 +1,7 @@
 #include "korprog/progctrl/Data/RPFileCheck.h"
 
 #include <FL/Fl_Preferences.H>
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -57,6 +58,53 @@ TEST(RPFileCheck, InputsThatBreakTheReaderAreRefused)
     for (const std::string& s : good) EXPECT_TRUE(RPFileCheck::wellFormed(HEADER + s)) << s;
     for (const std::string& s : bad) EXPECT_FALSE(RPFileCheck::wellFormed(HEADER + s)) << s;
     EXPECT_FALSE(RPFileCheck::wellFormed(std::string(1200, ';') + "\n" + HEADER));  // header split by the reader
+}
+
+// Sections in the order they first appear, the root first; a repeated
+// section goes on, a repeated key keeps its place with its new value.
+TEST(RPFileCheck, ParseGivesSectionsAndEntriesAsTheReaderKeepsThem)
+{
+    RPFileCheck::Sections s;
+    ASSERT_TRUE(RPFileCheck::parse(HEADER + "r:1\n[./B]\nx:1\ny:2\n+3\n[./A]\nz:0\n[./B]\nx:9\n+8\n", s));
+    ASSERT_EQ(3u, s.size());
+    EXPECT_EQ(".", s[0].path);
+    EXPECT_EQ("./B", s[1].path);
+    EXPECT_EQ("./A", s[2].path);
+    const std::vector<std::pair<std::string, std::string>> b = {{"x", "98"}, {"y", "23"}};
+    EXPECT_EQ(b, s[1].entries);
+}
+
+// Limits are met line by line, so that nothing larger than a pack can hold
+// is read: a value one character longer than an image of 102400 bytes,
+// hex-coded; more groups or entries than any pack has.
+TEST(RPFileCheck, SizesAboveWhatAPackHoldsAreRefusedWhereTheyAreMet)
+{
+    const size_t max = RPFileCheck::MAX_VALUE;
+    std::string file = HEADER + "[./G]\nd:" + std::string(60, '0') + "\n";
+    int lines = 8;  // the line of "d:"
+    for (size_t n = 60; n < max; n += 80, ++lines) file += "+" + std::string(std::min<size_t>(80, max - n), '0') + "\n";
+    std::string why;
+    EXPECT_TRUE(RPFileCheck::wellFormed(file, &why)) << why;
+    EXPECT_FALSE(RPFileCheck::wellFormed(file + "+0\n", &why));
+    EXPECT_EQ("line " + std::to_string(lines + 1) + ": value longer than 204800 characters", why);
+
+    auto groups = [](size_t n, size_t entries) {
+        std::string f = HEADER;
+        for (size_t g = 0; g < n; ++g) {
+            f += "[./g" + std::to_string(g) + "]\n";
+            for (size_t e = 0; e < entries; ++e) f += std::to_string(e) + ":x\n";
+        }
+        return f;
+    };
+    EXPECT_TRUE(RPFileCheck::wellFormed(groups(RPFileCheck::MAX_GROUPS - 1, 1)));  // and the root
+    EXPECT_FALSE(RPFileCheck::wellFormed(groups(RPFileCheck::MAX_GROUPS, 1), &why));
+    EXPECT_NE(std::string::npos, why.find("more than 256 groups")) << why;
+    EXPECT_TRUE(RPFileCheck::wellFormed(groups(1, RPFileCheck::MAX_GROUP_ENTRIES)));
+    EXPECT_FALSE(RPFileCheck::wellFormed(groups(1, RPFileCheck::MAX_GROUP_ENTRIES + 1), &why));
+    EXPECT_NE(std::string::npos, why.find("more than 512 entries in [./g0]")) << why;
+    EXPECT_TRUE(RPFileCheck::wellFormed(groups(8, RPFileCheck::MAX_ENTRIES / 8)));
+    EXPECT_FALSE(RPFileCheck::wellFormed(groups(9, RPFileCheck::MAX_ENTRIES / 8), &why));
+    EXPECT_NE(std::string::npos, why.find("more than 4096 entries")) << why;
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <FL/Fl_Preferences.H>
 #include <cstdlib>
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -81,6 +83,41 @@ TEST_F(RPFileTest, OnlyAnnouncedChangesAreWrittenAndStagingIsRemoved)
     EXPECT_EQ(0, f.root()->groups());
     f.close();
     EXPECT_EQ(bad, TempDir::read(dir.path() + "/bad.rpa"));
+}
+
+// What the preferences class writes is read as it reads it: groups,
+// entries and values in their order, so that writing it out again gives
+// the same bytes; texts of every byte value and long byte blocks included.
+TEST_F(RPFileTest, PackWrittenByThePreferencesClassReadsBackAsItWasWritten)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20; ++round) {
+        {
+            Fl_Preferences p(dir.path().c_str(), RPFile::VENDOR, "w");
+            p.clear();
+            for (int g = 0; g < 3; ++g) {
+                Fl_Preferences grp(p, ("g" + std::to_string(rng() % 5)).c_str());
+                for (int e = 0; e < 4; ++e) {
+                    std::string text(rng() % 200, ' ');
+                    for (char& c : text) c = static_cast<char>(1 + rng() % 255);
+                    grp.set(("k" + std::to_string(rng() % 6)).c_str(), text.c_str());
+                    const std::string block(rng() % 3000, static_cast<char>(rng()));
+                    grp.set(("d" + std::to_string(e)).c_str(), block.data(), static_cast<int>(block.size()));
+                }
+            }
+        }
+        const std::string written = TempDir::read(dir.path() + "/w.prefs");
+        std::rename((dir.path() + "/w.prefs").c_str(), (dir.path() + "/w.rpa").c_str());
+        RPFile f;
+        ASSERT_TRUE(f.open(dir.path(), "w"));
+        ASSERT_TRUE(f.wasRead()) << round;
+        EXPECT_EQ(written, f.text()) << round;
+        f.close();
+    }
+    std::string bytes;
+    std::string why;
+    EXPECT_FALSE(RPFile::readFile(dir.path(), bytes, &why));
+    EXPECT_EQ("Is a directory", why);
 }
 
 TEST_F(RPFileTest, StagingOfAKilledProcessIsRemovedAtStart)

@@ -1,4 +1,5 @@
 #include <FL/Fl_Preferences.H>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -187,6 +188,24 @@ TEST_F(RevPackDbCreateTest, RestrictionsFileGivesTheTableAndAnEmptyOneTheDefault
     EXPECT_TRUE(dialogs.alerts.empty());
 }
 
+// The pack is named by its versions and specials, each once, as far as
+// they are printable: the 0xFF after a version is padding, not a special.
+TEST_F(RevPackDbCreateTest, NameHoldsEachVersionAndSpecialOnceAndOnlyPrintableText)
+{
+    owner.typeNames = {{"KV8888GM-ED", "A"}, {"KV4400WS-BX", "B"}, {"KV1111PS-BD", "C"}};
+    bin("KV8888GM-ED_1.bin", appImage(0x100 + 200, "B.49KV8888GM-ED", "KV-5.01 X05  "));
+    bin("KV4400WS-BX_1.bin", appImage(0x100 + 200, "B.49KV4400WS-BX", "KV-5.01 X05  "));
+    std::string padded = appImage(0x100 + 200, "B.49KV1111PS-BD", "KV-4.13     ");
+    std::fill(padded.begin() + 0x100 + 32 + 21, padded.end(), '\xFF');
+    bin("KV1111PS-BD_1.bin", padded);
+    ASSERT_TRUE(db->createDb(bins.c_str())) << db->createError();
+    EXPECT_EQ(0u, db->createdPack().find("KV-4.13-5.01_X05[")) << db->createdPack();
+    db->selectDb(db->createdPack().c_str());
+    char special[RevPackDb::MAX_TXT_LEN];
+    db->getEntry("C_1.bin", RevPackDb::BIN_SPECIAL, special);
+    EXPECT_STREQ("     ", special);
+}
+
 // Bad input: one clear line, no pack, and the packs already there untouched.
 TEST_F(RevPackDbCreateTest, BadInputLeavesNoPackBehind)
 {
@@ -214,8 +233,31 @@ TEST_F(RevPackDbCreateTest, BadInputLeavesNoPackBehind)
          "Error Adnfile too big: " + b + "KV8888GM-ED_4.12.adn"},
         {"broken restrictions", [] { fs::create_directory("RevPacks"); TempDir::write("RevPacks/SwHwRestrictions.txt", "1\n2\n3\n[bad]\n"); },
          "bins", "Error in restrictions file RevPacks/SwHwRestrictions.txt: line 4: bad section \"bad\""},
-        {"no known type", [&] { owner.typeNames.clear(); }, "bins", "No images stored from " + b},
+        {"restrictions past the limit", [] {
+             std::string rows = "1\n2\n3\n[./SwHwRestrictions]\n";
+             for (int i = 1; i <= 513; ++i) rows += std::to_string(i) + ":4.**;B.**\n";
+             fs::create_directory("RevPacks");
+             TempDir::write("RevPacks/SwHwRestrictions.txt", rows);
+         },
+         "bins", "Error in restrictions file RevPacks/SwHwRestrictions.txt: line 517: more than 512 entries in "
+                 "[./SwHwRestrictions]"},
+        // No usable application image: boot loaders alone upgrade nothing.
+        {"only boot loaders", [&] { fs::remove(b + "KV8888GM-ED_4.12.bin"); bin("BOOT_LOAD_B49.bin", filler(1600)); },
+         "bins", "No usable image in " + b + ": only boot loaders"},
+        {"no known type",
+         [&] {
+             owner.typeNames = {{"KV4400", "Other"}};
+             bin("KV1234WS-BX_4.12.bin", "x");
+             bin("BOOT_LOAD_B49.bin", filler(1600));
+         },
+         "bins", "No usable image in " + b + ": KV1234WS-BX_4.12.bin skipped, type not in config.ini; "
+                 "KV8888GM-ED_4.12.bin skipped, type not in config.ini"},
     };
+    // The restriction table kept beside the restrictions file changes only
+    // with a pack that is made.
+    const std::string kept = "RevPacks/SwHwRestrictions.rst";
+    EXPECT_NE(std::string::npos, TempDir::read(kept).find("\n7:KV---------;KV---------\n"));
+    TempDir::write(kept, "the table of the last pack made\n");
     for (const auto& c : cases) {
         // Each case starts from the one good image.
         fs::remove_all(bins);
@@ -229,6 +271,7 @@ TEST_F(RevPackDbCreateTest, BadInputLeavesNoPackBehind)
         EXPECT_EQ(std::vector<std::string>{c.error}, dialogs.alerts) << c.what;
         EXPECT_EQ(std::vector<std::string>{good}, packFiles()) << c.what;
         EXPECT_EQ(goodBytes, readPack(good)) << c.what;
+        EXPECT_EQ("the table of the last pack made\n", TempDir::read(kept)) << c.what;
     }
 
     // The largest image that fits is taken; its version cannot name a directory.

@@ -258,10 +258,12 @@ TEST(RevPackDbHex, HexStrToNrReadsDigitsByPlace)
 
 TEST_F(RevPackDbTest, InspectionFindsMarkersAndStaysInsideTheImage)
 {
-    TestImage im = testImage("a.bin", 0), cut = testImage("cut.bin", 0);
+    TestImage im = testImage("a.bin", 0), cut = testImage("cut.bin", 0), pad = testImage("pad.bin", 0);
     im.data = "abcdKV1234 B.49KV12a4..B.49KV8888GM-ED-more" + std::string(9, '\0') + "VERSION: KV-4.12 EXTRAtail";
     cut.data = "VERSION: KV-4 B.49KV8888G";
-    writePack(*db, "p", {im, cut});
+    // Texts end at the first byte that is not printable ASCII.
+    pad.data = "\x01" "B.49KV8888GM\xff-ED VERSION: KV-4.13     \xff\xff\xff VERSION: X";
+    writePack(*db, "p", {im, cut, pad});
     db->selectDb("p");
     const char *hw = nullptr, *special = nullptr;
     db->setBinData("a.bin");
@@ -273,6 +275,11 @@ TEST_F(RevPackDbTest, InspectionFindsMarkersAndStaysInsideTheImage)
     EXPECT_STREQ("KV8888G", db->getKorTypeFmBin(hw));
     EXPECT_STREQ("KV-4 B.", db->getSwVersionFmBin(special));
     EXPECT_STREQ("49KV88", special);
+    db->setBinData("pad.bin");
+    EXPECT_STREQ("KV8888GM", db->getKorTypeFmBin(hw));
+    EXPECT_STREQ("B.49", hw);
+    EXPECT_STREQ("KV-4.13", db->getSwVersionFmBin(special));
+    EXPECT_STREQ("     ", special);
 }
 
 TEST_F(RevPackDbTest, EntryOperationsOnTheOpenPack)
@@ -308,6 +315,148 @@ TEST_F(RevPackDbTest, EntryOperationsOnTheOpenPack)
     for (const char* g : {"a/b", "g]", ""}) EXPECT_FALSE(db->setEntry(g, "k", 1)) << g;
     for (const char* k : {"a:b", "[x", "+x", "line\nbreak"}) EXPECT_FALSE(db->setEntry("g", k, 1)) << k;
     EXPECT_FALSE(db->setEntry(std::string(101, 'g').c_str(), "k", 1));
+}
+
+}  // namespace
+
+namespace {
+
+// "size" counts the bytes of "data": an image, settings file or boot loader
+// whose data is not exactly that many hex-coded bytes is refused before
+// anything of it is used.
+TEST_F(RevPackDbTest, BlocksWhoseDataDisagreesWithTheirSizeAreRefused)
+{
+    TestImage good = testImage("good.bin", 3000), adn = testImage("adn.bin", 10);
+    good.adnFile = adn.adnFile = "s.adn";
+    good.adnData = adn.adnData = "1;a;\r\n";
+    writePack(*db, "p", {good, testImage("empty.bin", 3000), testImage("hex.bin", 3000), testImage("short.bin", 3000),
+                         adn, testImage("BOOT_LOAD_B", 100, "00"), testImage("BOOT_LOAD_B49", 100, "49")});
+    db->selectDb("p");
+    db->setEntry("empty.bin", "data", "", 0);                    // size 3000, no data
+    db->setEntry("hex.bin", "data", std::string(6000, 'g').c_str());  // as many digits, but not hex
+    db->setEntry("short.bin", "size", RevPackDb::MAX_BINFILE_SIZE);  // 3000 bytes of data
+    db->setEntry("adn.bin", "adnsize", 7);
+    db->setEntry("BOOT_LOAD_B49", "size", 99);
+    db->clearDb();
+
+    db->selectRpFile("p");  // the B.49 unit's loader is the damaged one
+    EXPECT_EQ(0, db->bootSize());
+    EXPECT_EQ("E:Invalid Revpack: image BOOT_LOAD_B49 is damaged", owner.status.back());
+    EXPECT_EQ("Invalid Revpack: image BOOT_LOAD_B49 is damaged", db->damage("good.bin"));
+    setUnit("B.48");
+    EXPECT_TRUE(db->setBootData(nullptr));
+    EXPECT_EQ(100, db->bootSize());
+
+    db->autoProgAdnFile(false);  // refused even when its settings are not to be programmed
+    for (const char* name : {"empty.bin", "hex.bin", "short.bin", "adn.bin"}) {
+        dialogs.alerts.clear();
+        EXPECT_STREQ("", db->setBinData(name)) << name;
+        EXPECT_EQ(0, db->binSize()) << name;
+        EXPECT_FALSE(db->binFileSelected()) << name;
+        const std::string damaged = std::string("Invalid Revpack: image ") + name + " is damaged";
+        EXPECT_EQ(std::vector<std::string>{damaged}, dialogs.alerts);
+        EXPECT_NE("", db->damage(name)) << name;
+    }
+    dialogs.alerts.clear();
+    db->autoProgAdnFile(true);
+    EXPECT_STREQ("adn_pre_update.adn", db->setBinData("good.bin"));
+    EXPECT_TRUE(db->binFileSelected());
+    EXPECT_EQ(good.data, std::string(reinterpret_cast<const char*>(db->binData()), db->binSize()));
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(RevPackDbTest, UnreadablePackIsToldWithItsReasonNotAsAFailedChecksum)
+{
+    // Reading the start of a process's memory fails, also for root.
+    std::filesystem::create_symlink("/proc/self/mem", packs + "/mem[0000].rpa");
+    std::filesystem::create_directory(packs + "/dir[0000].rpa");
+    const std::pair<const char*, const char*> cases[] = {{"mem[0000].rpa", "Input/output error"},
+                                                         {"dir[0000].rpa", "Is a directory"},
+                                                         {"gone[0000].rpa", "No such file or directory"}};
+    for (const auto& c : cases) {
+        dialogs.alerts.clear();
+        EXPECT_FALSE(db->checkCheckSum(c.first, false));
+        const std::string why = "Cannot read " + packs + "/" + c.first + ": " + c.second;
+        EXPECT_EQ(why, db->readError());
+        EXPECT_EQ(std::vector<std::string>{why}, dialogs.alerts);
+    }
+    // A pack that is read but does not add up is a failed checksum.
+    writePack(*db, "p", {testImage("a.bin", 5)});
+    std::rename(packPath("p").c_str(), (packs + "/p[0000].rpa").c_str());
+    EXPECT_FALSE(db->checkCheckSum("p[0000].rpa", false));
+    EXPECT_EQ("", db->readError());
+}
+
+// The list accepts ".RPA" as well: such a pack is opened under that name.
+TEST_F(RevPackDbTest, PackListedWithUpperCaseExtensionOpensUnderThatName)
+{
+    writePack(*db, "up", {testImage("a.bin", 40), testImage("BOOT_LOAD_B49", 10, "49")});
+    std::rename(packPath("up").c_str(), (packs + "/UP[1234].RPA").c_str());
+    db->setRpaFiles();
+    ASSERT_STREQ("UP[1234].RPA", db->rpaFile(0));
+    db->selectRpFile(db->rpaFile(0));
+    EXPECT_EQ(2, db->actNrBinFiles());
+    EXPECT_EQ(10, db->bootSize());
+    db->setBinData("a.bin");
+    EXPECT_EQ(40, db->binSize());
+    db->clearDb();
+    EXPECT_FALSE(exists(packs + "/UP[1234].rpa"));
+}
+
+TEST_F(RevPackDbTest, LeftoversOfAKilledPackCreationGoAtTheFirstListingAndAreNeverListed)
+{
+    for (const char* n : {"temp.rpa", "temp.rpa.Ab12Cd", "KV-4.12[abcd].rpa", "template.rpa"})
+        TempDir::write(packs + "/" + n, "x");
+    std::unique_ptr<RevPackDb> fresh(new RevPackDb(&owner, packs.c_str()));
+    EXPECT_FALSE(exists(packs + "/temp.rpa"));
+    EXPECT_FALSE(exists(packs + "/temp.rpa.Ab12Cd"));
+    ASSERT_EQ(2, fresh->nrRpaFiles());
+    EXPECT_STREQ("KV-4.12[abcd].rpa", fresh->rpaFile(0));
+    EXPECT_STREQ("template.rpa", fresh->rpaFile(1));
+
+    // The work pack of a creation under way stays, unlisted.
+    TempDir::write(packs + "/temp.rpa", "x");
+    fresh->setRpaFiles();
+    EXPECT_EQ(2, fresh->nrRpaFiles());
+    EXPECT_TRUE(exists(packs + "/temp.rpa"));
+}
+
+TEST_F(RevPackDbTest, BootLoaderMatchesTheUnitsProcessorWhateverTheOrder)
+{
+    writePack(*db, "p", {testImage("BOOT_LOAD_B49", 200, "49"), testImage("BOOT_LOAD_B", 100, "00")});
+    setUnit("B.48");  // the "49" loader is listed first
+    db->selectRpFile("p");
+    EXPECT_STREQ("00", db->setBtlHwVersion());
+    EXPECT_EQ(100, db->bootSize());
+    EXPECT_TRUE(db->checkBtlHwVersion());
+
+    // A unit of processor 49 given the "00" loader: it does not fit.
+    setUnit("B.49");
+    ASSERT_TRUE(db->setBootData("48"));
+    EXPECT_STREQ("00", db->setBtlHwVersion());
+    EXPECT_FALSE(db->checkBtlHwVersion());
+    ASSERT_TRUE(db->setBootData(nullptr));
+    EXPECT_TRUE(db->checkBtlHwVersion());
+}
+
+// A value longer than an image of 102400 bytes, hex-coded, is refused
+// before it is read; the largest legal image reads back whole.
+TEST_F(RevPackDbTest, LargestImageReadsBackAndALongerValueIsRefused)
+{
+    writePack(*db, "max", {testImage("a.bin", RevPackDb::MAX_BINFILE_SIZE), testImage("BOOT_LOAD_B49", 10, "49")});
+    db->selectRpFile("max");
+    db->setBinData("a.bin");
+    ASSERT_EQ(RevPackDb::MAX_BINFILE_SIZE, db->binSize());
+    EXPECT_EQ(testImage("", RevPackDb::MAX_BINFILE_SIZE).data,
+              std::string(reinterpret_cast<const char*>(db->binData()), db->binSize()));
+    db->clearDb();
+
+    std::string bytes = TempDir::read(packPath("max"));
+    const size_t data = bytes.find("\ndata:") + 1;
+    bytes.insert(bytes.find("\n", bytes.find("\n+", data) + 1) + 1, "+00\n");  // one byte more than the largest
+    TempDir::write(packPath("long"), bytes);
+    db->selectRpFile("long");
+    EXPECT_EQ(0, db->actNrBinFiles());
 }
 
 }  // namespace

@@ -119,6 +119,20 @@ protected:
         for (int i = 0; i < 20; ++i) Fl::wait(0.02);  // the display maps and paints; only looking waits
         EXPECT_EQ(std::system(("xwd -root -silent | convert xwd:- '" + std::string(to) + "/" + name + ".png'").c_str()), 0);
     }
+    // The directory "images": an image of `type` (KV-4.40, for processor
+    // 49) and a boot loader; the window opens on a port that is not there
+    // with the options that offer pack creation.
+    void openWithImages(const std::string& type)
+    {
+        FrmKorProgImpl::CREATE_REVPACK = true;
+        std::string image(0x100 + 600, '\x20');
+        image.replace(16, 15, "B.49" + type);
+        image.replace(0x100 + 32, 22, "VERSION: KV-4.40      ");
+        fs::create_directories("images");
+        std::ofstream("images/" + type + "_4.40.bin") << image;
+        std::ofstream("images/BOOT_LOAD_B49.bin") << std::string(1600, 'b');
+        openWithoutUnit();
+    }
     // The window on a port that is not there: the user is told so once.
     void openWithoutUnit()
     {
@@ -322,14 +336,7 @@ TEST_F(UpgradeWindowTest, PackImageCarryingSettingsProgramsThemBeforeTheImage)
 
 TEST_F(UpgradeWindowTest, CreationWindowBuildsThePackFromTheChosenDirectoryAndOpensTheRestrictions)
 {
-    FrmKorProgImpl::CREATE_REVPACK = true;
-    std::string image(0x100 + 600, '\x20');
-    image.replace(16, 15, "B.49KV8888GM-ED");
-    image.replace(0x100 + 32, 22, "VERSION: KV-4.40      ");
-    fs::create_directories("images");
-    std::ofstream("images/KV8888GM-ED_4.40.bin") << image;
-    std::ofstream("images/BOOT_LOAD_B49.bin") << std::string(1600, 'b');
-    openWithoutUnit();
+    openWithImages("KV8888GM-ED");
 
     press("Opties");
     press("Create Rev. Pack", windows("Opties").at(0));
@@ -362,4 +369,26 @@ TEST_F(UpgradeWindowTest, CreationWindowBuildsThePackFromTheChosenDirectoryAndOp
     EXPECT_EQ(packs[0].find("KV-4.40["), 0u) << packs[0];
     EXPECT_TRUE(root->revPack()->checkCheckSum(packs[0].c_str(), false));
     EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+// Images whose type config.ini does not name are skipped: without one left
+// no pack is made, and the window says which were skipped and why.
+TEST_F(UpgradeWindowTest, CreationWindowWithoutAUsableImageMakesNoPackAndSaysWhy)
+{
+    openWithImages("KV1234WS-BX");
+
+    press("Opties");
+    press("Create Rev. Pack", windows("Opties").at(0));
+    Fl_Window* creation = windows("Create RevPack Db").at(0);
+    dialogs.dirs = {dir + "/images"};
+    press("Select Bin", creation);
+    press("Gen. RevPack Db", creation);
+    FlEvents::settle();
+    EXPECT_EQ(dialogs.alerts, (std::vector<std::string>{
+                                  "Error!! Replace Ombrix by Custom type.\n"
+                                  "        Type: KV1234WS-BX_4.40.bin not in config.ini file\n",
+                                  "No usable image in " + dir +
+                                      "/images/: KV1234WS-BX_4.40.bin skipped, type not in config.ini"}));
+    for (const auto& e : fs::directory_iterator(Main::_revpacksDir))
+        EXPECT_NE(e.path().extension(), ".rpa") << e.path();
 }
