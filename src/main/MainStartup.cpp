@@ -3,7 +3,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/filename.H>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -22,6 +21,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
+#include "main/MainSignals.h"
 #include "main/MainWait.h"
 #include "main/UserDir.h"
 
@@ -42,8 +42,6 @@ const char* const USAGE_LINES_1[] = {
 };
 
 void trace(const std::string& text) { BTrace::instance()->dbgPrint(text, true, true); }
-
-void onSignal(int) { Main::_shutdown = true; }
 
 // A modal dialog runs a loop of its own: when the program is asked to end
 // meanwhile (a signal), the dialog closes as if cancelled.
@@ -276,8 +274,8 @@ int MainStartup::run(int argc, char** argv)
     moveOldRevpacksToNewLoc();
     RPFile::removeStaleStaging();
 
-    signal(SIGINT, onSignal);
-    signal(SIGTERM, onSignal);
+    MainSignals::catchSignals();
+    KvctrlRoot::sleepFunc = MainSignals::sleepUnlessEnding;
 
     Main* mainState = new Main();
     mainState->startup();
@@ -287,9 +285,13 @@ int MainStartup::run(int argc, char** argv)
     MainWait wait;
     BMainLoop::Hooks hooks;
     hooks.pollInput = [] { KvcdrvRoot::readCom(); };
-    hooks.afterStep = [] { BTrace::parseDebugStream(); };
+    hooks.afterStep = [] {
+        BTrace::parseDebugStream();
+        MainSignals::reportUnfinishedRun();
+    };
     hooks.waitEvents = [&wait](double seconds) {
         wait.wait(seconds, {KvcdrvRoot::inputFd(), BTrace::debugSocketStream.socketFd()});
+        MainSignals::reportUnfinishedRun();
     };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);
 

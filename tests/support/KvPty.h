@@ -25,6 +25,28 @@ inline Bytes operator+(Bytes a, const Bytes& b)
 }
 inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
+// Writes into a terminal (fd opened non-blocking, the program's side) until
+// its other side holds all it will take from it: as behind a unit that
+// stopped reading, or a hung adapter. Returns the bytes written.
+inline size_t stuffUntilFull(int fd)
+{
+    const std::string junk(4096, 'f');
+    size_t total = 0;
+    // The terminal moves bytes on to its other side in the background: only
+    // several refusals in a row mean it is full.
+    for (int refused = 0; refused < 3;) {
+        const ssize_t n = ::write(fd, junk.data(), junk.size());
+        if (n > 0) {
+            total += static_cast<size_t>(n);
+            refused = 0;
+        } else {
+            ++refused;
+            ::poll(nullptr, 0, 20);
+        }
+    }
+    return total;
+}
+
 class KvPty {
 public:
     KvPty()
