@@ -116,19 +116,11 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
-    // The unit stops reading and answering, as behind a hung adapter: the
-    // simulator is stopped (stop() ends it all the same).
-    void freeze()
-    {
-        if (_pid > 0) ::kill(_pid, SIGSTOP);
-    }
-
     int stop()
     {
         serial.closePort();
         int rc = -1;
         if (_pid > 0) {
-            ::kill(_pid, SIGCONT);
             ::kill(_pid, SIGTERM);
             rc = waitExit(5000);
         }

@@ -27,23 +27,25 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using ksimtest::count;
+
 const char* const SIGTERM_REASON = "korprog: ended by SIGTERM before the run was complete\n";
 
 Bytes bytesOf(const KvprgFrame& f) { return Bytes(f.bytes(), f.bytes() + f.size()); }
 
-// A unit in front of its boot loader, played by the test on a terminal of
-// its own: it tells its identity, takes the upgrade request and the boot
-// loader, and acknowledges the image's packets until `hangAfter` of them;
-// then it stops reading, fills the line, and acknowledges that last packet,
-// so the program's next packet meets a port that takes nothing.
-class BootUnit {
+// The unit, played by the test on a terminal of its own, so that it decides
+// when the line is full: it tells its identity, takes settings and an image
+// (boot loader first), and answers each entry or packet with ACK. The
+// `hangAfter`-th it answers only after it has stopped reading and filled the
+// line: the program's next message meets a port that takes nothing.
+class StoppingUnit {
 public:
-    explicit BootUnit(int hangAfter) : _hangAfter(hangAfter)
+    explicit StoppingUnit(int hangAfter) : _hangAfter(hangAfter)
     {
         ::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK);
         stuffer = ::open(pty.name.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
     }
-    ~BootUnit()
+    ~StoppingUnit()
     {
         if (stuffer >= 0) ::close(stuffer);
     }
@@ -72,11 +74,7 @@ private:
         if (_imaging) {
             if (_in.size() < size_t(Kvprg::PACKET_SIZE)) return false;
             _in.erase(_in.begin(), _in.begin() + Kvprg::PACKET_SIZE);
-            if (++_packets == _hangAfter) {
-                stuffUntilFull(stuffer);
-                hungAt = now;
-            }
-            send({0x06});
+            answer(now);
             return true;
         }
         if (_in.size() < 6) return false;
@@ -90,19 +88,35 @@ private:
         if (_in.size() < length) return false;
         _in.erase(_in.begin(), _in.begin() + static_cast<long>(length));
         KvprgFrame f;
-        if (type == 0x00) {
+        switch (type) {
+        case 0x00:
             f.statusInfo(1, 0, 200, "KV8888GM-ED", "VERSION: KV-4.12", "     ", "D.49", "351234567890123");
             send(bytesOf(f));
-        } else if (type == 0x0A) {
-            send({0x0B});
-        } else if (type == 0x0C) {
+            break;
+        case 0x02:  // upload request
+        case 0x05:  // end of upload
+            send({0x06});
+            break;
+        case 0x04: answer(now); break;
+        case 0x0A: send({0x0B}); break;  // upgrade request: into the boot loader
+        case 0x0C:
             f.bootInfo("D.49", "KV8888GM-ED", "     ");
             send(bytesOf(f));
             // Apart from the record: what comes in one read with a frame is dropped.
             _nakAt = now + 0.2;
             _imaging = true;
+            break;
+        default: break;
         }
         return true;
+    }
+    void answer(double now)
+    {
+        if (++_answered == _hangAfter) {
+            stuffUntilFull(stuffer, pty.master);
+            hungAt = now;
+        }
+        send({0x06});
     }
     void send(const Bytes& b)
     {
@@ -112,11 +126,9 @@ private:
     const int _hangAfter;
     Bytes _in;
     bool _imaging = false;
-    int _packets = 0;
+    int _answered = 0;
     double _nakAt = -1;
 };
-
-using ksimtest::count;
 
 class StoppedUnit : public ::testing::Test {
 protected:
@@ -125,108 +137,95 @@ protected:
         char tmpl[] = "/tmp/korprog-stopped-XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        fs::create_directories(dir + "/" + home + "RevPacks");
+        fs::create_directories(packs());
         std::ofstream(dir + "/new.adn") << settingsFile("Nieuw ");
     }
     void TearDown() override
     {
-        if (stuffer >= 0) ::close(stuffer);
         sim.stop();
         std::error_code ec;
         fs::remove_all(dir, ec);
     }
+    std::string packs() const { return dir + "/" + home + "RevPacks"; }
     void config(const std::string& port) { std::ofstream(dir + "/" + home + "config.ini") << "comport=" << port << "\n"; }
-    // The simulator as the unit, holding the old settings; the test keeps a
-    // way into the line to fill it when the unit stops reading.
-    void startSim(std::vector<std::string> args)
+    // Runs the program against `unit`; SIGTERM `termAfter` seconds after the
+    // unit stopped reading (never when negative). `termAt` is when it went.
+    KorprogRun run(StoppingUnit& unit, const std::vector<std::string>& args, double termAfter, double* termAt)
     {
-        args.insert(args.end(), {"--adn", sim.path("unit.adn"), "--persist"});
-        std::ofstream(sim.path("unit.adn")) << oldSettings;
-        ASSERT_TRUE(sim.start(args));
-        config(sim.device);
-        stuffer = ::open(sim.device.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
-        ASSERT_GE(stuffer, 0);
-    }
-    // The unit stops reading once it has stored `entries` entries.
-    bool hangAfterEntries(int entries, double now)
-    {
-        if (hungAt >= 0 || count(sim.log(), "stored entry") < entries) return false;
-        sim.freeze();
-        stuffUntilFull(stuffer);
-        hungAt = now;
-        return true;
+        config(unit.pty.name);
+        *termAt = -1;
+        return runKorprogWatched(dir, args, 40, 0, [&](double s, pid_t pid) {
+            unit.serve(s);
+            if (termAfter >= 0 && unit.hungAt >= 0 && *termAt < 0 && s > unit.hungAt + termAfter) {
+                ::kill(pid, SIGTERM);
+                *termAt = s;
+            }
+        });
     }
 
     const std::string home = "Ombrix/Korvan Tools/Programmer/";
-    const std::string oldSettings = settingsFile("oud ");
     std::string dir;
     SimProcess sim;
-    int stuffer = -1;
-    double hungAt = -1;
 };
 
 TEST_F(StoppedUnit, UnitThatStopsReadingMidProgramIsGivenUpAsASilentOne)
 {
-    startSim({});
-    const KorprogRun r =
-        runKorprogWatched(dir, {"-program", "new.adn"}, 40, 0, [&](double s, pid_t) { hangAfterEntries(40, s); });
-    ASSERT_GE(hungAt, 0) << r.err;
+    StoppingUnit unit(40);
+    ASSERT_GE(unit.stuffer, 0);
+    double termAt;
+    const KorprogRun r = run(unit, {"-program", "new.adn"}, -1, &termAt);
+    ASSERT_GE(unit.hungAt, 0) << r.out << r.err;
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.err.rfind("korprog: ", 0), 0u) << r.err;
     EXPECT_EQ(count(r.err, "\n"), 1) << r.err;
-    EXPECT_EQ(r.err.find("SIGTERM"), std::string::npos) << r.err;
-    EXPECT_LT(r.seconds - hungAt, 14) << "the life check's 10 s, as for a silent unit";
-    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings);
+    EXPECT_LT(r.seconds - unit.hungAt, 14) << "the life check's 10 s, as for a silent unit";
 }
 
-// With the port full the program's retries meet a port that takes nothing;
-// with a slow line the run is simply under way. Either way a signal ends it
-// at once, and what was not done is not reported as done.
-TEST_F(StoppedUnit, SigtermEndsAProgramRunWithinTwoSecondsAsAFailure)
+// The program's next message after the last ACK meets a full line; 1 s
+// later it is told to end.
+TEST_F(StoppedUnit, SigtermEndsARunWhoseUnitStoppedReadingWithinTwoSecondsAsAFailure)
 {
-    for (const bool stopped : {true, false}) {
-        SCOPED_TRACE(stopped ? "unit stopped reading" : "unit on a 9600-baud line");
-        sim.stop();
-        hungAt = -1;
-        if (stuffer >= 0) ::close(stuffer);
-        startSim(stopped ? std::vector<std::string>{} : std::vector<std::string>{"--baud", "9600"});
-        double termAt = -1;
-        const KorprogRun r = runKorprogWatched(dir, {"-program", "new.adn"}, 30, 0, [&](double s, pid_t pid) {
-            const bool due = stopped ? (hangAfterEntries(40, s), hungAt >= 0 && s > hungAt + 3)
-                                     : count(sim.log(), "stored entry") >= 20;
-            if (due && termAt < 0) {
-                ::kill(pid, SIGTERM);
-                termAt = s;
-            }
-        });
-        ASSERT_GE(termAt, 0) << r.err;
+    KvTestPack p;
+    p.data = KvTestPack::image(3000, "KV-6.01");
+    const std::string pack = p.write(packs(), "KV-stopped");
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        int hangAfter;
+    } cases[] = {{"-program, after 40 entries", {"-program", "new.adn"}, 40},
+                 {"-upgrade, after 5 packets", {"-upgrade", "-revpack", pack, "-binfile", "app.bin"}, 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StoppingUnit unit(c.hangAfter);
+        ASSERT_GE(unit.stuffer, 0);
+        double termAt;
+        const KorprogRun r = run(unit, c.args, 1.0, &termAt);
+        ASSERT_GE(termAt, 0) << r.out << r.err;
         EXPECT_EQ(r.rc, 1);
         EXPECT_EQ(r.err, SIGTERM_REASON);
         EXPECT_LT(r.seconds - termAt, 2.0);
     }
 }
 
-TEST_F(StoppedUnit, SigtermEndsAnUpgradeWhoseUnitStoppedReadingMidImage)
+// A run under way on a slow line, told to end: what was not done is not
+// reported as done.
+TEST_F(StoppedUnit, SigtermInTheMiddleOfProgrammingIsNoSuccess)
 {
-    BootUnit unit(5);
-    ASSERT_GE(unit.stuffer, 0);
-    config(unit.pty.name);
-    KvTestPack p;
-    p.data = KvTestPack::image(3000, "KV-6.01");
-    const std::string name = p.write(dir + "/" + home + "RevPacks", "KV-stopped");
+    std::ofstream(sim.path("unit.adn")) << settingsFile("oud ");
+    ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn"), "--baud", "9600"}));
+    config(sim.device);
     double termAt = -1;
-    const KorprogRun r = runKorprogWatched(dir, {"-upgrade", "-revpack", name, "-binfile", "app.bin"}, 30, 0,
-                                           [&](double s, pid_t pid) {
-                                               unit.serve(s);
-                                               if (unit.hungAt >= 0 && termAt < 0 && s > unit.hungAt + 1) {
-                                                   ::kill(pid, SIGTERM);
-                                                   termAt = s;
-                                               }
-                                           });
-    ASSERT_GE(termAt, 0) << r.out << r.err;
+    const KorprogRun r = runKorprogWatched(dir, {"-program", "new.adn"}, 40, 0, [&](double s, pid_t pid) {
+        if (termAt < 0 && count(sim.log(), "stored entry") >= 20) {
+            ::kill(pid, SIGTERM);
+            termAt = s;
+        }
+    });
+    ASSERT_GE(termAt, 0) << r.err;
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.err, SIGTERM_REASON);
     EXPECT_LT(r.seconds - termAt, 2.0);
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), settingsFile("oud "));
 }
 
 }  // namespace

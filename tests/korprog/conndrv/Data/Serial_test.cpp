@@ -123,7 +123,7 @@ TEST(Serial, APortThatTakesNoBytesNeverHoldsAWriteAndLaterGetsWholeMessagesInOrd
     ASSERT_GE(stuffer, 0);
     Serial s;
     ASSERT_TRUE(s.openPort(pty.name.c_str()));
-    const size_t stuffed = stuffUntilFull(stuffer);
+    const size_t stuffed = stuffUntilFull(stuffer, pty.master);
 
     // Each write returns at once; what the port does not take waits, and a
     // message that no longer fits is refused whole, never cut.
@@ -154,7 +154,7 @@ TEST(Serial, APortThatTakesNoBytesNeverHoldsAWriteAndLaterGetsWholeMessagesInOrd
     EXPECT_EQ(s.backlog(), 0);
 
     // Closing drops what waits; a line that is gone says so.
-    stuffUntilFull(stuffer);
+    stuffUntilFull(stuffer, pty.master);
     EXPECT_EQ(s.writePort("ab", 2), 2);
     EXPECT_GT(s.backlog(), 0);
     s.closePort();

@@ -112,7 +112,7 @@ TEST_F(DriverTest, APortThatTakesNoBytesHoldsNothingUpAndLaterGetsWholeMessagesI
     const int stuffer = ::open(pty.name.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(stuffer, 0);
     setPort(pty.name);
-    const size_t stuffed = stuffUntilFull(stuffer);
+    const size_t stuffed = stuffUntilFull(stuffer, pty.master);
     // Whole messages wait until one no longer fits behind them.
     Bytes accepted;
     int refusedAt = -1;
