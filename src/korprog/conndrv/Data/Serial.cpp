@@ -177,19 +177,20 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
 
 void Serial::disconnect()
 {
-    // Bytes the port never took belong to this connection only.
-    _backlog.clear();
     if (_commHd != INVALID_HANDLE) {
-        // A close waits until the device has sent what it holds: one that
-        // stopped taking bytes would hold the program for as long as its
-        // driver allows.
-        (void)::tcflush(_commHd, TCOFLUSH);
+        // A close waits until the device has sent what it holds. What waits
+        // here shows that it has stopped taking bytes: then what it holds is
+        // dropped, or the close would keep the program for as long as the
+        // device's driver allows. Otherwise the last message still goes out.
+        if (!_backlog.empty()) (void)::tcflush(_commHd, TCOFLUSH);
         // A pseudo-terminal keeps its exclusive flag across a close while its
         // other side stays open; drop it so the next open is not refused.
         (void)::ioctl(_commHd, TIOCNXCL);
         ::close(_commHd);
         _commHd = INVALID_HANDLE;
     }
+    // Bytes the port never took belong to this connection only.
+    _backlog.clear();
 }
 
 int Serial::writePort(const char* bytes, int length)
