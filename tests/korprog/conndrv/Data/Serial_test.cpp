@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
 #include <termios.h>
 
 #include "support/KvPty.h"
@@ -112,57 +111,4 @@ TEST(Serial, ReadsNeverWaitAndEveryByteValuePassesUnchangedBothWays)
     EXPECT_EQ(512, s.readPort(reinterpret_cast<char*>(got.data()), 600));
     got.resize(512);
     EXPECT_EQ(all, got);
-}
-
-// A device that stops taking bytes (a unit that stopped reading, a hung
-// adapter) must not hold the program in a write.
-TEST(Serial, APortThatTakesNoBytesNeverHoldsAWriteAndLaterGetsWholeMessagesInOrder)
-{
-    KvPty pty;
-    const int stuffer = ::open(pty.name.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(stuffer, 0);
-    Serial s;
-    ASSERT_TRUE(s.openPort(pty.name.c_str()));
-    const size_t stuffed = stuffUntilFull(stuffer, pty.master);
-
-    // Each write returns at once; what the port does not take waits, and a
-    // message that no longer fits is refused whole, never cut.
-    std::string accepted;
-    int refusedAt = -1;
-    for (int i = 0; i < 6 && refusedAt < 0; ++i) {
-        const std::string m = std::string(1, char('A' + i)) + std::string(1999, char('a' + i));
-        const int n = s.writePort(m.data(), static_cast<int>(m.size()));
-        if (n == 0) refusedAt = i;
-        else accepted += m;
-        EXPECT_TRUE(n == 0 || n == 2000) << n;
-    }
-    ASSERT_GE(refusedAt, 1) << "refused only once the port has stopped taking bytes";
-    EXPECT_FALSE(s.lineLost());
-    EXPECT_LE(s.backlog(), Serial::MAX_BACKLOG);
-    EXPECT_EQ(s.writePort("zz", 2), 2) << "a short message still fits";
-    accepted += "zz";
-
-    // The unit reads again: everything taken arrives, in order.
-    Bytes got;
-    for (int i = 0; i < 2000 && got.size() < stuffed + accepted.size(); ++i) {
-        ASSERT_TRUE(s.flush());
-        const Bytes more = pty.read(stuffed + accepted.size() - got.size(), 20);
-        got.insert(got.end(), more.begin(), more.end());
-    }
-    ASSERT_EQ(got.size(), stuffed + accepted.size());
-    EXPECT_EQ(std::string(got.begin() + static_cast<long>(stuffed), got.end()), accepted);
-    EXPECT_EQ(s.backlog(), 0);
-
-    // Closing drops what waits; a line that is gone says so.
-    stuffUntilFull(stuffer, pty.master);
-    EXPECT_EQ(s.writePort("ab", 2), 2);
-    EXPECT_GT(s.backlog(), 0);
-    s.closePort();
-    EXPECT_EQ(s.backlog(), 0);
-    ASSERT_TRUE(s.openPort(pty.name.c_str()));
-    ::close(stuffer);
-    ::close(pty.master);
-    pty.master = -1;
-    EXPECT_EQ(s.writePort("ab", 2), 0);
-    EXPECT_TRUE(s.lineLost());
 }
