@@ -1,8 +1,9 @@
 // A settings file (.adn) from anywhere: the command line's check of it,
 // loading it into the setting bin, and saving the bin again. Every entry
-// keeps within its fields, every saved file is one -program takes, and a
-// save is read back exactly: loading a saved file and saving it again gives
-// the same entries and the same bytes.
+// keeps within its fields and holds no double quote (the unit's frame has no
+// escaping), every saved file is one -program takes, and a save is read back
+// exactly: loading a saved file and saving it again gives the same entries
+// and the same bytes.
 
 #include <cstring>
 
@@ -25,6 +26,8 @@ void checkFields(SettingBin& bin, const char* what)
         const SettingEntry* e = bin.getEntry(static_cast<uint8_t>(k));
         if (strnlen(e->text, sizeof e->text) >= sizeof e->text || strnlen(e->tfnr, sizeof e->tfnr) >= sizeof e->tfnr)
             fail(std::string(what) + ": entry " + std::to_string(k) + " runs past its field");
+        if (std::strchr(e->text, '"') || std::strchr(e->tfnr, '"'))
+            fail(std::string(what) + ": entry " + std::to_string(k) + " holds a double quote");
     }
 }
 

@@ -15,6 +15,24 @@ int boundedLength(const char* text, int max, bool* cut)
     return n;
 }
 
+// A field of a setting entry into out: at most max characters, without
+// double quotes. Returns the length; *cut when anything was left out.
+int entryField(const char* text, int max, char* out, bool* cut)
+{
+    int n = 0;
+    for (const char* p = text ? text : ""; *p != '\0'; ++p) {
+        if (*p == '"') {
+            *cut = true;
+        } else if (n == max) {
+            *cut = true;
+            break;
+        } else {
+            out[n++] = *p;
+        }
+    }
+    return n;
+}
+
 } // namespace
 
 KvprgFrame::KvprgFrame() : _size(0) {}
@@ -71,8 +89,9 @@ bool KvprgFrame::build(uint8_t type, const uint8_t* data, int nrBytes)
 bool KvprgFrame::settingEntry(uint8_t nr, const char* text, const char* number)
 {
     bool cut = false;
-    int t = boundedLength(text, ENTRY_TEXT_MAX, &cut);
-    int n = boundedLength(number, ENTRY_NUMBER_MAX, &cut);
+    char textField[ENTRY_TEXT_MAX], numberField[ENTRY_NUMBER_MAX];
+    const int t = entryField(text, ENTRY_TEXT_MAX, textField, &cut);
+    const int n = entryField(number, ENTRY_NUMBER_MAX, numberField, &cut);
     clear();
     append(SOH);
     append(MSG_SET_ENTRY);
@@ -80,11 +99,11 @@ bool KvprgFrame::settingEntry(uint8_t nr, const char* text, const char* number)
     append(STX);
     append(nr);
     append('"');
-    appendText(text, t);
+    appendText(textField, t);
     append('"');
     append(',');
     append('"');
-    appendText(number, n);
+    appendText(numberField, n);
     append('"');
     finish();
     return !cut;

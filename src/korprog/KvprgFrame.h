@@ -25,8 +25,9 @@ public:
     bool build(uint8_t type, const uint8_t* data, int nrBytes);
     // Setting entry: nr, then text and number each between double quotes.
     // Text is cut to ENTRY_TEXT_MAX and number to ENTRY_NUMBER_MAX
-    // characters; false when something was cut (the frame is built anyway).
-    // Null texts count as empty.
+    // characters, and a double quote inside either is left out (the frame
+    // has no escaping: it would end the field); false when something was
+    // cut or left out (the frame is built anyway). Null texts count as empty.
     bool settingEntry(uint8_t nr, const char* text, const char* number);
     // Status record; the five fields are sent between double quotes, comma
     // separated. `software` is the whole second field (STATUS_SW_SKIP

@@ -3,7 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <FL/filename.H>
-#include <signal.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +22,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
+#include "main/MainSignals.h"
 #include "main/MainWait.h"
 #include "main/PackImport.h"
 #include "main/UserDir.h"
@@ -44,20 +45,12 @@ const char* const USAGE_LINES_1[] = {
 
 void trace(const std::string& text) { BTrace::instance()->dbgPrint(text, true, true); }
 
-volatile sig_atomic_t signalled = 0;
-
-void onSignal(int)
-{
-    signalled = 1;
-    Main::_shutdown = true;
-}
-
 // A modal dialog runs a loop of its own: when the program is asked to end
 // meanwhile (a signal), the dialog closes as if cancelled. One shown while
 // the program ends on its own (a file that cannot be saved) stays.
 void closeDialogOnShutdown(void*)
 {
-    if (signalled && Fl::modal()) Fl::modal()->hide();
+    if (MainSignals::received() && Fl::modal()) Fl::modal()->hide();
 }
 
 // How many values follow an option.
@@ -311,8 +304,8 @@ int MainStartup::run(int argc, char** argv)
     moveOldRevpacksToNewLoc(startDir);
     RPFile::removeStaleStaging();
 
-    signal(SIGINT, onSignal);
-    signal(SIGTERM, onSignal);
+    MainSignals::catchSignals();
+    KvctrlRoot::sleepFunc = MainSignals::sleepUnlessEnding;
 
     Main* mainState = new Main();
     mainState->startup();
@@ -321,9 +314,13 @@ int MainStartup::run(int argc, char** argv)
     MainWait wait;
     BMainLoop::Hooks hooks;
     hooks.pollInput = [] { KvcdrvRoot::readCom(); };
-    hooks.afterStep = [] { BTrace::parseDebugStream(); };
+    hooks.afterStep = [] {
+        BTrace::parseDebugStream();
+        MainSignals::reportUnfinishedRun();
+    };
     hooks.waitEvents = [&wait](double seconds) {
         wait.wait(seconds, {KvcdrvRoot::inputFd(), BTrace::debugSocketStream.socketFd()});
+        MainSignals::reportUnfinishedRun();
     };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);
 

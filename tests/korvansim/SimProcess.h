@@ -33,6 +33,14 @@ inline std::string readFile(const std::string& path)
     return ss.str();
 }
 
+// How often `what` occurs in s (lines of the simulator's log).
+inline int count(const std::string& s, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+    return n;
+}
+
 inline std::string byte(uint8_t b) { return std::string(1, static_cast<char>(b)); }
 inline std::string str(const KvprgFrame& f) { return std::string(reinterpret_cast<const char*>(f.bytes()), f.size()); }
 inline KvprgFrame frame(const std::string& s)

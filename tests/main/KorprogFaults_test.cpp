@@ -23,12 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int count(const std::string& s, const std::string& what)
-{
-    int n = 0;
-    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
-    return n;
-}
+using ksimtest::count;
 
 class LineFaults : public ::testing::Test {
 protected:

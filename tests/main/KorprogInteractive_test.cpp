@@ -124,6 +124,30 @@ TEST_F(Interactive, SigtermWhileConnectedEndsZeroWithThePreferencesWritten)
     EXPECT_NE(ini.find("korvantype=KV8888GM-ED;KV8888GM-ED\n"), std::string::npos) << "written back: " << ini;
 }
 
+// A unit in its boot loader: the program shows an alert, then waits for the
+// user to choose a firmware image. A signal ends both at once.
+TEST_F(Interactive, SigtermWhileAUnitInItsBootLoaderWaitsForAnImageEndsWithinTwoSeconds)
+{
+    std::vector<Screen> screens{HEADLESS};
+    if (std::getenv("DISPLAY")) screens.push_back(WINDOW);
+    for (const Screen screen : screens) {
+        SCOPED_TRACE(screen == WINDOW ? "with the window" : "without a window");
+        sim.stop();
+        std::ofstream(sim.path("unit.adn")) << "";
+        ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn"), "--boot"}));
+        fs::create_directories(user());
+        std::ofstream(user() / "config.ini") << "comport=" << sim.device << "\nkorvantype=KV8888GM-ED\n";
+        start(screen);
+        for (int i = 0; i < 1000 && simCount("-> boot-loader request (0B)") < 1; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GE(simCount("-> boot-loader request (0B)"), 1) << read("err.txt");
+        // The alert is up (with the window) or answered and the wait begun.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        kill(pid, SIGTERM);
+        EXPECT_EQ(waitExit(2000), 0) << read("err.txt");
+    }
+}
+
 }  // namespace
 
 #endif

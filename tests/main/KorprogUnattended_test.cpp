@@ -150,6 +150,9 @@ TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
     startSim({});
     write("notes.txt", "just some text\nwithout any bar\n");
     write("nul.adn", std::string("a|1\n\0|2\n", 8));
+    // The unit's frame has no room for a double quote in either part.
+    write("quote.adn", "a|1\nab\",\"cd|55\n");
+    write("quotenr.adn", "a|1\nb|2\nc|0\"6\n");
     fs::create_directories(dir / "folder.adn");
     struct Case {
         const char* file;
@@ -157,7 +160,9 @@ TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
     } cases[] = {{"missing.adn", "no such settings file"},
                  {"folder.adn", "not a settings file"},
                  {"notes.txt", "not a settings file (line 1 has no '|')"},
-                 {"nul.adn", "NUL byte"}};
+                 {"nul.adn", "NUL byte"},
+                 {"quote.adn", "not a settings file (line 2 holds a '\"', which no setting can carry)"},
+                 {"quotenr.adn", "line 3 holds a '\"'"}};
     for (const Case& c : cases) {
         const Outcome r = korprog({"-program", c.file});
         EXPECT_EQ(r.rc, 1) << c.file;

@@ -26,9 +26,10 @@ struct KorprogRun {
 };
 
 // While the program runs, `during` is called every 10 ms with the time
-// passed (seconds); it may act on the world, such as ending the simulator.
-inline KorprogRun runKorprog(const std::string& dir, const std::vector<std::string>& args, int timeoutS,
-                             rlim_t fileLimit = 0, const std::function<void(double)>& during = {})
+// passed (seconds) and the program's process; it may act on the world, such
+// as ending the simulator, or signal the program.
+inline KorprogRun runKorprogWatched(const std::string& dir, const std::vector<std::string>& args, int timeoutS,
+                                    rlim_t fileLimit, const std::function<void(double, pid_t)>& during)
 {
     const auto t0 = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
@@ -53,7 +54,7 @@ inline KorprogRun runKorprog(const std::string& dir, const std::vector<std::stri
             rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             break;
         }
-        if (during) during(elapsed());
+        if (during) during(elapsed(), pid);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (rc == -2) {
@@ -61,6 +62,14 @@ inline KorprogRun runKorprog(const std::string& dir, const std::vector<std::stri
         ::waitpid(pid, nullptr, 0);
     }
     return {rc, ksimtest::readFile(dir + "/out.txt"), ksimtest::readFile(dir + "/err.txt"), elapsed()};
+}
+
+inline KorprogRun runKorprog(const std::string& dir, const std::vector<std::string>& args, int timeoutS,
+                             rlim_t fileLimit = 0, const std::function<void(double)>& during = {})
+{
+    return runKorprogWatched(dir, args, timeoutS, fileLimit, [&during](double s, pid_t) {
+        if (during) during(s);
+    });
 }
 
 #endif

@@ -25,6 +25,30 @@ inline Bytes operator+(Bytes a, const Bytes& b)
 }
 inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
+// Fills a terminal from the program's side (writer, opened non-blocking)
+// until its other side (master, which nobody reads) holds all it will take:
+// a unit that stopped reading, or a hung adapter. Returns the bytes written.
+inline size_t stuffUntilFull(int writer, int master)
+{
+    const std::string junk(4096, 'f');
+    size_t total = 0;
+    for (;;) {
+        for (ssize_t n; (n = ::write(writer, junk.data(), junk.size())) > 0;) total += static_cast<size_t>(n);
+        // The terminal moves bytes on to its reading side in the background:
+        // it is full once that has settled and still nothing fits.
+        int held = -1;
+        for (int same = 0; same < 5;) {
+            int now = 0;
+            ::ioctl(master, FIONREAD, &now);
+            same = now == held ? same + 1 : 0;
+            held = now;
+            ::poll(nullptr, 0, 10);
+        }
+        if (::write(writer, junk.data(), 1) <= 0) return total;
+        ++total;
+    }
+}
+
 class KvPty {
 public:
     KvPty()

@@ -89,6 +89,13 @@ TEST_F(ParserTest, OversizedDataAreRefusedOrCutNeverReadPastTheirFields)
     toParser(new KvprotSeeEvt(1, std::string(70, 't').c_str(), std::string(25, '5').c_str()));
     EXPECT_EQ(pty.read(64 + 20 + 12).size(), 96u);
     EXPECT_TRUE(traced("entry 1 cut to 64 and 20 characters"));
+    // The frame has no escaping: a double quote would end a field early
+    // and shift the text into the number. Whatever hands one over, it is
+    // left out of either part.
+    toParser(new KvprotSeeEvt(7, "ab\",\"cd", "5\"5"));
+    EXPECT_EQ(pty.read(19), (Bytes{0x01, 0x04, 0x0D, 0x02, 0x07, 0x22, 'a', 'b', ',', 'c', 'd', 0x22, 0x2C, 0x22, '5',
+                                   '5', 0x22, 0x03, 0xF2}));
+    EXPECT_TRUE(traced("entry 7 cut to 64 and 20 characters, or a double quote left out"));
     EXPECT_TRUE(lineQuiet());
 }
 

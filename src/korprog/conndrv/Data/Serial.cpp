@@ -35,7 +35,13 @@ bool speedOf(int rate, speed_t* speed)
 } // namespace
 
 Serial::Serial()
-    : _rate(9600), _parity(0), _stopBits(0), _byteSize(8), _commHd(INVALID_HANDLE), _openFault(NO_PORT_NAME)
+    : _rate(9600),
+      _parity(0),
+      _stopBits(0),
+      _byteSize(8),
+      _commHd(INVALID_HANDLE),
+      _openFault(NO_PORT_NAME),
+      _lineLost(false)
 {
     _port[0] = '\0';
 }
@@ -118,8 +124,8 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
     speed_t speed;
     if (!speedOf(_rate, &speed)) return INVALID_HANDLE;
 
-    // Non-blocking only for the open itself, so a line without carrier
-    // cannot hold it up.
+    // Non-blocking for good: an open without carrier, and every write to a
+    // device that has stopped taking bytes, return at once.
     int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         _openFault = faultOf(errno);
@@ -148,12 +154,6 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
         if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) err = EINVAL;
     }
     if (!err && ::tcsetattr(fd, TCSANOW, &tio) != 0) err = errno;
-    if (!err) {
-        // Writes wait until all bytes are taken; reads never wait because
-        // only waiting bytes are asked for and VMIN/VTIME are 0.
-        int flags = ::fcntl(fd, F_GETFL);
-        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) err = errno ? errno : EINVAL;
-    }
     if (err) {
         // Our exclusivity must not outlive the failed open (a pseudo-terminal
         // keeps it while its other side is open); another holder's stays.
@@ -171,18 +171,26 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
 
     _commHd = fd;
     _openFault = OPEN_OK;
+    _lineLost = false;
     return _commHd;
 }
 
 void Serial::disconnect()
 {
     if (_commHd != INVALID_HANDLE) {
+        // A close waits until the device has sent what it holds. What waits
+        // here shows that it has stopped taking bytes: then what it holds is
+        // dropped, or the close would keep the program for as long as the
+        // device's driver allows. Otherwise the last message still goes out.
+        if (!_backlog.empty()) (void)::tcflush(_commHd, TCOFLUSH);
         // A pseudo-terminal keeps its exclusive flag across a close while its
         // other side stays open; drop it so the next open is not refused.
         (void)::ioctl(_commHd, TIOCNXCL);
         ::close(_commHd);
         _commHd = INVALID_HANDLE;
     }
+    // Bytes the port never took belong to this connection only.
+    _backlog.clear();
 }
 
 int Serial::writePort(const char* bytes, int length)
@@ -191,20 +199,49 @@ int Serial::writePort(const char* bytes, int length)
     return sendArray(bytes, length);
 }
 
+int Serial::writeNow(const char* bytes, int length)
+{
+    int done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(_commHd, bytes + done, static_cast<size_t>(length - done));
+        if (n > 0) {
+            done += static_cast<int>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
+            break;  // full for now
+        } else {
+            _lineLost = true;
+            return -1;
+        }
+    }
+    return done;
+}
+
+bool Serial::flush()
+{
+    if (!isOpen()) return false;
+    if (_backlog.empty()) return true;
+    const int n = writeNow(_backlog.data(), backlog());
+    if (n < 0) return false;
+    _backlog.erase(0, static_cast<size_t>(n));
+    return true;
+}
+
 int Serial::sendArray(const char* bytes, int length)
 {
     if (!isOpen() || !bytes || length <= 0) return 0;
-    int done = 0;
-    while (done < length) {
-        ssize_t n = ::write(_commHd, bytes + done, static_cast<size_t>(length - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        if (n == 0) break;
-        done += static_cast<int>(n);
+    // Behind what waits already, never ahead of it.
+    if (!flush()) return 0;
+    if (!_backlog.empty()) {
+        if (backlog() + length > MAX_BACKLOG) return 0;
+        _backlog.append(bytes, static_cast<size_t>(length));
+        return length;
     }
-    return done;
+    const int n = writeNow(bytes, length);
+    if (n < 0) return 0;
+    _backlog.append(bytes + n, static_cast<size_t>(length - n));
+    return length;
 }
 
 int Serial::readPort(char* buffer, int maxLength)

@@ -1,10 +1,18 @@
 #ifndef KORPROG_CONNDRV_DATA_SERIAL_H
 #define KORPROG_CONNDRV_DATA_SERIAL_H
 
+#include <string>
+
 // One serial port, owned by the connection driver: opened by name with fixed
-// line settings, written in one blocking write, read without ever waiting.
-// It knows nothing of the protocol: failure shows as the result of the
-// call, and why an open failed as openFault().
+// line settings, written and read without ever waiting. It knows nothing of
+// the protocol: failure shows as the result of the call, and why an open
+// failed as openFault().
+//
+// A device that stops taking bytes (a hung USB adapter, a unit that stopped
+// reading) must not stop the program: what the port does not take at once
+// waits in a backlog, in order, and goes out as the port takes it (flush()).
+// A message that no longer fits the backlog is refused whole, so the line
+// never carries part of one.
 //
 // Port names: "COM1" ... "COM16" stand for /dev/ttyS0 ... /dev/ttyS15; a name
 // that starts with '/' is a device path (a pseudo-terminal of the unit
@@ -15,6 +23,9 @@ public:
     typedef int Handle;
     static constexpr Handle INVALID_HANDLE = -1;
     static constexpr int PORTNAME_MAX = 255;
+    // Bytes waiting for a port that does not take them: two of the largest
+    // messages, one partly written and one behind it.
+    static constexpr int MAX_BACKLOG = 4096;
 
     enum Rate { R_9600 = 0, R_19200 = 1, R_38400 = 2, R_56000 = 3 };
     enum Parity { NONE = 0, ODD = 1, EVEN = 2 };
@@ -47,9 +58,20 @@ public:
 
     // 0 when the port is not open, otherwise sendArray.
     int writePort(const char* bytes, int length);
-    // Writes all bytes, waiting as needed; the number written (0 on failure).
+    // Takes all bytes, behind the backlog: writes what the port takes now
+    // and keeps the rest for flush(). Returns length, or 0 when nothing was
+    // taken: the line is gone (lineLost()), or the message does not fit the
+    // backlog of a port that has stopped taking bytes.
     int sendArray(const char* bytes, int length);
     int sendChar(char c) { return sendArray(&c, 1); }
+    // Writes what the port takes of the backlog now; false when the line is
+    // gone.
+    bool flush();
+    // Bytes taken but not yet written.
+    int backlog() const { return static_cast<int>(_backlog.size()); }
+    // The last write failed because the device is gone (unplugged, the
+    // other side of a pseudo-terminal closed), not because it was busy.
+    bool lineLost() const { return _lineLost; }
 
     // -1 when the port is not open or no byte is waiting; otherwise reads
     // min(waiting, maxLength) bytes and returns how many it got. Never waits.
@@ -77,6 +99,9 @@ public:
     static const int _intByteSize[2];
 
 private:
+    // Writes what the port takes now: the count, -1 when the line is gone.
+    int writeNow(const char* bytes, int length);
+
     char _port[PORTNAME_MAX + 1];
     int _rate;
     char _parity;
@@ -84,6 +109,8 @@ private:
     char _byteSize;
     Handle _commHd;
     OpenFault _openFault;
+    std::string _backlog;
+    bool _lineLost;
 };
 
 #endif

@@ -202,12 +202,20 @@ bool KvcdrvRoot::cdrvString(const BEvent* e)
     const int n = strEvt->nrBytes > 0
                       ? _serial->writePort(reinterpret_cast<const char*>(strEvt->data), strEvt->nrBytes)
                       : 0;
-    if (dbg(BTrace::LOW)) BTrace::instance()->dbgPrint("bytes written: " + std::to_string(n), true, true);
+    if (dbg(BTrace::LOW)) {
+        BTrace::instance()->dbgPrint("bytes written: " + std::to_string(n), true, true);
+        if (_serial->backlog() > 0)
+            BTrace::instance()->dbgPrint("bytes the port has not taken yet: " + std::to_string(_serial->backlog()),
+                                         true, true);
+    }
     // Whatever the unit sent before is no answer to this message.
     clearReceiver();
     if (n != strEvt->nrBytes) {
         B_ASSERT(n == strEvt->nrBytes, "not all bytes written " << n << " of " << strEvt->nrBytes);
-        portLost();
+        // A port that only stopped taking bytes stays open: the message is
+        // dropped whole, and the time-outs of whoever waits for its answer
+        // give the unit up as they give up a silent one.
+        if (_serial->lineLost()) portLost();
         return false;
     }
     return result;
@@ -215,10 +223,9 @@ bool KvcdrvRoot::cdrvString(const BEvent* e)
 
 void KvcdrvRoot::portLost()
 {
-    // Writes wait until the line takes every byte, so one that stops short
-    // means the line is gone: an adapter pulled out, the unit's terminal
-    // closed. Closed here, the port is opened again by the next write, and
-    // a unit that comes back under the same name is found.
+    // A write failed: the line is gone, an adapter pulled out, the unit's
+    // terminal closed. Closed here, the port is opened again by the next
+    // write, and a unit that comes back under the same name is found.
     _serial->closePort();
     _portOpen = false;
     clearReceiver();
@@ -246,6 +253,11 @@ void KvcdrvRoot::clearReceiver()
 bool KvcdrvRoot::readSerialPort()
 {
     if (!_portOpen || !_serial) return true;
+    // What the port did not take before goes out as it takes it.
+    if (!_serial->flush()) {
+        portLost();
+        return true;
+    }
     return receive([](char* buf, int max) { return _serial->readPort(buf, max); });
 }
 

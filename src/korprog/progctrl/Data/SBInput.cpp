@@ -86,8 +86,11 @@ void SBInput::callbackInput()
         }
         // A cut or filtered text shows at once as it was kept.
         if (stored != typed) value(stored.c_str());
-    } else if (!_settingBin->setEntry(nr, nullptr, value(), false, kind)) {
-        value(_settingBin->getEntry(nr)->tfnr);
+    } else {
+        const std::string typed = value();
+        _settingBin->setEntry(nr, nullptr, typed.c_str(), false, kind);
+        const char* stored = _settingBin->getEntry(nr)->tfnr;
+        if (typed != stored) value(stored);
     }
     position(pos < size() ? pos : size(), mk < size() ? mk : size());
 }

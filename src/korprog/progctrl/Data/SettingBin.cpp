@@ -13,8 +13,9 @@
 
 const char* const SettingBin::DEFAULT_KORTYPE = "KV8888GM-ED";
 uint8_t SettingBin::_maxKorEntries = SettingBin::MAX_ENTRIES;
-// '|' separates the parts in a settings file.
-const char SettingBin::_txtNotAllowedChars[] = ";/|";
+// '|' separates the parts in a settings file; a double quote would end the
+// part on the wire, which has no escaping.
+const char SettingBin::_txtNotAllowedChars[] = ";/|\"";
 
 static_assert(SettingEntry::TEXT_SIZE == SettingBin::MAX_TEXT_EXT + 1, "text part size");
 static_assert(SettingEntry::NR_SIZE == SettingBin::MAX_NRS + 1, "number part size");
@@ -45,6 +46,8 @@ uint8_t digitAt(const char* s, size_t pos)
 // A line break inside a part would start a new line of the settings file
 // and move every later entry: it is kept as a blank.
 char unbroken(char c) { return c == '\r' || c == '\n' ? ' ' : c; }
+
+const char QUOTE = '"';
 
 // A character for a report; nothing for a missing one.
 std::string shown(char c) { return c ? std::string(1, c) : std::string(); }
@@ -112,8 +115,7 @@ bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fro
             len = MAX_NRS;
             whole = false;
         }
-        for (size_t i = 0; i < len; ++i) e.tfnr[i] = unbroken(num[i]);
-        e.tfnr[len] = '\0';
+        storeNumber(e.tfnr, num, len);
     }
     if (fromDnld) {
         // A download always takes type and special from the unit's own report.
@@ -131,6 +133,14 @@ void SettingBin::storeText(char (&text)[SettingEntry::TEXT_SIZE], const char* sr
     for (size_t i = 0; i < len && n < MAX_TEXT_EXT; ++i)
         if (!std::strchr(_txtNotAllowedChars, src[i])) text[n++] = unbroken(src[i]);
     text[n] = '\0';
+}
+
+void SettingBin::storeNumber(char (&nr)[SettingEntry::NR_SIZE], const char* src, size_t len)
+{
+    size_t n = 0;
+    for (size_t i = 0; i < len && n < MAX_NRS; ++i)
+        if (src[i] != QUOTE) nr[n++] = unbroken(src[i]);
+    nr[n] = '\0';
 }
 
 SettingBin::SettingEntry* SettingBin::getEntry(uint8_t nr)
@@ -219,16 +229,19 @@ void SettingBin::loadFromFile()
     cleanUpEntries(false);
     _fd = std::fopen(_file.c_str(), "r");
     if (!_fd) return;
+    std::string quoted;  // the entries that held a double quote
     for (int k = 1; k <= LAST_ENTRY; ++k) {
         // Split at the first '|' as the line is read; each part keeps what
         // fits it, so an over-long text never costs the number.
         std::string text, num;
-        bool inNum = false, readAny = false;
+        bool inNum = false, readAny = false, quote = false;
         int c;
         while ((c = std::fgetc(_fd)) != EOF && c != '\n') {
             readAny = true;
             if (c == '\r') continue;
-            if (!inNum && c == '|') {
+            if (c == QUOTE) {
+                quote = true;
+            } else if (!inNum && c == '|') {
                 inNum = true;
             } else if (inNum) {
                 if (num.size() < MAX_NRS) num += static_cast<char>(c);
@@ -239,8 +252,10 @@ void SettingBin::loadFromFile()
         // The end of the file right after a line end is no further line.
         if (c == EOF && !readAny) break;
         storeLine(text.c_str(), num.c_str(), k);
+        if (quote) quoted += (quoted.empty() ? "" : ", ") + std::to_string(k);
         if (c == EOF) break;
     }
+    if (!quoted.empty()) quotesDroppedAlert(quoted);
     enableEdit();
     std::fclose(_fd);
     _fd = nullptr;
@@ -251,7 +266,7 @@ void SettingBin::storeLine(const char* text, const char* num, int k)
     if (k < 1 || k > LAST_ENTRY) return;
     SettingEntry& e = _entryArr[k];
     storeText(e.text, text, std::strlen(text));
-    copyText(e.tfnr, num);
+    storeNumber(e.tfnr, num, std::strlen(num));
 
     if (k == KORTYPE_POS) {
         if (e.text[0] == '\0') copyText(e.text, DEFAULT_KORTYPE);
@@ -267,6 +282,13 @@ void SettingBin::storeLine(const char* text, const char* num, int k)
     } else if (k == IMEI_POS || k == IMSI_POS) {
         e.tfnr[0] = '\0';
     }
+}
+
+void SettingBin::quotesDroppedAlert(const std::string& entries)
+{
+    const std::string text =
+        std::string(gettext("Attentie!! Niet toegestaan teken \" weggelaten bij entry", 0)) + " " + entries + ".\n";
+    Dialog::alert("%s", text.c_str());
 }
 
 void SettingBin::korTypeFromNew(const char* customType, const char* special, bool cleanup)

@@ -109,6 +109,11 @@ private:
     // A text part as stored: without the characters it may not hold, line
     // breaks as blanks, at most MAX_TEXT_EXT characters.
     static void storeText(char (&text)[SettingEntry::TEXT_SIZE], const char* src, size_t len);
+    // A number part as stored: without double quotes, line breaks as
+    // blanks, at most MAX_NRS characters.
+    static void storeNumber(char (&nr)[SettingEntry::NR_SIZE], const char* src, size_t len);
+    // One message for the entries of a loaded file that held a double quote.
+    static void quotesDroppedAlert(const std::string& entries);
     bool writeEntries(FILE* fd);
     uint16_t traceLevel() const;
     static NetworkType networkOf(char c);

@@ -85,6 +85,10 @@ bool KvctrlUnattended::checkProgramFile(const char* path, std::string* why)
             bar = false;
         } else if (c == '\0') {
             fault = "it holds a NUL byte";
+        } else if (c == '"') {
+            // The unit's frame ends a part at a double quote: the rest of the
+            // line would land in the wrong part or entry.
+            fault = "line " + std::to_string(lines + 1) + " holds a '\"', which no setting can carry";
         } else if (c != '\r' && ++length > MAX_LINE) {
             fault = "line " + std::to_string(lines + 1) + " is longer than " + std::to_string(MAX_LINE);
         } else if (c == '|') {

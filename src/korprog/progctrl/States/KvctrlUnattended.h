@@ -27,7 +27,7 @@ public:
     static bool checkInput(KvctrlRoot* root, std::string* why);
     // A plausible settings file: readable, at most MAX_LINES lines of at
     // most MAX_LINE characters, each holding the '|' between text and
-    // number part, no NUL byte.
+    // number part, no NUL byte and no double quote.
     static bool checkProgramFile(const char* path, std::string* why);
     static bool checkUpgradeInput(KvctrlRoot* root, std::string* why);
 

@@ -163,7 +163,7 @@ bool KvprotBndToConnDrv::uplSetEntry(const BEvent* e)
     KvprgFrame f;
     const bool whole = f.settingEntry(see->entryNr(), text.c_str(), see->f2data());
     B_ASSERT(whole, "entry " << int(see->entryNr()) << " cut to " << ENTRY_TEXT_MAX << " and " << ENTRY_NUMBER_MAX
-                             << " characters");
+                             << " characters, or a double quote left out");
     return sendBytes(f.bytes(), f.size());
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include <fcntl.h>
+
 #include "support/KvLineTest.h"
 
 using namespace Kvprg;
@@ -100,6 +102,51 @@ TEST_F(DriverTest, MissingPortIsReportedAndTheFirstStringAfterItAppearsOpensItAn
     EXPECT_EQ(prot->strings().size(), 2u);
     ::unlink(link.c_str());
     ::rmdir(dir);
+}
+
+// A unit that stopped reading, or a hung adapter: the program goes on, the
+// line later gets whole messages in order, and the port stays open for the
+// time-outs of whoever waits for an answer to give the unit up.
+TEST_F(DriverTest, APortThatTakesNoBytesHoldsNothingUpAndLaterGetsWholeMessagesInOrder)
+{
+    const int stuffer = ::open(pty.name.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(stuffer, 0);
+    setPort(pty.name);
+    const size_t stuffed = stuffUntilFull(stuffer, pty.master);
+    // Whole messages wait until one no longer fits behind them.
+    Bytes accepted;
+    int refusedAt = -1;
+    for (int i = 0; i < 8 && refusedAt < 0; ++i) {
+        const Bytes m = i == 0 ? STATUS_REQ : Bytes(2000, static_cast<uint8_t>('A' + i));
+        write(m);
+        if (traced("Assertion failed")) refusedAt = i;
+        else accepted = accepted + m;
+    }
+    ASSERT_GE(refusedAt, 2);
+    EXPECT_TRUE(traced("not all bytes written 0 of 2000"));
+    EXPECT_TRUE(KvcdrvRoot::portOpen());
+    EXPECT_EQ(errors(), std::vector<int>{CDRV_CLEAR_COM_NOT_OPEN});
+
+    // The unit reads again; the main loop's reads write what waits.
+    Bytes got;
+    const size_t all = stuffed + accepted.size();
+    for (int i = 0; i < 2000 && got.size() < all; ++i) {
+        KvcdrvRoot::readCom();
+        const Bytes more = pty.read(all - got.size(), 20);
+        got.insert(got.end(), more.begin(), more.end());
+    }
+    ASSERT_EQ(got.size(), all);
+    EXPECT_EQ(Bytes(got.begin() + static_cast<long>(stuffed), got.end()), accepted);
+    write(STATUS_REQ);
+    EXPECT_EQ(pty.read(STATUS_REQ.size()), STATUS_REQ);
+
+    // A line that is gone is closed and reported.
+    ::close(stuffer);
+    ::close(pty.master);
+    pty.master = -1;
+    write(STATUS_REQ);
+    EXPECT_FALSE(KvcdrvRoot::portOpen());
+    EXPECT_EQ(errors(), (std::vector<int>{CDRV_CLEAR_COM_NOT_OPEN, CDRV_SET_COM_NOT_OPEN}));
 }
 
 TEST_F(DriverTest, ReceiveRulesCutTheReadsIntoMessages)

@@ -240,6 +240,29 @@ TEST_F(SettingBinTest, LoadingShortAndOddFiles)
     EXPECT_EQ(view.best, "-,KV4400WS-BX-X12");
 }
 
+// The unit's frame has no escaping: a double quote inside a part would end
+// it and shift the rest of the text into the number.
+TEST_F(SettingBinTest, DoubleQuotesNeverEnterAPart)
+{
+    settingsType(GSM_TYPE);
+    EXPECT_TRUE(set(3, "ab\",\"cd", "5\"5"));
+    EXPECT_STREQ(text(3), "ab,cd");
+    EXPECT_STREQ(nr(3), "55");
+    EXPECT_TRUE(dialogs.alerts.empty()) << "typed or downloaded, it goes as ';' goes";
+
+    load("quotes.adn", "plain|1\nab\",\"cd|55\nx|0\"6\"12\n\"|\"\nlast|2\n");
+    EXPECT_STREQ(text(1), "plain");
+    EXPECT_STREQ(text(2), "ab,cd");
+    EXPECT_STREQ(nr(2), "55");
+    EXPECT_STREQ(text(3), "x");
+    EXPECT_STREQ(nr(3), "0612");
+    EXPECT_STREQ(text(4), "");
+    EXPECT_STREQ(nr(4), "");
+    EXPECT_STREQ(text(5), "last");
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Attentie!! Niet toegestaan teken \" "
+                                                       "weggelaten bij entry 2, 3, 4.\n"});
+}
+
 TEST_F(SettingBinTest, FailedSaveAlertsAndKeepsThePreviousFile)
 {
     settingsType(GSM_TYPE);

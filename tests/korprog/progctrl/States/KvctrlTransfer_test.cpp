@@ -154,6 +154,29 @@ TEST_F(KvctrlTransferTest, UploadRequestIsRepeatedEveryTwoSecondsUntilTheFirstAc
     EXPECT_EQ(view.last(), "Verbonden");
 }
 
+// A double quote would end a part on the wire and shift the text into the
+// number: a file that holds one is programmed without it, after one message.
+TEST_F(KvctrlTransferTest, DoubleQuotesOfALoadedFileNeverReachTheLine)
+{
+    startOnPty();
+    ASSERT_EQ(written(6), STATUS_REQUEST);
+    unit(statusRecord(0, 2));
+    writeFile("quotes.adn", "ab\",\"cd|55\nx|0\"6\n");
+    loadBin("quotes.adn");
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Attentie!! Niet toegestaan teken \" "
+                                                       "weggelaten bij entry 1, 2.\n"});
+    root->korSettingBin()->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
+    post(new KvctrlUplReqEvt());
+    ASSERT_EQ(written(6), Bytes({0x01, 0x02, 0x00, 0x02, 0x03, 0x08}));
+    unit({0x06});
+    EXPECT_EQ(written(19), Bytes({0x01, 0x04, 0x0D, 0x02, 0x01, 0x22, 'a', 'b', ',', 'c', 'd', 0x22, 0x2C, 0x22, '5', '5',
+                                  0x22, 0x03, 0xEC}));
+    unit({0x06});
+    EXPECT_EQ(written(15), Bytes({0x01, 0x04, 0x09, 0x02, 0x02, 0x22, 'x', 0x22, 0x2C, 0x22, '0', '6', 0x22, 0x03, 0xA7}));
+    unit({0x06});
+    EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B}));
+}
+
 TEST_F(KvctrlTransferTest, UnitRefusingTheEndOfUploadTenTimesFailsACommandLineRun)
 {
     connectOnPty();

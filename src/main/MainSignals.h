@@ -1,0 +1,24 @@
+#ifndef MAIN_MAINSIGNALS_H
+#define MAIN_MAINSIGNALS_H
+
+#include <cstdint>
+
+// SIGINT and SIGTERM end the program as "Afsluiten" does, from whatever it
+// is doing: they interrupt the wait they arrive in instead of restarting it,
+// and the program's own pauses end early once it is ending. A second signal
+// ends a program that cannot wind down at once.
+class MainSignals {
+public:
+    static void catchSignals();
+    // The signal that asked the program to end before it was ending by
+    // itself; 0 when none did.
+    static int received();
+    // An unattended run that a signal cut short did not do its work: it
+    // ends as a failure that says so. Called by the main loop after every
+    // step and wait; tells it once.
+    static void reportUnfinishedRun();
+    // A pause of ms milliseconds that ends once the program is ending.
+    static void sleepUnlessEnding(uint32_t ms);
+};
+
+#endif
