@@ -68,12 +68,17 @@ protected:
 
     // A unit that waits in its boot loader asks for boot data instead of
     // answering the first status request; the user chooses the image.
-    void bootLoaderOnPty()
+    // The user chooses the image while the controller waits for the choice
+    // (the window's loop runs at other times too).
+    void chooseWhenAsked()
     {
-        // Only while the controller waits for the choice (the window runs at other times too).
         view.choose = [this] {
             if (!root->binFileSet()) chooseImage();
         };
+    }
+    void bootLoaderOnPty()
+    {
+        chooseWhenAsked();
         startOnPty();
         ASSERT_EQ(written(6), STATUS_REQUEST);
         unit({0x0B});
@@ -260,7 +265,7 @@ TEST_F(KvctrlUpgradeTest, TenNaksInARowOrThirtySilentSecondsEndTheUpgrade)
 TEST_F(KvctrlUpgradeTest, UnitInItsBootLoaderIsUpgradedFromAPackHoldingOnlyTheLoaderFor49)
 {
     makePack(3000, {"49"});
-    view.choose = [this] { chooseImage(); };
+    chooseWhenAsked();
     ASSERT_TRUE(sim.start({"--boot", "--image", sim.path("image.bin")}));
     start(sim.device);
     ASSERT_TRUE(waitFor([this] { return view.showed("Upgrading 100% ready") && view.last() == "Verbonden"; }))
