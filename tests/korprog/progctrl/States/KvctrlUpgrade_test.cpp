@@ -73,7 +73,10 @@ protected:
     void chooseWhenAsked()
     {
         view.choose = [this] {
-            if (!root->binFileSet()) chooseImage();
+            if (choosing || root->binFileSet()) return;
+            choosing = true;  // the pack's messages let the window run too
+            chooseImage();
+            choosing = false;
         };
     }
     void bootLoaderOnPty()
@@ -115,6 +118,7 @@ protected:
     }
 
     std::string image, packName, link;
+    bool choosing = false;
 };
 
 TEST_F(KvctrlUpgradeTest, UnitInItsBootLoaderGetsTheAlertThenTheTabThenTheImageAfterTheChoice)
