@@ -294,6 +294,14 @@ TEST_F(KvctrlUpgradeTest, BootRecordNamingHardwareThePackHasNoLoaderForEndsTheUp
     EXPECT_EQ(view.last(), "RED " + told + " - Korvan niet aangesloten");
     advance(300);
     EXPECT_EQ(view.last(), "RED " + told + " - Korvan niet aangesloten") << "the note stays";
+
+    // Asked again, the hardware known now: nothing can go out, and the
+    // upgrade ends at the request instead of waiting for a boot record.
+    writtenNow();
+    unit({0x0B});
+    unit({0x0B});
+    EXPECT_TRUE(writtenNow().empty());
+    EXPECT_EQ(dialogs.alerts.back(), told);
 }
 
 TEST_F(KvctrlUpgradeTest, ImageTheBootRecordRefusesIsNotSentWhenTheUnitAskedAtStartOrLaterWhileIdle)
