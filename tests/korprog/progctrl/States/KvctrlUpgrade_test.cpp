@@ -66,6 +66,14 @@ protected:
         EXPECT_EQ(view.last(), "Upgrading, wait Nak");
     }
 
+    // Connected, the upgrade button pressed; the unit asks for packet 1.
+    void imageAsked()
+    {
+        connectOnPty();
+        writtenNow();
+        upgradeToWaitNak();
+        unit({0x15});
+    }
     // A unit that waits in its boot loader asks for boot data instead of
     // answering the first status request; the user chooses the image.
     // The user chooses the image while the controller waits for the choice
@@ -228,10 +236,7 @@ TEST_F(KvctrlUpgradeTest, LastPacketIsPaddedAndABootRecordThatDoesNotComeBringsT
 TEST_F(KvctrlUpgradeTest, ImageOfOnePacketIsFollowedByEot)
 {
     makePack(100);
-    connectOnPty();
-    writtenNow();
-    upgradeToWaitNak();
-    unit({0x15});
+    imageAsked();
     ASSERT_EQ(written(Kvprg::PACKET_SIZE).size(), size_t(Kvprg::PACKET_SIZE));
     unit({0x06});
     EXPECT_EQ(written(Kvprg::PACKET_SIZE), Bytes({0x04})) << "no packet beyond the image";
@@ -240,10 +245,7 @@ TEST_F(KvctrlUpgradeTest, ImageOfOnePacketIsFollowedByEot)
 TEST_F(KvctrlUpgradeTest, TenNaksInARowOrThirtySilentSecondsEndTheUpgrade)
 {
     makePack(1000);
-    connectOnPty();
-    writtenNow();
-    upgradeToWaitNak();
-    unit({0x15});
+    imageAsked();
     int packets = written(Kvprg::PACKET_SIZE).size() == size_t(Kvprg::PACKET_SIZE) ? 1 : 0;
     for (int nak = 1; nak <= 10; ++nak) {
         unit({0x15});
@@ -334,10 +336,7 @@ TEST_F(KvctrlUpgradeTest, ImageTheBootRecordRefusesIsNotSentWhenTheUnitAskedAtSt
 TEST_F(KvctrlUpgradeTest, NakOnTheLastPacketSendsItsSegmentAgainBeforeEot)
 {
     makePack(300);
-    connectOnPty();
-    writtenNow();
-    upgradeToWaitNak();
-    unit({0x15});
+    imageAsked();
     EXPECT_EQ(takeImage({2}), std::vector<int>({1, 2, 3, 1, 2, 3}));
     unit({0x06});
     EXPECT_EQ(view.last(), "Verbonden");
@@ -346,10 +345,7 @@ TEST_F(KvctrlUpgradeTest, NakOnTheLastPacketSendsItsSegmentAgainBeforeEot)
 TEST_F(KvctrlUpgradeTest, AnAckEndsARunOfNaksSoTenSpreadOverTheImageDoNotEndIt)
 {
     makePack(33000);
-    connectOnPty();
-    writtenNow();
-    upgradeToWaitNak();
-    unit({0x15});
+    imageAsked();
     std::set<size_t> naks;
     for (size_t k = 1; k <= 10; ++k) naks.insert(k * 25);
     const std::vector<int> numbers = takeImage(naks);
@@ -363,10 +359,7 @@ TEST_F(KvctrlUpgradeTest, AnAckEndsARunOfNaksSoTenSpreadOverTheImageDoNotEndIt)
 TEST_F(KvctrlUpgradeTest, EotWithoutAnswerGoesAgainEveryThreeSecondsTenTimesAndTheNewVersionIsTold)
 {
     makePack(100);
-    connectOnPty();
-    writtenNow();
-    upgradeToWaitNak();
-    unit({0x15});
+    imageAsked();
     ASSERT_EQ(written(Kvprg::PACKET_SIZE).size(), size_t(Kvprg::PACKET_SIZE));
     unit({0x06});
     EXPECT_EQ(written(1), Bytes({0x04}));
@@ -407,7 +400,7 @@ TEST_F(KvctrlUpgradeTest, PortThatGoesAwayDuringTheImageAndComesBackIsOpenedAgai
     makePack(3000);
     connectOnLink();
     upgradeToWaitNak();
-    unit({0x15});
+    unit({0x15});  // the unit asks for packet 1
     EXPECT_EQ(takeImage({}, 6), std::vector<int>({1, 2, 3, 4, 5, 6}));
     pullPort();
     advance(500);
@@ -426,7 +419,7 @@ TEST_F(KvctrlUpgradeTest, UpgradeWhosePortDoesNotComeBackIsToldWithHowFarItGot)
     makePack(3000);
     connectOnLink();
     upgradeToWaitNak();
-    unit({0x15});
+    unit({0x15});  // the unit asks for packet 1
     EXPECT_EQ(takeImage({}, 6).size(), 6u);
     pullPort();
     advance(2990);
