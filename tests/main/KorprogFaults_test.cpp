@@ -172,6 +172,17 @@ TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageFailsTheRunAndTheNextRunUpgrade
     }
 }
 
+TEST_F(LineFaults, UnitInItsBootLoaderThatNoLoaderOfThePackFitsIsToldSoWithoutBlamingIt)
+{
+    startSim(sim, {"--boot", "--hardware", "B.48"});
+    const std::string name = pack(1000, "", {"49"});
+    const KorprogRun r = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "korprog: revision pack " + name + " has no second-stage boot loader for hardware B.48\n");
+    EXPECT_EQ(count(sim.log(), "boot data of"), 1) << "the pack's one loader, before the unit told its hardware";
+    EXPECT_LT(r.seconds, 8);
+}
+
 TEST_F(LineFaults, UnitThatMissesTheEndOfTheImageIsSentItAgainAndTheRunEndsZero)
 {
     startSim(sim, {"--ignore-eot", "1"});

@@ -11,8 +11,7 @@ std::string KvctrlUpgrOutcome::english() const
     case RESTARTED: return "the unit restarted during the image";
     case NO_BOOT_RECORD: return "no boot record from the unit";
     case NO_BOOT_LOADER:
-        return "revision pack " + _a + " has no second-stage boot loader for hardware " + (_b.empty() ? "?" : _b) +
-               "; nothing was sent";
+        return "revision pack " + _a + " has no second-stage boot loader for hardware " + (_b.empty() ? "?" : _b);
     case NOT_ALLOWED: return "the image is not allowed for the unit (type " + _a + ", hardware " + _b + ")";
     case SILENT: return "the unit stopped answering during the upgrade";
     case PORT_LOST: return "the port went away during the upgrade and did not come back";

@@ -14,7 +14,7 @@ public:
         NAKS,            // n: refusals in a row
         RESTARTED,       // the unit restarted in the middle of the image
         NO_BOOT_RECORD,  // a loader went out, no boot record came back
-        NO_BOOT_LOADER,  // a: pack, b: hardware; nothing could be sent
+        NO_BOOT_LOADER,  // a: pack, b: hardware: none of the pack's loaders fits
         NOT_ALLOWED,     // a: type, b: hardware of the unit
         SILENT,          // no progress for too long
         PORT_LOST,       // the port went away and did not come back

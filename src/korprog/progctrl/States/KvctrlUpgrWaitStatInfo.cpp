@@ -77,11 +77,9 @@ bool KvctrlUpgrWaitStatInfo::bootInfo(const BEvent* e)
         if (!db->checkBtlHwVersion()) {
             // The boot loader chosen before the unit told its hardware.
             const std::string number = std::string(bti->hardw).substr(std::min<size_t>(2, std::strlen(bti->hardw)), 2);
-            if (!db->setBootData(number.c_str()) || !_upgrading->sendBtlData(false)) {
-                // The pack has none for this unit: nothing more can go out.
-                _upgrading->fail(KvctrlUpgrOutcome(KvctrlUpgrOutcome::NO_BOOT_LOADER, db->actRpFile(), bti->hardw));
-                transition(B_ERROR);
-            } else if (_selfTransition > MAX_SELF_TRANSITIONS - 1) {
+            // Without one for this unit in the pack nothing more can go out.
+            const bool sent = db->setBootData(number.c_str()) && _upgrading->sendBtlData(false);
+            if (!sent || _selfTransition > MAX_SELF_TRANSITIONS - 1) {
                 _upgrading->fail(KvctrlUpgrOutcome(KvctrlUpgrOutcome::NO_BOOT_LOADER, db->actRpFile(), bti->hardw));
                 transition(B_ERROR);
             } else {
