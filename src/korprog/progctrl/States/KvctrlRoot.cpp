@@ -186,7 +186,10 @@ void KvctrlRoot::frmSetCursorBusy(bool busy)
 void KvctrlRoot::frmActivateButtons(bool on)
 {
     // A transfer starts: how the last one ended is history.
-    if (!on) statusNote("");
+    if (!on) {
+        statusNote("");
+        _awaitUpgradedVersion = false;
+    }
     if (_frame) _frame->activateButtons(on);
 }
 
