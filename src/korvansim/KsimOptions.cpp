@@ -54,7 +54,11 @@ const char* KsimOptions::usage()
            "  --silent-after K     answer nothing after K frames or packets\n"
            "  --garbage N          N garbage bytes before every frame sent\n"
            "  --reset-after K      restart into the boot loader after K packets of the first image\n"
-           "  --nak-packets        NAK every image packet\n";
+           "  --nak-packets        NAK every image packet\n"
+           "  --ignore-eot N       leave the first N ends of the image (EOT) unanswered\n"
+           "  --unplug-after K     the terminal goes away after packet K of the first image,\n"
+           "                       before its ACK, and comes back under the --link name\n"
+           "  --unplug-for MS      how long it is gone (500)\n";
 }
 
 bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, bool* help)
@@ -75,6 +79,9 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
         // More than seven garbage bytes make the program drop the frame: allowed, that is the test.
         {"--garbage", &garbage, 0, 64},
         {"--reset-after", &resetAfter, 0, INT_MAX},
+        {"--ignore-eot", &ignoreEot, 0, INT_MAX},
+        {"--unplug-after", &unplugAfter, 0, INT_MAX},
+        {"--unplug-for", &unplugForMs, 0, 60000},
         {"--baud", &baud, 0, 1000000},
         {"--hangup-grace", &hangupGraceMs, 0, 24 * 3600 * 1000},
     };
@@ -150,6 +157,11 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
     }
     if (imageFile.empty()) {
         *error = "--image needs a file name";
+        return false;
+    }
+    // A new terminal has a new device path: only the link finds it again.
+    if (unplugAfter > 0 && link.empty()) {
+        *error = "--unplug-after needs --link";
         return false;
     }
     return true;

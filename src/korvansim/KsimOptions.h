@@ -28,6 +28,9 @@ struct KsimOptions {
     int garbage = 0;     // this many garbage bytes before every frame sent
     int resetAfter = 0;  // boot-loader request (a reset) after k packets of the first image
     bool nakPackets = false; // NAK every image packet: the image never gets through
+    int ignoreEot = 0;   // leave the first n EOTs unanswered, as if lost on the line
+    int unplugAfter = 0; // the terminal goes away after packet k of the first image (its ACK lost)
+    int unplugForMs = 500; // and comes back under the same link this much later
 
     int baud = 0;           // pace every byte read and written as a line of this rate would
     std::string link;       // symbolic link to the pseudo-terminal

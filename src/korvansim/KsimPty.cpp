@@ -75,8 +75,16 @@ void KsimPty::removeLink()
     _link.clear();
 }
 
+void KsimPty::close()
+{
+    removeLink();
+    if (_master >= 0) ::close(_master);
+    _master = -1;
+}
+
 bool KsimPty::peerOpen() const
 {
+    if (_master < 0) return false;
     struct pollfd p = {_master, POLLIN, 0};
     if (::poll(&p, 1, 0) < 0) return false;
     return (p.revents & POLLHUP) == 0;

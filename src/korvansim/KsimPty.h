@@ -21,6 +21,9 @@ public:
     bool makeLink(const std::string& path, std::string* error);
     // Removes the link if it still points to this device.
     void removeLink();
+    // Removes the link and closes the terminal, as when an adapter is pulled
+    // out; open() and makeLink() bring a new one.
+    void close();
 
     const std::string& device() const { return _device; }
     int fd() const { return _master; }

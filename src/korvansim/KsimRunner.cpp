@@ -46,7 +46,7 @@ bool installSignals()
 
 KsimRunner::KsimRunner(const KsimOptions& options)
     : _log(stderr, nowUs()), _opt(options), _unit(options, &_settings, [this](const std::string& t) { log(t); }), _inPacer(options.baud),
-      _outPacer(options.baud), _open(false), _everOpened(false), _closedSinceUs(0)
+      _outPacer(options.baud), _open(false), _everOpened(false), _closedSinceUs(0), _replugAtUs(-1)
 {
 }
 
@@ -107,8 +107,41 @@ bool KsimRunner::setUp(std::FILE* out)
     return true;
 }
 
+void KsimRunner::unplug(int64_t now)
+{
+    log("the terminal goes away for " + std::to_string(_opt.unplugForMs) + " ms (fault)");
+    _pty.close();
+    _open = false;
+    _closedSinceUs = now;
+    _unit.lineClosed();
+    _inPacer.clear();
+    _outPacer.clear();
+    _pendingWrite.clear();
+    _replugAtUs = now + _opt.unplugForMs * 1000LL;
+}
+
+bool KsimRunner::replug(int64_t now)
+{
+    std::string error;
+    _replugAtUs = -1;
+    _closedSinceUs = now;
+    if (!_pty.open(&error) || !_pty.makeLink(_opt.link, &error)) {
+        log("korvansim: the terminal cannot come back: " + error);
+        return false;
+    }
+    log("the terminal is back as " + _pty.device() + " (link " + _opt.link + ")");
+    return true;
+}
+
 void KsimRunner::pump(int64_t now)
 {
+    if (_replugAtUs >= 0) {
+        // The unit runs on while its line is gone.
+        _unit.poll(now);
+        std::string lost = _unit.takeOutput();
+        if (!lost.empty()) log("   (terminal gone: " + std::to_string(lost.size()) + " bytes not sent)");
+        if (now < _replugAtUs || !replug(now)) return;
+    }
     bool peer = _pty.peerOpen();
     if (peer && !_open) {
         _open = true;
@@ -136,6 +169,7 @@ void KsimRunner::pump(int64_t now)
     if (!in.empty()) _unit.receive(reinterpret_cast<const uint8_t*>(in.data()), static_cast<int>(in.size()), now);
     _unit.poll(now);
     std::string out = _unit.takeOutput();
+    if (_unit.takeUnplug()) unplug(now);
     if (_open) {
         _outPacer.push(out, now);
         _pendingWrite += _outPacer.take(now);
@@ -165,6 +199,7 @@ int64_t KsimRunner::waitUs(int64_t now) const
     earliest(_inPacer.nextDue());
     if (_open) earliest(_outPacer.nextDue());
     if (!_open) earliest(now + CLOSED_CHECK_US);
+    if (_replugAtUs >= 0) earliest(_replugAtUs);
     if (due < 0) return -1;
     return due > now ? due - now : 0;
 }
@@ -176,7 +211,8 @@ int KsimRunner::run(std::FILE* out)
     while (!g_stop) {
         int64_t now = nowUs();
         pump(now);
-        if (!_open && _everOpened && !_opt.persist && now - _closedSinceUs >= _opt.hangupGraceMs * 1000LL) {
+        if (!_open && _everOpened && !_opt.persist && _replugAtUs < 0 &&
+            now - _closedSinceUs >= _opt.hangupGraceMs * 1000LL) {
             log("the program has closed the port for good; ending");
             break;
         }
@@ -190,7 +226,7 @@ int KsimRunner::run(std::FILE* out)
         // not be added to the wait for the next byte.
         now = nowUs();
         int64_t timeout = waitUs(now);
-        if (!_open && _everOpened && !_opt.persist) {
+        if (!_open && _everOpened && !_opt.persist && _replugAtUs < 0) {
             int64_t left = _closedSinceUs + _opt.hangupGraceMs * 1000LL - now;
             if (left < 0) left = 0;
             if (timeout < 0 || left < timeout) timeout = left;

@@ -34,6 +34,9 @@ private:
     void readInput(int64_t now);
     // Microseconds until something is due; -1 for nothing.
     int64_t waitUs(int64_t now) const;
+    // The --unplug-after fault: the terminal goes, and comes back under the link.
+    void unplug(int64_t now);
+    bool replug(int64_t now);
 
     // First: the unit logs until the runner is gone.
     mutable KsimLog _log;
@@ -47,6 +50,7 @@ private:
     bool _open;
     bool _everOpened;
     int64_t _closedSinceUs;
+    int64_t _replugAtUs;  // while the terminal is gone: when it comes back; else -1
 };
 
 #endif

@@ -74,7 +74,8 @@ KsimUnit::KsimUnit(const KsimOptions& options, KsimSettings* settings, Log log)
     : _opt(options), _settings(settings), _log(std::move(log)), _mode(APPLICATION), _app(IDLE),
       _software(options.software), _lineOpen(false), _silent(false), _framesReceived(0), _now(0), _lastRxUs(0),
       _pauseHandled(true), _lastTrafficUs(0), _dlNext(1), _dlSinceWait(0), _dlWaiting(false), _ulStored(0),
-      _ulWaited(false), _nakDueUs(-1), _packets(0), _resetDone(false), _imagesWritten(0)
+      _ulWaited(false), _nakDueUs(-1), _packets(0), _resetDone(false), _imagesWritten(0), _eotsIgnored(0),
+      _unplugDone(false), _unplugDue(false)
 {
 }
 
@@ -267,6 +268,11 @@ void KsimUnit::handleByte(uint8_t b)
         return;
     }
     // EOT
+    if (_mode == BOOT_IMAGE && _eotsIgnored < _opt.ignoreEot) {
+        ++_eotsIgnored;
+        log("   fault: EOT ignored");
+        return;
+    }
     if (_mode == BOOT_IMAGE) {
         finishImage();
         sendByte(ACK, "ACK (end of image)");
@@ -477,6 +483,18 @@ void KsimUnit::handlePacket(const uint8_t* bytes)
     _mode = BOOT_IMAGE;
     _nakDueUs = -1;
     sendByte(ACK, "ACK (packet " + std::to_string(p.number()) + ")");
+    if (_opt.unplugAfter > 0 && !_unplugDone && _packets >= _opt.unplugAfter) {
+        _unplugDone = true;
+        _unplugDue = true;
+        log("   fault: the line goes away before this ACK");
+    }
+}
+
+bool KsimUnit::takeUnplug()
+{
+    const bool due = _unplugDue;
+    _unplugDue = false;
+    return due;
 }
 
 void KsimUnit::finishImage()

@@ -48,6 +48,10 @@ public:
     int64_t nextDeadline() const;
     std::string takeOutput();
 
+    // True once, when the line is to go away (the --unplug-after fault):
+    // the runner then drops what the unit would send and closes the terminal.
+    bool takeUnplug();
+
     Mode mode() const { return _mode; }
     const std::string& software() const { return _software; }
     int imagesWritten() const { return _imagesWritten; }
@@ -116,6 +120,9 @@ private:
     int _packets;
     bool _resetDone;
     int _imagesWritten;
+    int _eotsIgnored;
+    bool _unplugDone;
+    bool _unplugDue;
 };
 
 #endif

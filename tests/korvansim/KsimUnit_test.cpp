@@ -230,3 +230,27 @@ TEST_F(KsimUnitTest, ResetFaultRestartsTheBootLoaderOnceMidImage)
     EXPECT_EQ(1, unit->imagesWritten());
     EXPECT_EQ("KV-4.12", unit->software()) << "no marker: the version stays";
 }
+
+TEST_F(KsimUnitTest, IgnoredEotsAndALineThatGoesAwayAfterAPacketKeepTheImage)
+{
+    opt.ignoreEot = 2;
+    opt.unplugAfter = 2;
+    start();
+    ASSERT_EQ(byte(BOOTLOAD_REQ_BYTE), request(MSG_UPGRADE_REQ));
+    intoImageTransfer();
+    std::string d(128, 'x');
+    EXPECT_EQ(byte(ACK), feed(packet(1, d)));
+    EXPECT_FALSE(unit->takeUnplug());
+    EXPECT_EQ(byte(ACK), feed(packet(2, d)));
+    EXPECT_TRUE(unit->takeUnplug()) << "after packet 2, before its ACK reaches the program";
+    EXPECT_FALSE(unit->takeUnplug()) << "once";
+    unit->lineClosed();
+    unit->lineOpened(now);
+    // The program sends its segment again: the unit takes it and goes on.
+    for (uint8_t nr = 1; nr <= 3; ++nr) EXPECT_EQ(byte(ACK), feed(packet(nr, d)));
+    EXPECT_EQ("", feed(byte(EOT)));
+    EXPECT_EQ("", feed(byte(EOT)));
+    EXPECT_EQ(0, unit->imagesWritten());
+    EXPECT_EQ(byte(ACK), feed(byte(EOT)));
+    EXPECT_EQ(std::string(3 * 128, 'x'), readFile(opt.imageFile));
+}

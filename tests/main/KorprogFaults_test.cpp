@@ -62,9 +62,11 @@ protected:
     {
         return runKorprog(dir, args, timeoutS, fileLimit, during);
     }
-    std::string pack(size_t imageSize, const std::string& adn = "")
+    std::string pack(size_t imageSize, const std::string& adn = "",
+                     const std::vector<std::string>& loaders = {"00", "49"})
     {
         KvTestPack p;
+        p.loaders = loaders;
         p.data = image = KvTestPack::image(imageSize, "KV-6.01");
         if (!adn.empty()) {
             p.type = "KV8888WM-ED";  // another network: the image's settings go first
@@ -139,19 +141,73 @@ TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettin
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings) << "an unfinished upload stores nothing";
 }
 
+// With the pack's two loaders, and with the one loader for processor 49 that
+// a pack made from a single BOOT_LOAD_...49.bin holds.
 TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageFailsTheRunAndTheNextRunUpgradesIt)
 {
-    startSim(sim, {"--reset-after", "8"});
-    const std::string name = pack(3000);
-    const KorprogRun first = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
-    EXPECT_EQ(first.rc, 1);
-    EXPECT_EQ(first.err.rfind("korprog: ", 0), 0u) << first.err;
-    EXPECT_FALSE(fs::exists(sim.path("image.bin"))) << "no image from a broken transfer";
+    for (const std::vector<std::string>& loaders : {std::vector<std::string>{"00", "49"}, {"49"}}) {
+        SCOPED_TRACE(std::to_string(loaders.size()) + " loaders");
+        sim.stop();
+        fs::remove(sim.path("image.bin"));
+        startSim(sim, {"--reset-after", "8"});
+        const std::string name = pack(3000, "", loaders);
+        const KorprogRun first = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
+        EXPECT_EQ(first.rc, 1);
+        EXPECT_EQ(first.err, "korprog: the unit restarted during the image\n");
+        EXPECT_FALSE(fs::exists(sim.path("image.bin"))) << "no image from a broken transfer";
+        // The input is checked without choosing a loader for a unit not yet seen.
+        EXPECT_EQ(first.out.find("No 2nd boot"), std::string::npos) << first.out;
+        EXPECT_EQ(first.out.find("HW version: \n"), std::string::npos) << first.out;
 
-    // The unit waits in its boot loader; the same command finishes the job.
-    const KorprogRun second = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
-    EXPECT_EQ(second.rc, 0) << second.err;
+        // The unit waits in its boot loader; the same command finishes the job.
+        const KorprogRun second = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
+        EXPECT_EQ(second.rc, 0) << second.err;
+        EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+        EXPECT_EQ(second.out.find("Invalid Revpack"), std::string::npos) << second.out;
+    }
+}
+
+TEST_F(LineFaults, UnitInItsBootLoaderThatNoLoaderOfThePackFitsIsToldSoWithoutBlamingIt)
+{
+    startSim(sim, {"--boot", "--hardware", "B.48"});
+    const std::string name = pack(1000, "", {"49"});
+    const KorprogRun r = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err, "korprog: revision pack " + name + " has no second-stage boot loader for hardware B.48\n");
+    EXPECT_EQ(count(sim.log(), "boot data of"), 1) << "the pack's one loader, before the unit told its hardware";
+    EXPECT_LT(r.seconds, 8);
+}
+
+TEST_F(LineFaults, UnitThatMissesTheEndOfTheImageIsSentItAgainAndTheRunEndsZero)
+{
+    startSim(sim, {"--ignore-eot", "1"});
+    const KorprogRun r = korprog({"-upgrade", "-revpack", pack(1000), "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+    EXPECT_EQ(count(sim.log(), "<- EOT"), 2);
+}
+
+TEST_F(LineFaults, PortThatGoesAwayInTheMiddleOfTheImageAndComesBackFinishesTheUpgrade)
+{
+    startSim(sim, {"--unplug-after", "8"}, dir + "/korvan0");
+    const KorprogRun r = korprog({"-upgrade", "-revpack", pack(3000), "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(count(sim.log(), "the terminal is back"), 1) << sim.log();
+    EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+    EXPECT_LT(r.seconds, 15);
+}
+
+TEST_F(LineFaults, PackSettingsStoppedBeforeTheirEndAreNotFollowedByTheUpgrade)
+{
+    startSim(sim, {});
+    std::string adn = settingsFile("Pack ");
+    adn.replace(adn.find("Pack 3|"), 6, "thirteen char");  // entry 3 of a GSM unit holds 12
+    const KorprogRun r = korprog({"-upgrade", "-revpack", pack(1000, adn), "-binfile", "app.bin"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("korprog: programming stopped at entry 3"), std::string::npos) << r.err;
+    EXPECT_EQ(count(sim.log(), "<- upload request"), 1);
+    EXPECT_EQ(count(sim.log(), "<- upgrade request"), 0) << "the unit stays as it was, out of its boot loader";
+    EXPECT_FALSE(fs::exists(sim.path("image.bin")));
 }
 
 TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAndTheUnitBackOnTheSameNameIsProgrammed)

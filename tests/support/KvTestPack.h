@@ -2,8 +2,8 @@
 #define TESTS_SUPPORT_KVTESTPACK_H
 
 // Revision packs for the upgrade tests, written through the pack database's
-// own entry access: one application image and two second-stage boot loaders
-// (hardware "00" and "49"), the pack's name carrying its checksum.
+// own entry access: one application image and its second-stage boot loaders
+// (by default hardware "00" and "49"), the pack's name carrying its checksum.
 
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +18,9 @@ struct KvTestPack {
     std::string data;
     std::string adn;                // a settings file the image carries
     std::vector<std::string> rows;  // restriction rows after "4.**;D.**"
+    // The second-stage boot loaders by processor: "00" (200 bytes 0x30) and
+    // "49" (300 bytes 0x49); a pack made from one BOOT_LOAD_...49.bin holds only "49".
+    std::vector<std::string> loaders = {"00", "49"};
 
     // Writes the pack `name` into dir; returns the name to select it by.
     std::string write(const std::string& dir, const std::string& name) const
@@ -35,8 +38,9 @@ struct KvTestPack {
                 db.setEntry(g.c_str(), RevPackDb::BIN_DATA, bytes.data(), static_cast<int>(bytes.size()));
                 db.setEntry(g.c_str(), RevPackDb::BIN_HWVERS, hw);
             };
-            add("BOOT_LOAD_00.bin", std::string(200, '\x30'), "00");
-            add("BOOT_LOAD_49.bin", std::string(300, '\x49'), "49");
+            for (const std::string& hw : loaders)
+                add("BOOT_LOAD_" + hw + ".bin", hw == "49" ? std::string(300, '\x49') : std::string(200, '\x30'),
+                    hw.c_str());
             add(bin, data, "D.49");
             db.setEntry(bin.c_str(), RevPackDb::BIN_TYPE, type.c_str());
             db.setEntry(bin.c_str(), RevPackDb::BIN_VERSION, "KV-4.20");

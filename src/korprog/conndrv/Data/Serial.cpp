@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -276,4 +277,12 @@ int Serial::getNbrOfBytes()
     int waiting = 0;
     if (::ioctl(_commHd, FIONREAD, &waiting) != 0) return 0;
     return waiting;
+}
+
+bool Serial::hungUp() const
+{
+    if (!isOpen()) return false;
+    struct pollfd p = {_commHd, POLLIN, 0};
+    if (::poll(&p, 1, 0) < 0) return false;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }

@@ -82,6 +82,10 @@ public:
     // Bytes waiting in the input queue (0 if not open).
     int getNbrOfBytes();
 
+    // The device has gone: an adapter pulled out, the other side of a
+    // pseudo-terminal closed. Never waits.
+    bool hungUp() const;
+
     bool isOpen() const { return _commHd != INVALID_HANDLE; }
     Handle handle() const { return _commHd; }
     const char* port() const { return _port; }

@@ -34,7 +34,8 @@ KvcdrvRoot::KvcdrvRoot()
       _dataNrBytes(0),
       _dataBytesIx(0),
       _frameLost(false),
-      _skipToSoh(false)
+      _skipToSoh(false),
+      _reopenLost(false)
 {
     std::memset(_readBuf, 0, sizeof _readBuf);
     clearReceiver();
@@ -160,6 +161,7 @@ bool KvcdrvRoot::portSettings(const BEvent* e)
     if (!ps) return false;
     if (_portOpen) _serial->closePort();
     _portOpen = false;
+    _reopenLost = false;  // a port chosen anew
     if (!ps->comPort()) return false;
     setActComPort(ps->comPort());
     _portOpen = _serial->openPort(_actComPort);
@@ -231,13 +233,28 @@ void KvcdrvRoot::portLost()
     clearReceiver();
     tracePortState("portLost", false);
     sendToController(CDRV_SET_COM_NOT_OPEN);
+    _reopenLost = true;
+    startPollTimer();
 }
 
 bool KvcdrvRoot::portPolltimer(const BEvent*)
 {
+    if (_reopenLost && !_portOpen) reopenLost();
     const bool result = readSerialPort();
     startPollTimer();
     return result;
+}
+
+void KvcdrvRoot::reopenLost()
+{
+    // A port that comes back under its name (a USB adapter plugged in
+    // again) is opened at once, as the next write would; the controller
+    // learns it is back and can send again what was lost.
+    if (!_actComPort || !_serial->openPort(_actComPort)) return;
+    _portOpen = true;
+    _reopenLost = false;
+    tracePortState("reopenLost", true);
+    sendToController(CDRV_CLEAR_COM_NOT_OPEN);
 }
 
 void KvcdrvRoot::clearReceiver()
@@ -258,7 +275,11 @@ bool KvcdrvRoot::readSerialPort()
         portLost();
         return true;
     }
-    return receive([](char* buf, int max) { return _serial->readPort(buf, max); });
+    const bool result = receive([](char* buf, int max) { return _serial->readPort(buf, max); });
+    // Gone while nothing was written, as when a unit's adapter is pulled in
+    // the middle of its answer: the poll opens it again once it is back.
+    if (_serial->hungUp()) portLost();
+    return result;
 }
 
 void KvcdrvRoot::checkInvalidStart(int nrRead)

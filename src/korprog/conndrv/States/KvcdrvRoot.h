@@ -83,6 +83,7 @@ private:
     bool cdrvString(const BEvent* e);
     bool portPolltimer(const BEvent* e);
     void portLost();
+    void reopenLost();
 
     void clearReceiver();
     void checkInvalidStart(int nrRead);
@@ -114,6 +115,8 @@ private:
     // A frame without STX in its place was dropped: the rest of it is
     // skipped up to the next SOH and holds no lone messages.
     bool _skipToSoh;
+    // The port went away by itself: the poll tries to open it again.
+    bool _reopenLost;
 };
 
 #endif

@@ -383,6 +383,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
     }
 
     int unitVersion = 0;
+    const bool hwKnown = hwVersion || _actHwVersion[0];
     if (hwVersion) {
         unitVersion = StringUtils::stringToInt(hwVersion);
         if (unitVersion < 0) unitVersion = 0;
@@ -400,6 +401,10 @@ bool RevPackDb::setBootData(const char* hwVersion)
                                          " nr bins: " + std::to_string(_nrBootFiles));
         if (is49 ? unitVersion > 48 : unitVersion <= 48) chosen = i;
     }
+    // A unit that has not told its hardware (it waits in its boot loader)
+    // gets the pack's loader all the same: its boot record then confirms the
+    // choice or names the hardware to choose by.
+    if (chosen < 0 && !hwKnown) chosen = 0;
     if (trace(BTrace::HIGH))
         BTrace::instance()->dbgPrint(std::string("RevPackDb::setBootData boot file: ") +
                                      (chosen >= 0 ? _bootFiles[chosen] : "Not set"));
@@ -414,7 +419,10 @@ bool RevPackDb::setBootData(const char* hwVersion)
 
     _bootIx = chosen;
     const char* name = _bootFiles[chosen];
-    statusInfo(RPText::message("Correct Revpack:%s. With 2nd boot for HW version: %s", _actRpFile, _actHwVersion), false);
+    // Nothing to confirm while the hardware is unknown.
+    if (hwKnown)
+        statusInfo(RPText::message("Correct Revpack:%s. With 2nd boot for HW version: %s", _actRpFile, _actHwVersion),
+                   false);
     int size = 0;
     getEntry(name, BIN_SIZE, size);
     if (size < 0) {

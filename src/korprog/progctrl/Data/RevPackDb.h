@@ -132,6 +132,8 @@ public:
     // the image was refused, or when its settings, to be programmed first,
     // could not be read or written out. The upgrade must not start then.
     bool binFileSelected() const { return _binFileSelected; }
+    // The image the last setBinData loaded.
+    const char* binFile() const { return _actBinFile; }
     int binSize() const { return _nrBinBytes; }
     const uint8_t* binData() const { return _activeBinData; }
     int adnSize() const { return _nrAdnBytes; }

@@ -258,6 +258,8 @@ void FrmKorProgImpl::activateButtons(bool on)
         else
             b->deactivate();
     }
+    // The upgrade tab rests with them, and is usable again when a transfer ends.
+    if (upgradeTabOpen()) activateUpgradeTab(on);
 }
 
 void FrmKorProgImpl::shutdown()

@@ -140,10 +140,12 @@ bool FrmKorProgImpl::btExecUpgrade()
 
 bool FrmKorProgImpl::checkTypeHwVers()
 {
-    if (!_rpDb || !upgradeTabOpen()) {
+    RevPackDb* db = _root->revPack();
+    if (!db) {
         B_ERROR("rpDb and binList has no value");
         return false;
     }
-    const char* image = _binList->value();
-    return *image && _rpDb->checkTypeSwHwVers(image);
+    // The tab's choice; with the tab closed, the image loaded when it was open.
+    const char* image = upgradeTabOpen() ? _binList->value() : db->binFile();
+    return *image && db->checkTypeSwHwVers(image);
 }

@@ -113,7 +113,10 @@ bool KvctrlConnIdle::upgradeReq(const BEvent* e, bool reqToKor)
         return true;
     }
     bool sent = true;
-    if (reqToKor) sent = Kvctrl::toParser(this, new KvprotUpgradeReq());
+    if (reqToKor)
+        sent = Kvctrl::toParser(this, new KvprotUpgradeReq());
+    else  // the unit's boot record decides the loader and whether the image chosen earlier suits it
+        _root->upgrInitByKor(true);
     transition(new KvctrlUpgrading(enclosing(), db->binSize(), db->binData(), e));
     return sent;
 }

@@ -23,7 +23,8 @@ enum KvctrlLocEvt {
     LOC_UPGRADE_TO = 107,         // the upgrade made no progress for too long
     LOC_UPG_DATA_READY = 108,     // the last image packet was acknowledged
     LOC_BOOTINFO_TO = 109,        // no boot record after the boot loader was sent
-    LOC_UPLOAD_TO = 110           // no answer to the upload
+    LOC_UPLOAD_TO = 110,          // no answer to the upload
+    LOC_EOT_TO = 111              // no answer to the end of the image
 };
 
 class KvctrlDldReqEvt : public BLocalEvent {

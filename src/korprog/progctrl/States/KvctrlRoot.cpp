@@ -19,6 +19,7 @@
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 #include "main/Main.h"
@@ -77,7 +78,9 @@ KvctrlRoot::KvctrlRoot()
       _upgrInitByKor(false),
       _actLifeCk(true),
       _showErrorAlert(true),
-      _connected(false)
+      _connected(false),
+      _statusRed(false),
+      _awaitUpgradedVersion(false)
 {
     _lastRevpackFile[0] = '\0';
     _lastBinFile[0] = '\0';
@@ -137,10 +140,26 @@ bool KvctrlRoot::isArmedLifeCkTimeout() const { return _lifeCkTimeout->armed(); 
 void KvctrlRoot::frmStatusInfo(const char* text, bool disconnect)
 {
     if (!text) text = "";
-    if (_frame) _frame->statusInfo(text, disconnect);
+    _statusText = text;
+    _statusRed = disconnect;
+    showStatus();
     // Also on request ("Kvctrl lvl hi"): how a run with the window is watched from outside.
     if (KvctrlUnattended::active() || dbg(BTrace::HIGH))
         BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
+}
+
+void KvctrlRoot::statusNote(const std::string& note)
+{
+    if (note == _statusNote) return;
+    _statusNote = note;
+    if (!note.empty()) BTrace::instance()->dbgPrint("Status Note: " + note, true, true);
+    showStatus();
+}
+
+void KvctrlRoot::showStatus()
+{
+    const std::string shown = _statusNote.empty() ? _statusText : _statusNote + " - " + _statusText;
+    if (_frame) _frame->statusInfo(shown.c_str(), _statusRed);
 }
 
 void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
@@ -166,6 +185,11 @@ void KvctrlRoot::frmSetCursorBusy(bool busy)
 
 void KvctrlRoot::frmActivateButtons(bool on)
 {
+    // A transfer starts: how the last one ended is history.
+    if (!on) {
+        statusNote("");
+        _awaitUpgradedVersion = false;
+    }
     if (_frame) _frame->activateButtons(on);
 }
 
@@ -275,6 +299,10 @@ void KvctrlRoot::sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti
         errorStatusByte(sti->extraStat);
         _korSettingBin->totalNrEntries(sti->totalNrEntries);
         RevPackDb::setActHwSwVers(sti->type, sti->softw, sti->special, sti->hardw);
+        if (_awaitUpgradedVersion) {
+            _awaitUpgradedVersion = false;
+            statusNote(KvctrlUpgrOutcome::finished(sti->softw));
+        }
     } else if (bti) {
         if (bti->type[0] == '\0') return;
         _korSettingBin->storeStatusInfo(bti->type, "", bti->special, bti->hardw, "");

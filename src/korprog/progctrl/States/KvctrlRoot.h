@@ -71,6 +71,11 @@ public:
 
     // The window.
     void frmStatusInfo(const char* text, bool disconnect) override;
+    // How the last transfer ended, kept in the status line beside every
+    // text until the next transfer starts ("" removes it).
+    void statusNote(const std::string& note);
+    // A finished upgrade: the next status record's software is told.
+    void awaitUpgradedVersion() { _awaitUpgradedVersion = true; }
     void frmUpgradeProgress(const char* text, int done, int total);
     void frmRmSetEdit();
     void frmCtrlBndSt(KvctrlBndToProt* bndSt);
@@ -137,6 +142,9 @@ public:
     const char* replaceOmbrixByCustomType(const char* fileName) override;
 
 private:
+    // The status line: its text after the note, if any.
+    void showStatus();
+
     BTimer* _lifeCkTmr;
     BTimer* _lifeCkTimeout;
     KvctrlView* _frame;
@@ -152,6 +160,10 @@ private:
     char _lastRevpackFile[LAST_NAME_MAX + 1];
     char _lastBinFile[LAST_NAME_MAX + 1];
     std::string _comRefusalTold;  // the port refusal the user last saw
+    std::string _statusNote;
+    std::string _statusText;  // the last status line, without the note
+    bool _statusRed;
+    bool _awaitUpgradedVersion;
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "korprog/progctrl/States/KvctrlUpgEot.h"
 
+#include "helm/BTimer.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
@@ -9,20 +10,51 @@
 #include "korprog/protparser/KvprotExtSyntax.h"
 
 KvctrlUpgEot::KvctrlUpgEot(KvctrlUpgrading* upgrading)
-    : BSimpleState(upgrading, KOR_PROG, PROG_CTRL, KVCTRLUPGEOT), _upgrading(upgrading)
+    : BSimpleState(upgrading, KOR_PROG, PROG_CTRL, KVCTRLUPGEOT),
+      _upgrading(upgrading),
+      _timer(new BTimer(upgrading->queue(), BTimer::ONE_SHOT)),
+      _unanswered(1)  // the upload sent the first
 {
 }
 
-void KvctrlUpgEot::onEntry(const BEvent*) { _upgrading->startTimer(); }
+KvctrlUpgEot::~KvctrlUpgEot() { delete _timer; }
+
+void KvctrlUpgEot::onEntry(const BEvent*)
+{
+    _upgrading->startTimer();
+    armTimer();
+}
 
 void KvctrlUpgEot::onExit(const BEvent*)
 {
     _upgrading->root()->frmStatusInfo(gettext("Upgrading, End Of Tx", 0), false);
     _upgrading->stopTimer();
+    _timer->disarm();
+}
+
+void KvctrlUpgEot::armTimer() { _timer->load(BTimer::nSecs(EOT_RETRY_INTV), LOC_EOT_TO); }
+
+bool KvctrlUpgEot::eotAgain()
+{
+    if (_unanswered >= MAX_EOTS) return false;
+    ++_unanswered;
+    _upgrading->sendEot();
+    armTimer();
+    return true;
 }
 
 void KvctrlUpgEot::onEvent(const BEvent* e)
 {
+    if (_upgrading->portBack(e)) eotAgain();
+    if (Kvctrl::isLocal(e) && e->signalId() == LOC_EOT_TO) {
+        if (eotAgain()) {
+            transition(static_cast<BState*>(nullptr));
+            return;
+        }
+        _upgrading->fail(KvctrlUpgrOutcome(KvctrlUpgrOutcome::EOT_UNANSWERED, "", "", _unanswered));
+        transition(B_ERROR);
+        return;
+    }
     if (!Kvctrl::fromParser(e)) return;
     if (e->signalId() == CTRL_ACK) {
         _upgrading->ackReceived();
@@ -33,8 +65,8 @@ void KvctrlUpgEot::onEvent(const BEvent* e)
             transition(B_ERROR);
             return;
         }
-        Kvctrl::toParser(this, new BBindingEvent(KVPROT_EOT, true));
-        _upgrading->startTimer();
+        _unanswered = 0;
+        eotAgain();
         transition(static_cast<BState*>(nullptr));
     }
 }

@@ -15,6 +15,9 @@ KvctrlUpgrUpload::KvctrlUpgrUpload(KvctrlUpgrading* upgrading, bool uplReady)
 void KvctrlUpgrUpload::onEvent(const BEvent* e)
 {
     const SignalId sig = e->signalId();
+    // The port went away and is back: the packets since the segment's start
+    // may never have arrived, or their answer not.
+    if (_upgrading->portBack(e)) _uplReady = _upgrading->re_SendPacket();
     if (Kvctrl::fromParser(e) && sig == CTRL_ACK) {
         _upgrading->ackReceived();
         if (_uplReady)
@@ -31,10 +34,10 @@ void KvctrlUpgrUpload::onEvent(const BEvent* e)
         transition(static_cast<BState*>(nullptr));
     } else if (Kvctrl::fromParser(e) && sig == CTRL_BOOTLOAD_REQ) {
         // The unit restarted in the middle of the image.
-        _upgrading->failReason("the unit restarted during the image");
+        _upgrading->fail(KvctrlUpgrOutcome(KvctrlUpgrOutcome::RESTARTED));
         transition(B_ERROR);
     } else if (Kvctrl::isLocal(e) && sig == LOC_UPG_DATA_READY) {
-        Kvctrl::toParser(this, new BBindingEvent(KVPROT_EOT, true));
+        _upgrading->sendEot();
         transition(new KvctrlUpgEot(_upgrading));
     }
 }

@@ -7,6 +7,7 @@
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/progctrl/States/KvctrlUpgrWaitStatInfo.h"
 #include "korprog/progctrl/States/KvctrlUpgrading.h"
+#include "korprog/protparser/KvprotExtSyntax.h"
 
 KvctrlUpgrWaitBootReq::KvctrlUpgrWaitBootReq(KvctrlUpgrading* upgrading)
     : BSimpleState(upgrading, KOR_PROG, PROG_CTRL, KVCTRLUPGRWAITBOOTREQ), _upgrading(upgrading)
@@ -26,7 +27,14 @@ void KvctrlUpgrWaitBootReq::onExit(const BEvent*)
 
 void KvctrlUpgrWaitBootReq::onEvent(const BEvent* e)
 {
+    // The request may not have reached a unit whose port went away.
+    if (_upgrading->portBack(e) && _upgrading->origReq() == KvctrlUpgrading::REQ_FROM_PROGRAMMER)
+        Kvctrl::toParser(this, new KvprotUpgradeReq());
     if (!Kvctrl::fromParser(e) || e->signalId() != CTRL_BOOTLOAD_REQ) return;
-    _upgrading->sendBtlData(false);
+    // Without a boot loader to send no boot record can come.
+    if (!_upgrading->sendBtlData(false)) {
+        transition(B_ERROR);
+        return;
+    }
     transition(new KvctrlUpgrWaitStatInfo(_upgrading));
 }

@@ -47,6 +47,10 @@ void KvctrlUpgrWaitStatInfo::onExit(const BEvent*) { _timer->disarm(); }
 
 void KvctrlUpgrWaitStatInfo::onEvent(const BEvent* e)
 {
+    if (_upgrading->portBack(e)) {
+        armTimer();
+        _upgrading->sendBtlData(false);
+    }
     if (Kvctrl::fromParser(e) && e->signalId() == CTRL_BOOTLOAD_REQ) {
         armTimer();
         _upgrading->sendBtlData(false);
@@ -73,10 +77,10 @@ bool KvctrlUpgrWaitStatInfo::bootInfo(const BEvent* e)
         if (!db->checkBtlHwVersion()) {
             // The boot loader chosen before the unit told its hardware.
             const std::string number = std::string(bti->hardw).substr(std::min<size_t>(2, std::strlen(bti->hardw)), 2);
-            db->setBootData(number.c_str());
-            _upgrading->sendBtlData(false);
-            if (_selfTransition > MAX_SELF_TRANSITIONS - 1) {
-                _upgrading->failReason(std::string("no boot loader fits hardware ") + bti->hardw);
+            // Without one for this unit in the pack nothing more can go out.
+            const bool sent = db->setBootData(number.c_str()) && _upgrading->sendBtlData(false);
+            if (!sent || _selfTransition > MAX_SELF_TRANSITIONS - 1) {
+                _upgrading->fail(KvctrlUpgrOutcome(KvctrlUpgrOutcome::NO_BOOT_LOADER, db->actRpFile(), bti->hardw));
                 transition(B_ERROR);
             } else {
                 ++_selfTransition;
@@ -85,8 +89,7 @@ bool KvctrlUpgrWaitStatInfo::bootInfo(const BEvent* e)
             return true;
         }
         if (!root->frame()->checkTypeHwVers()) {
-            _upgrading->failReason(std::string("the image is not allowed for the unit (type ") + bti->type +
-                                   ", hardware " + bti->hardw + ")");
+            _upgrading->fail(KvctrlUpgrOutcome(KvctrlUpgrOutcome::NOT_ALLOWED, bti->type, bti->hardw));
             transition(B_ERROR);
             return true;
         }
@@ -104,7 +107,8 @@ void KvctrlUpgrWaitStatInfo::bootInfoTimeout()
         return;
     }
     pause(gettext("Wait status info, Error!!", 0));
-    _upgrading->failReason("no boot record from the unit");
+    // Only a unit that was sent a boot loader owes a boot record.
+    if (_upgrading->btlSent()) _upgrading->fail(KvctrlUpgrOutcome(KvctrlUpgrOutcome::NO_BOOT_RECORD));
     transition(B_ERROR);
 }
 

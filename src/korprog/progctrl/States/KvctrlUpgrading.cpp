@@ -3,9 +3,12 @@
 #include <cstdio>
 
 #include "bdebug/BAssert.h"
+#include "bdebug/BDownCast.h"
 #include "bdebug/BTrace.h"
 #include "helm/BTimer.h"
+#include "korprog/Dialog.h"
 #include "korprog/KvprgProtDefs.h"
+#include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/States/KvctrlConnIdle.h"
@@ -45,7 +48,9 @@ KvctrlUpgrading::KvctrlUpgrading(BCompositeState* enclosing, int nrBytes, const 
       _origReq(originOf(event)),
       _naksInARow(0),
       _completed(false),
-      _failReason("upgrade failed")
+      _bytesAcked(0),
+      _btlSent(false),
+      _portLost(false)
 {
 }
 
@@ -81,9 +86,11 @@ void KvctrlUpgrading::onExit(const BEvent*)
         if (_completed)
             _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
         else
-            KvctrlUnattended::fail(_failReason);
+            KvctrlUnattended::fail(_outcome.english());
         RevPackDb::CMDL_UPGRADE = false;
         Main::_shutdown = true;
+    } else if (_completed) {
+        _root->awaitUpgradedVersion();
     }
     stopTimer();
     _root->frmSetCursorBusy(false);
@@ -93,21 +100,52 @@ void KvctrlUpgrading::onExit(const BEvent*)
 
 void KvctrlUpgrading::onEvent(const BEvent* e)
 {
+    // Also in the steps that have nothing to send again.
+    portBack(e);
     if (!Kvctrl::isLocal(e)) return;
     if (e->signalId() == LOC_UPGRADE_END) {
         Main::_exitCode = 0;
         _completed = true;
         transition(new KvctrlConnIdle(enclosing()));
     } else if (e->signalId() == LOC_UPGRADE_REQ) {
-        _failReason = "upgrade abandoned";
+        _outcome = KvctrlUpgrOutcome(KvctrlUpgrOutcome::ABANDONED);
         transition(new KvctrlConnIdle(enclosing()));
     } else if (e->signalId() == LOC_UPGRADE_TO) {
-        // Handled by KvctrlConnected; only the reason is ours.
-        _failReason = "the unit stopped answering during the upgrade";
+        // Handled by KvctrlConnected; only the telling is ours.
+        _outcome = KvctrlUpgrOutcome(_portLost ? KvctrlUpgrOutcome::PORT_LOST : KvctrlUpgrOutcome::SILENT);
+        tellFailure();
     }
 }
 
-void KvctrlUpgrading::onError(const BEvent*, RegionId) { transition(B_ERROR); }
+void KvctrlUpgrading::onError(const BEvent*, RegionId)
+{
+    tellFailure();
+    transition(B_ERROR);
+}
+
+void KvctrlUpgrading::tellFailure()
+{
+    // An unattended run says it on its way out; nobody reads an alert then.
+    if (KvctrlUnattended::active() || Main::shutdownActive()) return;
+    const std::string text = _outcome.told(_bytesAcked, _nrBytes);
+    BTrace::instance()->dbgPrint("Upgrade failed: " + _outcome.english(), true, true);
+    _root->statusNote(text);
+    Dialog::alert("%s", text.c_str());
+}
+
+bool KvctrlUpgrading::portBack(const BEvent* e)
+{
+    if (!Kvctrl::fromDriver(e) || e->signalId() != CDRV_ERROR) return false;
+    const CdrvErrorEvt* err = B_CHECKCAST(CdrvErrorEvt, e);
+    if (!err) return false;
+    if (err->error() == CDRV_SET_COM_NOT_OPEN) {
+        _portLost = true;
+        return false;
+    }
+    if (err->error() != CDRV_CLEAR_COM_NOT_OPEN || !_portLost) return false;
+    _portLost = false;
+    return true;
+}
 
 void KvctrlUpgrading::startTimer()
 {
@@ -119,21 +157,33 @@ void KvctrlUpgrading::stopTimer() { _timer->disarm(); }
 bool KvctrlUpgrading::nakGivesUp()
 {
     if (++_naksInARow < Kvctrl::MAX_NAKS_IN_A_ROW) return false;
-    _failReason = "the unit refused the image " + std::to_string(_naksInARow) + " times in a row";
+    _outcome = KvctrlUpgrOutcome(KvctrlUpgrOutcome::NAKS, "", "", _naksInARow);
     return true;
+}
+
+void KvctrlUpgrading::ackReceived()
+{
+    _naksInARow = 0;
+    // The ACK takes everything sent so far; after a NAK that is less than the most sent.
+    if (_bytePtr > _bytesAcked) _bytesAcked = _bytePtr;
 }
 
 bool KvctrlUpgrading::sendBtlData(bool dueToTimeout)
 {
     RevPackDb* db = _root->revPack();
     if (_nrBytes == 0 || !db) return false;
-    if (dueToTimeout && _origReq == REQ_FROM_KORVAN && !db->setBootData(nullptr)) return false;
     // A boot loader that does not fit one frame is not sent at all.
+    const bool chosen = !(dueToTimeout && _origReq == REQ_FROM_KORVAN) || db->setBootData(nullptr);
     const int size = db->bootSize();
-    if (size <= 0 || size > Kvprg::MAX_BOOT_DATA) return false;
+    if (!chosen || size <= 0 || size > Kvprg::MAX_BOOT_DATA) {
+        if (!_btlSent)
+            _outcome = KvctrlUpgrOutcome(KvctrlUpgrOutcome::NO_BOOT_LOADER, db->actRpFile(), RevPackDb::actHwVersion());
+        return false;
+    }
     auto* data = new KvprotBootLoadData();
     data->data(reinterpret_cast<const uint8_t*>(db->bootData()), size);
     Kvctrl::toParser(this, data);
+    _btlSent = true;
     return true;
 }
 
@@ -172,6 +222,12 @@ bool KvctrlUpgrading::sendPacket()
     showProgress();
     startTimer();
     return _bytePtr >= _nrBytes;
+}
+
+void KvctrlUpgrading::sendEot()
+{
+    Kvctrl::toParser(this, new BBindingEvent(KVPROT_EOT, true));
+    startTimer();
 }
 
 bool KvctrlUpgrading::re_SendPacket()

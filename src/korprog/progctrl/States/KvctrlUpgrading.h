@@ -5,6 +5,7 @@
 #include <string>
 
 #include "helm/BCompositeState.h"
+#include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
 
 class BTimer;
 class KvctrlRoot;
@@ -35,24 +36,36 @@ public:
     void startTimer();
     void stopTimer();
     // Sends the second-stage boot loader; after a time-out a unit-initiated
-    // upgrade tries the pack's next one. False when there is none to send.
+    // upgrade tries the pack's next one. False when there is none to send
+    // (the outcome then says so).
     bool sendBtlData(bool dueToTimeout);
+    // Whether a boot loader went out in this upgrade.
+    bool btlSent() const { return _btlSent; }
     // Sends the next packet; true when it was the last.
     bool sendPacket();
     // Back to the start of the current segment, and sends from there.
     bool re_SendPacket();
+    // The end of the image.
+    void sendEot();
 
     // The unit answered NAK; true once it has done so too often in a row.
     bool nakGivesUp();
-    void ackReceived() { _naksInARow = 0; }
-    // Why the upgrade is failing, for an unattended run's last word.
-    void failReason(const std::string& why) { _failReason = why; }
+    // The unit acknowledged what was sent.
+    void ackReceived();
+    // Why the upgrade is failing.
+    void fail(const KvctrlUpgrOutcome& outcome) { _outcome = outcome; }
+    // The driver lost the port (it keeps trying to open it again): true for
+    // the event that tells it is open again, on which a step sends again
+    // what the unit may have missed.
+    bool portBack(const BEvent* e);
 
     OrigReq origReq() const { return _origReq; }
     KvctrlRoot* root() const { return _root; }
 
 private:
     void showProgress();
+    // A failure in the window: an alert and a note in the status line.
+    void tellFailure();
 
     KvctrlRoot* _root;
     BTimer* _timer;
@@ -66,7 +79,10 @@ private:
     OrigReq _origReq;
     int _naksInARow;
     bool _completed;
-    std::string _failReason;
+    KvctrlUpgrOutcome _outcome;
+    int _bytesAcked;
+    bool _btlSent;
+    bool _portLost;
 };
 
 #endif

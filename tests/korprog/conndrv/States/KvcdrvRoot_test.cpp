@@ -149,6 +149,43 @@ TEST_F(DriverTest, APortThatTakesNoBytesHoldsNothingUpAndLaterGetsWholeMessagesI
     EXPECT_EQ(errors(), (std::vector<int>{CDRV_CLEAR_COM_NOT_OPEN, CDRV_SET_COM_NOT_OPEN}));
 }
 
+// A USB adapter pulled out while the unit is quiet and plugged in again: the
+// driver sees the hang-up on its next read and opens the same name again
+// as soon as it is back, without waiting for a write.
+TEST_F(DriverTest, PortThatHangsUpIsReportedAndOpenedAgainWhenItsNameIsBack)
+{
+    char dir[] = "/tmp/kvXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string link = std::string(dir) + "/usb-adapter";
+    ASSERT_EQ(::symlink(pty.name.c_str(), link.c_str()), 0);
+    setPort(link);
+    ASSERT_EQ(errors(), std::vector<int>{CDRV_CLEAR_COM_NOT_OPEN});
+
+    ::close(pty.master);  // pulled out
+    pty.master = -1;
+    ::unlink(link.c_str());
+    KvcdrvRoot::readCom();
+    helmtest::drain();
+    EXPECT_EQ(errors(), (std::vector<int>{CDRV_CLEAR_COM_NOT_OPEN, CDRV_SET_COM_NOT_OPEN}));
+    EXPECT_FALSE(KvcdrvRoot::portOpen());
+    tick(100);
+    EXPECT_EQ(errors().size(), 2u) << "a name that is not there yet is only tried again";
+
+    KvPty back;
+    ASSERT_EQ(::symlink(back.name.c_str(), link.c_str()), 0);
+    tick(9);
+    EXPECT_FALSE(KvcdrvRoot::portOpen());
+    tick(1);
+    EXPECT_TRUE(KvcdrvRoot::portOpen());
+    EXPECT_EQ(errors(), (std::vector<int>{CDRV_CLEAR_COM_NOT_OPEN, CDRV_SET_COM_NOT_OPEN, CDRV_CLEAR_COM_NOT_OPEN}));
+    write(STATUS_REQ);
+    EXPECT_EQ(back.read(STATUS_REQ.size()), STATUS_REQ);
+    tick(100);
+    EXPECT_EQ(errors().size(), 3u) << "an open port is not opened again";
+    ::unlink(link.c_str());
+    ::rmdir(dir);
+}
+
 TEST_F(DriverTest, ReceiveRulesCutTheReadsIntoMessages)
 {
     // SOH, ETX, ACK and NAK in the data are data.

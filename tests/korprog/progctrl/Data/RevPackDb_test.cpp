@@ -213,6 +213,27 @@ TEST_F(RevPackDbTest, ProcessorVersionChoosesBootLoaderAndMissingOnesAreReported
     EXPECT_EQ(RevPackDb::MAX_BOOT_SIZE, db->bootSize());  // what the buffer holds, no more
 }
 
+// A unit waiting in its boot loader has told no hardware yet. A pack made
+// from one BOOT_LOAD_...49.bin gives it that loader, without an error or a
+// pause; the boot record confirms or corrects the choice later.
+TEST_F(RevPackDbTest, UnitOfUnknownHardwareGetsThePacksLoaderWithoutComplaint)
+{
+    setUnit("");
+    writePack(*db, "only49", {testImage("BOOT_LOAD_B49", 200, "49"), testImage("a.bin", 50)});
+    db->selectRpFile("only49");
+    EXPECT_EQ(200, db->bootSize());
+    EXPECT_STREQ("49", db->setBtlHwVersion());
+    EXPECT_TRUE(sleeps.empty());
+    EXPECT_TRUE(owner.status.empty()) << owner.status.back();
+    EXPECT_EQ(0, dialogs.beeps);
+
+    setUnit("B.48");  // the boot record: no loader for it
+    EXPECT_FALSE(db->checkBtlHwVersion());
+    EXPECT_FALSE(db->setBootData("48"));
+    EXPECT_EQ(0, db->bootSize());
+    EXPECT_EQ("E:Invalid Revpack:only49. No 2nd boot for HW version: B.48", owner.status.back());
+}
+
 TEST_F(RevPackDbTest, ChecksumSurvivesRenameAndCatchesChangedByte)
 {
     TempDir::write("sum", "head\xff[.]\xff");

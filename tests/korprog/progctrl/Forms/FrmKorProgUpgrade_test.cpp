@@ -231,10 +231,13 @@ TEST_F(UpgradeWindowTest, TabFromTheOptionsListsPacksAndImagesAndItsButtonWaitsF
     EXPECT_FALSE(root->binFileSet());
     EXPECT_EQ(status(), before);
 
-    // The tab closed: the life check is back, the image check finds no tab.
+    // The tab closed: the life check is back; a boot record is checked
+    // against the image loaded last (hardware C.49 does not go onto D.49).
     options(false);
     EXPECT_TRUE(root->activeLifeCk());
+    EXPECT_STREQ(root->revPack()->binFile(), "Alarm_4.12.bin");
     EXPECT_FALSE(frame()->checkTypeHwVers());
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Error !!, incompatible hardware versions, binFile:C.49 korvan:D.49"});
 }
 
 TEST_F(UpgradeWindowTest, UpgradeFromTheTabArrivesWholeInTheSimulator)
@@ -250,11 +253,44 @@ TEST_F(UpgradeWindowTest, UpgradeFromTheTabArrivesWholeInTheSimulator)
     ASSERT_TRUE(imageArrived(p.data)) << status();
     EXPECT_TRUE(until([this] { return status() == "Verbonden" && buttonsActive(); })) << status();
     EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_TRUE(onTab<RPbinList>("Select Bin File: ")->active()) << "the tab is usable again";
+    // The unit reports what it runs now.
+    advance(100);
+    EXPECT_TRUE(until([this] { return status() == "Upgrade gereed: de Korvan meldt software KV-4.30 - Verbonden"; }))
+        << status();
 }
 
+TEST_F(UpgradeWindowTest, UpgradeWhoseUnitIsPulledOutIsToldAndTheTabIsUsableAgain)
+{
+    KvTestPack p;
+    p.data = KvTestPack::image(60000, "KV-4.30");
+    p.write(Main::_revpacksDir, "KV-4.30");
+    ASSERT_TRUE(openOnSimWithImage()) << status();
+    options(true);
+    press("Upgrade", tab());
+    ASSERT_TRUE(until([this] { return status().rfind("Upgrading 1", 0) == 0; })) << status();
+    sim.stop();  // the cable pulled out, for good
+    advance(3000);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    const std::string& told = dialogs.alerts[0];
+    EXPECT_EQ(told.find("Upgrade afgebroken na "), 0u) << told;
+    EXPECT_NE(told.find(" van 60000 bytes: de COM poort is weggevallen."), std::string::npos) << told;
+    until([] { return true; });
+    EXPECT_EQ(status(), told + " - COM poort niet beschikbaar");
+    EXPECT_TRUE(buttonsActive());
+    shot("upgrade-failed");
+    // The tab is usable again: still there, or opened again from "Opties".
+    if (!tab()) options(true);
+    ASSERT_NE(tab(), nullptr);
+    EXPECT_TRUE(onTab<RPbinList>("Select Bin File: ")->active());
+}
+
+// The pack holds only the loader for processor 49, as one made from a
+// single BOOT_LOAD_...49.bin does, and the unit has told no hardware yet.
 TEST_F(UpgradeWindowTest, UnitInItsBootLoaderGetsTheAlertThenTheTabThenTheImage)
 {
     KvTestPack p;
+    p.loaders = {"49"};
     p.data = KvTestPack::image(1500, "KV-4.31");
     p.write(Main::_revpacksDir, "KV-4.31");
     ChoiceByHand hand{[this] { return root && root->frame() && tab() ? find("Upgrade", tab()) : nullptr; },
@@ -332,6 +368,29 @@ TEST_F(UpgradeWindowTest, PackImageCarryingSettingsProgramsThemBeforeTheImage)
     EXPECT_LT(log.find("upload ended after 200 entries"), log.find("<- upgrade request")) << "settings first";
     EXPECT_EQ(log.find("<- upgrade request"), log.rfind("<- upgrade request")) << "one upgrade";
     EXPECT_EQ(value("Naam:"), "adn_pre_update.adn");
+}
+
+TEST_F(UpgradeWindowTest, PackSettingsStoppedBeforeTheirEndAreNotFollowedByTheUpgrade)
+{
+    KvTestPack p;
+    p.type = "KV8888WM-ED";
+    p.rows = {"KV----G----;KV----W----"};
+    p.data = KvTestPack::image(700, "KV-4.32");
+    p.adn = unitSettings("Uit de pack");
+    size_t entry3 = 0;
+    for (int line = 1; line < 3; ++line) entry3 = p.adn.find('\n', entry3) + 1;
+    p.adn.insert(entry3, "thirteen char");  // entry 3 holds 12
+    p.write(Main::_revpacksDir, "KV-4.32");
+    ASSERT_TRUE(openOnSimWithImage()) << status();
+    options(true);
+    dialogs.answers = {1};  // "Programmeren stoppen"
+    press("Upgrade", tab());
+    ASSERT_TRUE(until([this] { return !dialogs.questions.empty() && buttonsActive(); })) << status();
+    EXPECT_NE(dialogs.questions[0].find("thirteen char"), std::string::npos) << dialogs.questions[0];
+    advance(300);
+    until([] { return false; }, 300);
+    EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos) << "the unit is not left in its boot loader";
+    EXPECT_EQ(value("Naam:"), "adn_pre_update.adn") << "the pack's settings stay in the editor";
 }
 
 TEST_F(UpgradeWindowTest, CreationWindowBuildsThePackFromTheChosenDirectoryAndOpensTheRestrictions)

@@ -2,6 +2,8 @@
 // the simulator, and the packet stream byte by byte with the test as the
 // boot loader.
 
+#include <set>
+
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/progctrl/States/KvctrlTestKit.h"
 #include "support/KvTestPack.h"
@@ -10,11 +12,12 @@ namespace {
 
 class KvctrlUpgradeTest : public KvctrlTest {
 protected:
-    // A pack with an image of size bytes in the pack directory.
-    void makePack(size_t size)
+    // A pack with an image of size bytes and the given boot loaders in the pack directory.
+    void makePack(size_t size, const std::vector<std::string>& loaders = {"00", "49"})
     {
         KvTestPack p;
         p.data = KvTestPack::image(size, "KV-6.01");
+        p.loaders = loaders;
         image = p.data;
         packName = p.write(Main::_revpacksDir, "KV-test");
     }
@@ -26,12 +29,13 @@ protected:
         root->revPack()->setBinData("app.bin");
         root->binFileSet(true);
     }
-    // Packet numbers of the packets the program wrote, one ACK after each,
-    // until EOT; the unit NAKs the packet numbered nakNr once.
-    std::vector<int> takeImage(int nakNr = -1)
+    // Packet numbers of the packets the program wrote, until EOT. The unit
+    // answers ACK, or NAK to the packets that arrive as the nth (from 0) of
+    // those named; it leaves the packet numbered silentNr unanswered and
+    // stops there.
+    std::vector<int> takeImage(const std::set<size_t>& nakArrivals = {}, int silentNr = -1)
     {
         std::vector<int> numbers;
-        bool naked = false;
         for (int guard = 0; guard < 2000; ++guard) {
             const Bytes first = written(1);
             if (first.empty() || first[0] == 0x04) break;
@@ -39,9 +43,8 @@ protected:
             if (first[0] != 0x01 || rest.size() != size_t(Kvprg::PACKET_SIZE - 1) || uint8_t(rest[0] + rest[1]) != 0xFF)
                 break;
             numbers.push_back(rest[0]);
-            const bool nak = rest[0] == nakNr && !naked;
-            naked = naked || nak;
-            unit({nak ? uint8_t(0x15) : uint8_t(0x06)});
+            if (rest[0] == silentNr) break;
+            unit({nakArrivals.count(numbers.size() - 1) ? uint8_t(0x15) : uint8_t(0x06)});
         }
         return numbers;
     }
@@ -63,7 +66,67 @@ protected:
         EXPECT_EQ(view.last(), "Upgrading, wait Nak");
     }
 
-    std::string image, packName;
+    // Connected, the upgrade button pressed; the unit asks for packet 1.
+    void imageAsked()
+    {
+        connectOnPty();
+        writtenNow();
+        upgradeToWaitNak();
+        unit({0x15});
+    }
+    // A unit that waits in its boot loader asks for boot data instead of
+    // answering the first status request; the user chooses the image.
+    // The user chooses the image while the controller waits for the choice
+    // (the window's loop runs at other times too).
+    void chooseWhenAsked()
+    {
+        view.choose = [this] {
+            if (choosing || root->binFileSet()) return;
+            choosing = true;  // the pack's messages let the window run too
+            chooseImage();
+            choosing = false;
+        };
+    }
+    void bootLoaderOnPty()
+    {
+        chooseWhenAsked();
+        startOnPty();
+        ASSERT_EQ(written(6), STATUS_REQUEST);
+        unit({0x0B});
+    }
+    static Bytes bootRecord(const char* hardware, const char* type = "KV8888GM-ED")
+    {
+        KvprgFrame record;
+        record.bootInfo(hardware, type, "     ");
+        return bytesOf(record);
+    }
+    // The port by a name that can go away and come back, as a USB adapter's.
+    void connectOnLink()
+    {
+        link = dir + "/korvan0";
+        ASSERT_EQ(::symlink(pty.name.c_str(), link.c_str()), 0);
+        start(link);
+        ASSERT_EQ(written(6), STATUS_REQUEST);
+        unit(statusRecord());
+        writtenNow();
+    }
+    void pullPort()
+    {
+        ::close(pty.master);
+        pty.master = -1;
+        ::unlink(link.c_str());
+        serve();
+    }
+    void plugPortBack()
+    {
+        KvPty back;
+        std::swap(pty.master, back.master);
+        std::swap(pty.name, back.name);
+        ASSERT_EQ(::symlink(pty.name.c_str(), link.c_str()), 0);
+    }
+
+    std::string image, packName, link;
+    bool choosing = false;
 };
 
 TEST_F(KvctrlUpgradeTest, UnitInItsBootLoaderGetsTheAlertThenTheTabThenTheImageAfterTheChoice)
@@ -98,13 +161,16 @@ TEST_F(KvctrlUpgradeTest, UnitThatResetsDuringTheImageIsLostThenComesBackThrough
     view.choose = [this] { chooseImage(); };
     ASSERT_TRUE(sim.start({"--boot", "--reset-after", "5", "--image", sim.path("image.bin")}));
     start(sim.device);
-    ASSERT_TRUE(waitFor([this] { return view.showed("RED Korvan niet aangesloten"); }, 10000));
+    const std::string told = "Upgrade afgebroken na 640 van 3000 bytes: de Korvan is tijdens het image opnieuw gestart.";
+    ASSERT_TRUE(waitFor([&] { return view.showed("RED " + told + " - Korvan niet aangesloten"); }, 10000))
+        << view.last();
     // Disconnected polls; the unit, still in its boot loader, asks again.
-    for (int i = 0; i < 50 && dialogs.alerts.size() < 2; ++i) {
+    for (int i = 0; i < 50 && dialogs.alerts.size() < 3; ++i) {
         advance(100);
-        waitFor([this] { return dialogs.alerts.size() >= 2; }, 100);
+        waitFor([this] { return dialogs.alerts.size() >= 3; }, 100);
     }
-    EXPECT_EQ(dialogs.alerts.size(), 2u);
+    ASSERT_EQ(dialogs.alerts.size(), 3u);
+    EXPECT_EQ(dialogs.alerts[1], told);
     ASSERT_TRUE(waitFor([this] { return simLogCount("image of 3072 bytes") == 1; }, 10000)) << view.last();
     EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
 }
@@ -116,7 +182,7 @@ TEST_F(KvctrlUpgradeTest, PacketsResendTheirSegmentOnNakAndNumbersWrapAfter255)
     writtenNow();
     upgradeToWaitNak();
     unit({0x15});  // ready for packet 1
-    const std::vector<int> numbers = takeImage(7);
+    const std::vector<int> numbers = takeImage({6});
     ASSERT_EQ(numbers.size(), 258u + 3u);
     EXPECT_EQ(std::vector<int>(numbers.begin(), numbers.begin() + 9), std::vector<int>({1, 2, 3, 4, 5, 6, 7, 5, 6}))
         << "a NAK for packet 7 goes back to packet 5, the start of its segment";
@@ -170,10 +236,7 @@ TEST_F(KvctrlUpgradeTest, LastPacketIsPaddedAndABootRecordThatDoesNotComeBringsT
 TEST_F(KvctrlUpgradeTest, ImageOfOnePacketIsFollowedByEot)
 {
     makePack(100);
-    connectOnPty();
-    writtenNow();
-    upgradeToWaitNak();
-    unit({0x15});
+    imageAsked();
     ASSERT_EQ(written(Kvprg::PACKET_SIZE).size(), size_t(Kvprg::PACKET_SIZE));
     unit({0x06});
     EXPECT_EQ(written(Kvprg::PACKET_SIZE), Bytes({0x04})) << "no packet beyond the image";
@@ -182,28 +245,193 @@ TEST_F(KvctrlUpgradeTest, ImageOfOnePacketIsFollowedByEot)
 TEST_F(KvctrlUpgradeTest, TenNaksInARowOrThirtySilentSecondsEndTheUpgrade)
 {
     makePack(1000);
-    connectOnPty();
-    writtenNow();
-    upgradeToWaitNak();
-    unit({0x15});
+    imageAsked();
     int packets = written(Kvprg::PACKET_SIZE).size() == size_t(Kvprg::PACKET_SIZE) ? 1 : 0;
     for (int nak = 1; nak <= 10; ++nak) {
         unit({0x15});
         if (written(Kvprg::PACKET_SIZE, 200).size() == size_t(Kvprg::PACKET_SIZE)) ++packets;
     }
     EXPECT_EQ(packets, 10) << "the first packet and nine resends";
-    EXPECT_EQ(view.last(), "RED Korvan niet aangesloten");
+    const std::string naks = "Upgrade afgebroken na 0 van 1000 bytes: de Korvan weigerde het image 10 keer achter elkaar.";
+    EXPECT_EQ(view.last(), "RED " + naks + " - Korvan niet aangesloten");
 
     // Found again, the next upgrade waits for a boot-loader request that never comes.
     advance(100);
     written(6);
     unit(statusRecord());
-    ASSERT_EQ(view.last(), "Verbonden");
+    ASSERT_EQ(view.last(), naks + " - Verbonden");
     post(new BLocalEvent(LOC_UPGRADE_REQ, true));
     advance(2999);
     EXPECT_EQ(view.last(), "Upgrading, wait boot request");
     advance(1);
-    EXPECT_EQ(view.last(), "RED Korvan niet aangesloten");
+    EXPECT_EQ(view.last(), "RED Upgrade afgebroken na 0 van 1000 bytes: de Korvan antwoordt niet meer. - Korvan niet aangesloten");
+    EXPECT_EQ(dialogs.alerts, (std::vector<std::string>{naks, "Upgrade afgebroken na 0 van 1000 bytes: de Korvan antwoordt niet meer."}));
+}
+
+TEST_F(KvctrlUpgradeTest, UnitInItsBootLoaderIsUpgradedFromAPackHoldingOnlyTheLoaderFor49)
+{
+    makePack(3000, {"49"});
+    chooseWhenAsked();
+    ASSERT_TRUE(sim.start({"--boot", "--image", sim.path("image.bin")}));
+    start(sim.device);
+    ASSERT_TRUE(waitFor([this] { return view.showed("Upgrading 100% ready") && view.last() == "Verbonden"; }))
+        << view.last();
+    EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+    EXPECT_EQ(simLogCount("boot data of"), 1) << "the pack's loader, confirmed by the boot record";
+    EXPECT_EQ(sleptMs(), 0u) << "no pause over a loader chosen before the hardware was known";
+    for (const std::string& s : view.status) EXPECT_EQ(s.find("Invalid Revpack"), std::string::npos) << s;
+}
+
+TEST_F(KvctrlUpgradeTest, BootRecordNamingHardwareThePackHasNoLoaderForEndsTheUpgradeNamingThePack)
+{
+    makePack(3000, {"49"});
+    bootLoaderOnPty();
+    ASSERT_EQ(written(306).size(), 306u) << "the pack's one loader while the hardware is unknown";
+    unit(bootRecord("B.48"));
+    EXPECT_TRUE(writtenNow().empty());
+    const std::string told =
+        "Upgrade afgebroken na 0 van 3000 bytes: RevPack " + packName + " heeft geen 2e bootloader voor hardware B.48.";
+    ASSERT_EQ(dialogs.alerts.size(), 2u) << "the boot-loader alert, then the failure";
+    EXPECT_EQ(dialogs.alerts[1], told);
+    EXPECT_EQ(view.last(), "RED " + told + " - Korvan niet aangesloten");
+    advance(300);
+    EXPECT_EQ(view.last(), "RED " + told + " - Korvan niet aangesloten") << "the note stays";
+
+    // Asked again, the hardware known now: nothing can go out, and the
+    // upgrade ends at the request instead of waiting for a boot record.
+    writtenNow();
+    unit({0x0B});
+    unit({0x0B});
+    EXPECT_TRUE(writtenNow().empty());
+    EXPECT_EQ(dialogs.alerts.back(), told);
+}
+
+TEST_F(KvctrlUpgradeTest, ImageTheBootRecordRefusesIsNotSentWhenTheUnitAskedAtStartOrLaterWhileIdle)
+{
+    makePack(1000);
+    view.imageAllowed = false;
+    bootLoaderOnPty();
+    ASSERT_EQ(written(206).size(), 206u) << "the loader below 49 while the hardware is unknown";
+    unit(bootRecord("B.48", "KV1111PM-ED"));
+    unit({0x15});
+    EXPECT_TRUE(writtenNow().empty()) << "no packet";
+    ASSERT_EQ(dialogs.alerts.size(), 2u);
+    EXPECT_EQ(dialogs.alerts[1],
+              "Upgrade afgebroken na 0 van 1000 bytes: het image past niet bij deze Korvan (type KV1111PM-ED, hardware B.48).");
+
+    // Back as the application, the unit later asks by itself: the image
+    // chosen before is checked against its boot record all the same.
+    unit(statusRecord());
+    ASSERT_EQ(view.last(), dialogs.alerts[1] + " - Verbonden");
+    writtenNow();
+    unit({0x0B});
+    ASSERT_EQ(written(206).size(), 206u);
+    unit(bootRecord("B.48", "KV1111PM-ED"));
+    unit({0x15});
+    EXPECT_TRUE(writtenNow().empty()) << "no packet";
+    EXPECT_FALSE(view.showed("Upgrading, wait Nak"));
+    EXPECT_EQ(dialogs.alerts.size(), 3u);
+}
+
+TEST_F(KvctrlUpgradeTest, NakOnTheLastPacketSendsItsSegmentAgainBeforeEot)
+{
+    makePack(300);
+    imageAsked();
+    EXPECT_EQ(takeImage({2}), std::vector<int>({1, 2, 3, 1, 2, 3}));
+    unit({0x06});
+    EXPECT_EQ(view.last(), "Verbonden");
+}
+
+TEST_F(KvctrlUpgradeTest, AnAckEndsARunOfNaksSoTenSpreadOverTheImageDoNotEndIt)
+{
+    makePack(33000);
+    imageAsked();
+    std::set<size_t> naks;
+    for (size_t k = 1; k <= 10; ++k) naks.insert(k * 25);
+    const std::vector<int> numbers = takeImage(naks);
+    ASSERT_FALSE(numbers.empty());
+    EXPECT_EQ(numbers.back(), 2) << "the image's last packet, 258 wrapped";
+    unit({0x06});
+    EXPECT_EQ(view.last(), "Verbonden");
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(KvctrlUpgradeTest, EotWithoutAnswerGoesAgainEveryThreeSecondsTenTimesAndTheNewVersionIsTold)
+{
+    makePack(100);
+    imageAsked();
+    ASSERT_EQ(written(Kvprg::PACKET_SIZE).size(), size_t(Kvprg::PACKET_SIZE));
+    unit({0x06});
+    EXPECT_EQ(written(1), Bytes({0x04}));
+    advance(299);
+    EXPECT_TRUE(writtenNow().empty());
+    advance(1);
+    EXPECT_EQ(written(1), Bytes({0x04})) << "the first EOT was lost";
+    unit({0x06});
+    EXPECT_EQ(view.last(), "Verbonden");
+    EXPECT_EQ(Main::_exitCode, 0);
+    KvprgFrame upgraded;
+    upgraded.statusInfo(1, 0, 200, "KV8888GM-ED", "VERSION: KV-6.01", "     ", "D.49", "351234567890123");
+    unit(bytesOf(upgraded));
+    EXPECT_EQ(view.last(), "Upgrade gereed: de Korvan meldt software KV-6.01 - Verbonden");
+
+    // A unit that answers no EOT at all: ten, three seconds apart, then the upgrade ends.
+    upgradeToWaitNak();
+    EXPECT_EQ(view.last(), "Upgrading, wait Nak") << "a new upgrade clears the note";
+    unit({0x15});
+    ASSERT_EQ(written(Kvprg::PACKET_SIZE).size(), size_t(Kvprg::PACKET_SIZE));
+    unit({0x06});
+    EXPECT_EQ(written(1), Bytes({0x04}));
+    for (int eot = 2; eot <= 10; ++eot) {
+        advance(300);
+        EXPECT_EQ(written(1, 200), Bytes({0x04})) << eot;
+    }
+    advance(299);
+    EXPECT_TRUE(dialogs.alerts.empty());
+    advance(1);
+    EXPECT_TRUE(writtenNow().empty()) << "no eleventh";
+    EXPECT_EQ(dialogs.alerts,
+              std::vector<std::string>{
+                  "Upgrade afgebroken na 100 van 100 bytes: de Korvan bevestigde het einde van het image niet."});
+}
+
+TEST_F(KvctrlUpgradeTest, PortThatGoesAwayDuringTheImageAndComesBackIsOpenedAgainAndTheSegmentSentAgain)
+{
+    makePack(3000);
+    connectOnLink();
+    upgradeToWaitNak();
+    unit({0x15});  // the unit asks for packet 1
+    EXPECT_EQ(takeImage({}, 6), std::vector<int>({1, 2, 3, 4, 5, 6}));
+    pullPort();
+    advance(500);
+    EXPECT_EQ(view.last(), "Upgrading 25% ready");
+    plugPortBack();
+    advance(100);
+    EXPECT_EQ(takeImage(), std::vector<int>({5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}))
+        << "from the start of the segment the unit may have missed";
+    unit({0x06});
+    EXPECT_EQ(view.last(), "Verbonden");
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(KvctrlUpgradeTest, UpgradeWhosePortDoesNotComeBackIsToldWithHowFarItGot)
+{
+    makePack(3000);
+    connectOnLink();
+    upgradeToWaitNak();
+    unit({0x15});  // the unit asks for packet 1
+    EXPECT_EQ(takeImage({}, 6).size(), 6u);
+    pullPort();
+    advance(2990);
+    EXPECT_EQ(view.last(), "Upgrading 25% ready");
+    EXPECT_TRUE(dialogs.alerts.empty());
+    advance(10);
+    const std::string told = "Upgrade afgebroken na 640 van 3000 bytes: de COM poort is weggevallen.";
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{told});
+    advance(500);
+    EXPECT_EQ(view.last(), "RED " + told + " - COM poort niet beschikbaar") << "the note stays";
+    EXPECT_TRUE(view.buttonsOn);
+    EXPECT_FALSE(view.busy);
 }
 
 }  // namespace

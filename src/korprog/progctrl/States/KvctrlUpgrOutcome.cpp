@@ -1,0 +1,52 @@
+#include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
+
+#include "korprog/progctrl/Data/RPText.h"
+
+std::string KvctrlUpgrOutcome::english() const
+{
+    switch (_cause) {
+    case FAILED: break;
+    case ABANDONED: return "upgrade abandoned";
+    case NAKS: return "the unit refused the image " + std::to_string(_n) + " times in a row";
+    case RESTARTED: return "the unit restarted during the image";
+    case NO_BOOT_RECORD: return "no boot record from the unit";
+    case NO_BOOT_LOADER:
+        return "revision pack " + _a + " has no second-stage boot loader for hardware " + (_b.empty() ? "?" : _b);
+    case NOT_ALLOWED: return "the image is not allowed for the unit (type " + _a + ", hardware " + _b + ")";
+    case SILENT: return "the unit stopped answering during the upgrade";
+    case PORT_LOST: return "the port went away during the upgrade and did not come back";
+    case EOT_UNANSWERED:
+        return "the unit took the image but did not answer its end (" + std::to_string(_n) + " times sent)";
+    }
+    return "upgrade failed";
+}
+
+std::string KvctrlUpgrOutcome::what() const
+{
+    switch (_cause) {
+    case FAILED: break;
+    case ABANDONED: return RPText::message("de upgrade is opnieuw gevraagd");
+    case NAKS: return RPText::message("de Korvan weigerde het image %d keer achter elkaar", _n);
+    case RESTARTED: return RPText::message("de Korvan is tijdens het image opnieuw gestart");
+    case NO_BOOT_RECORD: return RPText::message("de Korvan gaf geen antwoord op de 2e bootloader");
+    case NO_BOOT_LOADER:
+        return RPText::message("RevPack %s heeft geen 2e bootloader voor hardware %s", _a.c_str(),
+                               _b.empty() ? "?" : _b.c_str());
+    case NOT_ALLOWED:
+        return RPText::message("het image past niet bij deze Korvan (type %s, hardware %s)", _a.c_str(), _b.c_str());
+    case SILENT: return RPText::message("de Korvan antwoordt niet meer");
+    case PORT_LOST: return RPText::message("de COM poort is weggevallen");
+    case EOT_UNANSWERED: return RPText::message("de Korvan bevestigde het einde van het image niet");
+    }
+    return RPText::message("onbekende fout");
+}
+
+std::string KvctrlUpgrOutcome::told(int acked, int total) const
+{
+    return RPText::message("Upgrade afgebroken na %d van %d bytes: %s.", acked, total, what().c_str());
+}
+
+std::string KvctrlUpgrOutcome::finished(const char* software)
+{
+    return RPText::message("Upgrade gereed: de Korvan meldt software %s", software ? software : "");
+}
