@@ -35,7 +35,7 @@ void FrmKorProgImpl::createRevPackWndw()
 
 void FrmKorProgImpl::btSelectBin()
 {
-    const std::string dir = Dialog::chooseDir(gettext("Select a dir where *.bin files are stored", 0), "");
+    const std::string dir = Dialog::chooseDir(gettext("Select a dir where *.bin files are stored", 0), "*.bin", "");
     if (!dir.empty() && _frame->_txtBinDir) _frame->_txtBinDir->value(dir.c_str());
 }
 
