@@ -338,6 +338,11 @@ TEST_F(RestrictionsTest, TheDesktopsEditorElseATerminalEditorInATerminalElseTheU
     EXPECT_TRUE(until([this] { return ran().find("kate") != std::string::npos; }, 5000));
     EXPECT_EQ(ran(), "xdg-open " + file + "\nkate -n " + file + "\n");
     EXPECT_TRUE(dialogs.alerts.empty());
+
+    // Escape closes the window.
+    FlEvents::click(find("Bin dir.", dialog("Create RevPack Db")));
+    FlEvents::key(FL_Escape);
+    EXPECT_EQ(dialog("Create RevPack Db"), nullptr);
 }
 
 namespace {
