@@ -190,16 +190,17 @@ TEST_F(DialogsTest, NewSettingsDialogCancelsAndKeepsItsLabelsInside)
             EXPECT_NE(t.back(), ' ') << t;
             EXPECT_NE(t.back(), ',') << t;
         }
+        // Both close the dialog, which goes once its callbacks are done.
+        const std::string title = w->label();
         if (std::string(lang) == "NL") {
             FlEvents::click(&types->input);
             FlEvents::key(FL_Escape);
-            EXPECT_FALSE(w->shown()) << "Escape closes";
         } else {
             Fl_Widget* cancel = find(gettext("Afbreken", 0), w);
             ASSERT_NE(cancel, nullptr) << lang;
             FlEvents::click(cancel);
-            EXPECT_TRUE(windows(w->label()).empty()) << lang << ": cancel closes";
         }
+        EXPECT_TRUE(windows(title).empty()) << lang;
         EXPECT_EQ(root->korSettingBin()->korType(), type) << "nothing chosen";
         endProgram();
         FlEvents::settle();
