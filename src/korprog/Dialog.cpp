@@ -23,7 +23,7 @@ public:
     }
     void beep() override {}
     std::string chooseFile(const std::string&, const std::string&, const std::string&, bool) override { return {}; }
-    std::string chooseDir(const std::string&, const std::string&) override { return {}; }
+    std::string chooseDir(const std::string&, const std::string&, const std::string&) override { return {}; }
 };
 
 DialogHandler* g_handler = nullptr;
@@ -70,7 +70,7 @@ std::string Dialog::chooseFile(const std::string& message, const std::string& pa
     return handler()->chooseFile(message, pattern, start, forSave);
 }
 
-std::string Dialog::chooseDir(const std::string& message, const std::string& start)
+std::string Dialog::chooseDir(const std::string& message, const std::string& pattern, const std::string& start)
 {
-    return handler()->chooseDir(message, start);
+    return handler()->chooseDir(message, pattern, start);
 }

@@ -16,7 +16,7 @@ public:
     static void beep();
     static std::string chooseFile(const std::string& message, const std::string& pattern,
                                   const std::string& start, bool forSave = false);
-    static std::string chooseDir(const std::string& message, const std::string& start);
+    static std::string chooseDir(const std::string& message, const std::string& pattern, const std::string& start);
 
     // Installs h (null: the default) and returns the previous handler.
     static DialogHandler* setHandler(DialogHandler* h);

@@ -16,7 +16,9 @@ public:
     // Returns the chosen path, or "" when cancelled.
     virtual std::string chooseFile(const std::string& message, const std::string& pattern,
                                    const std::string& start, bool forSave) = 0;
-    virtual std::string chooseDir(const std::string& message, const std::string& start) = 0;
+    // A directory; the files matching pattern are shown in it, not chosen.
+    virtual std::string chooseDir(const std::string& message, const std::string& pattern,
+                                  const std::string& start) = 0;
 };
 
 #endif

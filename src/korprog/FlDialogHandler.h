@@ -3,7 +3,7 @@
 
 #include "korprog/DialogHandler.h"
 
-// FLTK's modal dialogs, for the interactive program.
+// The modal dialogs of the interactive program, on FLTK.
 class FlDialogHandler : public DialogHandler {
 public:
     void alert(const std::string& text) override;
@@ -11,7 +11,8 @@ public:
     void beep() override;
     std::string chooseFile(const std::string& message, const std::string& pattern,
                            const std::string& start, bool forSave) override;
-    std::string chooseDir(const std::string& message, const std::string& start) override;
+    std::string chooseDir(const std::string& message, const std::string& pattern,
+                          const std::string& start) override;
 };
 
 #endif

@@ -8,16 +8,30 @@
 #include <string>
 #include <vector>
 
+// FLTK's connection to the display, without X11's headers and their macros.
+typedef struct _XDisplay Display;
+extern Display* fl_display;
+extern "C" int XSync(Display* display, int discard);
+
 // Mouse and keyboard input for window tests, dispatched through FLTK's own
 // event handling (Fl::handle) as the display's events are: pushes go to the
 // widget under the pointer or to the window holding the grab, keys to the
 // focus.
 namespace FlEvents {
 
-// Lets FLTK handle what is pending (drawing, mapping); never waits.
+// Lets FLTK handle what is pending (drawing, mapping, focus); waits only
+// for the display to have said all it has to say so far, so that a window's
+// focus events, say, cannot arrive after the keys that follow.
 inline void settle()
 {
-    for (int i = 0; i < 5; ++i) Fl::wait(0);
+    // Handling one event may ask the display for more (a window mapped
+    // takes the focus): a few rounds.
+    for (int i = 0; i < 3; ++i) {
+        Fl::flush();
+        if (fl_display) XSync(fl_display, 0);
+        Fl::wait(0);
+        Fl::wait(0);
+    }
 }
 
 // The window the display delivers keys to: that of the focus, else the

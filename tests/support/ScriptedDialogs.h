@@ -30,9 +30,13 @@ public:
     {
         return next(files);
     }
-    std::string chooseDir(const std::string&, const std::string&) override { return next(dirs); }
+    std::string chooseDir(const std::string&, const std::string& pattern, const std::string&) override
+    {
+        dirPatterns.push_back(pattern);
+        return next(dirs);
+    }
 
-    std::vector<std::string> alerts, questions;
+    std::vector<std::string> alerts, questions, dirPatterns;
     std::deque<int> answers;
     std::deque<std::string> files, dirs;
     int beeps = 0;

@@ -14,7 +14,7 @@ const int MENU_W = 20;
 }  // namespace
 
 Fl_Input_Choice::Fl_Input_Choice(int x, int y, int w, int h, const char* label)
-    : Fl_Group(x, y, w, h, label), _input(nullptr), _menu(nullptr)
+    : Fl_Group(x, y, w, h, label), _input(nullptr), _menu(nullptr), _editable(false)
 {
     Fl_Group::box(FL_DOWN_BOX);
     align(FL_ALIGN_LEFT);
@@ -93,6 +93,18 @@ void Fl_Input_Choice::menuvalue(int i)
     if (i >= 0 && i < size()) _menu->value(i);
 }
 
+void Fl_Input_Choice::editable(bool on)
+{
+    _editable = on;
+    if (on) {
+        _input->clear_output();
+        _input->box(FL_FLAT_BOX);
+        _input->color(FL_BACKGROUND2_COLOR);
+    } else {
+        _input->set_output();
+    }
+}
+
 void Fl_Input_Choice::textsize(Fl_Fontsize size)
 {
     _input->textsize(size);
@@ -108,8 +120,8 @@ void Fl_Input_Choice::popupMenu()
 
 int Fl_Input_Choice::handle(int event)
 {
-    // The input takes no events: a click on it drops the list.
-    if (event == FL_PUSH && Fl::event_inside(_input)) {
+    // A choice's input takes no events: a click on it drops the list.
+    if (!_editable && event == FL_PUSH && Fl::event_inside(_input)) {
         popupMenu();
         return 1;
     }
@@ -120,6 +132,11 @@ void Fl_Input_Choice::menuCb(Fl_Widget*, void* data)
 {
     Fl_Input_Choice* self = static_cast<Fl_Input_Choice*>(data);
     self->setValue();
+    // Typing goes on after the chosen text.
+    if (self->_editable) {
+        self->_input->take_focus();
+        self->_input->position(self->_input->size());
+    }
     self->set_changed();
     self->do_callback();
 }

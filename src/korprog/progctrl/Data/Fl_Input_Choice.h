@@ -10,10 +10,11 @@
 namespace kp {
 
 // A drop-down choice that shows the chosen text in an input field: the
-// program's own input choice (FLTK's has an editable input). The input takes
-// no typing; a click on it or on the arrow button at the right edge drops
-// the list down below the whole widget. Item texts are shown exactly as
-// given, device paths included.
+// program's own input choice. By default the input takes no typing and a
+// click on it or on the arrow button at the right edge drops the list down
+// below the whole widget. Made editable, the input takes typing as any input
+// does and only the arrow drops the list; value() is then what is typed or
+// chosen. Item texts are shown exactly as given, device paths included.
 class Fl_Input_Choice : public Fl_Group {
 public:
     Fl_Input_Choice(int x, int y, int w, int h, const char* label = nullptr);
@@ -39,6 +40,10 @@ public:
     void menuvalue(int i);
     void inputvalue(const char* text) { _input->value(text); }
     const char* inputvalue() const { return _input->value(); }
+
+    // Whether the input takes typing.
+    void editable(bool on);
+    bool editable() const { return _editable; }
 
     Fl_Fontsize textsize() const { return _input->textsize(); }
     void textsize(Fl_Fontsize size);
@@ -71,6 +76,7 @@ private:
 
     Fl_Input* _input;
     InputMenuButton* _menu;
+    bool _editable;
     std::vector<std::string> _texts;
 };
 

@@ -3,7 +3,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
-#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Help_View.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Output.H>
@@ -20,6 +19,7 @@
 #include "korprog/progctrl/Data/SBTabs.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Forms/images/korprog_icon.xpm"
+#include "lib/Flu/Flu_File_Chooser.h"
 
 FrmKorProg::FrmKorProg(KvctrlRoot* ctrlSt, SettingBin* settingBin)
     : _frmImpl(nullptr), _configInit(nullptr), _ctrlRtSt(ctrlSt), _ctrlBndSt(nullptr), _settingBin(settingBin),
@@ -91,20 +91,13 @@ void FrmKorProg::toolkitTexts()
         {&fl_close, N_("Sluiten")},
         {&fl_yes, N_("Ja")},
         {&fl_no, N_("Nee")},
-        {&Fl_File_Chooser::add_favorites_label, N_("Aan favorieten toevoegen")},
-        {&Fl_File_Chooser::all_files_label, N_("Alle bestanden (*)")},
-        {&Fl_File_Chooser::custom_filter_label, N_("Eigen filter")},
-        {&Fl_File_Chooser::existing_file_label, N_("Kies een bestaand bestand!")},
-        {&Fl_File_Chooser::favorites_label, N_("Favorieten")},
-        {&Fl_File_Chooser::filename_label, N_("Naam:")},
-        {&Fl_File_Chooser::filesystems_label, N_("Bestandssystemen")},
-        {&Fl_File_Chooser::manage_favorites_label, N_("Favorieten beheren")},
-        {&Fl_File_Chooser::new_directory_label, N_("Nieuwe map?")},
-        {&Fl_File_Chooser::new_directory_tooltip, N_("Een nieuwe map maken.")},
-        {&Fl_File_Chooser::preview_label, N_("Voorbeeld")},
-        {&Fl_File_Chooser::save_label, N_("Opslaan")},
-        {&Fl_File_Chooser::show_label, N_("Toon:")},
-        {&Fl_File_Chooser::hidden_label, N_("Verborgen bestanden tonen")},
+        {&Flu_File_Chooser::filename_label, N_("Naam:")},
+        {&Flu_File_Chooser::show_label, N_("Toon:")},
+        {&Flu_File_Chooser::all_files_label, N_("Alle bestanden (*)")},
+        {&Flu_File_Chooser::ok_label, N_("OK")},
+        {&Flu_File_Chooser::save_label, N_("Opslaan")},
+        {&Flu_File_Chooser::cancel_label, N_("Afbreken")},
+        {&Flu_File_Chooser::up_tooltip, N_("Naar de bovenliggende map")},
     };
     static std::string translated[sizeof TEXTS / sizeof *TEXTS];
     for (size_t i = 0; i < sizeof TEXTS / sizeof *TEXTS; ++i) {

@@ -8,6 +8,10 @@
 #include <FL/Fl_Pixmap.H>
 #include <FL/Fl_Return_Button.H>
 
+#include <algorithm>
+#include <initializer_list>
+#include <string>
+
 #include "korprog/Dialog.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Fl_Input_Choice.h"
@@ -30,6 +34,25 @@ private:
     Fl_Group* _outer;
 };
 
+// The x where fields with these labels at their left begin, so that the
+// longest label (in the language in use) stays inside the window.
+int fieldX(int minX, std::initializer_list<Fl_Widget*> labelled)
+{
+    int x = minX;
+    for (Fl_Widget* w : labelled) {
+        int lw = 0, lh = 0;
+        w->measure_label(lw, lh);
+        x = std::max(x, 10 + lw + 6);
+    }
+    return x;
+}
+
+// Fields that begin at x and end where they ended.
+void moveLeftEdge(int x, std::initializer_list<Fl_Widget*> fields)
+{
+    for (Fl_Widget* w : fields) w->resize(x, w->y(), w->x() + w->w() - x, w->h());
+}
+
 }  // namespace
 
 Fl_Double_Window* FrmKorProg::crtBtNewWindow()
@@ -51,6 +74,11 @@ Fl_Double_Window* FrmKorProg::crtBtNewWindow()
     ok->box(FL_PLASTIC_UP_BOX);
     ok->callback(cb__btNewOk);
 
+    Fl_Button* cancel = new Fl_Button(235, 75, 80, 25);
+    texts(cancel, "Afbreken");
+    cancel->box(FL_PLASTIC_UP_BOX);
+    cancel->callback(cb__btNewWindow);
+
     _btNewChoiceKorSpecial = new Flu_Combo_List(80, 45, 310, 25);
     texts(_btNewChoiceKorSpecial, "Special:");
     _btNewChoiceKorSpecial->color(FL_WHITE);
@@ -58,6 +86,9 @@ Fl_Double_Window* FrmKorProg::crtBtNewWindow()
     _btNewChoiceKorSpecial->labelsize(12);
     _btNewChoiceKorSpecial->editable(false);
     _btNewChoiceKorSpecial->callback(cb__btNewChoice);
+
+    const int x = fieldX(80, {_btNewChoiceKorType, _btNewChoiceKorSpecial});
+    moveLeftEdge(x, {_btNewChoiceKorType, _btNewChoiceKorSpecial});
 
     _btNewWindow->end();
     return _btNewWindow;
@@ -80,7 +111,7 @@ Fl_Double_Window* FrmKorProg::crtBtOptionWindow()
     _optUpgrade->align(FL_ALIGN_LEFT);
     _optUpgrade->labelsize(12);  // at the default size the label runs off the window's left edge
 
-    Fl_Button* ok = new Fl_Button(230, 40, 60, 24);
+    Fl_Return_Button* ok = new Fl_Return_Button(230, 40, 60, 24);
     texts(ok, "OK");
     ok->box(FL_PLASTIC_UP_BOX);
     ok->callback(cb__btOptOk);
@@ -123,6 +154,8 @@ Fl_Double_Window* FrmKorProg::crtRevPackWndw()
 
     _btCreateRevPack = new Fl_Button(215, 120, 135, 35);
     texts(_btCreateRevPack, "Gen. RevPack Db", "Generate the RevPack Database");
+    // The window's default, without the return arrow that would cover its label.
+    _btCreateRevPack->shortcut(FL_Enter);
     _btCreateRevPack->callback(cb__btCreateRevPack);
 
     Fl_Button* restrictions = new Fl_Button(245, 15, 105, 50);
@@ -167,14 +200,18 @@ void FrmKorProg::cb__btNewOk_i(Fl_Widget*, void*)
 void FrmKorProg::cb__btOptionsWindow(Fl_Widget* o, void* v) { frameOf(o)->cb__btOptionsWindow_i(o, v); }
 void FrmKorProg::cb__btOptionsWindow_i(Fl_Widget*, void*)
 {
-    _frmImpl->btOptCkSwUpgrade();
+    // Escape or the close box: nothing chosen here changes anything.
     closeOptionsWindow();
 }
 
 void FrmKorProg::cb__btOptOk(Fl_Widget* o, void* v) { frameOf(o)->cb__btOptOk_i(o, v); }
 void FrmKorProg::cb__btOptOk_i(Fl_Widget*, void*)
 {
-    if (_configInit && !_configInit->comActive(_btOptComPort->value())) {
+    // Blanks around a typed name are no part of it.
+    std::string port = _btOptComPort->value();
+    port.erase(0, port.find_first_not_of(" \t"));
+    port.erase(port.find_last_not_of(" \t") + 1);
+    if (_configInit && !_configInit->comActive(port.c_str())) {
         Dialog::alert("%s %d %s.\n", gettext("Attentie!! De naam van de COM poort is langer dan", 0),
                       ConfigInit::COM_NAME_SIZE - 1, gettext("karakters", 0));
         return;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
@@ -25,6 +26,7 @@
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SBTabs.h"
 #include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/Forms/ExternalEditor.h"
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "lib/Flu/Flu_Combo_List.h"
@@ -58,11 +60,19 @@ std::string sortKey(const std::string& type)
     return part(6, 2) + part(2, 4);
 }
 
+// A translated text with `name` in the place of its "%s"; the name is put
+// in as it is, never read as a format.
+std::string withName(const std::string& text, const std::string& name)
+{
+    const size_t at = text.find("%s");
+    return at == std::string::npos ? text + " " + name : text.substr(0, at) + name + text.substr(at + 2);
+}
+
 }  // namespace
 
 FrmKorProgImpl::FrmKorProgImpl(FrmKorProg* frame, KvctrlRoot* root)
     : _frame(frame), _root(root), _configInit(nullptr), _settingBin(nullptr), _rpDb(nullptr), _ctrlBnd(nullptr),
-      _rpList(nullptr), _binList(nullptr), _btUpgrade(nullptr), _upgradeTab(nullptr)
+      _rpList(nullptr), _binList(nullptr), _btUpgrade(nullptr), _upgradeTab(nullptr), _editor(new ExternalEditor())
 {
     Fl::scheme("plastic");
     if (PROG_FILE_ADN && *PROG_FILE_ADN) CMDL_PROGRAM = true;
@@ -83,7 +93,7 @@ std::vector<std::string> FrmKorProgImpl::describedKorTypes(const std::vector<con
         const char* line = "";
         for (const auto& p : PRODUCT_LINES)
             if (std::strstr(t, p.letters)) line = p.line;
-        out.push_back(std::string(t) + ", " + line);
+        out.push_back(*line ? std::string(t) + ", " + line : std::string(t));
     }
     std::stable_sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
         return std::strcmp(sortKey(a).c_str(), sortKey(b).c_str()) < 0;
@@ -133,7 +143,10 @@ bool FrmKorProgImpl::btNewSetKor()
         shown += "-" + special;
     else
         special = NO_SPECIAL;
-    _frame->showBestGroup(nullptr, shown.c_str());
+    // New settings belong to no file yet: saving them must not replace the
+    // file that was open.
+    _settingBin->file("");
+    _frame->showBestGroup("", shown.c_str());
     _settingBin->editFromDownload(false);
     _settingBin->korTypeFromNew(type.c_str(), special.c_str(), true);
     return true;
@@ -194,12 +207,7 @@ void FrmKorProgImpl::btStoreSb()
     // A program ending while the dialogs are open saves nothing.
     while (!Main::shutdownActive()) {
         file = Dialog::chooseFile(gettext("Opslaan van Setting Bestand", 0), "*.adn", _settingBin->file(), true);
-        if (file.empty() || std::strcmp(fl_filename_ext(file.c_str()), ADN_EXT) == 0) break;
-        Dialog::beep();
-        char question[4200];
-        std::snprintf(question, sizeof question, "%s %s\n%s '.adn'\n%s\n", gettext("Attentie!! Bestands naam:", 0),
-                      file.c_str(), gettext("bevat geen extensie", 0), gettext("Deze bestands naam is correct?", 0));
-        if (Dialog::choice(question, gettext("Nee", 0), gettext("Ja", 0), nullptr) == 1) break;
+        if (file.empty() || (extensionConfirmed(file) && replaceConfirmed(file))) break;
         file.clear();
     }
     if (!file.empty() && !Main::shutdownActive()) {
@@ -210,6 +218,38 @@ void FrmKorProgImpl::btStoreSb()
     resumeLifeCkTimeout(paused);
 }
 
+bool FrmKorProgImpl::extensionConfirmed(const std::string& file)
+{
+    if (std::strcmp(fl_filename_ext(file.c_str()), ADN_EXT) == 0) return true;
+    Dialog::beep();
+    char question[4200];
+    std::snprintf(question, sizeof question, "%s %s\n%s '.adn'\n%s\n", gettext("Attentie!! Bestands naam:", 0),
+                  file.c_str(), gettext("bevat geen extensie", 0), gettext("Deze bestands naam is correct?", 0));
+    return Dialog::choice(question, gettext("Nee", 0), gettext("Ja", 0), nullptr) == 1;
+}
+
+bool FrmKorProgImpl::replaceConfirmed(const std::string& file)
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return true;
+    const bool empty = binEmpty();
+    // Saving the open file again is what "Opslaan" is for, unless there is
+    // nothing left to save.
+    if (!empty && *_settingBin->file() && std::filesystem::equivalent(file, _settingBin->file(), ec)) return true;
+    std::string question = empty ? std::string(gettext("Er zijn geen instellingen om op te slaan.", 0)) + "\n" : "";
+    question += withName(gettext("Bestand %s bestaat al. Vervangen?", 0), file) + "\n";
+    return Dialog::choice(question.c_str(), gettext("Nee", 0), gettext("Ja", 0), nullptr, 0) == 1;
+}
+
+bool FrmKorProgImpl::binEmpty() const
+{
+    for (int nr = 1; nr < SettingBin::MAX_ENTRIES; ++nr) {
+        const SettingEntry* e = _settingBin->getEntry(static_cast<uint8_t>(nr));
+        if (e && (e->text[0] != '\0' || e->tfnr[0] != '\0')) return false;
+    }
+    return true;
+}
+
 // ---- options ----
 
 void FrmKorProgImpl::btOptionsWindow()
@@ -217,8 +257,11 @@ void FrmKorProgImpl::btOptionsWindow()
     _frame->closeOptionsWindow();
     _frame->crtBtOptionWindow();
 
+    // The ports found to choose from; any other device path may be typed.
+    // Only a port in use is shown: with none, OK keeps none.
     kp::Fl_Input_Choice* ports = _frame->_btOptComPort;
     ports->clear();
+    ports->editable(true);
     if (_configInit) {
         const char* active = _configInit->comActive();
         if (*active) ports->add(active);
@@ -226,8 +269,8 @@ void FrmKorProgImpl::btOptionsWindow()
         const int n = _configInit->comPorts(found);
         for (int i = 0; i < n; ++i)
             if (std::strcmp(found[i], active) != 0) ports->add(found[i]);
+        if (*active) ports->value(0);
     }
-    if (ports->size() > 0) ports->value(0);
 
     char built[64];
     std::snprintf(built, sizeof built, "%s, %s", __DATE__, __TIME__);

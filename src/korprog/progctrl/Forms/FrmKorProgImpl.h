@@ -1,10 +1,12 @@
 #ifndef KORPROG_PROGCTRL_FORMS_FRMKORPROGIMPL_H
 #define KORPROG_PROGCTRL_FORMS_FRMKORPROGIMPL_H
 
+#include <memory>
 #include <string>
 #include <vector>
 
 class ConfigInit;
+class ExternalEditor;
 class Fl_Widget;
 class FrmKorProg;
 class KvctrlBndToProt;
@@ -87,6 +89,13 @@ private:
     bool pauseLifeCkTimeout();
     void resumeLifeCkTimeout(bool wasRunning);
     bool loadSettings(const std::string& file);
+    // Questions before saving: a name without ".adn", and a file that
+    // exists already (the open one only when there is nothing to save).
+    // True when the user wants the file written.
+    bool extensionConfirmed(const std::string& file);
+    bool replaceConfirmed(const std::string& file);
+    // No entry holds anything (a unit that went away took them along).
+    bool binEmpty() const;
     // Whether the upgrade tab is still there; forgets its widgets when not.
     bool upgradeTabOpen();
     void activateUpgradeTab(bool on);
@@ -103,6 +112,8 @@ private:
     // The upgrade tab's sheet, cleared by FLTK when the editor deletes it:
     // the three widget pointers above are valid only while it is set.
     Fl_Widget* _upgradeTab;
+    // Where "Edit restrictions" opens its file.
+    std::unique_ptr<ExternalEditor> _editor;
 };
 
 #endif

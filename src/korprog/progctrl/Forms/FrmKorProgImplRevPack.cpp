@@ -3,10 +3,9 @@
 
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Output.H>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "bdebug/BTrace.h"
@@ -14,10 +13,9 @@
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProg.h"
+#include "korprog/progctrl/Forms/ExternalEditor.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-
-extern char** environ;
 
 namespace {
 
@@ -35,7 +33,7 @@ void FrmKorProgImpl::createRevPackWndw()
 
 void FrmKorProgImpl::btSelectBin()
 {
-    const std::string dir = Dialog::chooseDir(gettext("Select a dir where *.bin files are stored", 0), "");
+    const std::string dir = Dialog::chooseDir(gettext("Select a dir where *.bin files are stored", 0), "*.bin", "");
     if (!dir.empty() && _frame->_txtBinDir) _frame->_txtBinDir->value(dir.c_str());
 }
 
@@ -55,15 +53,13 @@ void FrmKorProgImpl::editSwHwRestr()
 {
     char path[64];
     std::snprintf(path, sizeof path, "%s/%s.%s", RevPackDb::APPLICATION, RevPackDb::SWHWRESTR, "txt");
+    std::error_code ec;
+    const std::string shown = std::filesystem::absolute(path, ec).string();
     FILE* f = std::fopen(path, "r");
-    if (!f) return;
+    if (!f) {
+        Dialog::alert("%s \"%s\" %s.\n", gettext("Fout!! Bestand", 0), shown.c_str(), gettext("niet aanwezig", 0));
+        return;
+    }
     std::fclose(f);
-    // The user's editor, else the desktop's choice. The shell starts it in
-    // the background and ends at once, so the window never waits for the
-    // editor and leaves no process behind to collect.
-    const char* script = "${VISUAL:-${EDITOR:-xdg-open}} \"$1\" </dev/null >/dev/null 2>&1 &";
-    char* const argv[] = {const_cast<char*>("sh"), const_cast<char*>("-c"), const_cast<char*>(script),
-                          const_cast<char*>("sh"), path, nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) == 0) waitpid(pid, nullptr, 0);
+    _editor->open(shown);
 }

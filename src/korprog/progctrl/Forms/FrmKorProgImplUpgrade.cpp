@@ -31,7 +31,12 @@ void FrmKorProgImpl::btOptCkSwUpgrade()
 {
     const bool ticked = _frame->_optUpgrade && _frame->_optUpgrade->value();
     if (!_root->upgrInitByKor() && !ticked) {
-        _frame->editClose();
+        // The settings being edited stay as they are; an upgrade tab gives
+        // way to them again.
+        if (upgradeTabOpen()) {
+            _frame->editClose();
+            if (*_settingBin->korType()) _frame->createSettingEdit();
+        }
         return;
     }
     if (!_root->revPack()) _root->createRevPack();

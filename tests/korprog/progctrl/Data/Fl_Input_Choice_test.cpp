@@ -49,3 +49,27 @@ TEST(InputChoiceTest, DevicePathsAreShownAndChosenWhole)
     EXPECT_EQ(port->menuValue(), 2);
     EXPECT_EQ(calls, 2);
 }
+
+// Made editable (the options' port), the field takes typing; the arrow
+// still drops the list, and typing goes on after the text chosen.
+TEST(InputChoiceTest, EditableFieldTakesTypingAndTheArrowTheList)
+{
+    std::unique_ptr<Fl_Double_Window> win(new Fl_Double_Window(100, 100, 300, 120, "Opties"));
+    auto* port = new kp::Fl_Input_Choice(140, 10, 150, 25, "Com Poort:");
+    win->end();
+    port->editable(true);
+    port->add("/dev/ttyUSB0");
+    win->show();
+    settle();
+
+    click(port->input());
+    EXPECT_EQ(Fl::grab(), nullptr) << "a click on the text drops nothing";
+    type("/tmp/korvan0");
+    EXPECT_STREQ(port->value(), "/tmp/korvan0");
+
+    menuKeys({FL_Down, FL_Enter});
+    click(port, port->w() - 5);
+    EXPECT_STREQ(port->value(), "/dev/ttyUSB0");
+    type("x");
+    EXPECT_STREQ(port->value(), "/dev/ttyUSB0x");
+}

@@ -16,6 +16,15 @@
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "support/FlEvents.h"
 
+// A screenshot of the display, when KORPROG_SHOTS names a directory.
+inline void shot(const std::string& name)
+{
+    const char* to = std::getenv("KORPROG_SHOTS");
+    if (!to) return;
+    for (int i = 0; i < 20; ++i) Fl::wait(0.02);  // the display maps and paints; only looking waits
+    EXPECT_EQ(std::system(("xwd -root -silent | /usr/bin/convert xwd:- '" + std::string(to) + "/" + name + ".png'").c_str()), 0);
+}
+
 class WindowTest : public KvctrlTest {
 protected:
     void SetUp() override
