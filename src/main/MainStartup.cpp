@@ -15,6 +15,7 @@
 #include "bdebug/BTrace.h"
 #include "helm/BMainLoop.h"
 #include "helm/BScheduler.h"
+#include "korprog/Dialog.h"
 #include "korprog/conndrv/States/KvcdrvRoot.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
@@ -284,11 +285,13 @@ int MainStartup::run(int argc, char** argv)
     const bool secondInstance = BScheduler::systemStatus() == SYSTEM_TERMINATING;
     BTrace::instance()->processCommandsFile("lvl");
 
-    MainWait wait;
+    static MainWait wait;
+    // A dialog opened from a window's callback runs inside the wait.
+    Dialog::setModalHooks([] { wait.suspend(); }, [] { wait.resume(); });
     BMainLoop::Hooks hooks;
     hooks.pollInput = [] { KvcdrvRoot::readCom(); };
     hooks.afterStep = [] { BTrace::parseDebugStream(); };
-    hooks.waitEvents = [&wait](double seconds) {
+    hooks.waitEvents = [](double seconds) {
         wait.wait(seconds, {KvcdrvRoot::inputFd(), BTrace::debugSocketStream.socketFd()});
     };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);
