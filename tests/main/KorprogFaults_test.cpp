@@ -23,6 +23,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The one line of a -program whose unit went away on the way: not the
+// words for no unit at all.
+bool lostDuringProgramming(const std::string& err)
+{
+    const std::string head = "korprog: the unit was lost during programming after entry ";
+    const std::string tail = "; it is not fully programmed\n";
+    return err.rfind(head, 0) == 0 && err.size() > head.size() + tail.size() &&
+           err.compare(err.size() - tail.size(), tail.size(), tail) == 0 && err.find('\n') == err.size() - 1;
+}
+
 int count(const std::string& s, const std::string& what)
 {
     int n = 0;
@@ -139,7 +149,7 @@ TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettin
     startSim(sim, {"--silent-after", "60"});
     const KorprogRun r = korprog({"-program", "new.adn"});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(r.err, "korprog: Korvan niet aangesloten\n");
+    EXPECT_TRUE(lostDuringProgramming(r.err)) << r.err;
     EXPECT_LT(r.seconds, 15);
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings) << "an unfinished upload stores nothing";
 }
@@ -172,9 +182,7 @@ TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAndTheUnitBackOnTheSameN
     });
     ASSERT_TRUE(removed);
     EXPECT_EQ(first.rc, 1);
-    // Lost as the port went, or as the unit stopped answering.
-    EXPECT_TRUE(first.err == "korprog: COM poort niet beschikbaar\n" || first.err == "korprog: Korvan niet aangesloten\n")
-        << first.err;
+    EXPECT_TRUE(lostDuringProgramming(first.err)) << first.err;
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings);
 
     SimProcess back;

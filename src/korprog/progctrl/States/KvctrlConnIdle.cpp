@@ -24,7 +24,7 @@ KvctrlConnIdle::KvctrlConnIdle(BCompositeState* enclosing)
 
 void KvctrlConnIdle::onEntry(const BEvent*)
 {
-    _root->frmStatusInfo(gettext("Verbonden", 0), false);
+    _root->frmConnectionStatus(gettext("Verbonden", 0), false);
     _root->startLifeCkTmr();
     _root->startLifeCkTimeout();
     commandLineStarts();
@@ -57,6 +57,7 @@ void KvctrlConnIdle::onEvent(const BEvent* e)
     const bool parser = Kvctrl::fromParser(e);
     const SignalId sig = e->signalId();
     if (local && sig == LOC_DNLD_REQUEST) {
+        _root->transferNote("");
         result = downloadRequest(e);
         transition(new KvctrlDownloading(enclosing()));
     } else if (local && sig == LOC_LIFECHECK_TIMER) {
@@ -64,6 +65,7 @@ void KvctrlConnIdle::onEvent(const BEvent* e)
         transition(static_cast<BState*>(nullptr));
     } else if (local && sig == LOC_UPL_REQUEST) {
         if (_root->sbCheckKorTypes()) {
+            _root->transferNote("");
             result = uploadRequest(e);
             transition(new KvctrlUploading(enclosing()));
         } else {
@@ -112,6 +114,7 @@ bool KvctrlConnIdle::upgradeReq(const BEvent* e, bool reqToKor)
         _root->informSetBinFile();
         return true;
     }
+    _root->transferNote("");
     bool sent = true;
     if (reqToKor) sent = Kvctrl::toParser(this, new KvprotUpgradeReq());
     transition(new KvctrlUpgrading(enclosing(), db->binSize(), db->binData(), e));

@@ -27,7 +27,7 @@ void KvctrlConnected::onEntry(const BEvent* e)
     else
         addRegion(new KvctrlConnIdle(this));
     _root->setError(KvctrlRoot::CTRL_KORVAN_NOT_CONNECTED, false);
-    _root->frmStatusInfo(gettext("Verbonden", 0), false);
+    _root->frmConnectionStatus(gettext("Verbonden", 0), false);
     _root->checkForRevpack();
 }
 

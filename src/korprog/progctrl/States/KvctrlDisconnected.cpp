@@ -19,8 +19,9 @@ KvctrlDisconnected::KvctrlDisconnected(BCompositeState* enclosing)
 void KvctrlDisconnected::onEntry(const BEvent*)
 {
     _root->setError(KvctrlRoot::CTRL_KORVAN_NOT_CONNECTED, true);
-    _root->frmStatusInfo(_root->errorText(), true);
+    _root->frmConnectionStatus(_root->errorText(), true);
     _root->startLifeCkTmr();
+    // The unit's identity goes from the window; its settings stay.
     _root->sbStoreStInfo(nullptr, nullptr);
     _root->showErrorAlert(true);
     // Nobody waits for the unit in an unattended run: it ends here.
@@ -35,7 +36,7 @@ void KvctrlDisconnected::onEvent(const BEvent* e)
     switch (e->signalId()) {
     case CTRL_BOOTLOAD_REQ:
         _root->upgrInitByKor(true);
-        _root->frmStatusInfo(gettext("Verbonden", 0), false);
+        _root->frmConnectionStatus(gettext("Verbonden", 0), false);
         transition(new KvctrlConnected(enclosing()));
         break;
     case LOC_LIFECHECK_TIMER:
@@ -63,6 +64,6 @@ bool KvctrlDisconnected::statusInfo(const BEvent* e)
 bool KvctrlDisconnected::lifeCheckTmr(const BEvent*)
 {
     const bool sent = Kvctrl::toParser(this, new KvprotSrqEvt());
-    _root->frmStatusInfo(_root->errorText(), true);
+    _root->frmConnectionStatus(_root->errorText(), true);
     return sent;
 }

@@ -1,5 +1,6 @@
 #include "korprog/progctrl/States/KvctrlRoot.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -143,6 +144,40 @@ void KvctrlRoot::frmStatusInfo(const char* text, bool disconnect)
         BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
 }
 
+void KvctrlRoot::frmConnectionStatus(const char* text, bool disconnect)
+{
+    if (_transferNote.empty()) {
+        frmStatusInfo(text, disconnect);
+        return;
+    }
+    frmStatusInfo((std::string(text ? text : "") + " - " + _transferNote).c_str(), disconnect);
+}
+
+void KvctrlRoot::transferStopped(const std::string& cause, const std::string& note)
+{
+    if (Main::shutdownActive() || KvctrlUnattended::active()) return;
+    _transferNote = note;
+    frmStatusInfo(note.c_str(), true);
+    // Left before the disconnected state has flagged it: the unit was lost.
+    const char* why = cause.empty() ? gettext(_errorText[CTRL_KORVAN_NOT_CONNECTED], 0) : cause.c_str();
+    Dialog::alert("%s.\n%s.", why, note.c_str());
+}
+
+std::string KvctrlRoot::fillIn(const char* translated, std::initializer_list<std::string> values)
+{
+    // Never the translation as a format: a language file may hold any text.
+    std::string out = translated ? translated : "";
+    size_t at = 0;
+    for (const std::string& v : values) {
+        size_t d = out.find("%d", at), s = out.find("%s", at);
+        const size_t place = std::min(d, s);
+        if (place == std::string::npos) break;
+        out.replace(place, 2, v);
+        at = place + v.size();
+    }
+    return out;
+}
+
 void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
 {
     if (_frame) _frame->upgradeProgress(text, done, total);
@@ -238,12 +273,7 @@ void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
 std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port)
 {
     // The port goes where the (translated) text has its "%s".
-    auto withPort = [port](const char* text) {
-        std::string s = gettext(text, 0);
-        const std::string::size_type at = s.find("%s");
-        if (at != std::string::npos) s.replace(at, 2, port ? port : "");
-        return s;
-    };
+    auto withPort = [port](const char* text) { return fillIn(gettext(text, 0), {port ? port : ""}); };
     switch (fault) {
     case Serial::OPEN_OK: return "";
     case Serial::NO_PORT_NAME:

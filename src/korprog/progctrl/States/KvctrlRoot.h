@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "helm/BRootState.h"
@@ -71,6 +72,21 @@ public:
 
     // The window.
     void frmStatusInfo(const char* text, bool disconnect) override;
+    // The status of the connection ("Verbonden", the red error text),
+    // followed by what the last transfer left to say.
+    void frmConnectionStatus(const char* text, bool disconnect);
+    // What the last transfer left to say (a text fetched cut, a transfer
+    // that did not complete): it stays in the status line until the next
+    // transfer starts (an empty note).
+    void transferNote(const std::string& note) { _transferNote = note; }
+    const std::string& transferNote() const { return _transferNote; }
+    // A transfer that did not complete: the note, in red at once, and an
+    // alert with the cause above it. An unattended run is ended instead by
+    // its own reason, and a program that is ending tells nothing.
+    void transferStopped(const std::string& cause, const std::string& note);
+    // A translated text with its "%d" and "%s" filled in by values, in
+    // order; a value without a place is left out, a place without one stays.
+    static std::string fillIn(const char* translated, std::initializer_list<std::string> values);
     void frmUpgradeProgress(const char* text, int done, int total);
     void frmRmSetEdit();
     void frmCtrlBndSt(KvctrlBndToProt* bndSt);
@@ -152,6 +168,7 @@ private:
     char _lastRevpackFile[LAST_NAME_MAX + 1];
     char _lastBinFile[LAST_NAME_MAX + 1];
     std::string _comRefusalTold;  // the port refusal the user last saw
+    std::string _transferNote;
 };
 
 #endif
