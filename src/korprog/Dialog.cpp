@@ -77,8 +77,6 @@ void Dialog::setModalHooks(ModalHook opening, ModalHook closed)
     g_closed = closed;
 }
 
-bool Dialog::modal() { return g_open > 0; }
-
 DialogHandler* Dialog::setHandler(DialogHandler* h)
 {
     DialogHandler* old = g_handler;

@@ -30,8 +30,6 @@ public:
     // waits until the dialog has closed.
     typedef void (*ModalHook)();
     static void setModalHooks(ModalHook opening, ModalHook closed);
-    // Whether a modal dialog is open.
-    static bool modal();
 };
 
 #endif

@@ -79,8 +79,7 @@ bool KvctrlDownloading::settingEntry(const BEvent* e)
         // Named once at the end: an alert per entry would hold up the unit.
         SettingBin* bin = _root->korSettingBin();
         const bool textCut = std::strlen(see->f1data()) > bin->textFieldSize(see->entryNr(), SBEntry::INVALID_TYPE);
-        if (!_cut.empty()) _cut += "; ";
-        _cut += bin->sbEntryTitle(see->entryNr(), textCut ? 'T' : 'N');
+        _cut.emplace_back(see->entryNr(), textCut ? 'T' : 'N');
     }
     _lastEntry = see->entryNr();
     _root->frmStatusInfo(status, false);
@@ -93,10 +92,13 @@ bool KvctrlDownloading::endOfDownload(const BEvent*)
     _root->stopLifeCkTimeout();
     SettingBin* bin = _root->korSettingBin();
     bin->unsavedChanges(false);  // the bin holds what the unit holds
-    if (!_cut.empty())
-        _root->transferNote(
-            KvctrlRoot::fillIn(gettext("Ophalen gereed, ingekort tot de maximale lengte: %s", 0), {_cut}));
     _root->sbEnableEdit();
+    // Named once the settings type (entry 10) is in and the editor is
+    // built on it.
+    std::string cut;
+    for (const auto& part : _cut) cut += (cut.empty() ? "" : "; ") + bin->sbEntryTitle(part.first, part.second);
+    if (!cut.empty())
+        _root->transferNote(KvctrlRoot::fillIn(gettext("Ophalen gereed, ingekort: %s", 0), {cut}));
     return true;
 }
 

@@ -1,7 +1,9 @@
 #ifndef KORPROG_PROGCTRL_STATES_KVCTRLDOWNLOADING_H
 #define KORPROG_PROGCTRL_STATES_KVCTRLDOWNLOADING_H
 
-#include <string>
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "helm/BSimpleState.h"
 
@@ -28,7 +30,7 @@ private:
     KvctrlRoot* _root;
     int _lastEntry;        // the last entry received
     bool _completed;
-    std::string _cut;      // the titles of the texts cut to fit, "; " between
+    std::vector<std::pair<uint8_t, char>> _cut;  // the parts cut to fit: entry and list
 };
 
 #endif

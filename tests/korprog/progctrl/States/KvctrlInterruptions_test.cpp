@@ -91,6 +91,7 @@ TEST_F(KvctrlInterruptionsTest, AlertHeldOpenAMinuteWhileConnectedLosesNothingAn
 TEST_F(KvctrlInterruptionsTest, DialogHeldOpenAMinuteDuringOphalenAndTextsCutAreNamedInOneStatusLine)
 {
     connectWith(200);
+    bin()->cleanUpEntries(true);  // the settings type comes with the fetch
     post(new KvctrlDldReqEvt());
     ASSERT_EQ(written(6), DOWNLOAD_REQUEST);
     unit(entryFrame(1, "Locatie", "12"));
@@ -104,12 +105,14 @@ TEST_F(KvctrlInterruptionsTest, DialogHeldOpenAMinuteDuringOphalenAndTextsCutAre
     EXPECT_EQ(written(1), ACK);
     unit(entryFrame(5, "Tekst", "5"));
     EXPECT_EQ(written(1), ACK);
+    unit(entryFrame(10, "KV8888GM-ED", ""));
+    EXPECT_EQ(written(1), ACK);
     unit(END_OF_DOWNLOAD);
     EXPECT_EQ(dialogs.alerts.size(), 1u) << "no alert per entry";
     EXPECT_EQ(view.editorsOpened, 1);
     EXPECT_STREQ(bin()->getEntry(3)->text, "1234567890AB");
     EXPECT_STREQ(bin()->getEntry(5)->text, "Tekst");
-    EXPECT_EQ(view.last(), "Verbonden - Ophalen gereed, ingekort tot de maximale lengte: Algemeen, PIN-code SIM");
+    EXPECT_EQ(view.last(), "Verbonden - Ophalen gereed, ingekort: Algemeen, PIN-code SIM");
     EXPECT_FALSE(bin()->unsavedChanges());
 
     // The next transfer starts without the note.

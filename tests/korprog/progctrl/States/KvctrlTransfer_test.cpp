@@ -34,6 +34,17 @@ protected:
     {
         return waitFor([this] { return view.last().rfind("Verbonden", 0) == 0 && view.buttonsOn; }, ms);
     }
+    // "Programmeren", the unit taking the request and entries 1 to 4.
+    void startUploadTakingFourEntries()
+    {
+        post(new KvctrlUplReqEvt());
+        written(6);
+        unit({0x06});
+        for (int k = 1; k <= 4; ++k) {
+            writtenNow();
+            unit({0x06});
+        }
+    }
 };
 
 TEST_F(KvctrlTransferTest, DownloadFillsTheBinEntryForEntryAndAsksAgainAfterAWaitingFrame)
@@ -188,13 +199,7 @@ TEST_F(KvctrlTransferTest, EntryRefusedTenTimesInARowEndsTheUploadCountingWhatTh
     connectOnPty();
     SettingBin* bin = root->korSettingBin();
     bin->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
-    post(new KvctrlUplReqEvt());
-    written(6);
-    unit({0x06});
-    for (int k = 1; k <= 4; ++k) {
-        writtenNow();
-        unit({0x06});
-    }
+    startUploadTakingFourEntries();
     const Bytes entry5 = written(12);
     for (int nak = 1; nak < 10; ++nak) {
         unit({0x15});
@@ -209,13 +214,7 @@ TEST_F(KvctrlTransferTest, EntryRefusedTenTimesInARowEndsTheUploadCountingWhatTh
 
     // The same unattended: the reason counts the entries the unit took.
     FrmKorProgImpl::CMDL_PROGRAM = true;
-    post(new KvctrlUplReqEvt());
-    written(6);
-    unit({0x06});
-    for (int k = 1; k <= 4; ++k) {
-        writtenNow();
-        unit({0x06});
-    }
+    startUploadTakingFourEntries();
     testing::internal::CaptureStderr();
     for (int nak = 0; nak < 10; ++nak) unit({0x15});
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
