@@ -154,6 +154,23 @@ TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettin
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings) << "an unfinished upload stores nothing";
 }
 
+TEST_F(LineFaults, SigtermInTheMiddleOfProgrammingIsNoSuccess)
+{
+    startSim(sim, {"--baud", "9600"});
+    pid_t child = -1;
+    bool sent = false;
+    const KorprogRun r = runKorprog(dir, {"-program", "new.adn"}, 20, 0, [&](double) {
+        if (!sent && count(sim.log(), "stored entry") >= 20) {
+            ::kill(child, SIGTERM);
+            sent = true;
+        }
+    }, &child);
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.err.rfind("korprog: programming was interrupted after entry ", 0), 0u) << r.err;
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings);
+}
+
 TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageFailsTheRunAndTheNextRunUpgradesIt)
 {
     startSim(sim, {"--reset-after", "8"});

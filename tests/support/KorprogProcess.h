@@ -26,12 +26,15 @@ struct KorprogRun {
 };
 
 // While the program runs, `during` is called every 10 ms with the time
-// passed (seconds); it may act on the world, such as ending the simulator.
+// passed (seconds); it may act on the world, such as ending the simulator
+// or, through *child (the program's process id), the program.
 inline KorprogRun runKorprog(const std::string& dir, const std::vector<std::string>& args, int timeoutS,
-                             rlim_t fileLimit = 0, const std::function<void(double)>& during = {})
+                             rlim_t fileLimit = 0, const std::function<void(double)>& during = {},
+                             pid_t* child = nullptr)
 {
     const auto t0 = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
+    if (child) *child = pid;
     if (pid == 0) {
         ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
         ::setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
