@@ -151,13 +151,6 @@ TEST_F(Unattended, ProgramAnswersItsQuestionsOnStandardOutputAndSaysWhatItLeftOu
         EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
     EXPECT_EQ(r.out.find("unknown"), std::string::npos) << r.out;
     EXPECT_NE(sim.log().find("upload ended after 150 entries"), std::string::npos);
-
-    // A unit without entries takes nothing: that is no success.
-    sim.stop();
-    startSim({"--entries", "0"});
-    const Outcome none = korprog({"-program", "new.adn"});
-    EXPECT_EQ(none.rc, 1);
-    EXPECT_EQ(none.err, "korprog: the unit reports no entries; nothing was programmed\n");
 }
 
 TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
