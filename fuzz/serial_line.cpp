@@ -31,6 +31,13 @@ enum Start { INIT, IDLE, DOWNLOAD, UPLOAD, UPGRADE_BY_TOOL, UPGRADE_BY_UNIT, NR_
 const int MAX_STEPS = 2000;
 const BTickType SILENCE = 4000;  // 40 s: past every time-out of every state
 
+// The status line shows the connection's state, followed by what a
+// transfer that stopped left to say.
+bool shows(const std::string& line, const std::string& state)
+{
+    return line == state || line.rfind(state + " - ", 0) == 0;
+}
+
 std::string str(const KvprgFrame& f) { return std::string(reinterpret_cast<const char*>(f.bytes()), f.size()); }
 
 KvprgFrame statusRecord(uint8_t errors, uint8_t entries, const std::string& type)
@@ -174,11 +181,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!Main::_shutdown && k.root->activeLifeCk()) {
         k.advance(SILENCE, 500);  // a slow main loop: every time-out still fires
         if (!Main::_shutdown) {
-            if (!k.in(KVCTRLDISCONNECTED) || k.view->last != "RED Korvan niet aangesloten")
+            if (!k.in(KVCTRLDISCONNECTED) || !shows(k.view->last, "RED Korvan niet aangesloten"))
                 fail("a unit silent for 40 s is not given up; the status line reads \"" + k.view->last + "\"");
             k.advance(100);  // the next status request goes out
             k.unit(statusRecord(0, 200, "KV8888GM-ED"));
-            if (!k.in(KVCTRLCONNIDLE) || k.view->last != "Verbonden")
+            if (!k.in(KVCTRLCONNIDLE) || !shows(k.view->last, "Verbonden"))
                 fail("a unit that answers again is not connected; the status line reads \"" + k.view->last + "\"");
         }
     }

@@ -115,12 +115,15 @@ void BTimerManager::processList(BTimer*& list, BTimer*& overflow, bool all)
         }
         const BTickType old = t->_timeStamp;
         t->_timeStamp += t->_interval;
+        // A timer that fell a whole period behind (the program could not
+        // run) fires once and goes on from now: a poll after a long pause
+        // is one poll, not a burst of them.
+        if (int32_t(t->_timeStamp - _lastTimerTick) <= 0) t->_timeStamp = _lastTimerTick + t->_interval;
         if (_testMod != 0 && t->_signal == _testSig) {
             std::snprintf(_dbgStr, sizeof _dbgStr, "BTimerManager::fire, new timest:%llu",
                           (unsigned long long)t->_timeStamp);
             BTrace::instance()->dbgPrint(_dbgStr, true, true);
         }
-        // Overdue periods are fired one by one: the first entry is examined again.
         insert(t->_timeStamp < old ? overflow : list, t);
     }
 }

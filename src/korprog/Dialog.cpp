@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "helm/platform/BTimerTick.h"
 #include "korprog/DialogHandler.h"
 #include "korprog/FlDialogHandler.h"
 
@@ -14,11 +15,21 @@ namespace {
 class HeadlessDialogHandler : public DialogHandler {
 public:
     void alert(const std::string& text) override { std::fprintf(stderr, "alert: %s\n", text.c_str()); }
+    // A question answered here is a status line of the run: on standard
+    // output, on one line, with the answer given.
     int choice(const std::string& question, const char* b0, const char* b1, const char* b2, int safe) override
     {
         const char* buttons[] = {b0, b1, b2};
         const char* answer = safe >= 0 && safe < 3 ? buttons[safe] : nullptr;
-        std::fprintf(stderr, "question: %s -> %s\n", question.c_str(), answer ? answer : "");
+        std::string line;
+        for (char c : question) {
+            if (c == '\n' || c == '\r') c = ' ';
+            if (c != ' ' || (!line.empty() && line.back() != ' ')) line += c;
+        }
+        while (!line.empty() && line.back() == ' ') line.pop_back();
+        std::fflush(stderr);
+        std::printf("%s -> %s\n", line.c_str(), answer ? answer : "");
+        std::fflush(stdout);
         return safe;
     }
     void beep() override {}
@@ -27,6 +38,26 @@ public:
 };
 
 DialogHandler* g_handler = nullptr;
+Dialog::ModalHook g_opening = nullptr;
+Dialog::ModalHook g_closed = nullptr;
+int g_open = 0;
+
+// Around each modal dialog (dialogs may open from dialogs).
+class ModalSpan {
+public:
+    ModalSpan()
+    {
+        bTimerTickHold();
+        if (g_open++ == 0 && g_opening) g_opening();
+    }
+    ~ModalSpan()
+    {
+        if (--g_open == 0 && g_closed) g_closed();
+        bTimerTickRelease();
+    }
+    ModalSpan(const ModalSpan&) = delete;
+    ModalSpan& operator=(const ModalSpan&) = delete;
+};
 
 DialogHandler* defaultHandler()
 {
@@ -39,6 +70,12 @@ DialogHandler* defaultHandler()
 }  // namespace
 
 DialogHandler* Dialog::handler() { return g_handler ? g_handler : defaultHandler(); }
+
+void Dialog::setModalHooks(ModalHook opening, ModalHook closed)
+{
+    g_opening = opening;
+    g_closed = closed;
+}
 
 DialogHandler* Dialog::setHandler(DialogHandler* h)
 {
@@ -54,11 +91,13 @@ void Dialog::alert(const char* format, ...)
     va_start(ap, format);
     std::vsnprintf(buf, sizeof buf, format, ap);
     va_end(ap);
+    ModalSpan span;
     handler()->alert(buf);
 }
 
 int Dialog::choice(const char* question, const char* b0, const char* b1, const char* b2, int safe)
 {
+    ModalSpan span;
     return handler()->choice(question ? question : "", b0, b1, b2, safe);
 }
 
@@ -67,10 +106,12 @@ void Dialog::beep() { handler()->beep(); }
 std::string Dialog::chooseFile(const std::string& message, const std::string& pattern,
                                const std::string& start, bool forSave)
 {
+    ModalSpan span;
     return handler()->chooseFile(message, pattern, start, forSave);
 }
 
 std::string Dialog::chooseDir(const std::string& message, const std::string& pattern, const std::string& start)
 {
+    ModalSpan span;
     return handler()->chooseDir(message, pattern, start);
 }

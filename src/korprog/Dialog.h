@@ -21,6 +21,15 @@ public:
     // Installs h (null: the default) and returns the previous handler.
     static DialogHandler* setHandler(DialogHandler* h);
     static DialogHandler* handler();
+
+    // Every modal dialog runs a loop of its own, in which the program's
+    // state machines do not run. Meanwhile the runtime's clock stands still
+    // (bTimerTickHold), so no time-out counts the time a person takes to
+    // answer, and `opening` and `closed` are called around the outermost
+    // dialog: the main loop stops watching its descriptors, whose input
+    // waits until the dialog has closed.
+    typedef void (*ModalHook)();
+    static void setModalHooks(ModalHook opening, ModalHook closed);
 };
 
 #endif

@@ -13,6 +13,9 @@ namespace {
 
 volatile sig_atomic_t endingSignal = 0;
 bool told = false;
+// Taken when the signals are caught: by the report, a run that ended has
+// cleared the options that made it unattended.
+bool unattended = false;
 
 void onSignal(int sig)
 {
@@ -25,6 +28,7 @@ void onSignal(int sig)
 
 void MainSignals::catchSignals()
 {
+    unattended = KvctrlUnattended::active();
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
@@ -41,7 +45,7 @@ void MainSignals::reportUnfinishedRun()
     const int sig = endingSignal;
     if (told || sig == 0) return;
     told = true;
-    if (KvctrlUnattended::active())
+    if (unattended)
         KvctrlUnattended::fail(std::string("ended by ") + (sig == SIGINT ? "SIGINT" : "SIGTERM") +
                                " before the run was complete");
 }

@@ -9,13 +9,14 @@
 // ends a program that cannot wind down at once.
 class MainSignals {
 public:
+    // Called once the command line is read.
     static void catchSignals();
     // The signal that asked the program to end before it was ending by
     // itself; 0 when none did.
     static int received();
     // An unattended run that a signal cut short did not do its work: it
-    // ends as a failure that says so. Called by the main loop after every
-    // step and wait; tells it once.
+    // ends as a failure that says so, unless the state it was in has told
+    // how far it got. Called once the states are left; tells it once.
     static void reportUnfinishedRun();
     // A pause of ms milliseconds that ends once the program is ending.
     static void sleepUnlessEnding(uint32_t ms);

@@ -15,6 +15,7 @@
 #include "helm/BMainLoop.h"
 #include "helm/BScheduler.h"
 #include "helm/platform/BNamedMutex.h"
+#include "korprog/Dialog.h"
 #include "korprog/conndrv/States/KvcdrvRoot.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
@@ -311,20 +312,20 @@ int MainStartup::run(int argc, char** argv)
     mainState->startup();
     BTrace::instance()->processCommandsFile("lvl");
 
-    MainWait wait;
+    static MainWait wait;
+    // A dialog opened from a window's callback runs inside the wait.
+    Dialog::setModalHooks([] { wait.suspend(); }, [] { wait.resume(); });
     BMainLoop::Hooks hooks;
     hooks.pollInput = [] { KvcdrvRoot::readCom(); };
-    hooks.afterStep = [] {
-        BTrace::parseDebugStream();
-        MainSignals::reportUnfinishedRun();
-    };
-    hooks.waitEvents = [&wait](double seconds) {
+    hooks.afterStep = [] { BTrace::parseDebugStream(); };
+    hooks.waitEvents = [](double seconds) {
         wait.wait(seconds, {KvcdrvRoot::inputFd(), BTrace::debugSocketStream.socketFd()});
-        MainSignals::reportUnfinishedRun();
     };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);
 
     delete mainState;
+    // After the states have said how far they got.
+    MainSignals::reportUnfinishedRun();
     BTrace::instance()->dbgPrint("Exit code:" + std::to_string(Main::_exitCode), true, true);
     return Main::_exitCode;
 }

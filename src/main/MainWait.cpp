@@ -19,9 +19,25 @@ bool MainWait::wait(double seconds, std::initializer_list<int> fds)
     Fl::wait(seconds);
     // Not inside the callbacks: FLTK walks its list of descriptors while
     // calling them.
-    for (int fd : _watched) Fl::remove_fd(fd, FL_READ);
+    if (!_suspended)
+        for (int fd : _watched) Fl::remove_fd(fd, FL_READ);
     _watched.clear();
+    _suspended = false;
     return _woken;
+}
+
+void MainWait::suspend()
+{
+    if (_suspended) return;
+    _suspended = true;
+    for (int fd : _watched) Fl::remove_fd(fd, FL_READ);
+}
+
+void MainWait::resume()
+{
+    if (!_suspended) return;
+    _suspended = false;
+    for (int fd : _watched) Fl::add_fd(fd, FL_READ, onInput, this);
 }
 
 void MainWait::onInput(int fd, void* self)

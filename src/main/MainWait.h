@@ -24,11 +24,19 @@ public:
     // ended the wait.
     bool wait(double seconds, std::initializer_list<int> fds);
 
+    // A modal dialog opened during the wait (from a window's callback) runs
+    // a loop of its own, in which nothing reads the descriptors: their
+    // input would keep that loop busy. They are not watched from suspend()
+    // until resume(); what came meanwhile is read once the dialog closed.
+    void suspend();
+    void resume();
+
 private:
     static void onInput(int fd, void* self);
 
     std::vector<int> _watched;  // during the current wait
     std::vector<int> _resting;  // sit out the next wait
+    bool _suspended = false;
     bool _woken = false;
 };
 

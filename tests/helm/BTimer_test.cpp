@@ -46,14 +46,38 @@ TEST_F(TimerTest, OneShotFiresOnceAtItsTickAndNotAfterDisarm)
     EXPECT_TRUE(BScheduler::timerManager().isEmpty());
 }
 
-TEST_F(TimerTest, RepeatingTimerCatchesUpOnEveryMissedPeriodInOneStep)
+TEST_F(TimerTest, RepeatingTimerThatFellBehindFiresOnceAndGoesOnFromNow)
 {
     BTimer t;
     t.fireEvery(root.queue(), 5, 151);
-    EXPECT_EQ(at(1020).size(), 4u);
-    EXPECT_EQ(at(1024).size(), 0u);
-    EXPECT_EQ(at(1025).size(), 1u);
+    EXPECT_EQ(at(1004).size(), 0u);
+    EXPECT_EQ(at(1007).size(), 1u) << "late by less than a period";
+    EXPECT_EQ(at(1010).size(), 1u) << "keeps its beat";
+    EXPECT_EQ(at(1040).size(), 1u) << "six periods missed: one event, no burst";
+    EXPECT_EQ(at(1044).size(), 0u);
+    EXPECT_EQ(at(1045).size(), 1u) << "the next one a period after the late one";
     EXPECT_TRUE(t.armed());
+}
+
+TEST_F(TimerTest, HeldClockStandsStillAndNoTimerCountsTheHeldTime)
+{
+    BTimer timeout;
+    timeout.fireIn(root.queue(), 1000, 150);
+    EXPECT_TRUE(at(1950).empty());
+    bTimerTickHold();
+    bTimerTickHold();  // a dialog opened from a dialog
+    FakeClock::advance(3000);
+    EXPECT_EQ(bTimerTick(), 1950u);
+    EXPECT_TRUE(at(FakeClock::now()).empty());
+    bTimerTickRelease();
+    FakeClock::advance(3000);
+    EXPECT_TRUE(at(FakeClock::now()).empty()) << "still held";
+    bTimerTickRelease();
+    EXPECT_EQ(bTimerTick(), 1950u) << "goes on from where it stood";
+    EXPECT_TRUE(at(FakeClock::now() + 49).empty());
+    EXPECT_EQ(at(FakeClock::now() + 1), (std::vector<std::string>{"t got 150/-1"}));
+    bTimerTickRelease();  // one release too many changes nothing
+    EXPECT_EQ(bTimerTick(), 2000u);
 }
 
 TEST_F(TimerTest, RearmingMovesTheExpiryAndGivesOneEvent)
@@ -127,7 +151,8 @@ TEST_F(TimerTest, LoadUsesConstructionSettingsAndReportsMissingOnes)
 {
     BTimer repeating(root.queue(), BTimer::REPEAT);
     repeating.load(10, 150);
-    EXPECT_EQ(at(1030).size(), 3u);
+    EXPECT_EQ(at(1010).size(), 1u);
+    EXPECT_EQ(at(1020).size(), 1u) << "repeats";
     repeating.disarm();
     BTimer bare;
     bare.load(10, 151);

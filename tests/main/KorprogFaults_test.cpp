@@ -25,6 +25,16 @@ namespace {
 
 using ksimtest::count;
 
+// The one line of a -program whose unit went away on the way: not the
+// words for no unit at all.
+bool lostDuringProgramming(const std::string& err)
+{
+    const std::string head = "korprog: the unit was lost during programming after entry ";
+    const std::string tail = "; it is not fully programmed\n";
+    return err.rfind(head, 0) == 0 && err.size() > head.size() + tail.size() &&
+           err.compare(err.size() - tail.size(), tail.size(), tail) == 0 && err.find('\n') == err.size() - 1;
+}
+
 class LineFaults : public ::testing::Test {
 protected:
     void SetUp() override
@@ -136,13 +146,11 @@ TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettin
     startSim(sim, {"--silent-after", "60"});
     const KorprogRun r = korprog({"-program", "new.adn"});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(r.err, "korprog: Korvan niet aangesloten\n");
+    EXPECT_TRUE(lostDuringProgramming(r.err)) << r.err;
     EXPECT_LT(r.seconds, 15);
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings) << "an unfinished upload stores nothing";
 }
 
-// With the pack's two loaders, and with the one loader for processor 49 that
-// a pack made from a single BOOT_LOAD_...49.bin holds.
 TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageFailsTheRunAndTheNextRunUpgradesIt)
 {
     for (const std::vector<std::string>& loaders : {std::vector<std::string>{"00", "49"}, {"49"}}) {
@@ -223,9 +231,7 @@ TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAndTheUnitBackOnTheSameN
     });
     ASSERT_TRUE(removed);
     EXPECT_EQ(first.rc, 1);
-    // Lost as the port went, or as the unit stopped answering.
-    EXPECT_TRUE(first.err == "korprog: COM poort niet beschikbaar\n" || first.err == "korprog: Korvan niet aangesloten\n")
-        << first.err;
+    EXPECT_TRUE(lostDuringProgramming(first.err)) << first.err;
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings);
 
     SimProcess back;

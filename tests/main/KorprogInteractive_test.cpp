@@ -9,8 +9,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,8 +47,8 @@ protected:
         NO_DISPLAY,  // none at all
         HEADLESS     // none, and told to run without a window
     };
-    // Starts korprog without arguments.
-    void start(Screen screen)
+    // Starts korprog, without arguments unless given.
+    void start(Screen screen, const std::vector<std::string>& args = {})
     {
         pid = fork();
         if (pid == 0) {
@@ -62,7 +64,10 @@ protected:
             // Read at the end, after the program moved into the user's directory.
             setenv("LSAN_OPTIONS", ("suppressions=" + (dir / "lsan.supp").string()).c_str(), 1);
             if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(125);
-            execl(KORPROG_PATH, KORPROG_PATH, static_cast<char*>(nullptr));
+            std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
+            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execv(KORPROG_PATH, argv.data());
             _exit(127);
         }
     }
@@ -89,6 +94,22 @@ protected:
     std::string read(const std::string& name) const { return ksimtest::readFile((dir / name).string()); }
     // The user's directory, where the program keeps its preferences.
     fs::path user() const { return dir / "Ombrix/Korvan Tools/Programmer"; }
+
+    // The visible windows on the display, one a line: "id width height x
+    // y title" (xdotool).
+    static std::vector<std::string> windows()
+    {
+        std::vector<std::string> found;
+        FILE* p = popen("for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do "
+                        "eval $(xdotool getwindowgeometry --shell $w); echo $w $WIDTH $HEIGHT $X $Y "
+                        "$(xdotool getwindowname $w); done",
+                        "r");
+        if (!p) return found;
+        char line[128];
+        while (fgets(line, sizeof line, p)) found.push_back(line);
+        pclose(p);
+        return found;
+    }
 
     fs::path dir;
     pid_t pid = -1;
@@ -146,6 +167,55 @@ TEST_F(Interactive, SigtermWhileAUnitInItsBootLoaderWaitsForAnImageEndsWithinTwo
         kill(pid, SIGTERM);
         EXPECT_EQ(waitExit(2000), 0) << read("err.txt");
     }
+}
+
+// A real FLTK question left open past every time-out in the middle of
+// "Programmeren" (the unit's hardware takes no number in entry 80), then
+// answered: the upload goes on where it was and completes. The run is
+// -program with the window, so no click on the window's layout is needed
+// to get there; the question is FLTK's own modal loop with the real clock.
+TEST_F(Interactive, QuestionHeldOpenDuringProgrammerenLosesNothing)
+{
+    if (!std::getenv("DISPLAY") || std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no display or xdotool";
+    std::ofstream(sim.path("unit.adn")) << "";
+    ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn"), "--hardware", "D.49"}));
+    fs::create_directories(user());
+    std::ofstream(user() / "config.ini") << "comport=" << sim.device << "\n";
+    std::string file;
+    for (int k = 1; k <= 200; ++k)
+        file += (k == 10 ? std::string("KV8888GM-ED") : "nieuw " + std::to_string(k)) + "|" +
+                (k == 115 || k == 116 ? "" : std::to_string(k)) + "\n";
+    std::ofstream(dir / "new.adn") << file;
+    start(WINDOW, {"-program", (dir / "new.adn").string()});
+    for (int i = 0; i < 1000 && simCount("stored entry 79 ") == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(simCount("stored entry 79 "), 1) << read("err.txt");
+
+    // Find the question: the one window besides the main one and the
+    // screen's root.
+    std::string question;
+    for (int i = 0; i < 100 && question.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (const std::string& w : windows())
+            if (w.find("Korvan Programmeer Omgeving") == std::string::npos && w.find(" 0 0") == std::string::npos)
+                question = w;
+    }
+    ASSERT_FALSE(question.empty()) << "no question came up";
+    std::this_thread::sleep_for(std::chrono::seconds(13));
+    EXPECT_EQ(simCount("stored entry 80 "), 0) << "nothing goes while the question is open";
+    EXPECT_EQ(waitExit(10), -2) << "still running";
+
+    // Answered with the keyboard, the pointer over the question.
+    std::istringstream geometry(question);
+    std::string id;
+    int w = 0, h = 0, x = 0, y = 0;
+    geometry >> id >> w >> h >> x >> y;
+    const std::string answer = "xdotool mousemove " + std::to_string(x + w / 2) + " " + std::to_string(y + 10) +
+                               " key Escape";
+    ASSERT_EQ(std::system(answer.c_str()), 0);
+    EXPECT_EQ(waitExit(10000), 0) << read("err.txt");
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), file) << "every entry, after the answer";
+    EXPECT_EQ(simCount("upload ended after 200 entries"), 1);
 }
 
 }  // namespace

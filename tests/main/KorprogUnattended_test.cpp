@@ -139,10 +139,33 @@ TEST_F(Unattended, ProgramStoppedAtATextTooLongForTheUnitEndsNonZero)
     write("new.adn", file);
     const Outcome r = korprog({"-program", "new.adn"});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_NE(r.err.find("-> Programmeren stoppen\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("korprog: programming stopped at entry 3; entries 1 to 2 were programmed\n"),
+    EXPECT_NE(r.out.find("Kan niet geprogrammeerd worden!! Text is te lang. max: 12 karakters. Waarde, \"thirteen cha\" "
+                         "wordt geprogrammeerd. -> Programmeren stoppen\n"),
               std::string::npos)
-        << r.err;
+        << r.out;
+    EXPECT_EQ(r.err, "korprog: programming stopped at entry 3; entries 1 to 2 were programmed\n");
+}
+
+TEST_F(Unattended, ProgramAnswersItsQuestionsOnStandardOutputAndSaysWhatItLeftOut)
+{
+    // Another type of the same network with room for 150 entries, on
+    // hardware whose entry 80 takes no number once set.
+    startSim({"--type", "KV4400GM-ED", "--entries", "150", "--hardware", "D.49"});
+    std::string file = settingsFile("Nieuw ");
+    file.replace(file.find("Nieuw 80|\n"), 10, "Nieuw 80|1\n");
+    write("new.adn", file);
+    const Outcome r = korprog({"-program", "new.adn"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    for (const char* line :
+         {"Attentie!! Korvan Type \"KV8888GM-ED\" in Bestand verschilt met Verbonden Korvan Type \"KV4400GM-ED\": "
+          "de instellingen worden toch geprogrammeerd\n",
+          "De Korvan heeft 150 instellingen: instellingen 151-200 uit het bestand zijn niet geprogrammeerd\n",
+          "Attentie!! Veldnaam, \"Algemeen, Opstartmelding\" wordt niet ondersteund voor deze hardware versie. -> "
+          "Programmeren continueren\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+    EXPECT_EQ(r.out.find("unknown"), std::string::npos) << r.out;
+    EXPECT_NE(sim.log().find("upload ended after 150 entries"), std::string::npos);
 }
 
 TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)

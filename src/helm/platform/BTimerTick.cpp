@@ -4,6 +4,11 @@
 
 namespace {
 BTickSource g_source = nullptr;
+// Ticks of the source that were held, and while held, the source's tick at
+// the first hold.
+BTickType g_held = 0;
+int g_holds = 0;
+BTickType g_holdStart = 0;
 
 BTickType monotonicTick()
 {
@@ -14,9 +19,27 @@ BTickType monotonicTick()
 }
 }  // namespace
 
-BTickType bTimerTick() { return g_source ? g_source() : monotonicTick(); }
+static BTickType sourceTick() { return g_source ? g_source() : monotonicTick(); }
 
-void bSetTimerTickSource(BTickSource source) { g_source = source; }
+BTickType bTimerTick() { return (g_holds > 0 ? g_holdStart : sourceTick()) - g_held; }
+
+void bSetTimerTickSource(BTickSource source)
+{
+    g_source = source;
+    g_held = 0;
+    g_holds = 0;
+}
+
+void bTimerTickHold()
+{
+    if (g_holds++ == 0) g_holdStart = sourceTick();
+}
+
+void bTimerTickRelease()
+{
+    if (g_holds == 0) return;
+    if (--g_holds == 0) g_held += sourceTick() - g_holdStart;
+}
 
 static bool localNow(tm* out)
 {

@@ -1,6 +1,7 @@
 #include "korprog/progctrl/Data/SettingBin.h"
 
 #include <cstring>
+#include <fstream>
 
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
@@ -12,6 +13,7 @@
 #include "korprog/progctrl/Data/SettingBinView.h"
 
 const char* const SettingBin::DEFAULT_KORTYPE = "KV8888GM-ED";
+const char* const SettingBin::LAYOUT_TABLE = "config.csv";
 uint8_t SettingBin::_maxKorEntries = SettingBin::MAX_ENTRIES;
 // '|' separates the parts in a settings file; a double quote would end the
 // part on the wire, which has no escaping.
@@ -68,9 +70,10 @@ SettingBin::SettingBin(SettingBinOwner* root)
       _fd(nullptr),
       _editFromDownload(false),
       _doProgramming(false),
-      _progPreUpgrade(false)
+      _progPreUpgrade(false),
+      _unsavedChanges(false)
 {
-    _korType[0] = _korSwVer[0] = _korSpecial[0] = _korHwVer[0] = _korEmi[0] = '\0';
+    _korType[0] = _korSwVer[0] = _korSpecial[0] = _korHwVer[0] = _korEmi[0] = _lastUnitType[0] = '\0';
 }
 
 SettingBin::~SettingBin()
@@ -97,11 +100,11 @@ bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fro
 
     bool whole = true;
     SettingEntry& e = _entryArr[nr];
+    const SettingEntry before = e;
     if (txt) {
         size_t len = std::strlen(txt);
         if (len > maxText) {
-            Dialog::alert("%s %s %d %s.", gettext("Attentie!!", 0), gettext("maximum", 0), maxText,
-                          gettext("karakters", 0));
+            if (!fromDnld) tooLongAlert(nr, 'T', maxText, "karakters");
             len = maxText;
             whole = false;
         }
@@ -110,13 +113,14 @@ bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fro
     if (num) {
         size_t len = std::strlen(num);
         if (len > MAX_NRS) {
-            Dialog::alert("%s %s %d %s.", gettext("Attentie!!", 0), gettext("maximum", 0), int(MAX_NRS),
-                          gettext("nummers", 0));
+            if (!fromDnld) tooLongAlert(nr, 'N', MAX_NRS, "nummers");
             len = MAX_NRS;
             whole = false;
         }
         storeNumber(e.tfnr, num, len);
     }
+    if (!fromDnld && (std::strcmp(before.text, e.text) != 0 || std::strcmp(before.tfnr, e.tfnr) != 0))
+        _unsavedChanges = true;
     if (fromDnld) {
         // A download always takes type and special from the unit's own report.
         if (nr == KORTYPE_POS) copyText(e.text, _korType);
@@ -124,6 +128,12 @@ bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fro
     }
     if (nr == KORTYPE_POS) setNetworkTypeEtc(nullptr);
     return whole;
+}
+
+void SettingBin::tooLongAlert(uint8_t nr, char list, int max, const char* unit) const
+{
+    Dialog::alert("%s %s, \"%s\": %s %d %s.", gettext("Attentie!!", 0), gettext("Veldnaam", 0),
+                  sbEntryTitle(nr, list).c_str(), gettext("maximum", 0), max, gettext(unit, 0));
 }
 
 void SettingBin::storeText(char (&text)[SettingEntry::TEXT_SIZE], const char* src, size_t len)
@@ -155,11 +165,14 @@ void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char
                                  const char* emi)
 {
     if (!type) type = "";
-    if (_korType[0] != '\0' && std::strcmp(type, _korType) != 0) {
-        // Another unit: its settings are not these.
+    // A unit that went away (no type) leaves its settings to the editor.
+    if (type[0] != '\0' && _lastUnitType[0] != '\0' && std::strcmp(type, _lastUnitType) != 0 &&
+        dropForOtherUnit(type)) {
         cleanUpEntries(true);
+        _unsavedChanges = false;
         if (_frame) _frame->editClose();
     }
+    if (type[0] != '\0') copyText(_lastUnitType, type);
     copyText(_korType, type);
     copyText(_korSwVer, swVer);
     copyText(_korSpecial, special);
@@ -171,6 +184,23 @@ void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char
     _nrOut = digitAt(_korType, NROUT_POS);
     if (_korType[0] != '\0') setNetworkTypeEtc(_korType);
     if (_frame) _frame->showKorvanGroup(_korType, _korSwVer, _korSpecial, _korHwVer, _korEmi);
+}
+
+bool SettingBin::dropForOtherUnit(const char* type)
+{
+    if (!_unsavedChanges) return true;  // what they hold is in a file or in the other unit
+    enum { KEEP, SAVE, DROP };
+    const std::string question = std::string(gettext("Attentie!! Er is een Korvan van een ander type aangesloten", 0)) +
+                                 ": \"" + type + "\".\n" +
+                                 gettext("De instellingen in het venster zijn nog niet opgeslagen", 0) + ".\n" +
+                                 gettext("Wilt u ze behouden, opslaan of verwerpen?", 0) + "\n";
+    const int answer = Dialog::choice(question.c_str(), gettext("Behouden", 0), gettext("Opslaan", 0),
+                                      gettext("Verwerpen", 0), KEEP);
+    if (answer == DROP) return true;
+    // Kept, they are settings of their own type, as if opened from a file.
+    _editFromDownload = false;
+    if (answer == SAVE && _frame) _frame->offerSave();
+    return false;
 }
 
 void SettingBin::totalNrEntries(uint8_t n)
@@ -220,6 +250,7 @@ void SettingBin::storeToFile()
     bool saved = _fd && writeEntries(_fd);
     _fd = nullptr;
     saved = out.commit() && saved;
+    if (saved) _unsavedChanges = false;
     if (!saved) fileSaveAlert(_file.c_str());
     if (_frame) _frame->showBestGroup(nullptr, korType());
 }
@@ -230,6 +261,7 @@ void SettingBin::loadFromFile()
     _fd = std::fopen(_file.c_str(), "r");
     if (!_fd) return;
     std::string quoted;  // the entries that held a double quote
+    _unsavedChanges = false;
     for (int k = 1; k <= LAST_ENTRY; ++k) {
         // Split at the first '|' as the line is read; each part keeps what
         // fits it, so an over-long text never costs the number.
@@ -295,9 +327,15 @@ void SettingBin::korTypeFromNew(const char* customType, const char* special, boo
 {
     const char* standard = customType ? customType : "";
     if (_korTypeNames) standard = _korTypeNames->ombrixKorType(standard);
+    const SettingEntry type = _entryArr[KORTYPE_POS];
     copyText(_entryArr[KORTYPE_POS].text, standard, MAX_TEXT);
     copyText(_entryArr[KORSPECIAL_POS].text, special, MAX_TEXT);
     setNetworkTypeEtc(nullptr);
+    // New settings start clean; a type typed in is an edit.
+    if (cleanup)
+        _unsavedChanges = false;
+    else if (std::strcmp(type.text, _entryArr[KORTYPE_POS].text) != 0)
+        _unsavedChanges = true;
     if (cleanup) cleanUpEntries(false);
     enableEdit();
 }
@@ -369,10 +407,28 @@ void SettingBin::setSbEntry(SBEntry* sbEntry)
 
 std::string SettingBin::sbEntryTitle(uint8_t nr, char list) const
 {
-    if (nr > LAST_ENTRY) return "unknown";
-    const SBEntry* d = list == 'N' ? _entryArr[nr].sbEntryN : _entryArr[nr].sbEntryT;
-    if (!d) return "unknown";
-    return std::string(d->tabName()) + ", " + d->name();
+    const SBEntry* d = nullptr;
+    if (nr <= LAST_ENTRY) d = list == 'N' ? _entryArr[nr].sbEntryN : _entryArr[nr].sbEntryT;
+    if (d) return std::string(d->tabName()) + ", " + d->name();
+    // No editor (an unattended run, a closed editor): the table names it.
+    const std::string title = titleFromTable(nr, list);
+    if (!title.empty()) return title;
+    return std::string(gettext("instelling", 0)) + " " + std::to_string(nr);
+}
+
+std::string SettingBin::titleFromTable(uint8_t nr, char list) const
+{
+    std::ifstream table(LAYOUT_TABLE);
+    std::string line;
+    while (std::getline(table, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // Rows are parsed (and translated) for the settings type, as the
+        // editor does.
+        const SBEntry row(line.c_str(), const_cast<SettingBin*>(this));
+        if (row.entryType() != SBEntry::INVALID_TYPE && row.entry() == nr && (row.list() == 'N') == (list == 'N'))
+            return std::string(row.tabName()) + ", " + row.name();
+    }
+    return "";
 }
 
 void SettingBin::setNetworkTypeEtc(const char* type)

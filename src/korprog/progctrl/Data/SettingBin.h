@@ -51,11 +51,17 @@ public:
     virtual ~SettingBin();
 
     // Stores one or both parts of entry nr (a null part is left alone);
-    // false when a part had to be cut or nr is outside the table.
+    // false when a part had to be cut or nr is outside the table. A part
+    // typed too long is cut with an alert naming the field; one fetched from
+    // the unit (fromDnld) without: the fetch tells them all at its end.
     bool setEntry(uint8_t nr, const char* txt, const char* num, bool fromDnld, SBEntry::EntryType type);
     // Entry nr, or null outside 0..200.
     SettingEntry* getEntry(uint8_t nr);
     bool validEntry(uint8_t nr) const;
+    // The connected unit's identity; all empty while no unit is connected.
+    // The settings stay while the unit is away and when it comes back. When
+    // a unit of another type reports itself they are dropped, after asking
+    // whether to keep or save them when they hold unsaved changes.
     void storeStatusInfo(const char* type, const char* swVer, const char* special, const char* hwVer,
                          const char* emi);
     void totalNrEntries(uint8_t n);
@@ -74,10 +80,15 @@ public:
     uint8_t textFieldSize(uint8_t nr, SBEntry::EntryType type) const;
     bool entrySupported(uint8_t nr, char list) const;
     void setSbEntry(SBEntry* sbEntry);
+    // "Tab, Name" of this part of entry nr, from the editor or, without
+    // one, from the layout table (config.csv); "instelling nr" (translated)
+    // when the table has no row for it.
     std::string sbEntryTitle(uint8_t nr, char list) const;
     void setNetworkTypeEtc(const char* type);
     void cleanUpEntries(bool cleanType);
 
+    // The connected unit's type code; "" while no unit is connected.
+    const char* unitKorType() const { return _korType; }
     // The settings type and special build (entries 10 and 20).
     const char* korType() const { return _entryArr[KORTYPE_POS].text; }
     const char* korSpecial() const { return _entryArr[KORSPECIAL_POS].text; }
@@ -98,6 +109,12 @@ public:
     void doProgramming(bool on) { _doProgramming = on; }
     bool progPreUpgrade() const { return _progPreUpgrade; }
     void progPreUpgrade(bool on) { _progPreUpgrade = on; }
+    // Edits made since the settings were opened, saved, started new or
+    // fetched whole from the unit.
+    bool unsavedChanges() const { return _unsavedChanges; }
+    void unsavedChanges(bool on) { _unsavedChanges = on; }
+    // The layout table the editor is built from.
+    static const char* const LAYOUT_TABLE;
     static uint8_t maxKorEntries() { return _maxKorEntries; }
 
 private:
@@ -115,6 +132,11 @@ private:
     // One message for the entries of a loaded file that held a double quote.
     static void quotesDroppedAlert(const std::string& entries);
     bool writeEntries(FILE* fd);
+    // The alert for a part typed longer than its field allows.
+    void tooLongAlert(uint8_t nr, char list, int max, const char* unit) const;
+    std::string titleFromTable(uint8_t nr, char list) const;
+    // A unit of another type reported itself: true when the settings go.
+    bool dropForOtherUnit(const char* type);
     uint16_t traceLevel() const;
     static NetworkType networkOf(char c);
 
@@ -124,6 +146,8 @@ private:
     char _korSpecial[MAX_INFOSTR + 1];
     char _korHwVer[MAX_INFOSTR + 1];
     char _korEmi[MAX_INFOSTR + 1];
+    // The type of the unit last connected, kept while it is away.
+    char _lastUnitType[MAX_INFOSTR + 1];
     uint8_t _nrIn;
     uint8_t _nrUin;
     uint8_t _nrIin;
@@ -139,6 +163,7 @@ private:
     bool _editFromDownload;
     bool _doProgramming;
     bool _progPreUpgrade;
+    bool _unsavedChanges;
 
     static uint8_t _maxKorEntries;
     static const char _txtNotAllowedChars[];

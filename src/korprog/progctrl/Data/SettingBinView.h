@@ -18,6 +18,9 @@ public:
     virtual void createSettingEdit() = 0;
     // Closes the settings editor.
     virtual void editClose() = 0;
+    // Lets the user save the settings as "Opslaan" does; nothing without a
+    // window.
+    virtual void offerSave() {}
     // True when the program was started to program a settings file from the
     // command line: such a run never asks about differing unit types.
     virtual bool commandLineProgramming() const = 0;

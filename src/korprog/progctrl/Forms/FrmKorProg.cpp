@@ -178,6 +178,8 @@ void FrmKorProg::createSettingEdit()
 
 void FrmKorProg::editClose() { _settingEdit->editClose(); }
 
+void FrmKorProg::offerSave() { _frmImpl->btStoreSb(); }
+
 bool FrmKorProg::commandLineProgramming() const { return FrmKorProgImpl::CMDL_PROGRAM; }
 
 void FrmKorProg::configInit(ConfigInit* config)

@@ -65,6 +65,7 @@ public:
                          const char* imei) override;
     void createSettingEdit() override;
     void editClose() override;
+    void offerSave() override;
     bool commandLineProgramming() const override;
     void configInit(ConfigInit* config) override;
     void openOptionsWindow() override;

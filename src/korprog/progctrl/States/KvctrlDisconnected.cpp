@@ -21,6 +21,7 @@ void KvctrlDisconnected::onEntry(const BEvent*)
     _root->setError(KvctrlRoot::CTRL_KORVAN_NOT_CONNECTED, true);
     _root->frmStatusInfo(_root->errorText(), true);
     _root->startLifeCkTmr();
+    // The unit's identity goes from the window; its settings stay.
     _root->sbStoreStInfo(nullptr, nullptr);
     _root->showErrorAlert(true);
     // Nobody waits for the unit in an unattended run: it ends here.

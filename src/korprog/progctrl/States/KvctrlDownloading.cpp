@@ -1,6 +1,9 @@
 #include "korprog/progctrl/States/KvctrlDownloading.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "bdebug/BDownCast.h"
 #include "korprog/progctrl/Data/Language.h"
@@ -11,10 +14,13 @@
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
+#include "main/Main.h"
 
 KvctrlDownloading::KvctrlDownloading(BCompositeState* enclosing)
     : BSimpleState(enclosing, KOR_PROG, PROG_CTRL, KVCTRLDOWNLOADING),
-      _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT)))
+      _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT))),
+      _lastEntry(0),
+      _completed(false)
 {
 }
 
@@ -32,6 +38,12 @@ void KvctrlDownloading::onExit(const BEvent*)
 {
     _root->frmSetCursorBusy(false);
     _root->frmActivateButtons(true);
+    if (_completed || Main::shutdownActive()) return;
+    const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
+    const char* note = gettext("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet volledig opgehaald", 0);
+    _root->transferStopped(_root->errorText(), KvctrlRoot::fillIn(note, {std::to_string(_lastEntry), std::to_string(total)}));
+    // What arrived stays in view: nothing of it is lost with the unit.
+    _root->sbEnableEdit();
 }
 
 void KvctrlDownloading::onEvent(const BEvent* e)
@@ -47,8 +59,7 @@ void KvctrlDownloading::onEvent(const BEvent* e)
         result = waiting(e);  // not consumed
         break;
     case CTRL_END_DNLD:
-        _root->stopLifeCkTimeout();
-        _root->sbEnableEdit();
+        result = endOfDownload(e);
         transition(new KvctrlConnIdle(enclosing()));
         break;
     default:
@@ -64,9 +75,31 @@ bool KvctrlDownloading::settingEntry(const BEvent* e)
     char status[128];
     std::snprintf(status, sizeof status, "%s #%d %s.", gettext("Ophalen", 0), see->entryNr(), gettext("gereed", 0));
     _root->restartLifeCkTimeout();
-    _root->sbEntry(see);
+    if (!_root->sbEntry(see)) {
+        // Named once at the end: an alert per entry would hold up the unit.
+        SettingBin* bin = _root->korSettingBin();
+        const bool textCut = std::strlen(see->f1data()) > bin->textFieldSize(see->entryNr(), SBEntry::INVALID_TYPE);
+        _cut.emplace_back(see->entryNr(), textCut ? 'T' : 'N');
+    }
+    _lastEntry = see->entryNr();
     _root->frmStatusInfo(status, false);
     return Kvctrl::toParser(this, new KvprotAckEvt());
+}
+
+bool KvctrlDownloading::endOfDownload(const BEvent*)
+{
+    _completed = true;
+    _root->stopLifeCkTimeout();
+    SettingBin* bin = _root->korSettingBin();
+    bin->unsavedChanges(false);  // the bin holds what the unit holds
+    _root->sbEnableEdit();
+    // Named once the settings type (entry 10) is in and the editor is
+    // built on it.
+    std::string cut;
+    for (const auto& part : _cut) cut += (cut.empty() ? "" : "; ") + bin->sbEntryTitle(part.first, part.second);
+    if (!cut.empty())
+        _root->statusNote(KvctrlRoot::fillIn(gettext("Ophalen gereed, ingekort: %s", 0), {cut}));
+    return true;
 }
 
 bool KvctrlDownloading::waiting(const BEvent*)

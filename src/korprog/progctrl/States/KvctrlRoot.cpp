@@ -1,5 +1,6 @@
 #include "korprog/progctrl/States/KvctrlRoot.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -158,8 +159,36 @@ void KvctrlRoot::statusNote(const std::string& note)
 
 void KvctrlRoot::showStatus()
 {
-    const std::string shown = _statusNote.empty() ? _statusText : _statusNote + " - " + _statusText;
+    // The state first: a status line too narrow for both cuts the note.
+    std::string shown = _statusText;
+    if (!_statusNote.empty()) shown = shown.empty() ? _statusNote : shown + " - " + _statusNote;
     if (_frame) _frame->statusInfo(shown.c_str(), _statusRed);
+}
+
+void KvctrlRoot::transferStopped(const std::string& cause, const std::string& note)
+{
+    if (Main::shutdownActive() || KvctrlUnattended::active()) return;
+    _statusNote = note;
+    BTrace::instance()->dbgPrint("Status Note: " + note, true, true);
+    frmStatusInfo("", true);
+    // Left before the disconnected state has flagged it: the unit was lost.
+    const char* why = cause.empty() ? gettext(_errorText[CTRL_KORVAN_NOT_CONNECTED], 0) : cause.c_str();
+    Dialog::alert("%s.\n%s.", why, note.c_str());
+}
+
+std::string KvctrlRoot::fillIn(const char* translated, std::initializer_list<std::string> values)
+{
+    // Never the translation as a format: a language file may hold any text.
+    std::string out = translated ? translated : "";
+    size_t at = 0;
+    for (const std::string& v : values) {
+        size_t d = out.find("%d", at), s = out.find("%s", at);
+        const size_t place = std::min(d, s);
+        if (place == std::string::npos) break;
+        out.replace(place, 2, v);
+        at = place + v.size();
+    }
+    return out;
 }
 
 void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
@@ -262,12 +291,7 @@ void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
 std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port)
 {
     // The port goes where the (translated) text has its "%s".
-    auto withPort = [port](const char* text) {
-        std::string s = gettext(text, 0);
-        const std::string::size_type at = s.find("%s");
-        if (at != std::string::npos) s.replace(at, 2, port ? port : "");
-        return s;
-    };
+    auto withPort = [port](const char* text) { return fillIn(gettext(text, 0), {port ? port : ""}); };
     switch (fault) {
     case Serial::OPEN_OK: return "";
     case Serial::NO_PORT_NAME:

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "helm/BRootState.h"
@@ -71,11 +72,19 @@ public:
 
     // The window.
     void frmStatusInfo(const char* text, bool disconnect) override;
-    // How the last transfer ended, kept in the status line beside every
-    // text until the next transfer starts ("" removes it).
+    // What the last transfer left to say (a text fetched cut, a transfer
+    // that did not complete), kept in the status line after every text until
+    // the next transfer starts ("" removes it).
     void statusNote(const std::string& note);
+    // A transfer that did not complete: the note, in red at once, and an
+    // alert with the cause above it. An unattended run is ended instead by
+    // its own reason, and a program that is ending tells nothing.
+    void transferStopped(const std::string& cause, const std::string& note);
     // A finished upgrade: the next status record's software is told.
     void awaitUpgradedVersion() { _awaitUpgradedVersion = true; }
+    // A translated text with its "%d" and "%s" filled in by values, in
+    // order; a value without a place is left out, a place without one stays.
+    static std::string fillIn(const char* translated, std::initializer_list<std::string> values);
     void frmUpgradeProgress(const char* text, int done, int total);
     void frmRmSetEdit();
     void frmCtrlBndSt(KvctrlBndToProt* bndSt);

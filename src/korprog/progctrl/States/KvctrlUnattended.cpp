@@ -9,6 +9,7 @@
 #include "helm/BState.h"
 #include "korprog/KvprgProtDefs.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
@@ -187,6 +188,39 @@ void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
     sb->loadFromFile();
     sb->progPreUpgrade(true);
     from->sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
+}
+
+void KvctrlUnattended::programNotes(KvctrlRoot* root)
+{
+    SettingBin* sb = root->korSettingBin();
+    const char* unit = sb->unitKorType();
+    if (*unit && std::strcmp(sb->korType(), unit) != 0 && !sb->progPreUpgrade()) {
+        const std::string line = std::string(gettext("Attentie!! Korvan Type", 0)) + " \"" + sb->korType() + "\" " +
+                                 gettext("in Bestand verschilt met", 0) + " " + gettext("Verbonden Korvan Type", 0) +
+                                 " \"" + unit + "\": " + gettext("de instellingen worden toch geprogrammeerd", 0);
+        root->frmStatusInfo(line.c_str(), false);
+    }
+    const int count = SettingBin::maxKorEntries();
+    const std::string left = entriesLeftOut(sb, count);
+    if (left.empty()) return;
+    const char* text = gettext("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", 0);
+    root->frmStatusInfo(KvctrlRoot::fillIn(text, {std::to_string(count), left}).c_str(), false);
+}
+
+std::string KvctrlUnattended::entriesLeftOut(SettingBin* bin, int unitEntries)
+{
+    std::string ranges;
+    int from = 0;
+    for (int k = unitEntries + 1; k <= MAX_LINES + 1; ++k) {
+        const SettingEntry* e = k <= MAX_LINES ? bin->getEntry(uint8_t(k)) : nullptr;
+        const bool held = e && (e->text[0] != '\0' || e->tfnr[0] != '\0');
+        if (held && from == 0) from = k;
+        if (held || from == 0) continue;
+        if (!ranges.empty()) ranges += ", ";
+        ranges += std::to_string(from) + (k - 1 > from ? "-" + std::to_string(k - 1) : "");
+        from = 0;
+    }
+    return ranges;
 }
 
 void KvctrlUnattended::loadImage(KvctrlRoot* root)

@@ -6,6 +6,7 @@
 class BState;
 class KvctrlRoot;
 class RevPackDb;
+class SettingBin;
 
 // The command line's unattended runs: programming a settings file
 // (-program) and a firmware upgrade (-upgrade). Nobody watches them, so
@@ -35,6 +36,14 @@ public:
     // the unit, and posts the request that starts the upgrade (or the
     // settings the image carries, which go first).
     static void startUpgrade(KvctrlRoot* root, BState* from);
+    // Status lines of -program as its upload starts: settings of another
+    // type than the unit's (programmed all the same), and entries of the
+    // file the unit has no room for.
+    static void programNotes(KvctrlRoot* root);
+    // The entries above the unit's count that hold something, as ranges
+    // ("151-160, 175"); "" when none.
+    static std::string entriesLeftOut(SettingBin* bin, int unitEntries);
+
     // Loads the command line's image for a unit waiting in its boot loader;
     // marks it chosen (binFileSet) when it was loaded.
     static void loadImage(KvctrlRoot* root);

@@ -83,9 +83,10 @@ void KvctrlUpgrading::onEntry(const BEvent*)
 void KvctrlUpgrading::onExit(const BEvent*)
 {
     if (RevPackDb::CMDL_UPGRADE) {
+        // Cut short by a signal, the run says so itself.
         if (_completed)
             _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
-        else
+        else if (!Main::shutdownActive())
             KvctrlUnattended::fail(_outcome.english());
         RevPackDb::CMDL_UPGRADE = false;
         Main::_shutdown = true;

@@ -1,5 +1,6 @@
 #include "korprog/progctrl/States/KvctrlUploading.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -42,11 +43,13 @@ KvctrlUploading::KvctrlUploading(BCompositeState* enclosing)
       _actEntry(1),
       _timer(new BTimer(enclosing->queue(), BTimer::ONE_SHOT)),
       _stopped(false),
+      _refused(false),
       _allSent(false),
       _endSent(false),
       _endRefused(false),
       _completed(false),
-      _naksInARow(0)
+      _naksInARow(0),
+      _acked(0)
 {
 }
 
@@ -75,6 +78,7 @@ void KvctrlUploading::onEntry(const BEvent*)
     _root->frmActivateButtons(false);
     _settingBin->editFromDownload(true);
     _settingBin->doProgramming(true);
+    if (FrmKorProgImpl::CMDL_PROGRAM) KvctrlUnattended::programNotes(_root);
     startTimer();
 }
 
@@ -83,15 +87,46 @@ void KvctrlUploading::onExit(const BEvent*)
     _root->frmSetCursorBusy(false);
     _root->frmActivateButtons(true);
     _settingBin->doProgramming(false);
-    if (_endRefused && KvctrlUnattended::active())
-        KvctrlUnattended::fail("the unit refused the end of programming " + std::to_string(_naksInARow) +
-                               " times in a row; it may not have taken the settings");
-    else if (_stopped && KvctrlUnattended::active())
-        KvctrlUnattended::fail("programming stopped at entry " + std::to_string(_actEntry) + "; entries 1 to " +
-                               std::to_string(_actEntry - 1) + " were programmed");
-    else if (FrmKorProgImpl::CMDL_PROGRAM)
-        _root->frame()->shutdown();
     stopTimer();
+    if (!_completed)
+        tellIncomplete();
+    else if (FrmKorProgImpl::CMDL_PROGRAM && _acked == 0)
+        KvctrlUnattended::fail("the unit reports no entries; nothing was programmed");
+    if (FrmKorProgImpl::CMDL_PROGRAM) _root->frame()->shutdown();
+}
+
+void KvctrlUploading::tellIncomplete()
+{
+    if (KvctrlUnattended::active()) {
+        KvctrlUnattended::fail(unattendedReason());
+        return;
+    }
+    const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
+    const char* note = gettext("Programmeren afgebroken na instelling %d van %d: de Korvan is niet volledig geprogrammeerd", 0);
+    _root->transferStopped(cause(), KvctrlRoot::fillIn(note, {std::to_string(_acked), std::to_string(total)}));
+}
+
+std::string KvctrlUploading::cause() const
+{
+    if (_endRefused) return tr("De Korvan weigerde het einde van het programmeren tien keer");
+    if (_refused && _actEntry < 2) return tr("De Korvan weigerde het programmeren tien keer");
+    if (_refused)
+        return KvctrlRoot::fillIn(gettext("De Korvan weigerde instelling %d tien keer", 0), {std::to_string(_actEntry - 1)});
+    if (_stopped) return tr("Gestopt op uw verzoek");
+    return _root->errorText();  // the unit or its port was lost
+}
+
+std::string KvctrlUploading::unattendedReason() const
+{
+    const std::string done = _acked == 0 ? "no entry was programmed"
+                                         : "entries 1 to " + std::to_string(_acked) + " were programmed";
+    const std::string times = std::to_string(Kvctrl::MAX_NAKS_IN_A_ROW) + " times in a row";
+    if (_endRefused) return "the unit refused the end of programming " + times + "; it may not have taken the settings";
+    if (_refused && _actEntry < 2) return "the unit refused programming " + times + "; " + done;
+    if (_refused) return "the unit refused entry " + std::to_string(_actEntry - 1) + " " + times + "; " + done;
+    if (_stopped) return "programming stopped at entry " + std::to_string(_actEntry) + "; " + done;
+    if (Main::shutdownActive()) return "programming was interrupted after entry " + std::to_string(_acked) + "; " + done;
+    return "the unit was lost during programming after entry " + std::to_string(_acked) + "; it is not fully programmed";
 }
 
 void KvctrlUploading::onEvent(const BEvent* e)
@@ -125,6 +160,7 @@ bool KvctrlUploading::handleAck(const BEvent*)
 {
     if (_completed || _stopped) return true;  // the upload is ending already
     _naksInARow = 0;
+    if (_actEntry >= 2) _acked = _actEntry - 1;  // the entry sent last was taken
     _root->restartLifeCkTimeout();
     if (!sendNextEntry()) endUpload();
     return true;
@@ -195,6 +231,7 @@ bool KvctrlUploading::handleNak(const BEvent*)
                                          " refused " + std::to_string(_naksInARow) + " times",
                                      true, true);
         _stopped = true;
+        _refused = true;
         if (_endSent) {
             _endRefused = true;
             sendLocal(new KvctrlUplEndEvt(), STATE_ROOT);

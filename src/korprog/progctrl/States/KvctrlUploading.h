@@ -2,6 +2,7 @@
 #define KORPROG_PROGCTRL_STATES_KVCTRLUPLOADING_H
 
 #include <cstdint>
+#include <string>
 
 #include "helm/BSimpleState.h"
 
@@ -13,7 +14,8 @@ class SettingBin;
 // by ACK (next entry) or NAK (the same again); a waiting frame or 2 seconds
 // of silence repeat the last request. Ends with the end-of-upload frame,
 // which the unit must take (ACK) before the upload counts as done: a unit
-// keeps the settings only then.
+// keeps the settings only then. An upload that does not get there is told
+// with the entries the unit acknowledged.
 class KvctrlUploading : public BSimpleState {
 public:
     static const uint8_t UPLOAD_TIMEOUT_INTV = 2;
@@ -43,6 +45,10 @@ private:
     bool sendEntry(uint8_t nr);
     void startTimer();
     void stopTimer();
+    // Tells an upload that did not complete: why, and how far it got.
+    void tellIncomplete();
+    std::string cause() const;
+    std::string unattendedReason() const;
 
     KvctrlRoot* _root;
     SettingBin* _settingBin;
@@ -50,6 +56,8 @@ private:
     BTimer* _timer;
     // The user stopped, or the unit kept refusing an entry.
     bool _stopped;
+    // The unit kept refusing the request, an entry or the end.
+    bool _refused;
     // Every entry was sent; the end of upload went after the last one.
     bool _allSent;
     // The end of upload is out, its answer awaited.
@@ -59,6 +67,8 @@ private:
     // The unit took the end of upload after every entry.
     bool _completed;
     int _naksInARow;
+    // The last entry the unit acknowledged.
+    int _acked;
 };
 
 #endif

@@ -3,6 +3,7 @@
 // GoogleTest before the FLTK headers that bring in X11's macros (None).
 #include "TempDir.h"
 
+#include <filesystem>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Help_View.H>
 #include <FL/fl_draw.H>
@@ -170,7 +171,7 @@ TEST_F(EditorTest, OnlyWhatTheUserTypesIsStoredAndSurvivesARebuild)
     EXPECT_FALSE(input(5)->visible());
     click(input(4));
     paste("ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
-    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Attentie!! maximum 24 karakters."});
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Attentie!! Veldnaam, \"GPRS, APN\": maximum 24 karakters."});
     EXPECT_STREQ(input(4)->value(), "ABCDEFGHIJKLMNOPQRSTUVWX");
     EXPECT_STREQ(text(4), "ABCDEFGHIJKL");
     EXPECT_STREQ(text(5), "MNOPQRSTUVWX");

@@ -21,9 +21,10 @@ struct RecordingView : SettingBinView {
     }
     void createSettingEdit() override { ++edits; }
     void editClose() override { ++closes; }
+    void offerSave() override { ++saves; }
     bool commandLineProgramming() const override { return cmdl; }
     std::string best, korvan;
-    int edits = 0, closes = 0;
+    int edits = 0, closes = 0, saves = 0;
     bool cmdl = false;
 };
 
@@ -70,9 +71,23 @@ TEST_F(SettingBinTest, SetEntryFiltersAndCuts)
     EXPECT_FALSE(set(2, "1234567890ABC", "123456789012345678901"));
     EXPECT_STREQ(text(2), "1234567890AB");
     EXPECT_STREQ(nr(2), "12345678901234567890");
-    EXPECT_EQ(dialogs.alerts, (std::vector<std::string>{"Attentie!! maximum 12 karakters.", "Attentie!! maximum 20 nummers."}));
     EXPECT_FALSE(set(201, "x", "1"));
     EXPECT_EQ(bin.getEntry(255), nullptr);
+
+    // The alerts name the field: by the layout table, else by its number.
+    const char* data = std::getenv("KORPROG_TEST_DATA");
+    ASSERT_NE(data, nullptr) << "KORPROG_TEST_DATA names the data directory; ctest sets it";
+    std::filesystem::copy_file(std::string(data) + "/config.csv", SettingBin::LAYOUT_TABLE);
+    EXPECT_FALSE(set(3, "1234567890ABCD"));
+    EXPECT_FALSE(set(3, nullptr, "123456789012345678901"));
+    EXPECT_EQ(dialogs.alerts, (std::vector<std::string>{"Attentie!! Veldnaam, \"instelling 2\": maximum 12 karakters.",
+                                                        "Attentie!! Veldnaam, \"instelling 2\": maximum 20 nummers.",
+                                                        "Attentie!! Veldnaam, \"Algemeen, PIN-code SIM\": maximum 12 "
+                                                        "karakters.",
+                                                        "Attentie!! Veldnaam, \"Nummers, SMS-centrale\": maximum 20 "
+                                                        "nummers."}));
+    EXPECT_FALSE(set(2, "1234567890ABCD", nullptr, true));
+    EXPECT_EQ(dialogs.alerts.size(), 4u) << "a text fetched from the unit is told by the fetch";
 }
 
 TEST_F(SettingBinTest, TextFieldSizeFollowsTheNetworkType)
@@ -121,6 +136,51 @@ TEST_F(SettingBinTest, StatusAndDownload)
     EXPECT_FALSE(bin.validEntry(151));
     EXPECT_EQ(dialogs.alerts,
               std::vector<std::string>{"Attentie!! Korvan bevat teveel data. #entries=201\nMaximaal mogelijk 201 entries\n"});
+}
+
+TEST_F(SettingBinTest, SettingsStayWhileTheUnitIsAwayAndWhenItComesBack)
+{
+    bin.storeStatusInfo(GSM_TYPE, "KV-4.12", "", "D.49", "351234567890123");
+    bin.editFromDownload(true);
+    set(10, GSM_TYPE, "", true);
+    set(11, "fetched", "24", true);
+    EXPECT_FALSE(bin.unsavedChanges()) << "as the unit holds them";
+    set(12, "typed");
+    EXPECT_TRUE(bin.unsavedChanges());
+    bin.storeStatusInfo("", "", "", "", "");  // the unit went away
+    EXPECT_EQ(view.korvan, ",,,,");
+    bin.storeStatusInfo(GSM_TYPE, "KV-4.12", "", "D.49", "351234567890123");
+    EXPECT_STREQ(text(11), "fetched");
+    EXPECT_STREQ(text(12), "typed");
+    EXPECT_EQ(view.closes, 0);
+    EXPECT_TRUE(dialogs.questions.empty());
+
+    // Another unit while the edits are unsaved: asked, and kept by default
+    // as settings of their own type.
+    bin.storeStatusInfo("", "", "", "", "");
+    bin.storeStatusInfo(GPRS_TYPE, "KV-4.12", "", "H.49", "");
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0], "Attentie!! Er is een Korvan van een ander type aangesloten: \"KV4400WS-BX\".\n"
+                                    "De instellingen in het venster zijn nog niet opgeslagen.\n"
+                                    "Wilt u ze behouden, opslaan of verwerpen?\n");
+    EXPECT_STREQ(text(12), "typed");
+    EXPECT_FALSE(bin.editFromDownload());
+    EXPECT_EQ(fieldSize(11), 50) << "sized by their own (GSM) type";
+    dialogs.answers = {1};  // "Opslaan"
+    bin.storeStatusInfo(GSM_TYPE, "KV-4.12", "", "D.49", "");
+    EXPECT_EQ(view.saves, 1);
+    EXPECT_STREQ(text(12), "typed");
+    dialogs.answers = {2};  // "Verwerpen"
+    bin.storeStatusInfo(GPRS_TYPE, "KV-4.12", "", "H.49", "");
+    EXPECT_STREQ(text(12), "");
+    EXPECT_STREQ(bin.korType(), "");
+    EXPECT_EQ(view.closes, 1);
+
+    // Without unsaved edits another unit takes over without a question.
+    load("a.adn", "x|1\n");
+    bin.storeStatusInfo(GSM_TYPE, "KV-4.12", "", "D.49", "");
+    EXPECT_STREQ(text(1), "");
+    EXPECT_EQ(dialogs.questions.size(), 3u);
 }
 
 TEST_F(SettingBinTest, NewSettingsForAChosenType)
@@ -190,8 +250,10 @@ TEST_F(SettingBinTest, SaveThenLoadRoundTripsAllEntries)
     EXPECT_STREQ(text(5), "Alarm  next");
     EXPECT_STREQ(nr(5), "06 12");
     bin.file("set.adn");
+    ASSERT_TRUE(bin.unsavedChanges());
     bin.storeToFile();
     EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_FALSE(bin.unsavedChanges());
     EXPECT_EQ(view.best, "-,KV8888GM-ED");
     const std::string content = TempDir::read("set.adn");
     EXPECT_EQ(std::count(content.begin(), content.end(), '\n'), 200);

@@ -250,7 +250,7 @@ TEST_F(UpgradeWindowTest, UpgradeFromTheTabArrivesWholeInTheSimulator)
     EXPECT_TRUE(onTab<RPbinList>("Select Bin File: ")->active()) << "the tab is usable again";
     // The unit reports what it runs now.
     advance(100);
-    EXPECT_TRUE(until([this] { return status() == "Upgrade gereed: de Korvan meldt software KV-4.30 - Verbonden"; }))
+    EXPECT_TRUE(until([this] { return status() == "Verbonden - Upgrade gereed: de Korvan meldt software KV-4.30"; }))
         << status();
 }
 
@@ -270,7 +270,7 @@ TEST_F(UpgradeWindowTest, UpgradeWhoseUnitIsPulledOutIsToldAndTheTabIsUsableAgai
     EXPECT_EQ(told.find("Upgrade afgebroken na "), 0u) << told;
     EXPECT_NE(told.find(" van 60000 bytes: de COM poort is weggevallen."), std::string::npos) << told;
     until([] { return true; });
-    EXPECT_EQ(status(), told + " - COM poort niet beschikbaar");
+    EXPECT_EQ(status(), "COM poort niet beschikbaar - " + told);
     EXPECT_TRUE(buttonsActive());
     shot("upgrade-failed");
     // The tab is usable again: still there, or opened again from "Opties".

@@ -38,7 +38,7 @@ struct ViewLog {
     std::vector<std::string> status;  // red lines start with "RED "
     std::string identity;             // type|software|special|hardware|imei
     KvctrlBndToProt* bndSt = nullptr;
-    int editorsOpened = 0, upgradeTabs = 0, shutdowns = 0, waits = 0;
+    int editorsOpened = 0, editorsClosed = 0, upgradeTabs = 0, shutdowns = 0, waits = 0;
     bool busy = false, buttonsOn = true;
     // The user's choice of an image, made whenever the window waits.
     std::function<void()> choose;
@@ -79,7 +79,7 @@ public:
         _log.identity = std::string(t) + "|" + sw + "|" + sp + "|" + hw + "|" + imei;
     }
     void createSettingEdit() override { ++_log.editorsOpened; }
-    void editClose() override {}
+    void editClose() override { ++_log.editorsClosed; }
     bool commandLineProgramming() const override { return FrmKorProgImpl::CMDL_PROGRAM; }
     void configInit(ConfigInit*) override {}
     void openOptionsWindow() override {}

@@ -29,9 +29,21 @@ protected:
         bin->file(path.c_str());
         bin->loadFromFile();
     }
+    // "Verbonden", and after a transfer that stopped, what it left to say.
     bool backToIdle(int ms = 20000)
     {
-        return waitFor([this] { return view.last() == "Verbonden" && view.buttonsOn; }, ms);
+        return waitFor([this] { return view.last().rfind("Verbonden", 0) == 0 && view.buttonsOn; }, ms);
+    }
+    // "Programmeren", the unit taking the request and entries 1 to 4.
+    void startUploadTakingFourEntries()
+    {
+        post(new KvctrlUplReqEvt());
+        written(6);
+        unit({0x06});
+        for (int k = 1; k <= 4; ++k) {
+            writtenNow();
+            unit({0x06});
+        }
     }
 };
 
@@ -111,6 +123,10 @@ TEST_F(KvctrlTransferTest, TextTooLongAsksAndStoppingLeavesTheEntriesBeforeIt)
     EXPECT_EQ(simLogCount("stored entry 4 "), 1);
     EXPECT_EQ(simLogCount("stored entry 5 "), 0);
     EXPECT_TRUE(backToIdle());
+    const std::string stopped =
+        "Programmeren afgebroken na instelling 4 van 200: de Korvan is niet volledig geprogrammeerd";
+    EXPECT_EQ(view.last(), "Verbonden - " + stopped) << "a half-programmed unit is no success";
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Gestopt op uw verzoek.\n" + stopped + "."});
 }
 
 TEST_F(KvctrlTransferTest, UploadRequestIsRepeatedEveryTwoSecondsUntilTheFirstAck)
@@ -201,21 +217,71 @@ TEST_F(KvctrlTransferTest, UnitRefusingTheEndOfUploadTenTimesFailsACommandLineRu
     EXPECT_TRUE(Main::_shutdown);
 }
 
-TEST_F(KvctrlTransferTest, EntryRefusedTenTimesInARowEndsTheUpload)
+TEST_F(KvctrlTransferTest, EntryRefusedTenTimesInARowEndsTheUploadCountingWhatTheUnitTook)
 {
     connectOnPty();
-    root->korSettingBin()->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
-    post(new KvctrlUplReqEvt());
-    written(6);
-    unit({0x06});
-    const Bytes entry1 = written(12);
+    SettingBin* bin = root->korSettingBin();
+    bin->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
+    startUploadTakingFourEntries();
+    const Bytes entry5 = written(12);
     for (int nak = 1; nak < 10; ++nak) {
         unit({0x15});
-        ASSERT_EQ(written(12), entry1) << nak;
+        ASSERT_EQ(written(12), entry5) << nak;
     }
     unit({0x15});
     EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B})) << "given up: end of upload";
-    EXPECT_EQ(view.last(), "Verbonden");
+    const std::string stopped =
+        "Programmeren afgebroken na instelling 4 van 200: de Korvan is niet volledig geprogrammeerd";
+    EXPECT_EQ(view.last(), "Verbonden - " + stopped);
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"De Korvan weigerde instelling 5 tien keer.\n" + stopped + "."});
+
+    // The same unattended: the reason counts the entries the unit took.
+    FrmKorProgImpl::CMDL_PROGRAM = true;
+    startUploadTakingFourEntries();
+    testing::internal::CaptureStderr();
+    for (int nak = 0; nak < 10; ++nak) unit({0x15});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "korprog: the unit refused entry 5 10 times in a row; entries 1 to 4 were programmed\n");
+    EXPECT_EQ(Main::_exitCode, 1);
+}
+
+TEST_F(KvctrlTransferTest, CommandLineRunTellsEntriesLeftOutATypeDifferenceAndFailsWhenNothingWasProgrammed)
+{
+    startOnPty();
+    ASSERT_EQ(written(6), STATUS_REQUEST);
+    unit(statusRecord(0, 12, "KV4400GM-ED"));
+    FrmKorProgImpl::CMDL_PROGRAM = true;  // as -program, its file already in the bin
+    SettingBin* bin = root->korSettingBin();
+    bin->setEntry(10, "KV8888GM-ED", "", false, SBEntry::INVALID_TYPE);
+    for (int k : {12, 13, 14, 15, 20, 200}) bin->setEntry(uint8_t(k), "", "1", false, SBEntry::INVALID_TYPE);
+    post(new KvctrlUplReqEvt());
+    EXPECT_TRUE(view.showed("Attentie!! Korvan Type \"KV8888GM-ED\" in Bestand verschilt met Verbonden Korvan Type "
+                            "\"KV4400GM-ED\": de instellingen worden toch geprogrammeerd"));
+    EXPECT_TRUE(view.showed("De Korvan heeft 12 instellingen: instellingen 13-15, 20, 200 uit het bestand zijn niet "
+                            "geprogrammeerd"));
+    for (int k = 0; k <= 12; ++k) {
+        writtenNow();
+        unit({0x06});
+    }
+    EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B}));
+    unit({0x06});
+    EXPECT_FALSE(KvctrlUnattended::failed());
+    EXPECT_EQ(Main::_exitCode, 0);
+    EXPECT_TRUE(Main::_shutdown);
+
+    // A unit without entries takes nothing: no success.
+    Main::_shutdown = false;
+    advance(100);
+    writtenNow();
+    unit(statusRecord(0, 0, "KV4400GM-ED"));
+    testing::internal::CaptureStderr();
+    post(new KvctrlUplReqEvt());
+    written(6);
+    unit({0x06});
+    EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B}));
+    unit({0x06});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "korprog: the unit reports no entries; nothing was programmed\n");
+    EXPECT_EQ(Main::_exitCode, 1);
 }
 
 TEST_F(KvctrlTransferTest, UnitThatNeverAnswersTheUploadRequestIsLostAfterTenSeconds)
@@ -226,7 +292,9 @@ TEST_F(KvctrlTransferTest, UnitThatNeverAnswersTheUploadRequestIsLostAfterTenSec
     advance(999);
     EXPECT_EQ(view.last(), "Programmeren, wacht tot Korvan gereed is ....");
     advance(1);
-    EXPECT_EQ(view.last(), "RED Korvan niet aangesloten");
+    EXPECT_EQ(view.last(), "RED Korvan niet aangesloten - Programmeren afgebroken na instelling 0 van 200: de Korvan "
+                           "is niet volledig geprogrammeerd");
+    EXPECT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_TRUE(view.buttonsOn);
     EXPECT_FALSE(view.busy);
 }

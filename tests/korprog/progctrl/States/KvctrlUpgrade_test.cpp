@@ -162,7 +162,7 @@ TEST_F(KvctrlUpgradeTest, UnitThatResetsDuringTheImageIsLostThenComesBackThrough
     ASSERT_TRUE(sim.start({"--boot", "--reset-after", "5", "--image", sim.path("image.bin")}));
     start(sim.device);
     const std::string told = "Upgrade afgebroken na 640 van 3000 bytes: de Korvan is tijdens het image opnieuw gestart.";
-    ASSERT_TRUE(waitFor([&] { return view.showed("RED " + told + " - Korvan niet aangesloten"); }, 10000))
+    ASSERT_TRUE(waitFor([&] { return view.showed("RED Korvan niet aangesloten - " + told); }, 10000))
         << view.last();
     // Disconnected polls; the unit, still in its boot loader, asks again.
     for (int i = 0; i < 50 && dialogs.alerts.size() < 3; ++i) {
@@ -253,18 +253,18 @@ TEST_F(KvctrlUpgradeTest, TenNaksInARowOrThirtySilentSecondsEndTheUpgrade)
     }
     EXPECT_EQ(packets, 10) << "the first packet and nine resends";
     const std::string naks = "Upgrade afgebroken na 0 van 1000 bytes: de Korvan weigerde het image 10 keer achter elkaar.";
-    EXPECT_EQ(view.last(), "RED " + naks + " - Korvan niet aangesloten");
+    EXPECT_EQ(view.last(), "RED Korvan niet aangesloten - " + naks);
 
     // Found again, the next upgrade waits for a boot-loader request that never comes.
     advance(100);
     written(6);
     unit(statusRecord());
-    ASSERT_EQ(view.last(), naks + " - Verbonden");
+    ASSERT_EQ(view.last(), "Verbonden - " + naks);
     post(new BLocalEvent(LOC_UPGRADE_REQ, true));
     advance(2999);
     EXPECT_EQ(view.last(), "Upgrading, wait boot request");
     advance(1);
-    EXPECT_EQ(view.last(), "RED Upgrade afgebroken na 0 van 1000 bytes: de Korvan antwoordt niet meer. - Korvan niet aangesloten");
+    EXPECT_EQ(view.last(), "RED Korvan niet aangesloten - Upgrade afgebroken na 0 van 1000 bytes: de Korvan antwoordt niet meer.");
     EXPECT_EQ(dialogs.alerts, (std::vector<std::string>{naks, "Upgrade afgebroken na 0 van 1000 bytes: de Korvan antwoordt niet meer."}));
 }
 
@@ -293,9 +293,9 @@ TEST_F(KvctrlUpgradeTest, BootRecordNamingHardwareThePackHasNoLoaderForEndsTheUp
         "Upgrade afgebroken na 0 van 3000 bytes: RevPack " + packName + " heeft geen 2e bootloader voor hardware B.48.";
     ASSERT_EQ(dialogs.alerts.size(), 2u) << "the boot-loader alert, then the failure";
     EXPECT_EQ(dialogs.alerts[1], told);
-    EXPECT_EQ(view.last(), "RED " + told + " - Korvan niet aangesloten");
+    EXPECT_EQ(view.last(), "RED Korvan niet aangesloten - " + told);
     advance(300);
-    EXPECT_EQ(view.last(), "RED " + told + " - Korvan niet aangesloten") << "the note stays";
+    EXPECT_EQ(view.last(), "RED Korvan niet aangesloten - " + told) << "the note stays";
 
     // Asked again, the hardware known now: nothing can go out, and the
     // upgrade ends at the request instead of waiting for a boot record.
@@ -322,7 +322,7 @@ TEST_F(KvctrlUpgradeTest, ImageTheBootRecordRefusesIsNotSentWhenTheUnitAskedAtSt
     // Back as the application, the unit later asks by itself: the image
     // chosen before is checked against its boot record all the same.
     unit(statusRecord());
-    ASSERT_EQ(view.last(), dialogs.alerts[1] + " - Verbonden");
+    ASSERT_EQ(view.last(), "Verbonden - " + dialogs.alerts[1]);
     writtenNow();
     unit({0x0B});
     ASSERT_EQ(written(206).size(), 206u);
@@ -373,7 +373,7 @@ TEST_F(KvctrlUpgradeTest, EotWithoutAnswerGoesAgainEveryThreeSecondsTenTimesAndT
     KvprgFrame upgraded;
     upgraded.statusInfo(1, 0, 200, "KV8888GM-ED", "VERSION: KV-6.01", "     ", "D.49", "351234567890123");
     unit(bytesOf(upgraded));
-    EXPECT_EQ(view.last(), "Upgrade gereed: de Korvan meldt software KV-6.01 - Verbonden");
+    EXPECT_EQ(view.last(), "Verbonden - Upgrade gereed: de Korvan meldt software KV-6.01");
 
     // A unit that answers no EOT at all: ten, three seconds apart, then the upgrade ends.
     upgradeToWaitNak();
@@ -429,7 +429,7 @@ TEST_F(KvctrlUpgradeTest, UpgradeWhosePortDoesNotComeBackIsToldWithHowFarItGot)
     const std::string told = "Upgrade afgebroken na 640 van 3000 bytes: de COM poort is weggevallen.";
     EXPECT_EQ(dialogs.alerts, std::vector<std::string>{told});
     advance(500);
-    EXPECT_EQ(view.last(), "RED " + told + " - COM poort niet beschikbaar") << "the note stays";
+    EXPECT_EQ(view.last(), "RED COM poort niet beschikbaar - " + told) << "the note stays";
     EXPECT_TRUE(view.buttonsOn);
     EXPECT_FALSE(view.busy);
 }
