@@ -153,7 +153,9 @@ std::string Flu_File_Chooser::run()
     Flu_Dialog_Place::over(_window);
     _window->show();
     _name->take_focus();
-    while (_window->shown()) Fl::wait();
+    // Timed: a signal that lands just before the wait is seen within a
+    // quarter second, not at the next window event.
+    while (_window->shown()) Fl::wait(0.25);
     return _chosen;
 }
 

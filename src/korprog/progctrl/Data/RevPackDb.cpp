@@ -180,12 +180,21 @@ void RevPackDb::statusInfo(const std::string& text, bool isError)
 void RevPackDb::removeWorkLeftovers()
 {
     // The work pack of a creation killed before its rename, and the files
-    // of its writing (the work pack's name, '.' and a suffix).
+    // of its writing (the work pack's name, '.' and a suffix); and a pack's
+    // copy killed before its rename (any pack's name and a six-character
+    // suffix).
     const std::string work = std::string(WORK_PACK) + RPFile::EXTENSION;
+    auto copyOfAPack = [](const std::string& name) {
+        const size_t dot = name.size() >= 7 ? name.size() - 7 : std::string::npos;
+        if (dot == std::string::npos || name[dot] != '.') return false;
+        const std::string pack = name.substr(0, dot);
+        const char* ext = fl_filename_ext(pack.c_str());
+        return std::strcmp(ext, ".rpa") == 0 || std::strcmp(ext, ".RPA") == 0;
+    };
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(_revpacksDir, ec)) {
         const std::string name = e.path().filename().string();
-        if (name != work && name.compare(0, work.size() + 1, work + ".") != 0) continue;
+        if (name != work && name.compare(0, work.size() + 1, work + ".") != 0 && !copyOfAPack(name)) continue;
         std::error_code rec;
         if (fs::is_directory(e.symlink_status(rec))) continue;
         fs::remove(e.path(), rec);

@@ -159,18 +159,6 @@ void FrmKorProgImpl::txtInKorTypeInstBest_cb()
 
 // ---- settings files ----
 
-bool FrmKorProgImpl::pauseLifeCkTimeout()
-{
-    if (!_root || !_root->isArmedLifeCkTimeout()) return false;
-    _root->stopLifeCkTimeout();
-    return true;
-}
-
-void FrmKorProgImpl::resumeLifeCkTimeout(bool wasRunning)
-{
-    if (wasRunning) _root->restartLifeCkTimeout();
-}
-
 bool FrmKorProgImpl::loadSettings(const std::string& file)
 {
     FILE* f = std::fopen(file.c_str(), "r");
@@ -193,16 +181,12 @@ bool FrmKorProgImpl::loadSettings(const std::string& file)
 bool FrmKorProgImpl::btOpenSb()
 {
     if (CMDL_PROGRAM) return loadSettings(PROG_FILE_ADN);
-    const bool paused = pauseLifeCkTimeout();
     const std::string file = Dialog::chooseFile(gettext("Selecteer Bestand", 0), "*.adn", _settingBin->file());
-    const bool loaded = !file.empty() && loadSettings(file);
-    resumeLifeCkTimeout(paused);
-    return loaded;
+    return !file.empty() && loadSettings(file);
 }
 
 void FrmKorProgImpl::btStoreSb()
 {
-    const bool paused = pauseLifeCkTimeout();
     std::string file;
     // A program ending while the dialogs are open saves nothing.
     while (!Main::shutdownActive()) {
@@ -215,7 +199,6 @@ void FrmKorProgImpl::btStoreSb()
         _settingBin->file(file.c_str());
         _settingBin->storeToFile();
     }
-    resumeLifeCkTimeout(paused);
 }
 
 bool FrmKorProgImpl::extensionConfirmed(const std::string& file)

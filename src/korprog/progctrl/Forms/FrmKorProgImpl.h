@@ -84,10 +84,6 @@ private:
     FrmKorProgImpl(const FrmKorProgImpl&) = delete;
     FrmKorProgImpl& operator=(const FrmKorProgImpl&) = delete;
 
-    // A modal dialog stops the main loop: the life-check time-out must not
-    // count that time. Returns whether it was running.
-    bool pauseLifeCkTimeout();
-    void resumeLifeCkTimeout(bool wasRunning);
     bool loadSettings(const std::string& file);
     // Questions before saving: a name without ".adn", and a file that
     // exists already (the open one only when there is nothing to save).

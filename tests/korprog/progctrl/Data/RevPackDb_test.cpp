@@ -426,11 +426,15 @@ TEST_F(RevPackDbTest, PackListedWithUpperCaseExtensionOpensUnderThatName)
 
 TEST_F(RevPackDbTest, LeftoversOfAKilledPackCreationGoAtTheFirstListingAndAreNeverListed)
 {
-    for (const char* n : {"temp.rpa", "temp.rpa.Ab12Cd", "KV-4.12[abcd].rpa", "template.rpa"})
+    // Besides: the copy of a pack into the directory, killed before its rename.
+    for (const char* n : {"temp.rpa", "temp.rpa.Ab12Cd", "KV-4.12[abcd].rpa", "template.rpa", "KV-4.13[0e0f].RPA.x1Y2z3",
+                          "notes.txt.x1Y2z3"})
         TempDir::write(packs + "/" + n, "x");
     std::unique_ptr<RevPackDb> fresh(new RevPackDb(&owner, packs.c_str()));
     EXPECT_FALSE(exists(packs + "/temp.rpa"));
     EXPECT_FALSE(exists(packs + "/temp.rpa.Ab12Cd"));
+    EXPECT_FALSE(exists(packs + "/KV-4.13[0e0f].RPA.x1Y2z3"));
+    EXPECT_TRUE(exists(packs + "/notes.txt.x1Y2z3")) << "only what pack copies leave";
     ASSERT_EQ(2, fresh->nrRpaFiles());
     EXPECT_STREQ("KV-4.12[abcd].rpa", fresh->rpaFile(0));
     EXPECT_STREQ("template.rpa", fresh->rpaFile(1));
