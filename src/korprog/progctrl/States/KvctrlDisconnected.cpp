@@ -1,6 +1,7 @@
 #include "korprog/progctrl/States/KvctrlDisconnected.h"
 
 #include "bdebug/BDownCast.h"
+#include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/States/KvctrlConnected.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
@@ -47,10 +48,26 @@ void KvctrlDisconnected::onEvent(const BEvent* e)
         result = statusInfo(e);
         transition(new KvctrlConnected(enclosing()));
         break;
+    case CDRV_ERROR:
+        // Not consumed: the binder state keeps the flag as well.
+        if (Kvctrl::fromDriver(e)) Kvctrl::report(portChanged(e), e);
+        return;
     default:
         return;
     }
     Kvctrl::report(result, e);
+}
+
+bool KvctrlDisconnected::portChanged(const BEvent* e)
+{
+    // The port went or came back: the status line says so now, not at the
+    // next poll.
+    const CdrvErrorEvt* err = B_CHECKCAST(CdrvErrorEvt, e);
+    if (!err) return false;
+    if (err->error() != CDRV_SET_COM_NOT_OPEN && err->error() != CDRV_CLEAR_COM_NOT_OPEN) return true;
+    _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, err->error() == CDRV_SET_COM_NOT_OPEN);
+    _root->frmStatusInfo(_root->errorText(), true);
+    return true;
 }
 
 bool KvctrlDisconnected::statusInfo(const BEvent* e)

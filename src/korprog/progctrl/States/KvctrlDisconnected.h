@@ -19,6 +19,7 @@ public:
 private:
     bool statusInfo(const BEvent* e);
     bool lifeCheckTmr(const BEvent* e);
+    bool portChanged(const BEvent* e);
 
     KvctrlRoot* _root;
 };

@@ -46,8 +46,11 @@ bool KvctrlUpgEot::eotAgain()
 void KvctrlUpgEot::onEvent(const BEvent* e)
 {
     if (_upgrading->portBack(e)) eotAgain();
-    if (Kvctrl::isLocal(e) && e->signalId() == LOC_EOT_TO) {
-        if (eotAgain()) {
+    // The upgrade's 30 s since the unit last answered bound the EOTs too,
+    // however late a slow main loop lets them go.
+    const bool timedOut = Kvctrl::isLocal(e) && e->signalId() == LOC_UPGRADE_TO;
+    if (timedOut || (Kvctrl::isLocal(e) && e->signalId() == LOC_EOT_TO)) {
+        if (!timedOut && eotAgain()) {
             transition(static_cast<BState*>(nullptr));
             return;
         }
@@ -66,6 +69,7 @@ void KvctrlUpgEot::onEvent(const BEvent* e)
             return;
         }
         _unanswered = 0;
+        _upgrading->startTimer();  // the unit answered
         eotAgain();
         transition(static_cast<BState*>(nullptr));
     }

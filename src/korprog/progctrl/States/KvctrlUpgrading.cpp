@@ -227,8 +227,9 @@ bool KvctrlUpgrading::sendPacket()
 
 void KvctrlUpgrading::sendEot()
 {
+    // Sent again unanswered is no progress: the upgrade timer keeps
+    // counting from the unit's last answer.
     Kvctrl::toParser(this, new BBindingEvent(KVPROT_EOT, true));
-    startTimer();
 }
 
 bool KvctrlUpgrading::re_SendPacket()

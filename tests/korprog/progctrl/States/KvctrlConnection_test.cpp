@@ -107,6 +107,7 @@ TEST_F(KvctrlTest, MissingPortIsShownInRedAtOnceAndWhyOncePerChoiceOfPort)
     helmtest::drain();
     EXPECT_EQ(dialogs.alerts.size(), 2u);
     EXPECT_FALSE(root->error(KvctrlRoot::CTRL_COM_NOT_OPEN));
+    EXPECT_EQ(view.last(), NOT_CONNECTED) << "the port is back: said at once, not at the next poll";
 
     // What cannot be made to happen here: a port the user may not open.
     const std::string denied = KvctrlRoot::comFaultText(Serial::NO_PERMISSION, "/dev/ttyUSB0");

@@ -393,6 +393,23 @@ TEST_F(KvctrlUpgradeTest, EotWithoutAnswerGoesAgainEveryThreeSecondsTenTimesAndT
     EXPECT_EQ(dialogs.alerts,
               std::vector<std::string>{
                   "Upgrade afgebroken na 100 van 100 bytes: de Korvan bevestigde het einde van het image niet."});
+
+    // A main loop that runs only every 5 s sends fewer EOTs: the unanswered
+    // ones do not push the upgrade's 30 s on, so the unit is given up as
+    // soon.
+    dialogs.alerts.clear();
+    unit(statusRecord());
+    upgradeToWaitNak();
+    unit({0x15});
+    ASSERT_EQ(written(Kvprg::PACKET_SIZE).size(), size_t(Kvprg::PACKET_SIZE));
+    unit({0x06});
+    EXPECT_EQ(written(1), Bytes({0x04}));
+    for (int pass = 0; pass < 6; ++pass) {
+        helmtest::FakeClock::advance(500);
+        serve();
+    }
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Upgrade afgebroken na 100 van 100 bytes: de Korvan bevestigde "
+                                                       "het einde van het image niet."});
 }
 
 TEST_F(KvctrlUpgradeTest, PortThatGoesAwayDuringTheImageAndComesBackIsOpenedAgainAndTheSegmentSentAgain)
