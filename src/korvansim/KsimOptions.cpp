@@ -58,12 +58,24 @@ const char* KsimOptions::usage()
            "  --ignore-eot N       leave the first N ends of the image (EOT) unanswered\n"
            "  --unplug-after K     the terminal goes away after packet K of the first image,\n"
            "                       before its ACK, and comes back under the --link name\n"
-           "  --unplug-for MS      how long it is gone (500)\n";
+           "  --unplug-for MS      how long it is gone (500)\n"
+           "  --store-differs N    store entry N with the last character of its text changed,\n"
+           "                       so that reading the settings back shows a difference\n"
+           "  --keep-version       report the old software version after an image\n"
+           "  --no-settings        leave requests for the settings (download) unanswered\n";
 }
 
 bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, bool* help)
 {
     *help = false;
+    struct FlagOpt {
+        const char* name;
+        bool* value;
+    } flags[] = {
+        {"--boot", &startInBoot},         {"--boot-frame", &bootReqFrame},
+        {"--persist", &persist},          {"--nak-packets", &nakPackets},
+        {"--keep-version", &keepVersion}, {"--no-settings", &noSettings},
+    };
     struct IntOpt {
         const char* name;
         int* value;
@@ -82,6 +94,7 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
         {"--ignore-eot", &ignoreEot, 0, INT_MAX},
         {"--unplug-after", &unplugAfter, 0, INT_MAX},
         {"--unplug-for", &unplugForMs, 0, 60000},
+        {"--store-differs", &storeDiffers, 0, Kvprg::NR_ENTRIES},
         {"--baud", &baud, 0, 1000000},
         {"--hangup-grace", &hangupGraceMs, 0, 24 * 3600 * 1000},
     };
@@ -107,23 +120,12 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
             *help = true;
             return true;
         }
-        if (!std::strcmp(arg, "--boot")) {
-            startInBoot = true;
-            continue;
-        }
-        if (!std::strcmp(arg, "--boot-frame")) {
-            bootReqFrame = true;
-            continue;
-        }
-        if (!std::strcmp(arg, "--persist")) {
-            persist = true;
-            continue;
-        }
-        if (!std::strcmp(arg, "--nak-packets")) {
-            nakPackets = true;
-            continue;
-        }
         bool known = false;
+        for (const FlagOpt& o : flags) {
+            if (std::strcmp(arg, o.name) != 0) continue;
+            known = true;
+            *o.value = true;
+        }
         for (const IntOpt& o : ints) {
             if (std::strcmp(arg, o.name) != 0) continue;
             known = true;

@@ -31,6 +31,9 @@ struct KsimOptions {
     int ignoreEot = 0;   // leave the first n EOTs unanswered, as if lost on the line
     int unplugAfter = 0; // the terminal goes away after packet k of the first image (its ACK lost)
     int unplugForMs = 500; // and comes back under the same link this much later
+    int storeDiffers = 0;  // entry n is stored with the last character of its text changed
+    bool keepVersion = false; // the software version stays the old one after an image
+    bool noSettings = false;  // a download request (the settings) gets no answer
 
     int baud = 0;           // pace every byte read and written as a line of this rate would
     std::string link;       // symbolic link to the pseudo-terminal

@@ -307,6 +307,10 @@ void KsimUnit::handleAppFrame(const KvprgFrame& frame)
         sendStatus();
         break;
     case MSG_DOWNLOAD_REQ:
+        if (_opt.noSettings) {
+            log("   fault: the settings request is not answered");
+            break;
+        }
         // After a waiting frame the program asks again: carry on where the
         // download stood. Otherwise a download starts from entry 1.
         if (!(_app == DOWNLOADING && _dlWaiting)) {
@@ -387,6 +391,14 @@ void KsimUnit::uploadEntry(const KvprgFrame& frame)
         return;
     }
     _ulWaited = false;
+    if (nr == _opt.storeDiffers) {
+        // Not the text that was sent, and not one a read-back could take for it.
+        if (text.empty())
+            text = "X";
+        else
+            text.back() = text.back() == 'X' ? 'Y' : 'X';
+        log("   fault: entry " + std::to_string(nr) + " is stored otherwise");
+    }
     _settings->set(nr, text, number);
     ++_ulStored;
     log("   stored entry " + std::to_string(nr) + " \"" + text + "\" \"" + number + "\"");
@@ -514,8 +526,13 @@ void KsimUnit::finishImage()
     auto it = std::search(_image.begin(), _image.end(), marker, marker + sizeof marker - 1);
     size_t at = static_cast<size_t>(it - _image.begin());
     if (it != _image.end() && at + STATUS_SW_SKIP + SWVERSION_LEN <= _image.size()) {
-        _software.assign(reinterpret_cast<const char*>(_image.data()) + at + STATUS_SW_SKIP, SWVERSION_LEN);
-        log("   new software version " + _software);
+        const std::string version(reinterpret_cast<const char*>(_image.data()) + at + STATUS_SW_SKIP, SWVERSION_LEN);
+        if (_opt.keepVersion) {
+            log("   fault: the image's version " + version + " does not take; still " + _software);
+        } else {
+            _software = version;
+            log("   new software version " + _software);
+        }
     }
     _mode = APPLICATION;
     _app = IDLE;

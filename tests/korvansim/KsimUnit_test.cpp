@@ -19,6 +19,24 @@ using namespace ksimtest;
 
 namespace {
 
+// Frames as they are on the line, written out: SOH, type, length, STX,
+// data, ETX, sum. Zero bytes included.
+template <size_t N>
+std::string bytes(const char (&s)[N])
+{
+    return std::string(s, N - 1);
+}
+const std::string UPLOAD_REQ = bytes("\x01\x02\x00\x02\x03\x08");
+const std::string DOWNLOAD_REQ = bytes("\x01\x03\x00\x02\x03\x09");
+const std::string XFER_END = bytes("\x01\x05\x00\x02\x03\x0B");
+const std::string STATUS_REQ = bytes("\x01\x00\x00\x02\x03\x06");
+const std::string ENTRY_4 = bytes("\x01\x04\x10\x02\x04\"Kelder\",\"0612\"\x03\xF2");
+const std::string ENTRY_5_SENT = bytes("\x01\x04\x0E\x02\x05\"Keuken\",\"12\"\x03\x97");
+const std::string ENTRY_5_STORED = bytes("\x01\x04\x0E\x02\x05\"KeukeX\",\"12\"\x03\x81");
+const std::string STATUS_KV412 = bytes("\x01\x01"
+                                       "D\x02\x01\x00\xC8\"KV8888GM-ED\",\"VERSION: KV-4.12\",\"     \",\"D.49\","
+                                       "\"351234567890123\"\x03\x80");
+
 class KsimUnitTest : public ::testing::Test {
 protected:
     KsimUnitTest() { opt.imageFile = "/tmp/ksimunit-" + std::to_string(::getpid()) + "-image.bin"; }
@@ -253,4 +271,42 @@ TEST_F(KsimUnitTest, IgnoredEotsAndALineThatGoesAwayAfterAPacketKeepTheImage)
     EXPECT_EQ(0, unit->imagesWritten());
     EXPECT_EQ(byte(ACK), feed(byte(EOT)));
     EXPECT_EQ(std::string(3 * 128, 'x'), readFile(opt.imageFile));
+}
+
+TEST_F(KsimUnitTest, StoreDiffersKeepsOneEntryOtherThanSentSoAReadBackSeesIt)
+{
+    opt.entries = 5;
+    opt.storeDiffers = 5;
+    start();
+    EXPECT_EQ(byte(ACK), feed(UPLOAD_REQ));
+    EXPECT_EQ(byte(ACK), feed(ENTRY_4));
+    EXPECT_EQ(byte(ACK), feed(ENTRY_5_SENT)) << "taken as if stored";
+    EXPECT_EQ(byte(ACK), feed(XFER_END));
+    EXPECT_EQ(1, entryNr(feed(DOWNLOAD_REQ)));
+    EXPECT_EQ(2, entryNr(feed(byte(ACK))));
+    EXPECT_EQ(3, entryNr(feed(byte(ACK))));
+    EXPECT_EQ(ENTRY_4, feed(byte(ACK)));
+    EXPECT_EQ(ENTRY_5_STORED, feed(byte(ACK)));
+}
+
+TEST_F(KsimUnitTest, NoSettingsLeavesOnlyTheSettingsRequestUnanswered)
+{
+    opt.noSettings = true;
+    start();
+    EXPECT_EQ("", feed(DOWNLOAD_REQ));
+    EXPECT_EQ("", advance(10 * KsimUnit::STALE_US));
+    EXPECT_EQ(STATUS_KV412, feed(STATUS_REQ)) << "the unit is there";
+    EXPECT_EQ(byte(ACK), feed(UPLOAD_REQ)) << "and takes settings";
+}
+
+TEST_F(KsimUnitTest, KeepVersionReportsTheOldSoftwareAfterAnImage)
+{
+    opt.keepVersion = true;
+    start();
+    ASSERT_EQ(byte(BOOTLOAD_REQ_BYTE), request(MSG_UPGRADE_REQ));
+    intoImageTransfer();
+    EXPECT_EQ(byte(ACK), feed(packet(1, "VERSION: KV-7.77" + std::string(112, 'c'))));
+    EXPECT_EQ(byte(ACK), feed(byte(EOT)));
+    EXPECT_EQ(1, unit->imagesWritten());
+    EXPECT_EQ(STATUS_KV412, feed(STATUS_REQ));
 }

@@ -160,3 +160,28 @@ TEST(Korvansim, EndsWhenTheProgramClosesThePortForGoodButTakesWhatWasSentBefore)
     EXPECT_EQ(0, sim.waitExit(5000)) << sim.log();
     EXPECT_NE(sim.log().find("<- life check"), std::string::npos) << sim.log();
 }
+
+// The settings faults as the program meets them: an upload that is taken
+// but stored otherwise, and no answer when the settings are asked for.
+TEST(Korvansim, SettingsFaultsFromTheCommandLine)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn"), "--store-differs", "5", "--no-settings"}));
+    ASSERT_TRUE(sim.open());
+    const std::string entry5("\x01\x04\x0E\x02\x05\"Keuken\",\"12\"\x03\x97");
+    sim.send(frame(std::string("\x01\x02\x00\x02\x03\x08", 6)));
+    ASSERT_EQ(byte(ACK), sim.receive()) << sim.log();
+    sim.send(frame(entry5));
+    ASSERT_EQ(byte(ACK), sim.receive()) << sim.log();
+    sim.send(frame(std::string("\x01\x05\x00\x02\x03\x0B", 6)));
+    ASSERT_EQ(byte(ACK), sim.receive()) << sim.log();
+    std::istringstream adn(readFile(sim.path("unit.adn")));
+    std::string line;
+    for (int k = 1; k <= 5; ++k) std::getline(adn, line);
+    EXPECT_EQ("KeukeX|12", line);
+
+    sim.send(frame(std::string("\x01\x03\x00\x02\x03\x09", 6)));
+    EXPECT_EQ("", sim.receive(500)) << sim.log();
+    EXPECT_EQ(MSG_STATUS_INFO, frame(sim.request(MSG_STATUS_REQ)).type());
+    EXPECT_EQ(0, sim.stop());
+}

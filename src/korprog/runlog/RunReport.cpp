@@ -1,0 +1,84 @@
+#include "korprog/runlog/RunReport.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "korprog/runlog/WholeWrite.h"
+
+namespace {
+
+std::string timeOrEmpty(int64_t ms)
+{
+    return ms > 0 ? JsonLine::isoTime(ms) : std::string();
+}
+
+JsonLine& identity(JsonLine& j, const char* key, const std::optional<UnitIdentity>& id)
+{
+    return id ? j.object(key, id->json()) : j.null(key);
+}
+
+// True when the file has bytes and the last is no line end.
+bool endsMidLine(int fd)
+{
+    struct stat st;
+    char last = '\n';
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+           ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n';
+}
+
+bool fail(std::string* error)
+{
+    if (error) *error = std::strerror(errno);
+    return false;
+}
+
+} // namespace
+
+std::string RunReport::line() const
+{
+    JsonLine j;
+    j.strOrNull("started", timeOrEmpty(startedMs)).strOrNull("ended", timeOrEmpty(endedMs));
+    j.strOrNull("port", port).strOrNull("mode", mode);
+    identity(j, "before", before);
+    identity(j, "after", after);
+    j.strOrNull("settings_file", settingsFile).strOrNull("settings_sha256", settingsSha256);
+    j.strOrNull("pack", pack).strOrNull("pack_sha256", packSha256);
+    j.strOrNull("image", image).strOrNull("image_sha256", imageSha256);
+    j.strOrNull("backup", backupFile);
+    if (verifyOk)
+        j.object("verify", EntryDifference::verdict(*verifyOk, differences));
+    else
+        j.null("verify");
+    j.str("result", exitCode == 0 ? "ok" : "failed").num("exit", exitCode);
+    j.strOrNull("kind", kind).strOrNull("reason", reason).real("duration_s", durationS);
+    return j.line();
+}
+
+bool RunReport::append(const std::string& path, std::string* error) const
+{
+    // Read access only to look at the last byte; a file we may only write
+    // to still takes the record.
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return fail(error);
+    // The last byte is looked at under a lock the other runs take too: a
+    // record being written by one of them must not look like a cut line.
+    // Without the lock (a file system that has none) the record goes in as
+    // it is; the one write keeps it whole all the same.
+    int locked;
+    while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    const std::string text = (locked == 0 && endsMidLine(fd) ? "\n" : "") + line();
+    if (!wholeWrite(fd, text) || ::fsync(fd) != 0) {
+        const int e = errno;
+        ::close(fd);
+        errno = e;
+        return fail(error);
+    }
+    return ::close(fd) == 0 || fail(error);
+}
