@@ -31,8 +31,8 @@
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "main/Main.h"
+#include "main/RunState.h"
 #include "support/KvPty.h"
-#include "support/KvRunState.h"
 #include "support/KvTestPack.h"
 
 namespace fuzzkit {
@@ -106,7 +106,7 @@ public:
     // A new controller on the pseudo-terminal, the globals as at start-up.
     void start()
     {
-        resetRunState();
+        RunState::reset();
         dialogs.answer = -1;
         writeFile("config.ini", "comport=" + _link + "\n");
         root = new KvctrlRoot();

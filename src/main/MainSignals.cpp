@@ -55,3 +55,10 @@ void MainSignals::sleepUnlessEnding(uint32_t ms)
     const uint32_t slice = 20;
     for (uint32_t slept = 0; slept < ms && !Main::_shutdown; slept += slice) bSleepMs(std::min(slice, ms - slept));
 }
+
+void MainSignals::reset()
+{
+    endingSignal = 0;
+    told = false;
+    unattended = false;
+}

@@ -9,9 +9,9 @@
 #include <chrono>
 
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "main/Main.h"
 #include "main/MainSignals.h"
+#include "main/RunState.h"
 
 namespace {
 
@@ -42,10 +42,7 @@ TEST(MainSignals, SigtermEndsAPauseAndAnUnattendedRunAsAFailure)
     EXPECT_EQ(Main::_exitCode, 1);
 
     ::signal(SIGTERM, SIG_DFL);
-    FrmKorProgImpl::CMDL_PROGRAM = false;
-    KvctrlUnattended::reset();
-    Main::_shutdown = false;
-    Main::_exitCode = 0;
+    RunState::reset();
 }
 
 }  // namespace
