@@ -64,7 +64,6 @@ public:
     void showKorvanGroup(const char*, const char*, const char*, const char*, const char*) override {}
     void createSettingEdit() override {}
     void editClose() override {}
-    bool commandLineProgramming() const override { return false; }
     void configInit(ConfigInit*) override {}
     void openOptionsWindow() override {}
 

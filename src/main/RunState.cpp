@@ -1,8 +1,8 @@
 #include "main/RunState.h"
 
+#include "korprog/RunFailure.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "main/Main.h"
 #include "main/MainSignals.h"
 
@@ -34,5 +34,5 @@ void RunState::reset()
     Main::_shutdown = false;
     Main::_exitCode = 0;
     MainSignals::reset();
-    KvctrlUnattended::reset();
+    RunFailure::reset();
 }

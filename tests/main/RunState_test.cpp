@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "korprog/RunFailure.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "main/Main.h"
@@ -28,7 +29,8 @@ std::string runState()
            RevPackDb::actHwVersion() + " adnfile=" + RevPackDb::activeAdnFile() + " lists=" + text(RevPackDb::TYPELIST) +
            "," + text(RevPackDb::BINLIST) + " start=" + std::to_string(RevPackDb::START_ADDRESS) +
            " shutdown=" + std::to_string(Main::_shutdown) + " exit=" + std::to_string(Main::_exitCode) +
-           " signal=" + std::to_string(MainSignals::received());
+           " signal=" + std::to_string(MainSignals::received()) +
+           " failure=" + std::to_string(int(RunFailure::ofRun().kind)) + ":" + RunFailure::ofRun().reason;
 }
 
 // Taken before any test runs: the program as it starts.
@@ -58,6 +60,7 @@ TEST(RunState, ResetPutsBackEverythingARunLeaves)
     RevPackDb::BINLIST = RevPackDb::BINLIST_NEW;
     RevPackDb::START_ADDRESS = RevPackDb::START_ADDRESS_49;
     Main::_exitCode = 1;
+    RunFailure::record({RunFailure::Kind::Port, "COM poort niet beschikbaar"});
     MainSignals::catchSignals();
     ::raise(SIGTERM);
     ::signal(SIGTERM, SIG_DFL);

@@ -80,7 +80,6 @@ public:
     }
     void createSettingEdit() override { ++_log.editorsOpened; }
     void editClose() override { ++_log.editorsClosed; }
-    bool commandLineProgramming() const override { return FrmKorProgImpl::CMDL_PROGRAM; }
     void configInit(ConfigInit*) override {}
     void openOptionsWindow() override {}
 
