@@ -2,6 +2,7 @@
 
 #include "korprog/RunFailure.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "main/Main.h"
 #include "main/MainSignals.h"
@@ -29,6 +30,7 @@ void RunState::reset()
     RevPackDb::TYPELIST = RevPackDb::TYPELIST_OLD;
     RevPackDb::BINLIST = RevPackDb::BINLIST_OLD;
     RevPackDb::START_ADDRESS = RevPackDb::START_ADDRESS_48;
+    SettingBin::forgetKorEntries();
 
     // The ending.
     Main::_shutdown = false;

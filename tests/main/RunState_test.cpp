@@ -8,6 +8,7 @@
 
 #include "korprog/RunFailure.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "main/Main.h"
 #include "main/MainSignals.h"
@@ -28,6 +29,7 @@ std::string runState()
            " unit=" + RevPackDb::actKorType() + "/" + RevPackDb::actSwVersion() + "/" + RevPackDb::actSpecial() + "/" +
            RevPackDb::actHwVersion() + " adnfile=" + RevPackDb::activeAdnFile() + " lists=" + text(RevPackDb::TYPELIST) +
            "," + text(RevPackDb::BINLIST) + " start=" + std::to_string(RevPackDb::START_ADDRESS) +
+           " entries=" + std::to_string(SettingBin::maxKorEntries()) +
            " shutdown=" + std::to_string(Main::_shutdown) + " exit=" + std::to_string(Main::_exitCode) +
            " signal=" + std::to_string(MainSignals::received()) +
            " failure=" + std::to_string(int(RunFailure::ofRun().kind)) + ":" + RunFailure::ofRun().reason;
@@ -59,6 +61,7 @@ TEST(RunState, ResetPutsBackEverythingARunLeaves)
     RevPackDb::TYPELIST = RevPackDb::TYPELIST_NEW;
     RevPackDb::BINLIST = RevPackDb::BINLIST_NEW;
     RevPackDb::START_ADDRESS = RevPackDb::START_ADDRESS_49;
+    SettingBin{nullptr}.totalNrEntries(12);  // a unit with 12 entries
     Main::_exitCode = 1;
     RunFailure::record({RunFailure::Kind::Port, "COM poort niet beschikbaar"});
     MainSignals::catchSignals();
