@@ -6,7 +6,7 @@
 // Why a run failed: a kind, for the script that started it to act on, and a
 // reason, for the person who reads it. An operation that can fail (building
 // a pack) hands one back; the unattended run has one of its own, set where
-// the failure happens and read once, where the run ends (MainStartup::run),
+// the failure happens and read once, where the run ends (MainStartup::endRun),
 // which tells the reason and turns it into the exit code.
 struct RunFailure {
     enum class Kind {

@@ -112,7 +112,8 @@ bool KvctrlUnattended::checkProgramFile(const char* path, std::string* why)
 
 std::string KvctrlUnattended::upgradeInputFault(KvctrlRoot* root)
 {
-    if (!RevPackDb::CMDL_REVPACK[0] || !RevPackDb::CMDL_BINFILE[0]) return "-upgrade needs -revpack NAME and -binfile IMAGE";
+    if (!RevPackDb::CMDL_REVPACK[0] || !RevPackDb::CMDL_BINFILE[0])
+        return "-upgrade needs -revpack NAME and -binfile IMAGE";
     cutPackExtension();
     const std::string pack = RevPackDb::CMDL_REVPACK;
     const char* bin = RevPackDb::CMDL_BINFILE;
