@@ -31,8 +31,8 @@
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "main/Main.h"
+#include "main/RunState.h"
 #include "support/KvPty.h"
-#include "support/KvRunState.h"
 #include "support/KvTestPack.h"
 
 namespace fuzzkit {
@@ -64,7 +64,6 @@ public:
     void showKorvanGroup(const char*, const char*, const char*, const char*, const char*) override {}
     void createSettingEdit() override {}
     void editClose() override {}
-    bool commandLineProgramming() const override { return false; }
     void configInit(ConfigInit*) override {}
     void openOptionsWindow() override {}
 
@@ -106,7 +105,7 @@ public:
     // A new controller on the pseudo-terminal, the globals as at start-up.
     void start()
     {
-        resetRunState();
+        RunState::reset();
         dialogs.answer = -1;
         writeFile("config.ini", "comport=" + _link + "\n");
         root = new KvctrlRoot();

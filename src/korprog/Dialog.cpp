@@ -2,11 +2,11 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 
 #include "helm/platform/BTimerTick.h"
 #include "korprog/DialogHandler.h"
 #include "korprog/FlDialogHandler.h"
+#include "korprog/RunMode.h"
 
 namespace {
 
@@ -63,8 +63,7 @@ DialogHandler* defaultHandler()
 {
     static HeadlessDialogHandler headless;
     static FlDialogHandler fltk;
-    const bool headlessRun = std::getenv("KORPROG_HEADLESS") != nullptr || std::getenv("DISPLAY") == nullptr;
-    return headlessRun ? static_cast<DialogHandler*>(&headless) : &fltk;
+    return RunMode::personAnswers() ? static_cast<DialogHandler*>(&fltk) : &headless;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "bdebug/BTrace.h"
+#include "korprog/RunFailure.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 
 const char* Main::_dbgAddr = "";
@@ -14,6 +15,8 @@ bool Main::_shutdown = false;
 int Main::_exitCode = 0;
 const char* Main::_refPackFile = nullptr;
 
+int Main::exitCode() { return RunFailure::ofRun().failed() ? 1 : _exitCode; }
+
 void Main::onEntry(const BEvent*)
 {
     if (_dbgPort != 0) BTrace::connectDebugStream(_dbgAddr, _dbgPort);
@@ -23,7 +26,7 @@ void Main::onEntry(const BEvent*)
 void Main::onExit(const BEvent*)
 {
     if (_dbgPort != 0) {
-        BTrace::instance()->dbgPrint("Exit code:" + std::to_string(_exitCode), true, true);
+        BTrace::instance()->dbgPrint("Exit code:" + std::to_string(exitCode()), true, true);
         BTrace::disconnectDebugStream();
     }
 }

@@ -16,6 +16,9 @@ public:
     void onExit(const BEvent*) override;
 
     static bool shutdownActive() { return _shutdown; }
+    // What the program ends with: 1 after an unattended run failed, else
+    // what the controller left in _exitCode.
+    static int exitCode();
 
     static const char* _dbgAddr;
     static int _dbgPort;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "helm/platform/BTimerTick.h"
+#include "korprog/RunMode.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "main/Main.h"
 
@@ -14,7 +15,8 @@ namespace {
 volatile sig_atomic_t endingSignal = 0;
 bool told = false;
 // Taken when the signals are caught: by the report, a run that ended has
-// cleared the options that made it unattended.
+// cleared the options that made it unattended. A pack is built whole as the
+// controller starts: no signal cuts it short.
 bool unattended = false;
 
 void onSignal(int sig)
@@ -28,7 +30,7 @@ void onSignal(int sig)
 
 void MainSignals::catchSignals()
 {
-    unattended = KvctrlUnattended::active();
+    unattended = RunMode::unattended() && !RunMode::createsPack();
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
@@ -46,12 +48,20 @@ void MainSignals::reportUnfinishedRun()
     if (told || sig == 0) return;
     told = true;
     if (unattended)
-        KvctrlUnattended::fail(std::string("ended by ") + (sig == SIGINT ? "SIGINT" : "SIGTERM") +
-                               " before the run was complete");
+        KvctrlUnattended::fail(RunFailure::Kind::Other, std::string("ended by ") +
+                                                            (sig == SIGINT ? "SIGINT" : "SIGTERM") +
+                                                            " before the run was complete");
 }
 
 void MainSignals::sleepUnlessEnding(uint32_t ms)
 {
     const uint32_t slice = 20;
     for (uint32_t slept = 0; slept < ms && !Main::_shutdown; slept += slice) bSleepMs(std::min(slice, ms - slept));
+}
+
+void MainSignals::reset()
+{
+    endingSignal = 0;
+    told = false;
+    unattended = false;
 }

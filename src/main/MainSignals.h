@@ -20,6 +20,9 @@ public:
     static void reportUnfinishedRun();
     // A pause of ms milliseconds that ends once the program is ending.
     static void sleepUnlessEnding(uint32_t ms);
+    // Forgets the signal received and the run it was caught for (tests run
+    // several programs in one process).
+    static void reset();
 };
 
 #endif

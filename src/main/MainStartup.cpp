@@ -16,6 +16,8 @@
 #include "helm/BScheduler.h"
 #include "helm/platform/BNamedMutex.h"
 #include "korprog/Dialog.h"
+#include "korprog/RunFailure.h"
+#include "korprog/RunMode.h"
 #include "korprog/conndrv/States/KvcdrvRoot.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
@@ -250,17 +252,14 @@ bool MainStartup::openDisplay()
 
 bool MainStartup::chooseView(FILE* err)
 {
-    const bool headless = std::getenv("KORPROG_HEADLESS") != nullptr;
-    if (!headless && openDisplay()) {
+    if (!RunMode::headless() && openDisplay()) {
         KvctrlRoot::viewFactory = [](KvctrlRoot* root, SettingBin* bin) -> KvctrlView* {
             return new FrmKorProg(root, bin);
         };
         Fl::add_check(closeDialogOnShutdown);
         return true;
     }
-    const bool createPack = RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR[0] != '\0';
-    const bool unattended = FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || createPack;
-    if (unattended || headless) return true;
+    if (RunMode::unattended() || RunMode::headless()) return true;
     if (RevPackDb::CMDL_CREATE_REVPACK) {
         // Without its directory the pack creation is no run of its own.
         std::fprintf(err, "korprog: -cmdl_crtrpa needs -bindir DIR\n");
@@ -326,6 +325,17 @@ int MainStartup::run(int argc, char** argv)
     delete mainState;
     // After the states have said how far they got.
     MainSignals::reportUnfinishedRun();
-    BTrace::instance()->dbgPrint("Exit code:" + std::to_string(Main::_exitCode), true, true);
-    return Main::_exitCode;
+    return endRun(stderr);
+}
+
+int MainStartup::endRun(FILE* err)
+{
+    const RunFailure& failure = RunFailure::ofRun();
+    if (failure.failed()) {
+        std::fprintf(err, "korprog: %s\n", failure.reason.c_str());
+        std::fflush(err);
+    }
+    const int code = Main::exitCode();
+    BTrace::instance()->dbgPrint("Exit code:" + std::to_string(code), true, true);
+    return code;
 }

@@ -36,6 +36,9 @@ public:
     // unattended runs without one (or with KORPROG_HEADLESS set). False,
     // with the reason on err, when an interactive start has no display.
     static bool chooseView(FILE* err);
+    // Where a run ends: tells on err why an unattended run failed, and gives
+    // the exit code.
+    static int endRun(FILE* err);
     // Opens the X display for the window; false when there is none.
     static bool openDisplay();
 

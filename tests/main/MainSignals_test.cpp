@@ -8,10 +8,11 @@
 
 #include <chrono>
 
+#include "korprog/RunFailure.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "main/Main.h"
 #include "main/MainSignals.h"
+#include "main/RunState.h"
 
 namespace {
 
@@ -35,17 +36,12 @@ TEST(MainSignals, SigtermEndsAPauseAndAnUnattendedRunAsAFailure)
     EXPECT_TRUE(Main::_shutdown);
     EXPECT_EQ(MainSignals::received(), SIGTERM);
 
-    testing::internal::CaptureStderr();
     MainSignals::reportUnfinishedRun();
-    MainSignals::reportUnfinishedRun();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "korprog: ended by SIGTERM before the run was complete\n");
-    EXPECT_EQ(Main::_exitCode, 1);
+    EXPECT_EQ(RunFailure::ofRun().reason, "ended by SIGTERM before the run was complete");
+    EXPECT_EQ(Main::exitCode(), 1);
 
     ::signal(SIGTERM, SIG_DFL);
-    FrmKorProgImpl::CMDL_PROGRAM = false;
-    KvctrlUnattended::reset();
-    Main::_shutdown = false;
-    Main::_exitCode = 0;
+    RunState::reset();
 }
 
 }  // namespace

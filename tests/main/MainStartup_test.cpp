@@ -11,6 +11,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "main/Main.h"
 #include "main/MainStartup.h"
+#include "main/RunState.h"
 
 namespace fs = std::filesystem;
 
@@ -59,19 +60,6 @@ std::string usageOf(std::vector<std::string> words)
     return shown ? text : "";
 }
 
-void resetSwitches()
-{
-    RevPackDb::CMDL_CREATE_REVPACK = RevPackDb::CMDL_UPGRADE = false;
-    RevPackDb::CHECK_SPECIAL = RevPackDb::CHECK_HARDWARE = true;
-    RevPackDb::CMDL_BINDIR = RevPackDb::CMDL_REVPACK = RevPackDb::CMDL_BINFILE = "";
-    FrmKorProgImpl::CREATE_REVPACK = false;
-    FrmKorProgImpl::PROG_FILE_ADN = "";
-    FrmKorProgImpl::CMDL_PROGRAM = false;
-    Main::_dbgAddr = "";
-    Main::_dbgPort = 0;
-    Main::_refPackFile = nullptr;
-}
-
 TEST(MainStartup, UsageTextOnlyForASingleHelpArgument)
 {
     const std::string hashes(79, '#');
@@ -100,7 +88,7 @@ TEST(MainStartup, UsageTextOnlyForASingleHelpArgument)
 
 TEST(MainStartup, OptionsTakeTheirValues)
 {
-    resetSwitches();
+    RunState::reset();
     Args a({"kp", "-revpack", "KV-1[ab]", "-binfile", "x.bin", "-remdbg", "127.0.0.1", "4000", "-nohwcheck",
             "-produpgr", "-upgrade", "-program", "s.adn", "-createrevpack", "-cmdl_crtrpa", "-bindir", "/abs/bins"});
     std::string why;
@@ -119,12 +107,12 @@ TEST(MainStartup, OptionsTakeTheirValues)
     EXPECT_TRUE(RevPackDb::CMDL_CREATE_REVPACK);
     EXPECT_STREQ(RevPackDb::CMDL_BINDIR, "/abs/bins");
 
-    resetSwitches();
+    RunState::reset();
     Args values({"kp", "-revpack", "-upgrade"});  // "-upgrade" is the pack's name
     EXPECT_TRUE(MainStartup::handleArgs(values.argc(), values.argv(), &why));
     EXPECT_STREQ(RevPackDb::CMDL_REVPACK, "-upgrade");
     EXPECT_FALSE(RevPackDb::CMDL_UPGRADE);
-    resetSwitches();
+    RunState::reset();
 }
 
 // An option without its values is refused, with the reason, rather than
@@ -143,13 +131,13 @@ TEST(MainStartup, OptionsWithoutTheirValuesAreRefused)
         EXPECT_FALSE(MainStartup::handleArgs(a.argc(), a.argv(), &why)) << r.second;
         EXPECT_EQ(why, r.second);
     }
-    resetSwitches();
+    RunState::reset();
 }
 
 TEST(MainStartup, RpaArgumentIsRememberedAndNeverAnOption)
 {
     InTempDir tmp;
-    resetSwitches();
+    RunState::reset();
     std::ofstream("KV-x[0a0b].rpa") << "; FLTK preferences file format 1.0\n";
     std::ofstream("-upgrade") << "not an option here\n";
     Args a({"kp", "-upgrade", "KV-x[0a0b].rpa", "-program", "s.adn", "-bindir", "images"});
@@ -159,7 +147,7 @@ TEST(MainStartup, RpaArgumentIsRememberedAndNeverAnOption)
     EXPECT_EQ(fs::path(RevPackDb::CMDL_BINDIR), tmp.dir / "images");
     EXPECT_FALSE(RevPackDb::CMDL_UPGRADE) << "an existing file is never taken as an option";
     EXPECT_EQ(std::string(FrmKorProgImpl::PROG_FILE_ADN), (tmp.dir / "s.adn").string());
-    resetSwitches();
+    RunState::reset();
 }
 
 TEST(MainStartup, DataDirectoriesFollowTheEnvironment)

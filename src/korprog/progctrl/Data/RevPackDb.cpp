@@ -47,11 +47,10 @@ const char* const RevPackDb::WORK_PACK = "temp";
 const char* RevPackDb::TYPELIST = RevPackDb::TYPELIST_OLD;
 const char* RevPackDb::BINLIST = RevPackDb::BINLIST_OLD;
 
-bool RevPackDb::CMDL_CREATE_REVPACK = false;
-const char* RevPackDb::CMDL_BINDIR = "";
+// CMDL_CREATE_REVPACK, CMDL_BINDIR and CMDL_UPGRADE say who answers: they
+// are defined beside that question (korprog/RunMode.cpp).
 bool RevPackDb::CHECK_SPECIAL = true;
 bool RevPackDb::CHECK_HARDWARE = true;
-bool RevPackDb::CMDL_UPGRADE = false;
 const char* RevPackDb::CMDL_REVPACK = "";
 const char* RevPackDb::CMDL_BINFILE = "";
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "korprog/RunFailure.h"
+
 class Fl_Output;
 class Fl_Preferences;
 class RPFile;
@@ -220,11 +222,11 @@ public:
 
     // Pack creation (RevPackDbCreate.cpp). Builds a pack from the *.bin
     // files of binDir (null: the working directory) in the pack directory.
-    // False, with an alert and createError() saying why, when no pack was
+    // False, with an alert and createFailure() saying why, when no pack was
     // made; a failed run leaves no pack and no work file behind.
     bool createDb(const char* binDir);
-    // The one-line reason of the last failed createDb; "" after success.
-    const std::string& createError() const { return _createError; }
+    // Why the last createDb failed, the reason in one line; none after success.
+    const RunFailure& createFailure() const { return _createFailure; }
     // The file name of the pack the last createDb made; "" after a failure.
     const std::string& createdPack() const { return _createdPack; }
     // Fills the open pack's restriction list from the restrictions file or,
@@ -318,11 +320,11 @@ private:
     bool writeWorkPack(std::string& baseName);
     bool addImage(int ix);
     bool publishWorkPack(const std::string& work, const std::string& baseName);
-    bool createFailed(const std::string& text);
+    bool createFailed(RunFailure::Kind kind, const std::string& text);
     // Writes the restriction table the new pack got beside the
     // restrictions file, whole or not at all.
     bool keepRestrictions();
-    std::string _createError;
+    RunFailure _createFailure;
     // Application images left out of the pack being made, each with why.
     std::vector<std::string> _skipped;
     // The kept restriction table, as its file.

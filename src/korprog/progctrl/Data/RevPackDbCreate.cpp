@@ -34,6 +34,9 @@ const char* const NO_SPECIAL = "     ";
 const size_t MAX_PACK_BASE = RPFile::MAX_NAME - 10;
 const int HEADER_LINES = 3;
 const uint16_t CREATE_TRACE = BTrace::HIGH | BTrace::MED | BTrace::LOW;
+// A pack is not made because of the images, settings files and restrictions
+// given (BadInput), or because its file cannot be written (Other).
+using Kind = RunFailure::Kind;
 
 void dbg(const std::string& text) { BTrace::instance()->dbgPrint(text); }
 
@@ -77,9 +80,9 @@ void addOnce(std::vector<std::string>& list, const std::string& s)
 
 }  // namespace
 
-bool RevPackDb::createFailed(const std::string& text)
+bool RevPackDb::createFailed(RunFailure::Kind kind, const std::string& text)
 {
-    if (_createError.empty()) _createError = text;
+    if (!_createFailure.failed()) _createFailure = RunFailure{kind, text};
     B_ERROR(text);
     return false;
 }
@@ -87,7 +90,7 @@ bool RevPackDb::createFailed(const std::string& text)
 bool RevPackDb::createDb(const char* binDir)
 {
     if (trace(CREATE_TRACE)) dbg(std::string("RevPackDb::createDb bindir=\"") + (binDir ? binDir : "") + "\"");
-    _createError.clear();
+    _createFailure = RunFailure();
     _createdPack.clear();
     _createRpActive = true;
     // The pack open before is opened again afterwards.
@@ -107,7 +110,7 @@ bool RevPackDb::createDb(const char* binDir)
     if (!ok) {
         clearDb();
         fs::remove(work, ec);
-        Dialog::alert("%s", _createError.c_str());
+        Dialog::alert("%s", _createFailure.reason.c_str());
     }
     _createRpActive = false;
     if (!reopen.empty()) selectDb(reopen.c_str());
@@ -124,10 +127,10 @@ bool RevPackDb::collectBinFiles(const char* binDir)
     std::string dir = fs::absolute(binDir && *binDir ? binDir : ".", ec).lexically_normal().string();
     if (dir.empty() || (dir.back() != '/' && dir.back() != '\\')) dir += '/';
     if (ec || dir.size() >= sizeof _binDirPath)
-        return createFailed(RPText::message("_binDirPath=%s does NOT Exist!", dir.c_str()));
+        return createFailed(Kind::BadInput, RPText::message("_binDirPath=%s does NOT Exist!", dir.c_str()));
     RPText::copyTo(_binDirPath, dir.c_str());
     if (!fs::is_directory(_binDirPath, ec))
-        return createFailed(RPText::message("_binDirPath=%s does NOT Exist!", _binDirPath));
+        return createFailed(Kind::BadInput, RPText::message("_binDirPath=%s does NOT Exist!", _binDirPath));
 
     dirent** list = nullptr;
     const int n = fl_filename_list(_binDirPath, &list, fl_numericsort);
@@ -160,14 +163,14 @@ bool RevPackDb::collectBinFiles(const char* binDir)
             dbg(" name=" + name + " adnExist=" + (adnExist ? adn : "0") + " fileNr=" + std::to_string(ix));
     }
     if (n > 0) fl_filename_free_list(&list, n);
-    if (_nrBinFiles == 0) return createFailed(RPText::message("No *.bin files in %s", _binDirPath));
+    if (_nrBinFiles == 0) return createFailed(Kind::BadInput, RPText::message("No *.bin files in %s", _binDirPath));
     return true;
 }
 
 bool RevPackDb::writeWorkPack(std::string& baseName)
 {
     selectDb(WORK_PACK);
-    if (!_db->isOpen()) return createFailed(RPText::message("Cannot write %s", WORK_PACK));
+    if (!_db->isOpen()) return createFailed(Kind::Other, RPText::message("Cannot write %s", WORK_PACK));
     if (!setSwHwRestrictions()) return false;
     TYPELIST = TYPELIST_NEW;
     BINLIST = BINLIST_NEW;
@@ -187,9 +190,9 @@ bool RevPackDb::writeWorkPack(std::string& baseName)
         std::string why = RPText::message("No usable image in %s", _binDirPath);
         for (size_t i = 0; i < _skipped.size(); ++i) why += (i ? "; " : ": ") + _skipped[i];
         if (_skipped.empty()) why += ": " + RPText::message("only boot loaders");
-        return createFailed(why);
+        return createFailed(Kind::BadInput, why);
     }
-    if (!flush()) return createFailed(RPText::message("Cannot write %s", _db->path().c_str()));
+    if (!flush()) return createFailed(Kind::Other, RPText::message("Cannot write %s", _db->path().c_str()));
     baseName = retrNewRevPackName();
     clearDb();
     return true;
@@ -208,18 +211,19 @@ bool RevPackDb::addImage(int ix)
     }
     const char* g = name.c_str();
     if (!RPFileCheck::groupNameOk(g) || !RPFileCheck::entryNameOk(g))
-        return createFailed(RPText::message("Cannot store %s in a revision pack", g));
-    if (grpExist(g)) return createFailed(RPText::message("Two images named %s", g));
+        return createFailed(Kind::BadInput, RPText::message("Cannot store %s in a revision pack", g));
+    if (grpExist(g)) return createFailed(Kind::BadInput, RPText::message("Two images named %s", g));
 
     const std::string path = std::string(_binDirPath) + file;
     std::error_code ec;
     const uintmax_t size = fs::file_size(path, ec);
-    if (ec) return createFailed(RPText::message("Cannot read %s", path.c_str()));
+    if (ec) return createFailed(Kind::BadInput, RPText::message("Cannot read %s", path.c_str()));
     // The head of the file gives type and hardware, and so where the
     // application starts.
     std::memset(_activeBinData, 0, sizeof _activeBinData);
     const uintmax_t head = std::min<uintmax_t>(size, MAX_BINFILE_SIZE - 1);
-    if (!readBytes(path, 0, head, _activeBinData)) return createFailed(RPText::message("Cannot read %s", path.c_str()));
+    if (!readBytes(path, 0, head, _activeBinData))
+        return createFailed(Kind::BadInput, RPText::message("Cannot read %s", path.c_str()));
     _nrBinBytes = static_cast<int>(head);
     const char* hwFound = nullptr;
     const std::string type = getKorTypeFmBin(hwFound);
@@ -230,12 +234,14 @@ bool RevPackDb::addImage(int ix)
         const int processor = hardware.size() > 2 ? RPText::leadingNumber(hardware.c_str() + 2, 2) : 0;
         START_ADDRESS = processor <= 48 ? START_ADDRESS_48 : START_ADDRESS_49;
         if (size < START_ADDRESS)
-            return createFailed(RPText::message("Error Binfile smaller than its start address: %s", path.c_str()));
+            return createFailed(Kind::BadInput,
+                                RPText::message("Error Binfile smaller than its start address: %s", path.c_str()));
         stored = size - START_ADDRESS;
-        if (stored > MAX_BINFILE_SIZE - 1) return createFailed(RPText::message("Error Binfile too big: %s", path.c_str()));
+        if (stored > MAX_BINFILE_SIZE - 1)
+            return createFailed(Kind::BadInput, RPText::message("Error Binfile too big: %s", path.c_str()));
         std::memset(_activeBinData, 0, sizeof _activeBinData);
         if (!readBytes(path, START_ADDRESS, stored, _activeBinData))
-            return createFailed(RPText::message("Cannot read %s", path.c_str()));
+            return createFailed(Kind::BadInput, RPText::message("Cannot read %s", path.c_str()));
     }
     _nrBinBytes = static_cast<int>(stored);
 
@@ -244,11 +250,11 @@ bool RevPackDb::addImage(int ix)
     if (*adnFile) {
         const std::string adnPath = std::string(_binDirPath) + adnFile;
         const uintmax_t adnSize = fs::file_size(adnPath, ec);
-        if (ec) return createFailed(RPText::message("Cannot read %s", adnPath.c_str()));
+        if (ec) return createFailed(Kind::BadInput, RPText::message("Cannot read %s", adnPath.c_str()));
         if (adnSize > MAX_BINFILE_SIZE - 1)
-            return createFailed(RPText::message("Error Adnfile too big: %s", adnPath.c_str()));
+            return createFailed(Kind::BadInput, RPText::message("Error Adnfile too big: %s", adnPath.c_str()));
         if (!readBytes(adnPath, 0, adnSize, _activeAdnData))
-            return createFailed(RPText::message("Cannot read %s", adnPath.c_str()));
+            return createFailed(Kind::BadInput, RPText::message("Cannot read %s", adnPath.c_str()));
         _nrAdnBytes = static_cast<int>(adnSize);
     }
 
@@ -280,16 +286,16 @@ bool RevPackDb::publishWorkPack(const std::string& work, const std::string& base
     std::string bytes;
     uint16_t sum = 0;
     if (!RPFile::readFile(work, bytes) || !calcCheckSum(bytes, sum))
-        return createFailed(RPText::message("Cannot read %s", work.c_str()));
+        return createFailed(Kind::Other, RPText::message("Cannot read %s", work.c_str()));
     char file[MAX_NAME];
     std::snprintf(file, sizeof file, "%s[%04x]%s", baseName.c_str(), unsigned(sum), RPFile::EXTENSION);
     const std::string path = (fs::path(_revpacksDir) / file).string();
     std::error_code ec;
     fs::rename(work, path, ec);
-    if (ec) return createFailed(RPText::message("Cannot write %s", path.c_str()));
+    if (ec) return createFailed(Kind::Other, RPText::message("Cannot write %s", path.c_str()));
     if (!checkCheckSum(path.c_str(), true)) {
         fs::remove(path, ec);
-        return createFailed(RPText::message("Create Db Invalid Checksum"));
+        return createFailed(Kind::Other, RPText::message("Create Db Invalid Checksum"));
     }
     _createdPack = file;
     if (trace(CREATE_TRACE)) dbg("RevPackDb::createDb created " + path);
@@ -306,7 +312,7 @@ bool RevPackDb::setSwHwRestrictions()
     if (isFile(src)) {
         std::string raw, why;
         if (!RPFile::readFile(src, raw, &why, RPFileCheck::MAX_FILE))
-            return createFailed(RPText::message("Cannot read %s: %s", src, why.c_str()));
+            return createFailed(Kind::BadInput, RPText::message("Cannot read %s: %s", src, why.c_str()));
         size_t pos = 0;
         for (int nr = 1; pos < raw.size(); ++nr) {
             size_t eol = raw.find('\n', pos);
@@ -321,7 +327,7 @@ bool RevPackDb::setSwHwRestrictions()
     RPFile restr;
     std::string why;
     if (!restr.openBytes(text, SWHWRESTR, &why))
-        return createFailed(RPText::message("Error in restrictions file %s: %s", src, why.c_str()));
+        return createFailed(Kind::BadInput, RPText::message("Error in restrictions file %s: %s", src, why.c_str()));
     bool ok = true;
     {
         Fl_Preferences rows(*restr.root(), SWHWRESTR);
@@ -336,7 +342,7 @@ bool RevPackDb::setSwHwRestrictions()
             char* value = nullptr;
             rows.get(key, value, "");
             ok = setEntry(HWSWLIST, key, value);
-            if (!ok) createFailed(RPText::message("Error in restrictions file %s: %s", src, key));
+            if (!ok) createFailed(Kind::BadInput, RPText::message("Error in restrictions file %s: %s", src, key));
             std::free(value);
         }
     }

@@ -7,6 +7,7 @@
 #include "bdebug/BTrace.h"
 #include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
+#include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/KorTypeNames.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/SettingBinOwner.h"
@@ -342,7 +343,8 @@ void SettingBin::korTypeFromNew(const char* customType, const char* special, boo
 
 bool SettingBin::checkKorTypes()
 {
-    if (_frame && _frame->commandLineProgramming()) return true;
+    // A run that answers for itself programs the settings as they are.
+    if (RunMode::unattended()) return true;
     if (korType()[0] == '\0') return false;
     if (std::strcmp(korType(), _korType) == 0 || _progPreUpgrade) return true;
     Dialog::beep();

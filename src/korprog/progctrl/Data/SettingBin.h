@@ -116,6 +116,8 @@ public:
     // The layout table the editor is built from.
     static const char* const LAYOUT_TABLE;
     static uint8_t maxKorEntries() { return _maxKorEntries; }
+    // Forgets the count the last unit reported, as at start-up.
+    static void forgetKorEntries() { _maxKorEntries = MAX_ENTRIES; }
 
 private:
     SettingBin(const SettingBin&) = delete;

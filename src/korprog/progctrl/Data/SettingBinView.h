@@ -21,9 +21,6 @@ public:
     // Lets the user save the settings as "Opslaan" does; nothing without a
     // window.
     virtual void offerSave() {}
-    // True when the program was started to program a settings file from the
-    // command line: such a run never asks about differing unit types.
-    virtual bool commandLineProgramming() const = 0;
 };
 
 #endif

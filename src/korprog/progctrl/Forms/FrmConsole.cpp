@@ -3,11 +3,11 @@
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
 #include "helm/platform/BTimerTick.h"
+#include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "main/Main.h"
 
 namespace {
@@ -30,7 +30,7 @@ void FrmConsole::statusInfo(const char* text, bool)
         std::fflush(_out);
     }
     // Unattended runs trace every status line already.
-    if (!KvctrlUnattended::active()) BTrace::instance()->dbgPrint("Status Info: " + line, true, true);
+    if (!RunMode::unattended()) BTrace::instance()->dbgPrint("Status Info: " + line, true, true);
 }
 
 bool FrmConsole::btOpenSb()
@@ -61,5 +61,3 @@ bool FrmConsole::checkTypeHwVers()
 }
 
 void FrmConsole::waitEvents() { bSleepMs(WAIT_MS); }
-
-bool FrmConsole::commandLineProgramming() const { return FrmKorProgImpl::CMDL_PROGRAM; }

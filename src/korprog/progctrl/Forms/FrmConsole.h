@@ -37,7 +37,6 @@ public:
     void showKorvanGroup(const char*, const char*, const char*, const char*, const char*) override {}
     void createSettingEdit() override {}
     void editClose() override {}
-    bool commandLineProgramming() const override;
 
     void configInit(ConfigInit* config) override { _configInit = config; }
     void openOptionsWindow() override {}

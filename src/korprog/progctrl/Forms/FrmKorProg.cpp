@@ -180,7 +180,6 @@ void FrmKorProg::editClose() { _settingEdit->editClose(); }
 
 void FrmKorProg::offerSave() { _frmImpl->btStoreSb(); }
 
-bool FrmKorProg::commandLineProgramming() const { return FrmKorProgImpl::CMDL_PROGRAM; }
 
 void FrmKorProg::configInit(ConfigInit* config)
 {

@@ -66,7 +66,6 @@ public:
     void createSettingEdit() override;
     void editClose() override;
     void offerSave() override;
-    bool commandLineProgramming() const override;
     void configInit(ConfigInit* config) override;
     void openOptionsWindow() override;
 

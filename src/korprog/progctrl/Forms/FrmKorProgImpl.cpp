@@ -18,6 +18,7 @@
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
 #include "korprog/Dialog.h"
+#include "korprog/RunMode.h"
 #include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Fl_Input_Choice.h"
@@ -34,7 +35,8 @@
 
 bool FrmKorProgImpl::CREATE_REVPACK = false;
 const char* FrmKorProgImpl::PROG_FILE_ADN = "";
-bool FrmKorProgImpl::CMDL_PROGRAM = false;
+// CMDL_PROGRAM says who answers: it is defined beside that question
+// (korprog/RunMode.cpp).
 const char* const FrmKorProgImpl::ADN_EXT = ".adn";
 const char* const FrmKorProgImpl::NO_SPECIAL = "     ";
 
@@ -165,7 +167,7 @@ bool FrmKorProgImpl::loadSettings(const std::string& file)
     if (!f) {
         B_ERROR(" File:" << file << " can not be openened!!");
         // Nobody reads the trace while choosing a file.
-        if (!CMDL_PROGRAM)
+        if (!RunMode::unattended())
             Dialog::alert("%s \"%s\" %s.\n", gettext("Fout!! Bestand", 0), file.c_str(),
                           gettext("kan niet geopend worden", 0));
         return false;

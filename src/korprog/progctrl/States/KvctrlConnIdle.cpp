@@ -46,7 +46,8 @@ void KvctrlConnIdle::commandLineStarts()
         if (_root->frame()->btOpenSb())
             sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
         else
-            KvctrlUnattended::fail(std::string("cannot read ") + FrmKorProgImpl::PROG_FILE_ADN);
+            KvctrlUnattended::fail(RunFailure::Kind::BadInput,
+                                   std::string("cannot read ") + FrmKorProgImpl::PROG_FILE_ADN);
     }
 }
 

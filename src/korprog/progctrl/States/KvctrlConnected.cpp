@@ -1,5 +1,6 @@
 #include "korprog/progctrl/States/KvctrlConnected.h"
 
+#include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/States/KvctrlConnIdle.h"
@@ -39,17 +40,20 @@ void KvctrlConnected::onEvent(const BEvent* e)
     switch (e->signalId()) {
     case LOC_LIFECHECK_TIMEOUT:
         Kvctrl::report(lifeCheckTimeout(e), e);
-        transition(new KvctrlDisconnected(enclosing()));
+        transition(new KvctrlDisconnected(enclosing(), RunFailure::Kind::UnitLost));
         break;
     case LOC_UPGRADE_TO:
-        transition(new KvctrlDisconnected(enclosing()));
+        transition(new KvctrlDisconnected(enclosing(), RunFailure::Kind::UnitLost));
         break;
     default:
         break;
     }
 }
 
-void KvctrlConnected::onError(const BEvent*, RegionId) { transition(new KvctrlDisconnected(enclosing())); }
+void KvctrlConnected::onError(const BEvent*, RegionId)
+{
+    transition(new KvctrlDisconnected(enclosing(), RunFailure::Kind::UnitLost));
+}
 
 bool KvctrlConnected::lifeCheckTimeout(const BEvent*)
 {
@@ -63,8 +67,8 @@ void KvctrlConnected::bootLoadReq(const BEvent* e)
     if (KvctrlUnattended::upgrade()) {
         // Nobody is there to choose: the image named on the command line.
         KvctrlUnattended::loadImage(_root);
-    } else if (KvctrlUnattended::active()) {
-        KvctrlUnattended::fail("the unit waits in its boot loader; it takes no settings");
+    } else if (RunMode::unattended()) {
+        KvctrlUnattended::fail(RunFailure::Kind::Refused, "the unit waits in its boot loader; it takes no settings");
     } else {
         _root->informSetBinFile();
         _root->binFileSet(false);

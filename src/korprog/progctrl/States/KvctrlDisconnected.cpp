@@ -1,6 +1,7 @@
 #include "korprog/progctrl/States/KvctrlDisconnected.h"
 
 #include "bdebug/BDownCast.h"
+#include "korprog/RunMode.h"
 #include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/States/KvctrlConnected.h"
@@ -11,9 +12,10 @@
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 
-KvctrlDisconnected::KvctrlDisconnected(BCompositeState* enclosing)
+KvctrlDisconnected::KvctrlDisconnected(BCompositeState* enclosing, RunFailure::Kind why)
     : BSimpleState(enclosing, KOR_PROG, PROG_CTRL, KVCTRLDISCONNECTED),
-      _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT)))
+      _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT))),
+      _why(why)
 {
 }
 
@@ -26,7 +28,7 @@ void KvctrlDisconnected::onEntry(const BEvent*)
     _root->sbStoreStInfo(nullptr, nullptr);
     _root->showErrorAlert(true);
     // Nobody waits for the unit in an unattended run: it ends here.
-    if (KvctrlUnattended::active()) KvctrlUnattended::fail(_root->errorText());
+    if (RunMode::unattended()) KvctrlUnattended::fail(_why, _root->errorText());
 }
 
 void KvctrlDisconnected::onExit(const BEvent*) { _root->stopLifeCkTmr(); }

@@ -47,7 +47,7 @@ void KvctrlInit::onEvent(const BEvent* e)
         break;
     case LOC_LIFECHECK_TIMEOUT:
         result = lifeCheckTimeout(e);
-        transition(new KvctrlDisconnected(_bndSt));
+        transition(new KvctrlDisconnected(_bndSt, RunFailure::Kind::NoUnit));
         break;
     case LOC_LIFECHECK_TIMER:
         result = Kvctrl::toParser(this, new KvprotSrqEvt());
@@ -86,7 +86,7 @@ bool KvctrlInit::handleError(const BEvent* e)
     if (err->error() == CDRV_SET_COM_NOT_OPEN) {
         _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, true);
         _root->comPortRefused(err->portFault());
-        transition(new KvctrlDisconnected(_bndSt));
+        transition(new KvctrlDisconnected(_bndSt, RunFailure::Kind::Port));
     } else if (err->error() == CDRV_CLEAR_COM_NOT_OPEN) {
         // Not consumed: the binder state clears the flag as well.
         _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, false);

@@ -10,12 +10,12 @@
 #include "helm/BTimer.h"
 #include "helm/platform/BTimerTick.h"
 #include "korprog/Dialog.h"
+#include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmConsole.h"
-#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlBndToProt.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
@@ -99,7 +99,7 @@ KvctrlRoot::~KvctrlRoot()
 
 void KvctrlRoot::onEntry(const BEvent*)
 {
-    if (RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && RevPackDb::CMDL_BINDIR[0] != '\0') {
+    if (RunMode::createsPack()) {
         createRevPackUnattended();
         return;
     }
@@ -109,11 +109,7 @@ void KvctrlRoot::onEntry(const BEvent*)
     _korSettingBin->frame(_frame);
     _configInit = new ConfigInit(_korSettingBin, _frame, this);
     // An unattended run with input it cannot use ends before a byte goes out.
-    std::string why;
-    if (!KvctrlUnattended::checkInput(this, &why)) {
-        KvctrlUnattended::fail(why);
-        return;
-    }
+    if (!KvctrlUnattended::checkInput(this)) return;
     addRegion(new KvctrlBndToProt(this));
     checkForRevpack();
 }
@@ -145,7 +141,7 @@ void KvctrlRoot::frmStatusInfo(const char* text, bool disconnect)
     _statusRed = disconnect;
     showStatus();
     // Also on request ("Kvctrl lvl hi"): how a run with the window is watched from outside.
-    if (KvctrlUnattended::active() || dbg(BTrace::HIGH))
+    if (RunMode::unattended() || dbg(BTrace::HIGH))
         BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
 }
 
@@ -167,7 +163,7 @@ void KvctrlRoot::showStatus()
 
 void KvctrlRoot::transferStopped(const std::string& cause, const std::string& note)
 {
-    if (Main::shutdownActive() || KvctrlUnattended::active()) return;
+    if (Main::shutdownActive() || RunMode::unattended()) return;
     _statusNote = note;
     BTrace::instance()->dbgPrint("Status Note: " + note, true, true);
     frmStatusInfo("", true);
@@ -194,7 +190,7 @@ std::string KvctrlRoot::fillIn(const char* translated, std::initializer_list<std
 void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
 {
     if (_frame) _frame->upgradeProgress(text, done, total);
-    if (KvctrlUnattended::active()) BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
+    if (RunMode::unattended()) BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
 }
 
 void KvctrlRoot::frmRmSetEdit()
@@ -240,7 +236,7 @@ void KvctrlRoot::errorStatusByte(uint8_t b)
         _kvPrErrors[i] = (b >> i) & 1;
         any = any || _kvPrErrors[i];
     }
-    if (!any || !_showErrorAlert || FrmKorProgImpl::CMDL_PROGRAM) return;
+    if (!any || !_showErrorAlert || RunMode::unattended()) return;
     std::string text = std::string(gettext("Attentie!! Volgende Fouten gedetecteerd:", 0)) + "\n";
     for (int i = 0; i < CTRL_ERR_SIZE; ++i) {
         if (!_kvPrErrors[i]) continue;
@@ -274,7 +270,7 @@ void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
 {
     const std::string why = comFaultText(fault, cfgComPort());
     if (why.empty()) return;
-    if (!KvctrlUnattended::active()) {
+    if (!RunMode::unattended()) {
         // Every OK of the options window tries the port again: the same
         // refusal is told once, until the port opens or another one is refused.
         if (why == _comRefusalTold) return;
@@ -285,7 +281,7 @@ void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
     std::string line = std::string(gettext(_errorText[CTRL_COM_NOT_OPEN], 0)) + ": " + why;
     for (char& c : line)
         if (c == '\n') c = ' ';
-    KvctrlUnattended::fail(line);
+    KvctrlUnattended::fail(RunFailure::Kind::Port, line);
 }
 
 std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port)

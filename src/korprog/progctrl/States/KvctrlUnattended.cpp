@@ -18,8 +18,6 @@
 
 namespace fs = std::filesystem;
 
-bool KvctrlUnattended::_failed = false;
-
 namespace {
 
 bool endsWith(const std::string& s, const char* tail)
@@ -48,14 +46,16 @@ bool isImage(RevPackDb* db, const char* bin)
 
 }  // namespace
 
-bool KvctrlUnattended::active() { return RevPackDb::CMDL_UPGRADE || FrmKorProgImpl::CMDL_PROGRAM; }
-
 bool KvctrlUnattended::upgrade() { return RevPackDb::CMDL_UPGRADE; }
 
-bool KvctrlUnattended::checkInput(KvctrlRoot* root, std::string* why)
+bool KvctrlUnattended::checkInput(KvctrlRoot* root)
 {
-    if (FrmKorProgImpl::CMDL_PROGRAM && !checkProgramFile(FrmKorProgImpl::PROG_FILE_ADN, why)) return false;
-    return !RevPackDb::CMDL_UPGRADE || checkUpgradeInput(root, why);
+    std::string why;
+    if (FrmKorProgImpl::CMDL_PROGRAM) checkProgramFile(FrmKorProgImpl::PROG_FILE_ADN, &why);
+    if (why.empty() && RevPackDb::CMDL_UPGRADE) why = upgradeInputFault(root);
+    if (why.empty()) return true;
+    fail(RunFailure::Kind::BadInput, why);
+    return false;
 }
 
 bool KvctrlUnattended::checkProgramFile(const char* path, std::string* why)
@@ -110,41 +110,29 @@ bool KvctrlUnattended::checkProgramFile(const char* path, std::string* why)
     return false;
 }
 
-bool KvctrlUnattended::checkUpgradeInput(KvctrlRoot* root, std::string* why)
+std::string KvctrlUnattended::upgradeInputFault(KvctrlRoot* root)
 {
-    if (!RevPackDb::CMDL_REVPACK[0] || !RevPackDb::CMDL_BINFILE[0]) {
-        *why = "-upgrade needs -revpack NAME and -binfile IMAGE";
-        return false;
-    }
+    if (!RevPackDb::CMDL_REVPACK[0] || !RevPackDb::CMDL_BINFILE[0])
+        return "-upgrade needs -revpack NAME and -binfile IMAGE";
     cutPackExtension();
     const std::string pack = RevPackDb::CMDL_REVPACK;
     const char* bin = RevPackDb::CMDL_BINFILE;
     std::error_code ec;
-    if (!fs::is_regular_file(fs::path(Main::_revpacksDir) / (pack + ".rpa"), ec)) {
-        *why = "no revision pack " + pack + " in " + Main::_revpacksDir;
-        return false;
-    }
+    if (!fs::is_regular_file(fs::path(Main::_revpacksDir) / (pack + ".rpa"), ec))
+        return "no revision pack " + pack + " in " + Main::_revpacksDir;
     root->createRevPack();
     RevPackDb* db = root->revPack();
-    if (!db->checkCheckSum((pack + ".rpa").c_str(), false)) {
-        *why = db->readError().empty() ? "revision pack " + pack + " fails its checksum" : db->readError();
-        return false;
-    }
+    if (!db->checkCheckSum((pack + ".rpa").c_str(), false))
+        return db->readError().empty() ? "revision pack " + pack + " fails its checksum" : db->readError();
     db->selectRpFile(pack.c_str());
     int size = 0;
     db->getEntry(bin, RevPackDb::BIN_SIZE, size);
-    if (!isImage(db, bin)) {
-        *why = std::string("no image ") + bin + " in revision pack " + pack;
-    } else if (size <= 0 || size > RevPackDb::MAX_BINFILE_SIZE) {
-        *why = std::string("image ") + bin + " in revision pack " + pack + " is empty or too large";
-    } else if (db->nrBootFiles() == 0) {
-        *why = "revision pack " + pack + " holds no second-stage boot loader";
-    } else {
-        // Nothing is sent of a pack whose sizes and data disagree.
-        *why = db->damage(bin);
-        return why->empty();
-    }
-    return false;
+    if (!isImage(db, bin)) return std::string("no image ") + bin + " in revision pack " + pack;
+    if (size <= 0 || size > RevPackDb::MAX_BINFILE_SIZE)
+        return std::string("image ") + bin + " in revision pack " + pack + " is empty or too large";
+    if (db->nrBootFiles() == 0) return "revision pack " + pack + " holds no second-stage boot loader";
+    // Nothing is sent of a pack whose sizes and data disagree.
+    return db->damage(bin);
 }
 
 void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
@@ -158,24 +146,27 @@ void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
     db->selectRpFile(RevPackDb::CMDL_REVPACK);
     const char* bin = RevPackDb::CMDL_BINFILE;
     if (!db->checkTypeSwHwVers(bin)) {
-        fail(std::string("image ") + bin + " is not allowed for this unit (type " + RevPackDb::actKorType() +
-             ", hardware " + RevPackDb::actHwVersion() + ")");
+        fail(RunFailure::Kind::NotAllowed, std::string("image ") + bin + " is not allowed for this unit (type " +
+                                               RevPackDb::actKorType() + ", hardware " +
+                                               RevPackDb::actHwVersion() + ")");
         return;
     }
     if (db->bootSize() <= 0 || db->bootSize() > Kvprg::MAX_BOOT_DATA) {
-        fail(std::string("revision pack ") + RevPackDb::CMDL_REVPACK + " has no usable boot loader for hardware " +
-             RevPackDb::actHwVersion());
+        // The pack's loaders do not fit the unit's processor.
+        fail(RunFailure::Kind::Refused, std::string("revision pack ") + RevPackDb::CMDL_REVPACK +
+                                            " has no usable boot loader for hardware " + RevPackDb::actHwVersion());
         return;
     }
     const std::string adn = db->setBinData(bin);
     if (db->binSize() <= 0) {
-        fail(std::string("image ") + bin + " cannot be loaded");
+        fail(RunFailure::Kind::BadInput, std::string("image ") + bin + " cannot be loaded");
         return;
     }
     // The image carries settings that could not be written out: it does
     // not go without them.
     if (!db->binFileSelected()) {
-        fail(std::string("the settings of image ") + bin + " cannot be prepared; nothing was sent");
+        fail(RunFailure::Kind::Other,
+             std::string("the settings of image ") + bin + " cannot be prepared; nothing was sent");
         return;
     }
     if (adn.empty()) {
@@ -234,13 +225,13 @@ void KvctrlUnattended::loadImage(KvctrlRoot* root)
     if (db->binSize() > 0 && db->binFileSelected())
         root->binFileSet(true);
     else
-        fail(std::string("image ") + RevPackDb::CMDL_BINFILE + " cannot be loaded");
+        fail(RunFailure::Kind::BadInput, std::string("image ") + RevPackDb::CMDL_BINFILE + " cannot be loaded");
 }
 
 bool KvctrlUnattended::createRevPack(RevPackDb* db, const char* binDir)
 {
     if (!db->createDb(binDir)) {
-        fail(db->createError());
+        fail(db->createFailure());
         return false;
     }
     std::printf("Created revision pack %s\n", db->createdPack().c_str());
@@ -248,13 +239,11 @@ bool KvctrlUnattended::createRevPack(RevPackDb* db, const char* binDir)
     return true;
 }
 
-void KvctrlUnattended::fail(const std::string& reason)
+void KvctrlUnattended::fail(RunFailure::Kind kind, const std::string& reason) { fail(RunFailure{kind, reason}); }
+
+void KvctrlUnattended::fail(const RunFailure& failure)
 {
-    if (_failed) return;
-    _failed = true;
-    std::fprintf(stderr, "korprog: %s\n", reason.c_str());
-    std::fflush(stderr);
-    BTrace::instance()->dbgPrint("Unattended run failed: " + reason, true, true);
-    if (Main::_exitCode == 0) Main::_exitCode = 1;
+    if (RunFailure::record(failure))
+        BTrace::instance()->dbgPrint("Unattended run failed: " + failure.reason, true, true);
     Main::_shutdown = true;
 }

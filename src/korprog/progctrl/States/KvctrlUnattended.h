@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "korprog/RunFailure.h"
+
 class BState;
 class KvctrlRoot;
 class RevPackDb;
@@ -12,25 +14,24 @@ class SettingBin;
 // (-program) and a firmware upgrade (-upgrade). Nobody watches them, so
 // input they cannot use is refused before anything goes to the unit, and
 // whatever the window would leave waiting for a person ends the program
-// with a reason on standard error and a non-zero exit code.
+// with the run's failure (korprog/RunFailure.h).
 class KvctrlUnattended {
 public:
     // Settings files hold at most this many lines of this many characters.
     static constexpr int MAX_LINES = 200;
     static constexpr int MAX_LINE = 80;
 
-    // An unattended run is going on.
-    static bool active();
-    // A command-line upgrade is going on.
+    // A command-line upgrade is going on. (Whether the run answers for
+    // itself is RunMode's question.)
     static bool upgrade();
 
-    // Checks what the command line names; false with the reason in why.
-    static bool checkInput(KvctrlRoot* root, std::string* why);
+    // Checks what the command line names; false after failing the run
+    // (BadInput) with the reason.
+    static bool checkInput(KvctrlRoot* root);
     // A plausible settings file: readable, at most MAX_LINES lines of at
     // most MAX_LINE characters, each holding the '|' between text and
     // number part, no NUL byte and no double quote.
     static bool checkProgramFile(const char* path, std::string* why);
-    static bool checkUpgradeInput(KvctrlRoot* root, std::string* why);
 
     // From the idle state: loads pack and image, checks the image against
     // the unit, and posts the request that starts the upgrade (or the
@@ -52,15 +53,15 @@ public:
     // the reason. The file made is named on standard output.
     static bool createRevPack(RevPackDb* db, const char* binDir);
 
-    // Ends the program: "korprog: " and the reason on standard error, exit
-    // code 1 unless one is set already. Only the first failure is told.
-    static void fail(const std::string& reason);
-    static bool failed() { return _failed; }
-    // Forgets an earlier failure (tests run several programs in one).
-    static void reset() { _failed = false; }
+    // Ends the program with the run's failure; the first one is the one
+    // told where the run ends.
+    static void fail(RunFailure::Kind kind, const std::string& reason);
+    static void fail(const RunFailure& failure);
 
 private:
-    static bool _failed;
+    // The reason the command line's upgrade input cannot be used; "" when
+    // it can.
+    static std::string upgradeInputFault(KvctrlRoot* root);
 };
 
 #endif

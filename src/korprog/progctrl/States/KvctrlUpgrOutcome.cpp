@@ -21,6 +21,26 @@ std::string KvctrlUpgrOutcome::english() const
     return "upgrade failed";
 }
 
+RunFailure KvctrlUpgrOutcome::failure() const
+{
+    using Kind = RunFailure::Kind;
+    Kind kind = Kind::Other;
+    switch (_cause) {
+    case FAILED:
+    case ABANDONED: break;
+    case NAKS:
+    case NO_BOOT_LOADER: kind = Kind::Refused; break;
+    case NOT_ALLOWED: kind = Kind::NotAllowed; break;
+    // The unit went quiet, went away or started over in the middle.
+    case RESTARTED:
+    case NO_BOOT_RECORD:
+    case SILENT:
+    case PORT_LOST:
+    case EOT_UNANSWERED: kind = Kind::UnitLost; break;
+    }
+    return {kind, english()};
+}
+
 std::string KvctrlUpgrOutcome::what() const
 {
     switch (_cause) {

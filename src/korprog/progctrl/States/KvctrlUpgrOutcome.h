@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "korprog/RunFailure.h"
+
 // How an upgrade ended, in words: what went wrong (with the names and the
 // count it needs), for the engineer in the window's language and for an
 // unattended run as one English line.
@@ -29,6 +31,8 @@ public:
     Cause cause() const { return _cause; }
     // "the unit refused the image 10 times in a row"
     std::string english() const;
+    // The failure of an unattended upgrade: its kind, and english() as reason.
+    RunFailure failure() const;
     // "Upgrade afgebroken na 640 van 3000 bytes: de COM poort is weggevallen."
     // in the chosen language: acked bytes of the total were taken.
     std::string told(int acked, int total) const;

@@ -8,6 +8,7 @@
 #include "helm/BTimer.h"
 #include "korprog/Dialog.h"
 #include "korprog/KvprgProtDefs.h"
+#include "korprog/RunMode.h"
 #include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
@@ -87,7 +88,7 @@ void KvctrlUpgrading::onExit(const BEvent*)
         if (_completed)
             _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
         else if (!Main::shutdownActive())
-            KvctrlUnattended::fail(_outcome.english());
+            KvctrlUnattended::fail(_outcome.failure());
         RevPackDb::CMDL_UPGRADE = false;
         Main::_shutdown = true;
     } else if (_completed) {
@@ -127,7 +128,7 @@ void KvctrlUpgrading::onError(const BEvent*, RegionId)
 void KvctrlUpgrading::tellFailure()
 {
     // An unattended run says it on its way out; nobody reads an alert then.
-    if (KvctrlUnattended::active() || Main::shutdownActive()) return;
+    if (RunMode::unattended() || Main::shutdownActive()) return;
     const std::string text = _outcome.told(_bytesAcked, _nrBytes);
     BTrace::instance()->dbgPrint("Upgrade failed: " + _outcome.english(), true, true);
     _root->statusNote(text);

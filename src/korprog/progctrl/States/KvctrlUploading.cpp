@@ -8,6 +8,7 @@
 #include "bdebug/BTrace.h"
 #include "helm/BTimer.h"
 #include "korprog/Dialog.h"
+#include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -91,14 +92,14 @@ void KvctrlUploading::onExit(const BEvent*)
     if (!_completed)
         tellIncomplete();
     else if (FrmKorProgImpl::CMDL_PROGRAM && _acked == 0)
-        KvctrlUnattended::fail("the unit reports no entries; nothing was programmed");
+        KvctrlUnattended::fail(RunFailure::Kind::Refused, "the unit reports no entries; nothing was programmed");
     if (FrmKorProgImpl::CMDL_PROGRAM) _root->frame()->shutdown();
 }
 
 void KvctrlUploading::tellIncomplete()
 {
-    if (KvctrlUnattended::active()) {
-        KvctrlUnattended::fail(unattendedReason());
+    if (RunMode::unattended()) {
+        KvctrlUnattended::fail(unattendedFailure());
         return;
     }
     const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
@@ -116,17 +117,24 @@ std::string KvctrlUploading::cause() const
     return _root->errorText();  // the unit or its port was lost
 }
 
-std::string KvctrlUploading::unattendedReason() const
+RunFailure KvctrlUploading::unattendedFailure() const
 {
+    using Kind = RunFailure::Kind;
     const std::string done = _acked == 0 ? "no entry was programmed"
                                          : "entries 1 to " + std::to_string(_acked) + " were programmed";
     const std::string times = std::to_string(Kvctrl::MAX_NAKS_IN_A_ROW) + " times in a row";
-    if (_endRefused) return "the unit refused the end of programming " + times + "; it may not have taken the settings";
-    if (_refused && _actEntry < 2) return "the unit refused programming " + times + "; " + done;
-    if (_refused) return "the unit refused entry " + std::to_string(_actEntry - 1) + " " + times + "; " + done;
-    if (_stopped) return "programming stopped at entry " + std::to_string(_actEntry) + "; " + done;
-    if (Main::shutdownActive()) return "programming was interrupted after entry " + std::to_string(_acked) + "; " + done;
-    return "the unit was lost during programming after entry " + std::to_string(_acked) + "; it is not fully programmed";
+    if (_endRefused)
+        return {Kind::Refused,
+                "the unit refused the end of programming " + times + "; it may not have taken the settings"};
+    if (_refused && _actEntry < 2) return {Kind::Refused, "the unit refused programming " + times + "; " + done};
+    if (_refused)
+        return {Kind::Refused, "the unit refused entry " + std::to_string(_actEntry - 1) + " " + times + "; " + done};
+    // Stopped by the program itself: the file holds a text too long for the unit.
+    if (_stopped) return {Kind::BadInput, "programming stopped at entry " + std::to_string(_actEntry) + "; " + done};
+    if (Main::shutdownActive())
+        return {Kind::Other, "programming was interrupted after entry " + std::to_string(_acked) + "; " + done};
+    return {Kind::UnitLost, "the unit was lost during programming after entry " + std::to_string(_acked) +
+                                "; it is not fully programmed"};
 }
 
 void KvctrlUploading::onEvent(const BEvent* e)

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "helm/BSimpleState.h"
+#include "korprog/RunFailure.h"
 
 class BTimer;
 class KvctrlRoot;
@@ -48,7 +49,7 @@ private:
     // Tells an upload that did not complete: why, and how far it got.
     void tellIncomplete();
     std::string cause() const;
-    std::string unattendedReason() const;
+    RunFailure unattendedFailure() const;
 
     KvctrlRoot* _root;
     SettingBin* _settingBin;

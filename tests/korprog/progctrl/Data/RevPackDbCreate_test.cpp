@@ -80,7 +80,7 @@ TEST_F(RevPackDbCreateTest, PackFromADirectoryReadsBackThroughTheDatabaseAndFltk
     fs::create_directories(packs);
     TempDir::write(packs + "/temp.rpa", "left over");
 
-    ASSERT_TRUE(db->createDb("bins")) << db->createError();
+    ASSERT_TRUE(db->createDb("bins")) << db->createFailure().reason;
     const std::string pack = db->createdPack();
     EXPECT_EQ(0u, pack.find("KV-4.12_EXTRA[")) << pack;  // one version, no blank special
     EXPECT_EQ(std::vector<std::string>{pack}, packFiles());
@@ -144,7 +144,7 @@ TEST_F(RevPackDbCreateTest, BootLoadersAreTaggedByProcessorAndOnlyFourKept)
     bin("KV8888GM-ED_4.20.bin", appImage(0x100 + 100, "C.49KV8888GM-ED", "KV-4.20     "));
     for (const char* name : {"BOOT_LOAD_B.bin", "BOOT_LOAD_C49.bin", "BOOT_LOAD_D.bin", "BOOT_LOAD_E.bin", "BOOT_LOAD_F.bin"})
         bin(name, filler(600));
-    ASSERT_TRUE(db->createDb(bins.c_str())) << db->createError();
+    ASSERT_TRUE(db->createDb(bins.c_str())) << db->createFailure().reason;
     db->selectRpFile(db->createdPack().c_str());
     EXPECT_EQ(5, db->actNrBinFiles());
     EXPECT_FALSE(db->grpExist("BOOT_LOAD_F.bin"));  // the fifth is left out
@@ -167,7 +167,7 @@ TEST_F(RevPackDbCreateTest, RestrictionsFileGivesTheTableAndAnEmptyOneTheDefault
     const std::string header = "; FLTK preferences file format 1.0\r\n; vendor: RevPacks\n; application: SwHwRestrictions\n";
     auto restrictions = [&](const std::string& file) {
         TempDir::write("RevPacks/SwHwRestrictions.txt", header + file);
-        EXPECT_TRUE(db->createDb(bins.c_str())) << db->createError();
+        EXPECT_TRUE(db->createDb(bins.c_str())) << db->createFailure().reason;
         db->selectDb(db->createdPack().c_str());
         std::vector<std::string> rows;
         for (int i = 0; i < db->nrEntries(RevPackDb::HWSWLIST); ++i) {
@@ -198,7 +198,7 @@ TEST_F(RevPackDbCreateTest, NameHoldsEachVersionAndSpecialOnceAndOnlyPrintableTe
     std::string padded = appImage(0x100 + 200, "B.49KV1111PS-BD", "KV-4.13     ");
     std::fill(padded.begin() + 0x100 + 32 + 21, padded.end(), '\xFF');
     bin("KV1111PS-BD_1.bin", padded);
-    ASSERT_TRUE(db->createDb(bins.c_str())) << db->createError();
+    ASSERT_TRUE(db->createDb(bins.c_str())) << db->createFailure().reason;
     EXPECT_EQ(0u, db->createdPack().find("KV-4.13-5.01_X05[")) << db->createdPack();
     db->selectDb(db->createdPack().c_str());
     char special[RevPackDb::MAX_TXT_LEN];
@@ -267,7 +267,8 @@ TEST_F(RevPackDbCreateTest, BadInputLeavesNoPackBehind)
         dialogs.alerts.clear();
         c.prepare();
         EXPECT_FALSE(db->createDb(c.binDir)) << c.what;
-        EXPECT_EQ(c.error, db->createError()) << c.what;
+        EXPECT_EQ(c.error, db->createFailure().reason) << c.what;
+        EXPECT_EQ(RunFailure::Kind::BadInput, db->createFailure().kind) << c.what;
         EXPECT_EQ(std::vector<std::string>{c.error}, dialogs.alerts) << c.what;
         EXPECT_EQ(std::vector<std::string>{good}, packFiles()) << c.what;
         EXPECT_EQ(goodBytes, readPack(good)) << c.what;
@@ -277,7 +278,7 @@ TEST_F(RevPackDbCreateTest, BadInputLeavesNoPackBehind)
     // The largest image that fits is taken; its version cannot name a directory.
     owner.typeNames = {{"KV8888GM-ED", "KV8888GM-ED"}};
     bin("KV8888GM-ED_5.bin", appImage(0x100 + 102399, "B.49KV8888GM-ED", "KV-5/00"));
-    EXPECT_TRUE(db->createDb(bins.c_str())) << db->createError();
+    EXPECT_TRUE(db->createDb(bins.c_str())) << db->createFailure().reason;
     EXPECT_EQ(0u, db->createdPack().find("KV-4.12-5_00[")) << db->createdPack();
 }
 

@@ -10,6 +10,7 @@
 #include "TempDir.h"
 #include "korprog/progctrl/Data/KorTypeNames.h"
 #include "korprog/progctrl/Data/SettingBinView.h"
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 
 namespace {
 
@@ -22,10 +23,8 @@ struct RecordingView : SettingBinView {
     void createSettingEdit() override { ++edits; }
     void editClose() override { ++closes; }
     void offerSave() override { ++saves; }
-    bool commandLineProgramming() const override { return cmdl; }
     std::string best, korvan;
     int edits = 0, closes = 0, saves = 0;
-    bool cmdl = false;
 };
 
 struct Names : KorTypeNames {
@@ -219,9 +218,11 @@ TEST_F(SettingBinTest, CheckKorTypesAsksOnlyOnADifference)
     bin.progPreUpgrade(true);
     EXPECT_TRUE(bin.checkKorTypes());
     bin.progPreUpgrade(false);
-    view.cmdl = true;
+    // A run that answers for itself asks nothing.
+    FrmKorProgImpl::CMDL_PROGRAM = true;
     EXPECT_TRUE(bin.checkKorTypes());
     EXPECT_EQ(dialogs.questions.size(), 2u);
+    FrmKorProgImpl::CMDL_PROGRAM = false;
 }
 
 TEST_F(SettingBinTest, OldHardwareTakesEntries2And80OnlyWhenEmpty)

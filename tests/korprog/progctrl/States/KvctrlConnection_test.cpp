@@ -121,14 +121,40 @@ TEST_F(KvctrlTest, UnattendedRunWithoutAPortEndsWithTheReasonInsteadOfAnAlert)
     std::ofstream("new.adn") << "KV8888GM-ED|1\n";
     FrmKorProgImpl::PROG_FILE_ADN = "new.adn";
     FrmKorProgImpl::CMDL_PROGRAM = true;
-    testing::internal::CaptureStderr();
     start("");
-    const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(dialogs.alerts.empty());
-    EXPECT_EQ(err, "korprog: COM poort niet beschikbaar: Voor communicatie met Korvan eerst COM poort, "
-                   "via Opties knop instellen.\n");
+    EXPECT_EQ(RunFailure::ofRun().reason, "COM poort niet beschikbaar: Voor communicatie met Korvan eerst COM poort, "
+                                          "via Opties knop instellen.");
+    EXPECT_EQ(RunFailure::ofRun().kind, RunFailure::Kind::Port);
     EXPECT_TRUE(Main::_shutdown);
-    EXPECT_EQ(Main::_exitCode, 1);
+    EXPECT_EQ(Main::exitCode(), 1);
+}
+
+// Both end with the same words; whoever started the run acts on the kind:
+// no unit at all is a cable to check, a unit that went is one to look at.
+TEST_F(KvctrlTest, UnattendedRunTellsAUnitThatNeverAnsweredFromOneThatWentSilent)
+{
+    std::ofstream("new.adn") << "KV8888GM-ED|1\n";
+    FrmKorProgImpl::PROG_FILE_ADN = "new.adn";
+    FrmKorProgImpl::CMDL_PROGRAM = true;
+    startOnPty();
+    advance(1000);
+    EXPECT_EQ(RunFailure::ofRun().reason, "Korvan niet aangesloten");
+    EXPECT_EQ(RunFailure::ofRun().kind, RunFailure::Kind::NoUnit);
+    EXPECT_TRUE(Main::_shutdown);
+
+    // The same run once a unit answered (nothing to program: it only answers).
+    RunFailure::reset();
+    Main::_shutdown = false;
+    FrmKorProgImpl::PROG_FILE_ADN = "";
+    advance(100);
+    ASSERT_EQ(written(6), STATUS_REQUEST);
+    unit(statusRecord());
+    ASSERT_EQ(view.last(), "Verbonden");
+    advance(1000);
+    EXPECT_EQ(RunFailure::ofRun().reason, "Korvan niet aangesloten");
+    EXPECT_EQ(RunFailure::ofRun().kind, RunFailure::Kind::UnitLost);
+    EXPECT_TRUE(Main::_shutdown);
 }
 
 TEST_F(KvctrlTest, NoUnitIsNotConnectedAfterTenSecondsAndProgrammerenThenDoesNothing)

@@ -28,9 +28,9 @@
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "main/Main.h"
+#include "main/RunState.h"
 #include "korvansim/SimProcess.h"
 #include "support/KvPty.h"
-#include "support/KvRunState.h"
 #include "support/ScriptedDialogs.h"
 
 // What the window was asked to do.
@@ -80,7 +80,6 @@ public:
     }
     void createSettingEdit() override { ++_log.editorsOpened; }
     void editClose() override { ++_log.editorsClosed; }
-    bool commandLineProgramming() const override { return FrmKorProgImpl::CMDL_PROGRAM; }
     void configInit(ConfigInit*) override {}
     void openOptionsWindow() override {}
 
@@ -113,7 +112,7 @@ protected:
         std::filesystem::current_path(dir);
         std::filesystem::create_directories("RevPacks");
         std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/RevPacks", dir.c_str());
-        resetRunState();
+        RunState::reset();
         Language::destroy();
         savedFactory = KvctrlRoot::viewFactory;
         savedSleep = KvctrlRoot::sleepFunc;

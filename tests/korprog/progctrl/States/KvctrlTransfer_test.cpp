@@ -210,10 +210,10 @@ TEST_F(KvctrlTransferTest, UnitRefusingTheEndOfUploadTenTimesFailsACommandLineRu
         unit({0x15});
     }
     EXPECT_EQ(written(6), end);
-    EXPECT_FALSE(KvctrlUnattended::failed());
+    EXPECT_FALSE(RunFailure::ofRun().failed());
     unit({0x15});
-    EXPECT_TRUE(KvctrlUnattended::failed());
-    EXPECT_EQ(Main::_exitCode, 1) << "settings the unit never took are no success";
+    EXPECT_EQ(RunFailure::ofRun().kind, RunFailure::Kind::Refused);
+    EXPECT_EQ(Main::exitCode(), 1) << "settings the unit never took are no success";
     EXPECT_TRUE(Main::_shutdown);
 }
 
@@ -238,11 +238,11 @@ TEST_F(KvctrlTransferTest, EntryRefusedTenTimesInARowEndsTheUploadCountingWhatTh
     // The same unattended: the reason counts the entries the unit took.
     FrmKorProgImpl::CMDL_PROGRAM = true;
     startUploadTakingFourEntries();
-    testing::internal::CaptureStderr();
     for (int nak = 0; nak < 10; ++nak) unit({0x15});
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "korprog: the unit refused entry 5 10 times in a row; entries 1 to 4 were programmed\n");
-    EXPECT_EQ(Main::_exitCode, 1);
+    EXPECT_EQ(RunFailure::ofRun().reason,
+              "the unit refused entry 5 10 times in a row; entries 1 to 4 were programmed");
+    EXPECT_EQ(RunFailure::ofRun().kind, RunFailure::Kind::Refused);
+    EXPECT_EQ(Main::exitCode(), 1);
 }
 
 TEST_F(KvctrlTransferTest, CommandLineRunTellsEntriesLeftOutATypeDifferenceAndFailsWhenNothingWasProgrammed)
@@ -265,8 +265,8 @@ TEST_F(KvctrlTransferTest, CommandLineRunTellsEntriesLeftOutATypeDifferenceAndFa
     }
     EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B}));
     unit({0x06});
-    EXPECT_FALSE(KvctrlUnattended::failed());
-    EXPECT_EQ(Main::_exitCode, 0);
+    EXPECT_FALSE(RunFailure::ofRun().failed());
+    EXPECT_EQ(Main::exitCode(), 0);
     EXPECT_TRUE(Main::_shutdown);
 
     // A unit without entries takes nothing: no success.
@@ -274,14 +274,13 @@ TEST_F(KvctrlTransferTest, CommandLineRunTellsEntriesLeftOutATypeDifferenceAndFa
     advance(100);
     writtenNow();
     unit(statusRecord(0, 0, "KV4400GM-ED"));
-    testing::internal::CaptureStderr();
     post(new KvctrlUplReqEvt());
     written(6);
     unit({0x06});
     EXPECT_EQ(written(6), Bytes({0x01, 0x05, 0x00, 0x02, 0x03, 0x0B}));
     unit({0x06});
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "korprog: the unit reports no entries; nothing was programmed\n");
-    EXPECT_EQ(Main::_exitCode, 1);
+    EXPECT_EQ(RunFailure::ofRun().reason, "the unit reports no entries; nothing was programmed");
+    EXPECT_EQ(Main::exitCode(), 1);
 }
 
 TEST_F(KvctrlTransferTest, UnitThatNeverAnswersTheUploadRequestIsLostAfterTenSeconds)

@@ -1,0 +1,26 @@
+#include "korprog/RunMode.h"
+
+#include <cstdlib>
+
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+
+// The command line's switches that make a run answer for itself. They are
+// fields of the classes that act on them, defined here so that this
+// question, and the dialogs that ask it, need neither the window nor the
+// pack database.
+bool FrmKorProgImpl::CMDL_PROGRAM = false;
+bool RevPackDb::CMDL_UPGRADE = false;
+bool RevPackDb::CMDL_CREATE_REVPACK = false;
+const char* RevPackDb::CMDL_BINDIR = "";
+
+bool RunMode::unattended() { return FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || createsPack(); }
+
+bool RunMode::personAnswers() { return !headless() && std::getenv("DISPLAY") != nullptr; }
+
+bool RunMode::headless() { return std::getenv("KORPROG_HEADLESS") != nullptr; }
+
+bool RunMode::createsPack()
+{
+    return RevPackDb::CMDL_CREATE_REVPACK && RevPackDb::CMDL_BINDIR && *RevPackDb::CMDL_BINDIR;
+}

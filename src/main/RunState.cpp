@@ -1,0 +1,40 @@
+#include "main/RunState.h"
+
+#include "korprog/RunFailure.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "main/Main.h"
+#include "main/MainSignals.h"
+
+void RunState::reset()
+{
+    // The command line.
+    RevPackDb::CMDL_CREATE_REVPACK = false;
+    RevPackDb::CMDL_BINDIR = "";
+    RevPackDb::CHECK_SPECIAL = true;
+    RevPackDb::CHECK_HARDWARE = true;
+    RevPackDb::CMDL_UPGRADE = false;
+    RevPackDb::CMDL_REVPACK = "";
+    RevPackDb::CMDL_BINFILE = "";
+    FrmKorProgImpl::CREATE_REVPACK = false;
+    FrmKorProgImpl::PROG_FILE_ADN = "";
+    FrmKorProgImpl::CMDL_PROGRAM = false;
+    Main::_refPackFile = nullptr;
+    Main::_dbgAddr = "";
+    Main::_dbgPort = 0;
+
+    // The unit and the packs opened.
+    RevPackDb::setActHwSwVers("", "", "", "");
+    RevPackDb::activeAdnFileReset();
+    RevPackDb::TYPELIST = RevPackDb::TYPELIST_OLD;
+    RevPackDb::BINLIST = RevPackDb::BINLIST_OLD;
+    RevPackDb::START_ADDRESS = RevPackDb::START_ADDRESS_48;
+    SettingBin::forgetKorEntries();
+
+    // The ending.
+    Main::_shutdown = false;
+    Main::_exitCode = 0;
+    MainSignals::reset();
+    RunFailure::reset();
+}
