@@ -7,6 +7,7 @@
 #include "bdebug/BTrace.h"
 #include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
+#include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/KorTypeNames.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/SettingBinOwner.h"
@@ -28,13 +29,6 @@ const uint16_t TRACE_ENTRY = 0x40;
 const uint16_t TRACE_MAXTEXT = 0x70;
 const uint8_t LAST_ENTRY = SettingBin::MAX_ENTRIES - 1;
 const char* const NO_SPECIAL = "     ";
-
-template <size_t N>
-void copyText(char (&dst)[N], const char* src, size_t maxLen = N - 1)
-{
-    if (maxLen > N - 1) maxLen = N - 1;
-    std::snprintf(dst, N, "%.*s", static_cast<int>(maxLen), src ? src : "");
-}
 
 // The character at pos, or '\0' past the end of the text.
 char charAt(const char* s, size_t pos) { return std::strlen(s) > pos ? s[pos] : '\0'; }
@@ -123,8 +117,8 @@ bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fro
         _unsavedChanges = true;
     if (fromDnld) {
         // A download always takes type and special from the unit's own report.
-        if (nr == KORTYPE_POS) copyText(e.text, _korType);
-        if (nr == KORSPECIAL_POS) copyText(e.text, _korSpecial);
+        if (nr == KORTYPE_POS) StringUtils::copyTo(e.text, _korType);
+        if (nr == KORSPECIAL_POS) StringUtils::copyTo(e.text, _korSpecial);
     }
     if (nr == KORTYPE_POS) setNetworkTypeEtc(nullptr);
     return whole;
@@ -172,12 +166,12 @@ void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char
         _unsavedChanges = false;
         if (_frame) _frame->editClose();
     }
-    if (type[0] != '\0') copyText(_lastUnitType, type);
-    copyText(_korType, type);
-    copyText(_korSwVer, swVer);
-    copyText(_korSpecial, special);
-    copyText(_korHwVer, hwVer);
-    copyText(_korEmi, emi);
+    if (type[0] != '\0') StringUtils::copyTo(_lastUnitType, type);
+    StringUtils::copyTo(_korType, type);
+    StringUtils::copyTo(_korSwVer, swVer);
+    StringUtils::copyTo(_korSpecial, special);
+    StringUtils::copyTo(_korHwVer, hwVer);
+    StringUtils::copyTo(_korEmi, emi);
     _nrIn = digitAt(_korType, NRIN_POS);
     _nrUin = digitAt(_korType, NR_U_IN_POS);
     _nrIin = digitAt(_korType, NR_I_IN_POS);
@@ -301,12 +295,12 @@ void SettingBin::storeLine(const char* text, const char* num, int k)
     storeNumber(e.tfnr, num, std::strlen(num));
 
     if (k == KORTYPE_POS) {
-        if (e.text[0] == '\0') copyText(e.text, DEFAULT_KORTYPE);
+        if (e.text[0] == '\0') StringUtils::copyTo(e.text, DEFAULT_KORTYPE);
         setNetworkTypeEtc(nullptr);
         if (_frame) _frame->showBestGroup(nullptr, e.text);
     } else if (k == KORSPECIAL_POS) {
         if (e.text[0] == '\0') {
-            copyText(e.text, NO_SPECIAL);
+            StringUtils::copyTo(e.text, NO_SPECIAL);
         } else if (std::strchr(e.text, 'X') && korType()[0] != '\0') {
             const std::string both = std::string(korType()) + "-" + e.text;
             if (_frame) _frame->showBestGroup(nullptr, both.c_str());
@@ -328,8 +322,8 @@ void SettingBin::korTypeFromNew(const char* customType, const char* special, boo
     const char* standard = customType ? customType : "";
     if (_korTypeNames) standard = _korTypeNames->ombrixKorType(standard);
     const SettingEntry type = _entryArr[KORTYPE_POS];
-    copyText(_entryArr[KORTYPE_POS].text, standard, MAX_TEXT);
-    copyText(_entryArr[KORSPECIAL_POS].text, special, MAX_TEXT);
+    StringUtils::copyTo(_entryArr[KORTYPE_POS].text, standard, MAX_TEXT);
+    StringUtils::copyTo(_entryArr[KORSPECIAL_POS].text, special, MAX_TEXT);
     setNetworkTypeEtc(nullptr);
     // New settings start clean; a type typed in is an edit.
     if (cleanup)
