@@ -6,8 +6,9 @@
 
 #include "korprog/progctrl/Data/Language.h"
 
-// Texts of the revision-pack units: user-visible messages, translated and
-// filled in, and the reading of fields of foreign packs.
+// User-visible texts with values in them, translated and filled in (the one
+// way the program fills in a text, everywhere), and the reading of fields
+// of foreign packs.
 class RPText {
 public:
     // The help page of the upgrade tab (a file beside the program), shown

@@ -23,6 +23,7 @@
 #include "korprog/progctrl/Data/Fl_Input_Choice.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/NewKorTypes.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SBTabs.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -58,14 +59,6 @@ std::string sortKey(const std::string& type)
 {
     auto part = [&type](size_t from, size_t n) { return from < type.size() ? type.substr(from, n) : std::string(); };
     return part(6, 2) + part(2, 4);
-}
-
-// A translated text with `name` in the place of its "%s"; the name is put
-// in as it is, never read as a format.
-std::string withName(const std::string& text, const std::string& name)
-{
-    const size_t at = text.find("%s");
-    return at == std::string::npos ? text + " " + name : text.substr(0, at) + name + text.substr(at + 2);
 }
 
 }  // namespace
@@ -220,7 +213,7 @@ bool FrmKorProgImpl::replaceConfirmed(const std::string& file)
     // nothing left to save.
     if (!empty && *_settingBin->file() && std::filesystem::equivalent(file, _settingBin->file(), ec)) return true;
     std::string question = empty ? std::string(gettext("Er zijn geen instellingen om op te slaan.", 0)) + "\n" : "";
-    question += withName(gettext("Bestand %s bestaat al. Vervangen?", 0), file) + "\n";
+    question += RPText::message("Bestand %s bestaat al. Vervangen?", file.c_str()) + "\n";
     return Dialog::choice(question.c_str(), gettext("Nee", 0), gettext("Ja", 0), nullptr, 0) == 1;
 }
 

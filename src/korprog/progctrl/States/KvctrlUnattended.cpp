@@ -10,6 +10,7 @@
 #include "korprog/KvprgProtDefs.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
@@ -203,8 +204,8 @@ void KvctrlUnattended::programNotes(KvctrlRoot* root)
     const int count = SettingBin::maxKorEntries();
     const std::string left = entriesLeftOut(sb, count);
     if (left.empty()) return;
-    const char* text = gettext("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", 0);
-    root->frmStatusInfo(KvctrlRoot::fillIn(text, {std::to_string(count), left}).c_str(), false);
+    const std::string note = RPText::message("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", count, left.c_str());
+    root->frmStatusInfo(note.c_str(), false);
 }
 
 std::string KvctrlUnattended::entriesLeftOut(SettingBin* bin, int unitEntries)
