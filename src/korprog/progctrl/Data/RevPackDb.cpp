@@ -19,7 +19,7 @@
 #include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
-#include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 
 namespace fs = std::filesystem;
 
@@ -348,7 +348,7 @@ const char* RevPackDb::setBinData(const char* binFile)
             _nrAdnBytes = adnSize;
             getEntry(name, ADN_DATA, _activeAdnData, adnSize);
             written = writeAdnFile();
-            if (!written && _autoProgAdnFile) SettingBin::fileSaveAlert(ADN_PRE_UPDATE);
+            if (!written && _autoProgAdnFile) AdnFile::saveAlert(ADN_PRE_UPDATE);
         }
         // Upgraded without the settings that belong to it, the unit would
         // run the new image on settings it was not meant for.

@@ -1,8 +1,11 @@
 #include "korprog/progctrl/Forms/FrmConsole.h"
 
+#include <string>
+
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
 #include "helm/platform/BTimerTick.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
@@ -35,17 +38,12 @@ void FrmConsole::statusInfo(const char* text, bool)
 
 bool FrmConsole::btOpenSb()
 {
+    // Only -program opens a file here: nobody checks what it sends.
     const char* file = FrmKorProgImpl::PROG_FILE_ADN;
-    FILE* f = std::fopen(file, "r");
-    if (!f) {
-        B_ERROR(" File:" << file << " can not be openened!!");
-        return false;
-    }
-    std::fclose(f);
-    _settingBin->editFromDownload(false);
-    _settingBin->file(file);
-    _settingBin->loadFromFile();
-    return true;
+    std::string why;
+    if (AdnFile::load(*_settingBin, file, AdnFile::STRICT, &why) == AdnFile::LOADED) return true;
+    B_ERROR(" File:" << file << " can not be openened!! " << why);
+    return false;
 }
 
 void FrmConsole::shutdown()

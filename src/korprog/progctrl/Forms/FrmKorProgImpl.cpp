@@ -19,6 +19,7 @@
 #include "bdebug/BTrace.h"
 #include "korprog/Dialog.h"
 #include "korprog/StringUtils.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Fl_Input_Choice.h"
 #include "korprog/progctrl/Data/Language.h"
@@ -154,21 +155,24 @@ void FrmKorProgImpl::txtInKorTypeInstBest_cb()
 
 bool FrmKorProgImpl::loadSettings(const std::string& file)
 {
-    FILE* f = std::fopen(file.c_str(), "r");
-    if (!f) {
-        B_ERROR(" File:" << file << " can not be openened!!");
-        // Nobody reads the trace while choosing a file.
-        if (!CMDL_PROGRAM)
-            Dialog::alert("%s \"%s\" %s.\n", gettext("Fout!! Bestand", 0), file.c_str(),
-                          gettext("kan niet geopend worden", 0));
-        return false;
+    // What -program sends nobody checks: it takes no file the window would
+    // have to change.
+    const AdnFile::Rule rule = CMDL_PROGRAM ? AdnFile::STRICT : AdnFile::TOLERANT;
+    std::string why;
+    const AdnFile::Result result = AdnFile::load(*_settingBin, file, rule, &why);
+    if (result == AdnFile::LOADED) return true;
+    B_ERROR(" File:" << file << " can not be openened!! " << why);
+    // Nobody reads the trace while choosing a file.
+    if (CMDL_PROGRAM) return false;
+    if (result == AdnFile::CANNOT_OPEN) {
+        Dialog::alert("%s \"%s\" %s.\n", gettext("Fout!! Bestand", 0), file.c_str(),
+                      gettext("kan niet geopend worden", 0));
+    } else {
+        const std::string text =
+            RPText::message("Fout!! Bestand \"%s\" kan niet gelezen worden: %s.", file.c_str(), why.c_str());
+        Dialog::alert("%s\n", text.c_str());
     }
-    std::fclose(f);
-    _frame->showBestGroup(file.c_str(), nullptr);
-    _settingBin->editFromDownload(false);
-    _settingBin->file(file.c_str());
-    _settingBin->loadFromFile();
-    return true;
+    return false;
 }
 
 bool FrmKorProgImpl::btOpenSb()
@@ -190,7 +194,7 @@ void FrmKorProgImpl::btStoreSb()
     if (!file.empty() && !Main::shutdownActive()) {
         _frame->showBestGroup(file.c_str(), nullptr);
         _settingBin->file(file.c_str());
-        _settingBin->storeToFile();
+        AdnFile::save(*_settingBin);
     }
 }
 

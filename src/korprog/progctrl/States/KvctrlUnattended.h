@@ -15,10 +15,6 @@ class SettingBin;
 // with a reason on standard error and a non-zero exit code.
 class KvctrlUnattended {
 public:
-    // Settings files hold at most this many lines of this many characters.
-    static constexpr int MAX_LINES = 200;
-    static constexpr int MAX_LINE = 80;
-
     // An unattended run is going on.
     static bool active();
     // A command-line upgrade is going on.
@@ -26,9 +22,8 @@ public:
 
     // Checks what the command line names; false with the reason in why.
     static bool checkInput(KvctrlRoot* root, std::string* why);
-    // A plausible settings file: readable, at most MAX_LINES lines of at
-    // most MAX_LINE characters, each holding the '|' between text and
-    // number part, no NUL byte and no double quote.
+    // A settings file -program takes (AdnFile's strict rule); false with
+    // "path: " and the reason in why.
     static bool checkProgramFile(const char* path, std::string* why);
     static bool checkUpgradeInput(KvctrlRoot* root, std::string* why);
 
