@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "TempDir.h"
+#include "DataTest.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "support/KvSettingsFile.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "RevPackDbTestKit.h"
-#include "TempDir.h"
+#include "DataTest.h"
 #include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/RevPackDb.h"

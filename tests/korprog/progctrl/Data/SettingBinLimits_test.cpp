@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "TempDir.h"
+#include "DataTest.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include "TempDir.h"
+#include "DataTest.h"
 #include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/KorTypeNames.h"
 #include "korprog/progctrl/Data/SettingBinView.h"
