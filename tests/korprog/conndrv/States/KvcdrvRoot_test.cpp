@@ -272,6 +272,12 @@ TEST_F(DriverTest, MessageTraceAndStringPrintShowEveryByte)
     EXPECT_TRUE(traced("==> msg rcvd == nrBytes:6"));
     EXPECT_TRUE(traced("01 09 00 02 03 0f \n"));
     EXPECT_TRUE(traced("nrBytes=6\ndata=\"~01~~09~~00~~02~~03~~0f~\"\n"));
+    // A frame without its STX is dropped where it breaks; a lone ACK is a line of its own.
+    feed({0x01, 0x09, 0x00, 0x41});
+    EXPECT_TRUE(traced("0x1:0 0x9:1 0x0:2 dataNrBytes=0 0x41:3  frame dropped: no STX"));
+    EXPECT_TRUE(traced("0x41:0 \n"));
+    feed({0x06});
+    EXPECT_TRUE(traced("0x6:0 \n"));
 
     CdrvStrEvt e;
     Bytes b(300);
