@@ -1,5 +1,6 @@
-// A settings file (.adn) from anywhere: the command line's check of it,
-// loading it into the setting bin, and saving the bin again. Every entry
+// A settings file (.adn) from anywhere: both rules of loading it into the
+// setting bin (what -program takes the window takes alike), and saving the
+// bin again. Every entry
 // keeps within its fields and holds no double quote (the unit's frame has no
 // escaping), every saved file is one -program takes, and a save is read back
 // exactly: loading a saved file and saving it again gives the same entries
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "fuzz/support/FuzzKit.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Data/SettingBinOwner.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
@@ -31,6 +33,17 @@ void checkFields(SettingBin& bin, const char* what)
     }
 }
 
+void sameEntries(SettingBin& a, SettingBin& b, const char* what)
+{
+    for (int k = 1; k < SettingBin::MAX_ENTRIES; ++k) {
+        const SettingEntry* x = a.getEntry(static_cast<uint8_t>(k));
+        const SettingEntry* y = b.getEntry(static_cast<uint8_t>(k));
+        if (std::strcmp(x->text, y->text) != 0 || std::strcmp(x->tfnr, y->tfnr) != 0)
+            fail("entry " + std::to_string(k) + " reads as \"" + y->text + "|" + y->tfnr + "\" " + what + ", was \"" +
+                 x->text + "|" + x->tfnr + "\"");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -39,34 +52,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static Dialogs dialogs;
     workDir();
     writeFile("in.adn", std::string(reinterpret_cast<const char*>(data), size));
+    // What -program takes the window takes, and alike.
+    SettingBin strict(&owner), first(&owner), second(&owner), third(&owner);
     std::string why;
-    KvctrlUnattended::checkProgramFile("in.adn", &why);
+    const bool taken = AdnFile::load(strict, "in.adn", AdnFile::STRICT, &why) == AdnFile::LOADED;
+    if (AdnFile::load(first, "in.adn", AdnFile::TOLERANT, &why) != AdnFile::LOADED) {
+        if (taken) fail("a file -program takes is refused by the window: " + why);
+        return 0;
+    }
+    if (taken) sameEntries(strict, first, "the strict load");
 
     // Loading fills in a type and a special where the file has none, so the
     // first save may differ from the input; from then on nothing changes.
-    SettingBin first(&owner), second(&owner), third(&owner);
-    first.file("in.adn");
-    first.loadFromFile();
     checkFields(first, "loaded");
     first.file("out1.adn");
-    first.storeToFile();
+    AdnFile::save(first);
     std::string check;
     if (!KvctrlUnattended::checkProgramFile("out1.adn", &check)) fail("a saved file is refused by -program: " + check);
-    second.file("out1.adn");
-    second.loadFromFile();
+    if (AdnFile::load(second, "out1.adn", AdnFile::TOLERANT, &why) != AdnFile::LOADED) fail("a saved file is refused: " + why);
     second.file("out2.adn");
-    second.storeToFile();
-    third.file("out2.adn");
-    third.loadFromFile();
-    for (int k = 1; k < SettingBin::MAX_ENTRIES; ++k) {
-        const SettingEntry* a = second.getEntry(static_cast<uint8_t>(k));
-        const SettingEntry* b = third.getEntry(static_cast<uint8_t>(k));
-        if (std::strcmp(a->text, b->text) != 0 || std::strcmp(a->tfnr, b->tfnr) != 0)
-            fail("entry " + std::to_string(k) + " reads back as \"" + b->text + "|" + b->tfnr + "\" after saving \"" +
-                 a->text + "|" + a->tfnr + "\"");
-    }
+    AdnFile::save(second);
+    AdnFile::load(third, "out2.adn", AdnFile::TOLERANT, &why);
+    sameEntries(second, third, "after saving");
     third.file("out3.adn");
-    third.storeToFile();
+    AdnFile::save(third);
     if (readFile("out2.adn") != readFile("out3.adn")) fail("a saved file saved again differs");
     return 0;
 }

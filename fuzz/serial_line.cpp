@@ -19,6 +19,7 @@
 #include "fuzz/support/FuzzController.h"
 #include "helm/BLocalEvent.h"
 #include "korprog/KvprgProtDefs.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
 
@@ -134,10 +135,10 @@ void step(FuzzController& k, Input& in)
 void savedSettingsReadBack(SettingBin& bin)
 {
     bin.file("unit.adn");
-    bin.storeToFile();
+    AdnFile::save(bin);
     SettingBin back(nullptr);
-    back.file("unit.adn");
-    back.loadFromFile();
+    std::string why;
+    AdnFile::load(back, "unit.adn", AdnFile::TOLERANT, &why);
     for (int k = 1; k < SettingBin::MAX_ENTRIES; ++k) {
         const SettingEntry* a = bin.getEntry(static_cast<uint8_t>(k));
         const SettingEntry* b = back.getEntry(static_cast<uint8_t>(k));

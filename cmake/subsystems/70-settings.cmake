@@ -1,10 +1,11 @@
-# Settings model: language tables, setting bin and its entries, editor layout
-# rows and the tool's preferences. The Data directory is shared with other
-# subsystems, so the units are named one by one. The port probe opens ports
-# as the connection driver does.
+# Settings model: language tables, setting bin and its entries, the settings
+# file (.adn), editor layout rows and the tool's preferences. The Data
+# directory is shared with other subsystems, so the units are named one by
+# one. The port probe opens ports as the connection driver does.
 korprog_library(settings PATTERNS
   korprog/progctrl/Data/Language.cpp
   korprog/progctrl/Data/SettingBin.cpp
+  korprog/progctrl/Data/AdnFile.cpp
   korprog/progctrl/Data/SettingEntry.cpp
   korprog/progctrl/Data/SBEntry.cpp
   korprog/progctrl/Data/ConfigInit.cpp)

@@ -15,8 +15,6 @@ public:
     static void exception(ExceptionType type, const std::string& text);
     // Stores the callback only when none is stored yet; true when stored.
     static bool registerExceptionCb(ExceptionCb cb);
-    // Forgets the callback (shutdown, tests).
-    static void clearExceptionCb() { _exceptionCb = nullptr; }
 
     // Set and shown by the "helm ignrst" console command.
     static bool _ignoreReset;

@@ -21,7 +21,6 @@ public:
 
     // Takes one reference to the event and queues it.
     void post(BEvent* event);
-    bool queueRegistered() const { return _registered; }
 
 private:
     bool _registered;

@@ -32,7 +32,6 @@ public:
     virtual void fire();
 
     BTickType timeStamp() const { return _timeStamp; }
-    BTickType interval() const { return _interval; }
     SignalId signal() const { return _signal; }
     BEvtQueue* queue() const { return _queue; }
 

@@ -28,7 +28,6 @@ public:
     // open, the bytes, commit.
     bool write(const void* data, size_t size);
 
-    const std::string& target() const { return _target; }
     // The errno of the last failure of open or commit (0 when none).
     int error() const { return _error; }
 

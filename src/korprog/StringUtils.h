@@ -1,7 +1,9 @@
 #ifndef KORPROG_STRINGUTILS_H
 #define KORPROG_STRINGUTILS_H
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,15 @@
 // by value and returns a new string; the caller's text is never changed.
 class StringUtils {
 public:
+    // The one way text goes into a fixed-size field: at most maxLen
+    // characters of src (null is ""), cut to the field, always ended.
+    template <size_t N>
+    static void copyTo(char (&dst)[N], const char* src, size_t maxLen = N - 1)
+    {
+        if (maxLen > N - 1) maxLen = N - 1;
+        std::snprintf(dst, N, "%.*s", static_cast<int>(maxLen), src ? src : "");
+    }
+
     // Cuts the next `separator`-separated column of *line into field (at most
     // size - 1 characters) and moves *line past the separator. A longer
     // column is still consumed whole; the result is then false.

@@ -19,7 +19,6 @@ public:
     int64_t nextDue() const { return _queue.empty() ? -1 : _frontDueUs; }
     bool empty() const { return _queue.empty(); }
     void clear() { _queue.clear(); }
-    int64_t byteTimeUs() const { return _byteUs; }
 
 private:
     int64_t _byteUs;

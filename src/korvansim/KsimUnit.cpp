@@ -16,7 +16,7 @@ const char SW_PREFIX[] = "VERSION: ";
 static_assert(sizeof SW_PREFIX - 1 == STATUS_SW_SKIP, "software field prefix");
 
 // Packets the program may send again after a NAK: it goes back to the start
-// of its current 512-byte segment (at most three packets back).
+// of its current segment (SEGMENT_SIZE bytes, at most three packets back).
 const int MAX_REWIND = 8;
 const size_t MAX_INPUT = 65536;
 

@@ -12,25 +12,10 @@
 #include "bdebug/BAssert.h"
 #include "bdebug/BDownCast.h"
 #include "helm/BBindingEvent.h"
+#include "support/TempDir.h"
 
 namespace tracetest {
 namespace {
-
-// The working directory while it lives: the log and commands files have fixed names.
-struct ScratchDir {
-    ScratchDir()
-    {
-        char tmpl[] = "/tmp/kptrace.XXXXXX";
-        EXPECT_NE(::mkdtemp(tmpl), nullptr);
-        std::filesystem::current_path(path = tmpl);
-    }
-    ~ScratchDir()
-    {
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(path);
-    }
-    std::filesystem::path previous = std::filesystem::current_path(), path;
-};
 
 std::string readFile(const char* name)
 {
@@ -55,7 +40,8 @@ TEST_F(TraceTest, ByteArraysPrintInCharacterOrHexLines)
 
 TEST_F(TraceTest, AssertionReportGoesToTheDebugStreamOnlyErrorReportAlsoToTheLog)
 {
-    ScratchDir dir;
+    // The log and commands files have fixed names.
+    TempDir dir("kptrace", TempDir::ENTER);
     ASSERT_TRUE(t->openDbgLog());
     t->dbgPrint("first", true, true);
     EXPECT_TRUE(std::regex_match(trace, std::regex(STAMP + ";first\n"))) << trace;
@@ -97,7 +83,8 @@ TEST_F(TraceTest, CheckcastReportsANullResultAndHandsItBack)
 
 TEST_F(TraceTest, CommandsFileRunsMatchingLinesAndIsCreatedWhenMissing)
 {
-    ScratchDir dir;
+    // The log and commands files have fixed names.
+    TempDir dir("kptrace", TempDir::ENTER);
     testing::internal::CaptureStdout();
     t->processCommandsFile("lvl");
     EXPECT_EQ(testing::internal::GetCapturedStdout(),

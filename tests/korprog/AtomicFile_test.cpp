@@ -1,4 +1,5 @@
 #include "korprog/AtomicFile.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -23,18 +24,17 @@ class AtomicFileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/kpatomic.XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        ASSERT_TRUE(scratch.ok());
+        dir = scratch.path();
         fs::create_directory(dir / "shared");
     }
-    void TearDown() override { fs::remove_all(dir); }
     bool save(const fs::path& target, const std::string& text)
     {
         AtomicFile f(target.string());
         return f.write(text.data(), text.size());
     }
     size_t files(const fs::path& d) const { return size_t(std::distance(fs::directory_iterator(d), {})); }
+    TempDir scratch{"kpatomic"};
     fs::path dir;
 };
 

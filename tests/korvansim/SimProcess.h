@@ -20,6 +20,7 @@
 #include "korprog/KvprgFrame.h"
 #include "korprog/KvprgPacket.h"
 #include "korprog/conndrv/Data/Serial.h"
+#include "support/TempDir.h"
 
 // Line helpers for the simulator's tests: messages on the line as byte
 // strings, a lone byte or a frame.
@@ -58,16 +59,8 @@ inline KvprgFrame requestFrame(uint8_t type)
 
 class SimProcess {
 public:
-    SimProcess()
-    {
-        char tmpl[] = "/tmp/korvansim-test-XXXXXX";
-        dir = ::mkdtemp(tmpl) ? tmpl : "";
-    }
-    ~SimProcess()
-    {
-        stop();
-        if (!dir.empty()) (void)std::system(("rm -rf '" + dir + "'").c_str());
-    }
+    SimProcess() : dir(_scratch.path()) {}
+    ~SimProcess() { stop(); }
     std::string path(const std::string& name) const { return dir + "/" + name; }
     std::string log() const { return ksimtest::readFile(path("sim.log")); }
 
@@ -169,6 +162,10 @@ public:
         }
     }
 
+private:
+    TempDir _scratch{"korvansim-test"};  // declared first: dir is in it
+
+public:
     Serial serial;
     std::string device;
     std::string dir;

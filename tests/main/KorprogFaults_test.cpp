@@ -18,6 +18,7 @@
 #include "support/KorprogProcess.h"
 #include "support/KvSettingsFile.h"
 #include "support/KvTestPack.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -39,9 +40,8 @@ class LineFaults : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/korprog-faults-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        ASSERT_TRUE(scratch.ok());
+        dir = scratch.path();
         packs = dir + "/" + home + "RevPacks";
         fs::create_directories(packs);
         write("new.adn", newSettings);
@@ -49,8 +49,6 @@ protected:
     void TearDown() override
     {
         sim.stop();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     void write(const std::string& name, const std::string& content)
     {
@@ -88,6 +86,7 @@ protected:
 
     // The program keeps its files in the user's directory under the data directory.
     const std::string home = "Ombrix/Korvan Tools/Programmer/";
+    TempDir scratch{"korprog-faults"};
     std::string dir, packs, image;
     const std::string oldSettings = settingsFile("oud "), newSettings = settingsFile("Nieuw ");
     SimProcess sim;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "korvansim/SimProcess.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -27,9 +28,8 @@ class Interactive : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/korprog-interactive-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        ASSERT_TRUE(scratch.ok());
+        dir = scratch.path();
     }
     void TearDown() override
     {
@@ -38,8 +38,6 @@ protected:
             waitpid(pid, nullptr, 0);
         }
         sim.stop();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
 
     enum Screen {
@@ -111,6 +109,7 @@ protected:
         return found;
     }
 
+    TempDir scratch{"korprog-interactive"};
     fs::path dir;
     pid_t pid = -1;
     SimProcess sim;

@@ -22,6 +22,7 @@
 #include "main/Main.h"
 #include "support/KorprogProcess.h"
 #include "support/KvTestPack.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -71,13 +72,11 @@ class Startup : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/korprog-startup-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        ASSERT_TRUE(scratch.ok());
+        dir = scratch.path();
         user = dir / "Ombrix/Korvan Tools/Programmer";
         packs = user / "RevPacks";
     }
-    void TearDown() override { fs::remove_all(dir); }
     // A run that ends by itself once start-up is through.
     KorprogRun korprog(std::vector<std::string> args, rlim_t fileLimit = 0)
     {
@@ -94,6 +93,7 @@ protected:
         p.data = KvTestPack::image(imageSize);
         return p.write(where.string(), "KV-6.01") + ".rpa";
     }
+    TempDir scratch{"korprog-startup"};
     fs::path dir, user, packs;
 };
 

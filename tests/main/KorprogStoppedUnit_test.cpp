@@ -22,6 +22,7 @@
 #include "support/KvPty.h"
 #include "support/KvSettingsFile.h"
 #include "support/KvTestPack.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -136,17 +137,14 @@ class StoppedUnit : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/korprog-stopped-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        ASSERT_TRUE(scratch.ok());
+        dir = scratch.path();
         fs::create_directories(packs());
         std::ofstream(dir + "/new.adn") << settingsFile("Nieuw ");
     }
     void TearDown() override
     {
         sim.stop();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     std::string packs() const { return dir + "/" + home + "RevPacks"; }
     void config(const std::string& port) { std::ofstream(dir + "/" + home + "config.ini") << "comport=" << port << "\n"; }
@@ -166,6 +164,7 @@ protected:
     }
 
     const std::string home = "Ombrix/Korvan Tools/Programmer/";
+    TempDir scratch{"korprog-stopped"};
     std::string dir;
     SimProcess sim;
 };

@@ -23,6 +23,7 @@
 #include "support/KvPty.h"
 #include "support/KvSettingsFile.h"
 #include "support/KvTestPack.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -37,9 +38,8 @@ class Unattended : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/korprog-unattended-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        ASSERT_TRUE(scratch.ok());
+        dir = scratch.path();
         user = dir / "Ombrix/Korvan Tools/Programmer";
         packs = user / "RevPacks";
         fs::create_directories(packs);
@@ -47,8 +47,6 @@ protected:
     void TearDown() override
     {
         sim.stop();
-        std::error_code ec;
-        fs::remove_all(dir, ec);
     }
     void write(const std::string& name, const std::string& content)
     {
@@ -115,6 +113,7 @@ protected:
 
     static int lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 
+    TempDir scratch{"korprog-unattended"};
     fs::path dir, user, packs;
     SimProcess sim;
 };

@@ -12,29 +12,11 @@
 #include "main/Main.h"
 #include "main/MainStartup.h"
 #include "main/RunState.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A fresh directory that is the current directory while the test runs.
-class InTempDir {
-public:
-    InTempDir()
-    {
-        char tmpl[] = "/tmp/korprog-main-XXXXXX";
-        dir = mkdtemp(tmpl);
-        old = fs::current_path();
-        fs::current_path(dir);
-    }
-    ~InTempDir()
-    {
-        fs::current_path(old);
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-    fs::path dir, old;
-};
 
 struct Args {
     explicit Args(std::vector<std::string> w) : words(std::move(w))
@@ -136,28 +118,28 @@ TEST(MainStartup, OptionsWithoutTheirValuesAreRefused)
 
 TEST(MainStartup, RpaArgumentIsRememberedAndNeverAnOption)
 {
-    InTempDir tmp;
+    TempDir tmp("korprog-main", TempDir::ENTER);
     RunState::reset();
     std::ofstream("KV-x[0a0b].rpa") << "; FLTK preferences file format 1.0\n";
     std::ofstream("-upgrade") << "not an option here\n";
     Args a({"kp", "-upgrade", "KV-x[0a0b].rpa", "-program", "s.adn", "-bindir", "images"});
     EXPECT_TRUE(MainStartup::handleArgs(a.argc(), a.argv(), nullptr));
     EXPECT_STREQ(Main::_refPackFile, "KV-x[0a0b].rpa");
-    EXPECT_EQ(MainStartup::packArgument(), (tmp.dir / "KV-x[0a0b].rpa").string()) << "copied in once the lock is ours";
-    EXPECT_EQ(fs::path(RevPackDb::CMDL_BINDIR), tmp.dir / "images");
+    EXPECT_EQ(MainStartup::packArgument(), (fs::path(tmp.path()) / "KV-x[0a0b].rpa").string()) << "copied in once the lock is ours";
+    EXPECT_EQ(fs::path(RevPackDb::CMDL_BINDIR), fs::path(tmp.path()) / "images");
     EXPECT_FALSE(RevPackDb::CMDL_UPGRADE) << "an existing file is never taken as an option";
-    EXPECT_EQ(std::string(FrmKorProgImpl::PROG_FILE_ADN), (tmp.dir / "s.adn").string());
+    EXPECT_EQ(std::string(FrmKorProgImpl::PROG_FILE_ADN), (fs::path(tmp.path()) / "s.adn").string());
     RunState::reset();
 }
 
 TEST(MainStartup, DataDirectoriesFollowTheEnvironment)
 {
-    InTempDir tmp;
-    setenv("KORPROG_DATA_DIR", tmp.dir.c_str(), 1);
+    TempDir tmp("korprog-main", TempDir::ENTER);
+    setenv("KORPROG_DATA_DIR", tmp.path().c_str(), 1);
     MainStartup::setProgDataDir();
     MainStartup::setRevpacksDir();
     unsetenv("KORPROG_DATA_DIR");
-    EXPECT_EQ(std::string(Main::_revpacksDir), (tmp.dir / "Ombrix/Korvan Tools/Programmer/RevPacks").string());
+    EXPECT_EQ(std::string(Main::_revpacksDir), (fs::path(tmp.path()) / "Ombrix/Korvan Tools/Programmer/RevPacks").string());
     EXPECT_TRUE(fs::is_directory(Main::_revpacksDir));
     EXPECT_EQ(MainStartup::programDir("C:\\x\\kp.exe"), "\\x");
 

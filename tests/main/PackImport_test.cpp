@@ -12,6 +12,7 @@
 
 #include "support/KvTestPack.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -38,9 +39,8 @@ class PackImportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/kpimport.XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        ASSERT_TRUE(scratch.ok());
+        dir = scratch.path();
         fs::create_directories(dir / "packs");
         fs::create_directories(dir / "given");
         KvTestPack p;
@@ -48,7 +48,7 @@ protected:
         file = p.write((dir / "given").string(), "KV-6.01") + ".rpa";
         good = read(dir / "given" / file);
     }
-    void TearDown() override { fs::remove_all(dir); }
+    TempDir scratch{"kpimport"};
     fs::path dir;
     std::string file, good;
     ScriptedDialogs dialogs;

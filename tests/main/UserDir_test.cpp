@@ -12,6 +12,7 @@
 #include <string>
 
 #include "main/Main.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -35,9 +36,8 @@ class UserDirTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/korprog-userdir-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
+        ASSERT_TRUE(scratch.ok());
+        dir = scratch.path();
         previous = fs::current_path();
     }
     void TearDown() override
@@ -45,8 +45,8 @@ protected:
         fs::current_path(previous);
         std::error_code ec;
         fs::permissions(dir, fs::perms::all, ec);
-        fs::remove_all(dir, ec);
     }
+    TempDir scratch{"korprog-userdir"};
     fs::path dir, previous;
 };
 

@@ -16,6 +16,7 @@
 
 #include "lib/Flu/Flu_File_List.h"
 #include "support/FlEvents.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -93,21 +94,13 @@ protected:
     void SetUp() override
     {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "the chooser needs a display";
-        previous = fs::current_path();
-        char tmpl[] = "/tmp/flu-chooser-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = fs::canonical(tmpl);
+        ASSERT_TRUE(scratch.ok());
+        dir = fs::canonical(scratch.path());
         fs::create_directory(dir / "sub");
         std::ofstream(dir / "sub" / "a.adn") << "x|\n";
-        fs::current_path(dir);
     }
-    void TearDown() override
-    {
-        if (previous.empty()) return;
-        fs::current_path(previous);
-        fs::remove_all(dir);
-    }
-    fs::path previous, dir;
+    TempDir scratch{"flu-chooser", TempDir::ENTER};
+    fs::path dir;
 };
 
 }  // namespace

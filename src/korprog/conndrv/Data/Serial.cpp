@@ -13,6 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "korprog/StringUtils.h"
+
 const int Serial::_intRate[NR_RATES] = {9600, 19200, 38400, 56000};
 const int Serial::_intParity[3] = {0, 1, 2};
 // One and two stop bits in the coding the line settings were first written in.
@@ -116,7 +118,7 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
         _openFault = NO_SUCH_PORT;
         return INVALID_HANDLE;
     }
-    std::snprintf(_port, sizeof _port, "%s", port);
+    StringUtils::copyTo(_port, port);
     _rate = _intRate[rate];
     _parity = static_cast<char>(_intParity[parity]);
     _stopBits = static_cast<char>(_intStopBits[stopBits]);

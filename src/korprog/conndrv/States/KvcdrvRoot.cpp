@@ -299,10 +299,52 @@ void KvcdrvRoot::checkInvalidStart(int nrRead)
         ++_nrInvStarts;
 }
 
+namespace {
+
+// The receiver's trace (level LOW): each byte with the state it met, one
+// line where the framing ends a step; nothing at all while it is off.
+class ReceiveTrace {
+public:
+    explicit ReceiveTrace(bool on) : _on(on) {}
+    void line(const std::string& text) const
+    {
+        if (_on) BTrace::instance()->dbgPrint(text, true, true);
+    }
+    // A byte and the state it met, to the bytes' line.
+    void byte(uint8_t b, int state)
+    {
+        if (!_on) return;
+        char item[32];
+        std::snprintf(item, sizeof item, "0x%x:%d ", b, state);
+        _bytes += item;
+    }
+    // The length the frame claims, to the bytes' line.
+    void size(int n)
+    {
+        if (_on) _bytes += "dataNrBytes=" + std::to_string(n) + " ";
+    }
+    // The bytes' line so far, with note after it; the next begins empty.
+    void end(const char* note = "")
+    {
+        line(_bytes + note);
+        _bytes.clear();
+    }
+    // What is left of the bytes' line when a read is through.
+    void endOfRead()
+    {
+        if (!_bytes.empty()) end();
+    }
+
+private:
+    const bool _on;
+    std::string _bytes;
+};
+
+}  // namespace
+
 bool KvcdrvRoot::receive(const ReadFn& read)
 {
     const bool low = dbg(BTrace::LOW);
-    BTrace* t = BTrace::instance();
     bool result = true;
     int totalRead = 0;
     for (;;) {
@@ -310,7 +352,8 @@ bool KvcdrvRoot::receive(const ReadFn& read)
         int n = read(reinterpret_cast<char*>(_readBufPtr), space);
         if (n <= 0) return result;
         if (n > space) n = space;  // a reader that claims more than it was given
-        if (low) t->dbgPrint("-->KvcdrvRoot::readSerialPort bytes read:" + std::to_string(n), true, true);
+        ReceiveTrace trace(low);
+        trace.line("-->KvcdrvRoot::readSerialPort bytes read:" + std::to_string(n));
         totalRead += n;
         if (totalRead > Kvcdrv::MAXDATA - 1) {
             B_ASSERT((totalRead < Kvcdrv::MAXDATA), "Too many bytes (" << totalRead << ")");
@@ -319,14 +362,9 @@ bool KvcdrvRoot::receive(const ReadFn& read)
         checkInvalidStart(n);
 
         signed char* end = _readBufPtr + n;
-        std::string byteTrace;
-        char item[32];
         while (_readBufPtr < end) {
             const uint8_t b = static_cast<uint8_t>(*_readBufPtr);
-            if (low) {
-                std::snprintf(item, sizeof item, "0x%x:%d ", b, int(_readState));
-                byteTrace += item;
-            }
+            trace.byte(b, int(_readState));
             switch (_readState) {
             case IDLE_ST:
                 if (_skipToSoh && b != Kvprg::SOH) {
@@ -340,7 +378,7 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                 // 0x0B, a message of its own like ACK and NAK. Behind other
                 // bytes it is the tail of a frame whose start was lost.
                 if (b == Kvprg::ACK || b == Kvprg::NAK || (b == Kvprg::BOOTLOAD_REQ_BYTE && _readBufPtr == _readBuf)) {
-                    if (low) t->dbgPrint(byteTrace, true, true);
+                    trace.end();
                     deliverLone(b);
                     clearReceiver();
                     return true;
@@ -353,18 +391,14 @@ bool KvcdrvRoot::receive(const ReadFn& read)
             case READ_SIZE_ST:
                 // The length byte is read as signed: 128 and above never complete.
                 _dataNrBytes = static_cast<uint16_t>(static_cast<int16_t>(static_cast<int8_t>(b)));
-                if (low) {
-                    std::snprintf(item, sizeof item, "dataNrBytes=%d ", int(_dataNrBytes));
-                    byteTrace += item;
-                }
+                trace.size(int(_dataNrBytes));
                 _readState = READ_START_ST;
                 break;
             case READ_START_ST:
                 if (b != Kvprg::STX) {
                     // A stray or damaged byte where STX belongs: the frame is
                     // broken. This byte is looked at again, skipping.
-                    if (low) t->dbgPrint(byteTrace + " frame dropped: no STX", true, true);
-                    byteTrace.clear();
+                    trace.end(" frame dropped: no STX");
                     const size_t left = static_cast<size_t>(end - _readBufPtr);
                     std::memmove(_readBuf, _readBufPtr, left);
                     clearReceiver();
@@ -383,7 +417,7 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                 if (b == Kvprg::ETX) _readState = READ_CKSUM_ST;
                 break;
             case READ_CKSUM_ST: {
-                if (low) t->dbgPrint(byteTrace, true, true);
+                trace.end();
                 const bool delivered = deliverFrame(_readBufPtr);
                 clearReceiver();
                 return delivered;
@@ -391,10 +425,10 @@ bool KvcdrvRoot::receive(const ReadFn& read)
             }
             ++_readBufPtr;
         }
-        if (low && !byteTrace.empty()) t->dbgPrint(byteTrace, true, true);
+        trace.endOfRead();
 
         if (_readBuf + Kvcdrv::MAXDATA - _readBufPtr <= MIN_READ_SPACE) {
-            if (low) t->dbgPrint(" reset readBuffPtr", true, true);
+            trace.line(" reset readBuffPtr");
             _readBufPtr = _readBuf;
             // The kept start of a frame is overwritten from here on: its rest
             // is still read to its end, then dropped.

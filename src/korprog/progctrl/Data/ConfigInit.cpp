@@ -11,6 +11,7 @@
 #include "bdebug/BAssert.h"
 #include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
+#include "korprog/StringUtils.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
 #include "korprog/progctrl/Data/ConfigInitView.h"
@@ -31,13 +32,6 @@ namespace {
 
 const size_t MAX_KEY = 20;
 const size_t MAX_VALUE = 79;
-
-template <size_t N>
-void copyText(char (&dst)[N], const char* src, size_t maxLen = N - 1)
-{
-    if (maxLen > N - 1) maxLen = N - 1;
-    std::snprintf(dst, N, "%.*s", static_cast<int>(maxLen), src ? src : "");
-}
 
 // The serial device families, in the order they are listed: the adapters a
 // user plugs in before the ports built into the machine.
@@ -161,8 +155,8 @@ void ConfigInit::processLine(const std::string& line)
         // A pair without a standard code names no type, but is written back;
         // as written ("standard;custom") it must fit a value again.
         KorTypePair pair;
-        copyText(pair.standard, standard.c_str());
-        copyText(pair.custom, custom.c_str(), MAX_VALUE - 1 - std::strlen(pair.standard));
+        StringUtils::copyTo(pair.standard, standard.c_str());
+        StringUtils::copyTo(pair.custom, custom.c_str(), MAX_VALUE - 1 - std::strlen(pair.standard));
         _korTypeList.push_back(pair);
     } else if (key == "lastrevpack") {
         if (_root)
@@ -221,7 +215,7 @@ bool ConfigInit::comActive(const char* port)
         B_ERROR("port name longer than " << COM_NAME_SIZE - 1 << " characters refused: " << port);
         return false;
     }
-    copyText(_comActive, port);
+    StringUtils::copyTo(_comActive, port);
     return true;
 }
 

@@ -134,8 +134,8 @@ bool Language::parseLine(char* line)
                       << " text has other printf conversions; the Dutch text is shown");
         translation = texts[NLINI];
     }
-    std::snprintf(_msgId[n], sizeof _msgId[n], "%s", texts[NLINI]);
-    std::snprintf(_msgStr[n], sizeof _msgStr[n], "%s", translation);
+    StringUtils::copyTo(_msgId[n], texts[NLINI]);
+    StringUtils::copyTo(_msgStr[n], translation);
     return true;
 }
 

@@ -25,8 +25,6 @@ public:
     // The Dutch text of message nr ("" outside the table).
     const char* getMsgId(int nr);
 
-    LanguageId languageId() const { return _languageId; }
-
     // The printf conversions of a text, each whole ("%s", "%-5d", "%n"),
     // in order; "%%" is none. A translation whose conversions are not
     // exactly its key's is never used: as a format it would read arguments

@@ -6,8 +6,9 @@
 
 #include "korprog/progctrl/Data/Language.h"
 
-// Texts of the revision-pack units: user-visible messages, translated and
-// filled in, and bounded copies into fixed fields.
+// User-visible texts with values in them, translated and filled in (the one
+// way the program fills in a text, everywhere), and the reading of fields
+// of foreign packs.
 class RPText {
 public:
     // The help page of the upgrade tab (a file beside the program), shown
@@ -18,15 +19,6 @@ public:
     // differ from the original's is not used, so a faulty language table
     // cannot misread the arguments.
     static std::string message(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-    // Bounded copy into a fixed field; longer text is cut, null gives "".
-    template <size_t N>
-    static void copyTo(char (&dst)[N], const char* src)
-    {
-        size_t i = 0;
-        for (; src && src[i] && i < N - 1; ++i) dst[i] = src[i];
-        dst[i] = '\0';
-    }
 
     // The character at pos, or '\0' outside the text: comparisons on texts
     // read from foreign packs never leave them.

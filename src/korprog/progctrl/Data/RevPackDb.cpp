@@ -19,7 +19,7 @@
 #include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
-#include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 
 namespace fs = std::filesystem;
 
@@ -237,7 +237,7 @@ void RevPackDb::setRpaFiles()
             fs::remove(path, ec);
             continue;
         }
-        RPText::copyTo(_rpaFiles[_nrRpaFiles++], name.c_str());
+        StringUtils::copyTo(_rpaFiles[_nrRpaFiles++], name.c_str());
     }
     if (n > 0) fl_filename_free_list(&list, n);
 }
@@ -274,7 +274,7 @@ void RevPackDb::selectDb(const char* rpaFile)
 void RevPackDb::selectRpFile(const char* rpaFile)
 {
     _rpSelected = true;
-    RPText::copyTo(_actRpFile, rpaFile);
+    StringUtils::copyTo(_actRpFile, rpaFile);
     selectDb(rpaFile);
 
     _actNrBinFiles = 0;
@@ -283,10 +283,10 @@ void RevPackDb::selectRpFile(const char* rpaFile)
     for (int i = 0; i < n && _actNrBinFiles < MAX_NR_FILES; ++i) {
         const char* name = _binList->entry(i);
         if (!name) continue;
-        RPText::copyTo(_actBinFiles[_actNrBinFiles++], name);
+        StringUtils::copyTo(_actBinFiles[_actNrBinFiles++], name);
         if (!std::strstr(name, BOOT_LOAD_NAME)) continue;
         if (_nrBootFiles < MAX_BOOTFILES)
-            RPText::copyTo(_bootFiles[_nrBootFiles++], name);
+            StringUtils::copyTo(_bootFiles[_nrBootFiles++], name);
         else
             B_ERROR("more than " << MAX_BOOTFILES << " boot loaders in " << _actRpFile << ", ignored: " << name);
     }
@@ -322,7 +322,7 @@ const char* RevPackDb::setBinData(const char* binFile)
         _nrBinBytes = size;
         getEntry(name, BIN_DATA, _activeBinData, size);
     }
-    RPText::copyTo(_actBinFile, name);
+    StringUtils::copyTo(_actBinFile, name);
     _binFileSelected = !refused;
     _bootIx = 0;
 
@@ -347,7 +347,7 @@ const char* RevPackDb::setBinData(const char* binFile)
             _nrAdnBytes = adnSize;
             getEntry(name, ADN_DATA, _activeAdnData, adnSize);
             written = writeAdnFile();
-            if (!written && _autoProgAdnFile) SettingBin::fileSaveAlert(ADN_PRE_UPDATE);
+            if (!written && _autoProgAdnFile) AdnFile::saveAlert(ADN_PRE_UPDATE);
         }
         // Upgraded without the settings that belong to it, the unit would
         // run the new image on settings it was not meant for.
@@ -373,7 +373,7 @@ bool RevPackDb::writeAdnFile()
         B_ERROR("cannot write " << ADN_PRE_UPDATE << ": " << std::strerror(out.error()));
         return false;
     }
-    RPText::copyTo(_actAdnFile, ADN_PRE_UPDATE);
+    StringUtils::copyTo(_actAdnFile, ADN_PRE_UPDATE);
     return true;
 }
 
@@ -453,7 +453,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
     getEntry(name, BIN_DATA, _bootData, size);
     char hardware[MAX_TXT_LEN];
     getEntry(name, BIN_HWVERS, hardware);
-    RPText::copyTo(_setBtlHwVersion, hardware);
+    StringUtils::copyTo(_setBtlHwVersion, hardware);
     if (trace(BTrace::HIGH)) BTrace::instance()->dbgPrint("RevPackDb::setBootData set file.");
     return true;
 }
@@ -471,10 +471,10 @@ bool RevPackDb::checkBtlHwVersion() const
 
 void RevPackDb::setActHwSwVers(const char* type, const char* swVers, const char* special, const char* hwVers)
 {
-    RPText::copyTo(_actKorType, type);
-    RPText::copyTo(_actSwVersion, swVers);
-    RPText::copyTo(_actSpecial, special);
-    RPText::copyTo(_actHwVersion, hwVers);
+    StringUtils::copyTo(_actKorType, type);
+    StringUtils::copyTo(_actSwVersion, swVers);
+    StringUtils::copyTo(_actSpecial, special);
+    StringUtils::copyTo(_actHwVersion, hwVers);
 }
 
 // --- checksum ---

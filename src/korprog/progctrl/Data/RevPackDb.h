@@ -153,9 +153,9 @@ public:
     // The connected unit's identity (each cut to 15 characters).
     static void setActHwSwVers(const char* type, const char* swVers, const char* special, const char* hwVers);
     static const char* actKorType() { return _actKorType; }
+    static const char* actHwVersion() { return _actHwVersion; }
     static const char* actSwVersion() { return _actSwVersion; }
     static const char* actSpecial() { return _actSpecial; }
-    static const char* actHwVersion() { return _actHwVersion; }
     static const char* activeAdnFile() { return _actAdnFile; }
     static void activeAdnFileReset() { _actAdnFile[0] = '\0'; }
 

@@ -128,7 +128,7 @@ bool RevPackDb::collectBinFiles(const char* binDir)
     if (dir.empty() || (dir.back() != '/' && dir.back() != '\\')) dir += '/';
     if (ec || dir.size() >= sizeof _binDirPath)
         return createFailed(Kind::BadInput, RPText::message("_binDirPath=%s does NOT Exist!", dir.c_str()));
-    RPText::copyTo(_binDirPath, dir.c_str());
+    StringUtils::copyTo(_binDirPath, dir.c_str());
     if (!fs::is_directory(_binDirPath, ec))
         return createFailed(Kind::BadInput, RPText::message("_binDirPath=%s does NOT Exist!", _binDirPath));
 
@@ -151,13 +151,13 @@ bool RevPackDb::collectBinFiles(const char* binDir)
             continue;
         }
         const int ix = _nrBinFiles++;
-        RPText::copyTo(_binFiles[ix], name.c_str());
+        StringUtils::copyTo(_binFiles[ix], name.c_str());
         // The settings file of the same name; a name differing only in
         // case is found through the lower-case form.
         std::string adn = withExt(name, ".adn");
         if (!isFile(_binDirPath + adn)) adn = withExt(StringUtils::convertCase(name, false), ".adn");
         const bool adnExist = isFile(_binDirPath + adn);
-        RPText::copyTo(_adnFiles[ix], adnExist ? adn.c_str() : "");
+        StringUtils::copyTo(_adnFiles[ix], adnExist ? adn.c_str() : "");
         if (adnExist) ++_nrAdnFiles;
         if (trace(CREATE_TRACE))
             dbg(" name=" + name + " adnExist=" + (adnExist ? adn : "0") + " fileNr=" + std::to_string(ix));
@@ -383,7 +383,7 @@ const char* RevPackDb::retrNewRevPackName()
     for (const std::string& sp : specials) s += "_" + StringUtils::stripChar(' ', sp);
     s = fileNameSafe(s);
     if (s.size() > MAX_PACK_BASE) B_ERROR("pack name cut to " << MAX_PACK_BASE << " characters: " << s);
-    RPText::copyTo(name, s.c_str());
+    StringUtils::copyTo(name, s.c_str());
     return name;
 }
 

@@ -12,19 +12,11 @@
 
 namespace {
 
-
-template <size_t N>
-void copyText(char (&dst)[N], const char* src, size_t maxLen = N - 1)
-{
-    if (maxLen > N - 1) maxLen = N - 1;
-    std::snprintf(dst, N, "%.*s", static_cast<int>(maxLen), src ? src : "");
-}
-
 template <size_t N>
 void translate(char (&field)[N])
 {
     const char* t = gettext(field, 0);
-    if (t != field) copyText(field, t);
+    if (t != field) StringUtils::copyTo(field, t);
 }
 
 // The first blank-delimited token of s, cut to the field.
@@ -34,7 +26,7 @@ void token(char (&dst)[N], const char* s)
     while (*s == ' ' || *s == '\t') ++s;
     size_t n = 0;
     while (s[n] != '\0' && s[n] != ' ' && s[n] != '\t' && s[n] != '|') ++n;
-    copyText(dst, s, n);
+    StringUtils::copyTo(dst, s, n);
 }
 
 const int LAST_ENTRY = SettingBin::MAX_ENTRIES - 1;
@@ -133,9 +125,9 @@ void SBEntry::parseMenu(const char* kind)
             continue;
         }
         const int i = _nrMenuItems++;
-        copyText(_menuItems[i], item.c_str());
-        copyText(_subItemTxt[i], item.c_str(), colon);
-        copyText(_subItemVal[i], value.c_str());
+        StringUtils::copyTo(_menuItems[i], item.c_str());
+        StringUtils::copyTo(_subItemTxt[i], item.c_str(), colon);
+        StringUtils::copyTo(_subItemVal[i], value.c_str());
         if (colon != std::string::npos) _subItems = true;
     }
 }

@@ -23,7 +23,6 @@ public:
     void setPairInput(SBInput* next, SettingBin* settingBin);
 
     SBEntry* sbEntry() const { return _sbEntry; }
-    SBInput* pairInput() const { return _sbPairInput; }
 
     int handle(int event) override;
 

@@ -1,7 +1,6 @@
 #include "korprog/progctrl/Data/SBItemValue.h"
 
-#include <cstdio>
-
+#include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/SBEntry.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 
@@ -9,7 +8,7 @@ int SBItemValue::currentItem(const SBEntry* sbEntry, SettingBin* settingBin)
 {
     const SettingBin::SettingEntry* e = settingBin->getEntry(static_cast<uint8_t>(sbEntry->entry()));
     char part[SettingBin::SettingEntry::TEXT_SIZE];
-    std::snprintf(part, sizeof part, "%s", sbEntry->list() == 'T' ? e->text : e->tfnr);
+    StringUtils::copyTo(part, sbEntry->list() == 'T' ? e->text : e->tfnr);
     return sbEntry->menuItem(part, true);
 }
 

@@ -1,13 +1,15 @@
 #include "korprog/progctrl/Data/SettingBin.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
-#include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
+#include "korprog/StringUtils.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/KorTypeNames.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/SettingBinOwner.h"
@@ -28,14 +30,6 @@ namespace {
 const uint16_t TRACE_ENTRY = 0x40;
 const uint16_t TRACE_MAXTEXT = 0x70;
 const uint8_t LAST_ENTRY = SettingBin::MAX_ENTRIES - 1;
-const char* const NO_SPECIAL = "     ";
-
-template <size_t N>
-void copyText(char (&dst)[N], const char* src, size_t maxLen = N - 1)
-{
-    if (maxLen > N - 1) maxLen = N - 1;
-    std::snprintf(dst, N, "%.*s", static_cast<int>(maxLen), src ? src : "");
-}
 
 // The character at pos, or '\0' past the end of the text.
 char charAt(const char* s, size_t pos) { return std::strlen(s) > pos ? s[pos] : '\0'; }
@@ -68,7 +62,6 @@ SettingBin::SettingBin(SettingBinOwner* root)
       _pwrOption(UNDEF_PWR),
       _frame(nullptr),
       _korTypeNames(nullptr),
-      _fd(nullptr),
       _editFromDownload(false),
       _doProgramming(false),
       _progPreUpgrade(false),
@@ -77,10 +70,7 @@ SettingBin::SettingBin(SettingBinOwner* root)
     _korType[0] = _korSwVer[0] = _korSpecial[0] = _korHwVer[0] = _korEmi[0] = _lastUnitType[0] = '\0';
 }
 
-SettingBin::~SettingBin()
-{
-    if (_fd) std::fclose(_fd);
-}
+SettingBin::~SettingBin() = default;
 
 uint16_t SettingBin::traceLevel() const { return _root ? _root->traceLevel() : 0; }
 
@@ -124,8 +114,8 @@ bool SettingBin::setEntry(uint8_t nr, const char* txt, const char* num, bool fro
         _unsavedChanges = true;
     if (fromDnld) {
         // A download always takes type and special from the unit's own report.
-        if (nr == KORTYPE_POS) copyText(e.text, _korType);
-        if (nr == KORSPECIAL_POS) copyText(e.text, _korSpecial);
+        if (nr == KORTYPE_POS) StringUtils::copyTo(e.text, _korType);
+        if (nr == KORSPECIAL_POS) StringUtils::copyTo(e.text, _korSpecial);
     }
     if (nr == KORTYPE_POS) setNetworkTypeEtc(nullptr);
     return whole;
@@ -142,9 +132,11 @@ void SettingBin::storeText(char (&text)[SettingEntry::TEXT_SIZE], const char* sr
     // Forbidden characters are dropped and the gap closed.
     size_t n = 0;
     for (size_t i = 0; i < len && n < MAX_TEXT_EXT; ++i)
-        if (!std::strchr(_txtNotAllowedChars, src[i])) text[n++] = unbroken(src[i]);
+        if (textMayHold(src[i])) text[n++] = unbroken(src[i]);
     text[n] = '\0';
 }
+
+bool SettingBin::textMayHold(char c) { return c != '\0' && !std::strchr(_txtNotAllowedChars, c); }
 
 void SettingBin::storeNumber(char (&nr)[SettingEntry::NR_SIZE], const char* src, size_t len)
 {
@@ -173,12 +165,12 @@ void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char
         _unsavedChanges = false;
         if (_frame) _frame->editClose();
     }
-    if (type[0] != '\0') copyText(_lastUnitType, type);
-    copyText(_korType, type);
-    copyText(_korSwVer, swVer);
-    copyText(_korSpecial, special);
-    copyText(_korHwVer, hwVer);
-    copyText(_korEmi, emi);
+    if (type[0] != '\0') StringUtils::copyTo(_lastUnitType, type);
+    StringUtils::copyTo(_korType, type);
+    StringUtils::copyTo(_korSwVer, swVer);
+    StringUtils::copyTo(_korSpecial, special);
+    StringUtils::copyTo(_korHwVer, hwVer);
+    StringUtils::copyTo(_korEmi, emi);
     _nrIn = digitAt(_korType, NRIN_POS);
     _nrUin = digitAt(_korType, NR_U_IN_POS);
     _nrIin = digitAt(_korType, NR_I_IN_POS);
@@ -221,116 +213,15 @@ void SettingBin::enableEdit()
     if (_frame) _frame->createSettingEdit();
 }
 
-void SettingBin::fileSaveAlert(const char* path)
-{
-    const std::string text = std::string(gettext("Fout!! Bestand", 0)) + " \"" + (path ? path : "") + "\" " +
-                             gettext("kan niet opgeslagen worden", 0) + ".\n";
-    Dialog::alert("%s", text.c_str());
-}
-
 void SettingBin::file(const char* path) { _file = path ? path : ""; }
-
-bool SettingBin::writeEntries(FILE* fd)
-{
-    for (int k = 1; k <= LAST_ENTRY; ++k) {
-        const SettingEntry& e = _entryArr[k];
-        std::fprintf(fd, "%s|%s\n", e.text, e.tfnr);
-    }
-    return std::ferror(fd) == 0;
-}
-
-void SettingBin::storeToFile()
-{
-    // IMEI and IMSI belong to one unit and are never carried to another.
-    _entryArr[IMEI_POS].tfnr[0] = '\0';
-    _entryArr[IMSI_POS].tfnr[0] = '\0';
-
-    // A failed or interrupted save leaves the previous file as it was.
-    AtomicFile out(_file);
-    _fd = out.open();
-    bool saved = _fd && writeEntries(_fd);
-    _fd = nullptr;
-    saved = out.commit() && saved;
-    if (saved) _unsavedChanges = false;
-    if (!saved) fileSaveAlert(_file.c_str());
-    if (_frame) _frame->showBestGroup(nullptr, korType());
-}
-
-void SettingBin::loadFromFile()
-{
-    cleanUpEntries(false);
-    _fd = std::fopen(_file.c_str(), "r");
-    if (!_fd) return;
-    std::string quoted;  // the entries that held a double quote
-    _unsavedChanges = false;
-    for (int k = 1; k <= LAST_ENTRY; ++k) {
-        // Split at the first '|' as the line is read; each part keeps what
-        // fits it, so an over-long text never costs the number.
-        std::string text, num;
-        bool inNum = false, readAny = false, quote = false;
-        int c;
-        while ((c = std::fgetc(_fd)) != EOF && c != '\n') {
-            readAny = true;
-            if (c == '\r') continue;
-            if (c == QUOTE) {
-                quote = true;
-            } else if (!inNum && c == '|') {
-                inNum = true;
-            } else if (inNum) {
-                if (num.size() < MAX_NRS) num += static_cast<char>(c);
-            } else if (!std::strchr(_txtNotAllowedChars, c) && text.size() < MAX_TEXT_EXT) {
-                text += static_cast<char>(c);
-            }
-        }
-        // The end of the file right after a line end is no further line.
-        if (c == EOF && !readAny) break;
-        storeLine(text.c_str(), num.c_str(), k);
-        if (quote) quoted += (quoted.empty() ? "" : ", ") + std::to_string(k);
-        if (c == EOF) break;
-    }
-    if (!quoted.empty()) quotesDroppedAlert(quoted);
-    enableEdit();
-    std::fclose(_fd);
-    _fd = nullptr;
-}
-
-void SettingBin::storeLine(const char* text, const char* num, int k)
-{
-    if (k < 1 || k > LAST_ENTRY) return;
-    SettingEntry& e = _entryArr[k];
-    storeText(e.text, text, std::strlen(text));
-    storeNumber(e.tfnr, num, std::strlen(num));
-
-    if (k == KORTYPE_POS) {
-        if (e.text[0] == '\0') copyText(e.text, DEFAULT_KORTYPE);
-        setNetworkTypeEtc(nullptr);
-        if (_frame) _frame->showBestGroup(nullptr, e.text);
-    } else if (k == KORSPECIAL_POS) {
-        if (e.text[0] == '\0') {
-            copyText(e.text, NO_SPECIAL);
-        } else if (std::strchr(e.text, 'X') && korType()[0] != '\0') {
-            const std::string both = std::string(korType()) + "-" + e.text;
-            if (_frame) _frame->showBestGroup(nullptr, both.c_str());
-        }
-    } else if (k == IMEI_POS || k == IMSI_POS) {
-        e.tfnr[0] = '\0';
-    }
-}
-
-void SettingBin::quotesDroppedAlert(const std::string& entries)
-{
-    const std::string text =
-        std::string(gettext("Attentie!! Niet toegestaan teken \" weggelaten bij entry", 0)) + " " + entries + ".\n";
-    Dialog::alert("%s", text.c_str());
-}
 
 void SettingBin::korTypeFromNew(const char* customType, const char* special, bool cleanup)
 {
     const char* standard = customType ? customType : "";
     if (_korTypeNames) standard = _korTypeNames->ombrixKorType(standard);
     const SettingEntry type = _entryArr[KORTYPE_POS];
-    copyText(_entryArr[KORTYPE_POS].text, standard, MAX_TEXT);
-    copyText(_entryArr[KORSPECIAL_POS].text, special, MAX_TEXT);
+    StringUtils::copyTo(_entryArr[KORTYPE_POS].text, standard, MAX_TEXT);
+    StringUtils::copyTo(_entryArr[KORSPECIAL_POS].text, special, MAX_TEXT);
     setNetworkTypeEtc(nullptr);
     // New settings start clean; a type typed in is an edit.
     if (cleanup)
@@ -468,3 +359,10 @@ void SettingBin::cleanUpEntries(bool cleanType)
         _entryArr[i].cleanup();
     }
 }
+
+bool SettingBin::loadFromFile(const std::string& path, bool strict, std::string* why)
+{
+    return AdnFile::load(*this, path, strict ? AdnFile::STRICT : AdnFile::TOLERANT, why) == AdnFile::LOADED;
+}
+
+bool SettingBin::storeToFile() { return AdnFile::save(*this); }

@@ -2,7 +2,6 @@
 #define KORPROG_PROGCTRL_DATA_SETTINGBIN_H
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "korprog/progctrl/Data/SBEntry.h"
@@ -67,13 +66,15 @@ public:
     void totalNrEntries(uint8_t n);
     void enableEdit();
 
-    // The alert for a settings file that could not be written.
-    static void fileSaveAlert(const char* path);
-
+    // The settings file the entries were loaded from or are saved to
+    // (AdnFile reads and writes it).
     void file(const char* path);
     const char* file() const { return _file.c_str(); }
-    void storeToFile();
-    void loadFromFile();
+
+    // A character a text part may hold: not ';' or '/' (the unit's own
+    // separators), nor '|' (the settings file's) or a double quote (the
+    // frame's).
+    static bool textMayHold(char c);
 
     void korTypeFromNew(const char* customType, const char* special, bool cleanup);
     bool checkKorTypes();
@@ -103,6 +104,12 @@ public:
     void frame(SettingBinView* frame) { _frame = frame; }
     KorTypeNames* korTypeNames() const { return _korTypeNames; }
     void korTypeNames(KorTypeNames* names) { _korTypeNames = names; }
+    // The settings file, in the one place that knows its format
+    // (AdnFile): a load that fails leaves the bin as it was; a store is
+    // written whole or not at all.
+    bool loadFromFile(const std::string& path, bool strict, std::string* why);
+    bool storeToFile();
+
     bool editFromDownload() const { return _editFromDownload; }
     void editFromDownload(bool on) { _editFromDownload = on; }
     bool doProgramming() const { return _doProgramming; }
@@ -123,17 +130,12 @@ private:
     SettingBin(const SettingBin&) = delete;
     SettingBin& operator=(const SettingBin&) = delete;
 
-    // One line of a settings file, already split into its parts.
-    void storeLine(const char* text, const char* num, int k);
     // A text part as stored: without the characters it may not hold, line
     // breaks as blanks, at most MAX_TEXT_EXT characters.
     static void storeText(char (&text)[SettingEntry::TEXT_SIZE], const char* src, size_t len);
     // A number part as stored: without double quotes, line breaks as
     // blanks, at most MAX_NRS characters.
     static void storeNumber(char (&nr)[SettingEntry::NR_SIZE], const char* src, size_t len);
-    // One message for the entries of a loaded file that held a double quote.
-    static void quotesDroppedAlert(const std::string& entries);
-    bool writeEntries(FILE* fd);
     // The alert for a part typed longer than its field allows.
     void tooLongAlert(uint8_t nr, char list, int max, const char* unit) const;
     std::string titleFromTable(uint8_t nr, char list) const;
@@ -160,7 +162,6 @@ private:
     SettingBinView* _frame;
     KorTypeNames* _korTypeNames;
     SettingEntry _entryArr[MAX_ENTRIES];
-    FILE* _fd;
     std::string _file;
     bool _editFromDownload;
     bool _doProgramming;

@@ -1,5 +1,7 @@
 #include "korprog/progctrl/Forms/FrmConsole.h"
 
+#include <string>
+
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
 #include "helm/platform/BTimerTick.h"
@@ -35,17 +37,12 @@ void FrmConsole::statusInfo(const char* text, bool)
 
 bool FrmConsole::btOpenSb()
 {
+    // Only -program opens a file here: nobody checks what it sends.
     const char* file = FrmKorProgImpl::PROG_FILE_ADN;
-    FILE* f = std::fopen(file, "r");
-    if (!f) {
-        B_ERROR(" File:" << file << " can not be openened!!");
-        return false;
-    }
-    std::fclose(f);
-    _settingBin->editFromDownload(false);
-    _settingBin->file(file);
-    _settingBin->loadFromFile();
-    return true;
+    std::string why;
+    if (_settingBin->loadFromFile(file, true, &why)) return true;
+    B_ERROR(" File:" << file << " can not be openened!! " << why);
+    return false;
 }
 
 void FrmConsole::shutdown()

@@ -3,17 +3,14 @@
 #include "helm/platform/BTimerTick.h"
 #include "korprog/KvprgProtDefs.h"
 
-namespace {
-// A resend goes back at most to the start of a 512-byte segment.
-const int SEGMENT = 512;
-}
-
 void FrmConsoleProgress::sent(int bytePtr, int nrBytes)
 {
     if (!_out || nrBytes <= 0) return;
     const BTickType now = bTimerTick();
+    // A resend goes back at most to the start of its segment: a first
+    // packet after more than a segment sent is a new transfer.
     const bool newTransfer =
-        nrBytes != _nrBytes || (bytePtr <= Kvprg::PACKET_DATA_SIZE && _lastBytePtr > SEGMENT);
+        nrBytes != _nrBytes || (bytePtr <= Kvprg::PACKET_DATA_SIZE && _lastBytePtr > Kvprg::SEGMENT_SIZE);
     if (!_started || newTransfer) {
         // The clock starts with the first packet; its own time is not known.
         _started = true;

@@ -20,10 +20,12 @@
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/StringUtils.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Fl_Input_Choice.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/NewKorTypes.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SBTabs.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -60,14 +62,6 @@ std::string sortKey(const std::string& type)
 {
     auto part = [&type](size_t from, size_t n) { return from < type.size() ? type.substr(from, n) : std::string(); };
     return part(6, 2) + part(2, 4);
-}
-
-// A translated text with `name` in the place of its "%s"; the name is put
-// in as it is, never read as a format.
-std::string withName(const std::string& text, const std::string& name)
-{
-    const size_t at = text.find("%s");
-    return at == std::string::npos ? text + " " + name : text.substr(0, at) + name + text.substr(at + 2);
 }
 
 }  // namespace
@@ -163,21 +157,24 @@ void FrmKorProgImpl::txtInKorTypeInstBest_cb()
 
 bool FrmKorProgImpl::loadSettings(const std::string& file)
 {
-    FILE* f = std::fopen(file.c_str(), "r");
-    if (!f) {
-        B_ERROR(" File:" << file << " can not be openened!!");
-        // Nobody reads the trace while choosing a file.
-        if (!RunMode::unattended())
-            Dialog::alert("%s \"%s\" %s.\n", gettext("Fout!! Bestand", 0), file.c_str(),
-                          gettext("kan niet geopend worden", 0));
-        return false;
+    // What -program sends nobody checks: it takes no file the window would
+    // have to change.
+    const AdnFile::Rule rule = CMDL_PROGRAM ? AdnFile::STRICT : AdnFile::TOLERANT;
+    std::string why;
+    const AdnFile::Result result = AdnFile::load(*_settingBin, file, rule, &why);
+    if (result == AdnFile::LOADED) return true;
+    B_ERROR(" File:" << file << " can not be openened!! " << why);
+    // Nobody reads the trace while choosing a file.
+    if (RunMode::unattended()) return false;
+    if (result == AdnFile::CANNOT_OPEN) {
+        Dialog::alert("%s \"%s\" %s.\n", gettext("Fout!! Bestand", 0), file.c_str(),
+                      gettext("kan niet geopend worden", 0));
+    } else {
+        const std::string text =
+            RPText::message("Fout!! Bestand \"%s\" kan niet gelezen worden: %s.", file.c_str(), why.c_str());
+        Dialog::alert("%s\n", text.c_str());
     }
-    std::fclose(f);
-    _frame->showBestGroup(file.c_str(), nullptr);
-    _settingBin->editFromDownload(false);
-    _settingBin->file(file.c_str());
-    _settingBin->loadFromFile();
-    return true;
+    return false;
 }
 
 bool FrmKorProgImpl::btOpenSb()
@@ -222,7 +219,7 @@ bool FrmKorProgImpl::replaceConfirmed(const std::string& file)
     // nothing left to save.
     if (!empty && *_settingBin->file() && std::filesystem::equivalent(file, _settingBin->file(), ec)) return true;
     std::string question = empty ? std::string(gettext("Er zijn geen instellingen om op te slaan.", 0)) + "\n" : "";
-    question += withName(gettext("Bestand %s bestaat al. Vervangen?", 0), file) + "\n";
+    question += RPText::message("Bestand %s bestaat al. Vervangen?", file.c_str()) + "\n";
     return Dialog::choice(question.c_str(), gettext("Nee", 0), gettext("Ja", 0), nullptr, 0) == 1;
 }
 

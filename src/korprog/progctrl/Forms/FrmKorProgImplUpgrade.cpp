@@ -4,7 +4,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Check_Button.H>
 
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 
@@ -131,13 +130,7 @@ bool FrmKorProgImpl::btExecUpgrade()
     }
     // The image's own settings go into the unit first; the upgrade follows
     // when they are in.
-    FILE* f = std::fopen(adn.c_str(), "r");
-    if (!f) return true;
-    std::fclose(f);
-    _frame->showBestGroup(adn.c_str(), nullptr);
-    _settingBin->editFromDownload(false);
-    _settingBin->file(adn.c_str());
-    _settingBin->loadFromFile();
+    if (!loadSettings(adn)) return true;
     _settingBin->progPreUpgrade(true);
     _ctrlBnd->sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
     return true;

@@ -7,6 +7,7 @@
 
 #include "bdebug/BDownCast.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/States/KvctrlConnIdle.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
@@ -40,8 +41,8 @@ void KvctrlDownloading::onExit(const BEvent*)
     _root->frmActivateButtons(true);
     if (_completed || Main::shutdownActive()) return;
     const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
-    const char* note = gettext("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet volledig opgehaald", 0);
-    _root->transferStopped(_root->errorText(), KvctrlRoot::fillIn(note, {std::to_string(_lastEntry), std::to_string(total)}));
+    const std::string note = RPText::message("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet volledig opgehaald", _lastEntry, total);
+    _root->transferStopped(_root->errorText(), note);
     // What arrived stays in view: nothing of it is lost with the unit.
     _root->sbEnableEdit();
 }
@@ -98,7 +99,7 @@ bool KvctrlDownloading::endOfDownload(const BEvent*)
     std::string cut;
     for (const auto& part : _cut) cut += (cut.empty() ? "" : "; ") + bin->sbEntryTitle(part.first, part.second);
     if (!cut.empty())
-        _root->statusNote(KvctrlRoot::fillIn(gettext("Ophalen gereed, ingekort: %s", 0), {cut}));
+        _root->statusNote(RPText::message("Ophalen gereed, ingekort: %s", cut.c_str()));
     return true;
 }
 

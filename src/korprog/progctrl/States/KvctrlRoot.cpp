@@ -13,6 +13,7 @@
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmConsole.h"
@@ -172,21 +173,6 @@ void KvctrlRoot::transferStopped(const std::string& cause, const std::string& no
     Dialog::alert("%s.\n%s.", why, note.c_str());
 }
 
-std::string KvctrlRoot::fillIn(const char* translated, std::initializer_list<std::string> values)
-{
-    // Never the translation as a format: a language file may hold any text.
-    std::string out = translated ? translated : "";
-    size_t at = 0;
-    for (const std::string& v : values) {
-        size_t d = out.find("%d", at), s = out.find("%s", at);
-        const size_t place = std::min(d, s);
-        if (place == std::string::npos) break;
-        out.replace(place, 2, v);
-        at = place + v.size();
-    }
-    return out;
-}
-
 void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
 {
     if (_frame) _frame->upgradeProgress(text, done, total);
@@ -286,25 +272,24 @@ void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
 
 std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port)
 {
-    // The port goes where the (translated) text has its "%s".
-    auto withPort = [port](const char* text) { return fillIn(gettext(text, 0), {port ? port : ""}); };
+    if (!port) port = "";
     switch (fault) {
     case Serial::OPEN_OK: return "";
     case Serial::NO_PORT_NAME:
         return std::string(gettext("Voor communicatie met Korvan eerst COM poort", 0)) + ",\n" +
                gettext("via Opties knop instellen", 0) + ".";
     case Serial::NO_SUCH_PORT:
-        return withPort(N_("COM poort %s bestaat niet")) + ".\n" +
+        return RPText::message("COM poort %s bestaat niet", port) + ".\n" +
                gettext("Controleer de kabel of kies een andere poort via Opties", 0) + ".";
     case Serial::NO_PERMISSION:
-        return withPort(N_("Geen toegang tot COM poort %s")) + ".\n" +
+        return RPText::message("Geen toegang tot COM poort %s", port) + ".\n" +
                gettext("Voeg uw gebruiker toe aan de groep dialout", 0) + ":\n    sudo usermod -aG dialout $USER\n" +
                gettext("en meld daarna opnieuw aan", 0) + ".";
     case Serial::PORT_BUSY:
-        return withPort(N_("COM poort %s is in gebruik door een ander programma")) + ".\n" +
+        return RPText::message("COM poort %s is in gebruik door een ander programma", port) + ".\n" +
                gettext("Sluit dat programma of kies een andere poort via Opties", 0) + ".";
     case Serial::NOT_A_SERIAL_PORT:
-        return withPort(N_("COM poort %s reageert niet")) + ".\n" + gettext("Kies een andere poort via Opties", 0) + ".";
+        return RPText::message("COM poort %s reageert niet", port) + ".\n" + gettext("Kies een andere poort via Opties", 0) + ".";
     }
     return "";
 }

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <string>
 
 #include "helm/BRootState.h"
@@ -82,9 +81,6 @@ public:
     void transferStopped(const std::string& cause, const std::string& note);
     // A finished upgrade: the next status record's software is told.
     void awaitUpgradedVersion() { _awaitUpgradedVersion = true; }
-    // A translated text with its "%d" and "%s" filled in by values, in
-    // order; a value without a place is left out, a place without one stays.
-    static std::string fillIn(const char* translated, std::initializer_list<std::string> values);
     void frmUpgradeProgress(const char* text, int done, int total);
     void frmRmSetEdit();
     void frmCtrlBndSt(KvctrlBndToProt* bndSt);

@@ -8,8 +8,10 @@
 #include "helm/BLocalEvent.h"
 #include "helm/BState.h"
 #include "korprog/KvprgProtDefs.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
@@ -61,52 +63,8 @@ bool KvctrlUnattended::checkInput(KvctrlRoot* root)
 bool KvctrlUnattended::checkProgramFile(const char* path, std::string* why)
 {
     const std::string name = path ? path : "";
-    std::error_code ec;
-    if (!fs::exists(name, ec)) {
-        *why = name + ": no such settings file";
-        return false;
-    }
-    if (!fs::is_regular_file(name, ec)) {
-        *why = name + ": not a settings file (not a plain file)";
-        return false;
-    }
-    FILE* f = std::fopen(name.c_str(), "rb");
-    if (!f) {
-        *why = name + ": cannot be read";
-        return false;
-    }
-    int lines = 0, length = 0, c;
-    bool bar = false;
-    std::string fault;
-    while (fault.empty() && (c = std::fgetc(f)) != EOF) {
-        if (c == '\n') {
-            if (!bar) fault = "line " + std::to_string(lines + 1) + " has no '|'";
-            ++lines;
-            length = 0;
-            bar = false;
-        } else if (c == '\0') {
-            fault = "it holds a NUL byte";
-        } else if (c == '"') {
-            // The unit's frame ends a part at a double quote: the rest of the
-            // line would land in the wrong part or entry.
-            fault = "line " + std::to_string(lines + 1) + " holds a '\"', which no setting can carry";
-        } else if (c != '\r' && ++length > MAX_LINE) {
-            fault = "line " + std::to_string(lines + 1) + " is longer than " + std::to_string(MAX_LINE);
-        } else if (c == '|') {
-            bar = true;
-        }
-        if (lines > MAX_LINES) fault = "it has more than " + std::to_string(MAX_LINES) + " lines";
-    }
-    if (fault.empty() && length > 0) {  // a last line without its line end
-        if (!bar) fault = "line " + std::to_string(lines + 1) + " has no '|'";
-        ++lines;
-    }
-    const bool readError = std::ferror(f) != 0;
-    std::fclose(f);
-    if (readError) fault = "it cannot be read";
-    if (fault.empty() && lines == 0) fault = "it is empty";
-    if (fault.empty()) return true;
-    *why = name + ": not a settings file (" + fault + ")";
+    if (AdnFile::read(name, AdnFile::STRICT, nullptr, why) == AdnFile::LOADED) return true;
+    *why = name + ": " + *why;
     return false;
 }
 
@@ -174,9 +132,11 @@ void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
         return;
     }
     SettingBin* sb = root->korSettingBin();
-    sb->editFromDownload(false);
-    sb->file(adn.c_str());
-    sb->loadFromFile();
+    std::string why;
+    if (!sb->loadFromFile(adn, false, &why)) {
+        fail(RunFailure::Kind::BadInput, std::string("the settings of image ") + bin + " cannot be read (" + why + "); nothing was sent");
+        return;
+    }
     sb->progPreUpgrade(true);
     from->sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
 }
@@ -194,16 +154,16 @@ void KvctrlUnattended::programNotes(KvctrlRoot* root)
     const int count = SettingBin::maxKorEntries();
     const std::string left = entriesLeftOut(sb, count);
     if (left.empty()) return;
-    const char* text = gettext("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", 0);
-    root->frmStatusInfo(KvctrlRoot::fillIn(text, {std::to_string(count), left}).c_str(), false);
+    const std::string note = RPText::message("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", count, left.c_str());
+    root->frmStatusInfo(note.c_str(), false);
 }
 
 std::string KvctrlUnattended::entriesLeftOut(SettingBin* bin, int unitEntries)
 {
     std::string ranges;
     int from = 0;
-    for (int k = unitEntries + 1; k <= MAX_LINES + 1; ++k) {
-        const SettingEntry* e = k <= MAX_LINES ? bin->getEntry(uint8_t(k)) : nullptr;
+    for (int k = unitEntries + 1; k <= AdnFile::LINES + 1; ++k) {
+        const SettingEntry* e = k <= AdnFile::LINES ? bin->getEntry(uint8_t(k)) : nullptr;
         const bool held = e && (e->text[0] != '\0' || e->tfnr[0] != '\0');
         if (held && from == 0) from = k;
         if (held || from == 0) continue;

@@ -17,10 +17,6 @@ class SettingBin;
 // with the run's failure (korprog/RunFailure.h).
 class KvctrlUnattended {
 public:
-    // Settings files hold at most this many lines of this many characters.
-    static constexpr int MAX_LINES = 200;
-    static constexpr int MAX_LINE = 80;
-
     // A command-line upgrade is going on. (Whether the run answers for
     // itself is RunMode's question.)
     static bool upgrade();
@@ -28,9 +24,8 @@ public:
     // Checks what the command line names; false after failing the run
     // (BadInput) with the reason.
     static bool checkInput(KvctrlRoot* root);
-    // A plausible settings file: readable, at most MAX_LINES lines of at
-    // most MAX_LINE characters, each holding the '|' between text and
-    // number part, no NUL byte and no double quote.
+    // A settings file -program takes (AdnFile's strict rule); false with
+    // "path: " and the reason in why.
     static bool checkProgramFile(const char* path, std::string* why);
 
     // From the idle state: loads pack and image, checks the image against

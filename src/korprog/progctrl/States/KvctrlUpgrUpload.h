@@ -6,7 +6,7 @@
 class KvctrlUpgrading;
 
 // The image goes out packet by packet: ACK brings the next, NAK sends the
-// current 512-byte segment again. After the last packet's ACK comes EOT.
+// current segment (Kvprg::SEGMENT_SIZE) again. After the last packet's ACK comes EOT.
 class KvctrlUpgrUpload : public BSimpleState {
 public:
     // uplReady: the packet already sent was the image's last.

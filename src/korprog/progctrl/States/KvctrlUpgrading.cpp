@@ -202,7 +202,7 @@ bool KvctrlUpgrading::sendPacket()
         data->_data[n] = _binData[_bytePtr];
         checksum = static_cast<uint8_t>(checksum + _binData[_bytePtr]);
         ++_segmentDelta;
-        if (_bytePtr % SEGMENT_SIZE == 0) {
+        if (_bytePtr % Kvprg::SEGMENT_SIZE == 0) {
             if (debugLevel() & BTrace::MED)
                 BTrace::instance()->dbgPrint("segmentDelta=" + std::to_string(_segmentDelta) +
                                                  " packetNr=" + std::to_string(_packetNr),

@@ -18,7 +18,6 @@ class KvctrlUpgrading : public BCompositeState {
 public:
     enum OrigReq { REQ_FROM_KORVAN = 0, REQ_FROM_PROGRAMMER = 1, UNDEF_ORIG = 2 };
     static const uint8_t UPGRADE_TIMEOUT_INTV = 30;
-    static constexpr int SEGMENT_SIZE = 512;
 
     // The image (nrBytes at binData, owned by the pack database); event is
     // what asked for the upgrade and tells who did.

@@ -10,6 +10,7 @@
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
@@ -103,8 +104,8 @@ void KvctrlUploading::tellIncomplete()
         return;
     }
     const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
-    const char* note = gettext("Programmeren afgebroken na instelling %d van %d: de Korvan is niet volledig geprogrammeerd", 0);
-    _root->transferStopped(cause(), KvctrlRoot::fillIn(note, {std::to_string(_acked), std::to_string(total)}));
+    const std::string note = RPText::message("Programmeren afgebroken na instelling %d van %d: de Korvan is niet volledig geprogrammeerd", _acked, total);
+    _root->transferStopped(cause(), note);
 }
 
 std::string KvctrlUploading::cause() const
@@ -112,7 +113,7 @@ std::string KvctrlUploading::cause() const
     if (_endRefused) return tr("De Korvan weigerde het einde van het programmeren tien keer");
     if (_refused && _actEntry < 2) return tr("De Korvan weigerde het programmeren tien keer");
     if (_refused)
-        return KvctrlRoot::fillIn(gettext("De Korvan weigerde instelling %d tien keer", 0), {std::to_string(_actEntry - 1)});
+        return RPText::message("De Korvan weigerde instelling %d tien keer", _actEntry - 1);
     if (_stopped) return tr("Gestopt op uw verzoek");
     return _root->errorText();  // the unit or its port was lost
 }

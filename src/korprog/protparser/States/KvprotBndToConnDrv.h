@@ -30,8 +30,6 @@ public:
     void onWatchdogError(BBinding*) override {}
     void printStateData(int, char**) override {}
 
-    uint8_t nrBadCkSums() const { return _nrBadCkSums; }
-
     // The six-byte request frame of `type` (SOH, type, 0, STX, ETX, type + 6)
     // into buffer; returns 6.
     static int fillData(uint8_t type, signed char* buffer);

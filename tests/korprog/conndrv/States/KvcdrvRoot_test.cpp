@@ -7,6 +7,7 @@
 #include <fcntl.h>
 
 #include "support/KvLineTest.h"
+#include "support/TempDir.h"
 
 using namespace Kvprg;
 
@@ -77,9 +78,9 @@ TEST_F(DriverTest, StringBeforePortSettingsIsReportedThenSettingsOpenThePortOnce
 TEST_F(DriverTest, MissingPortIsReportedAndTheFirstStringAfterItAppearsOpensItAndStartsPolling)
 {
     // A stable name as a USB adapter gets it, far longer than "COM16".
-    char dir[] = "/tmp/kvXXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string link = std::string(dir) + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0-" + std::string(150, 'x');
+    TempDir dir("kvcdrv");
+    ASSERT_TRUE(dir.ok());
+    const std::string link = dir.path() + "/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0-" + std::string(150, 'x');
     setPort(link);
     EXPECT_EQ(errors(), std::vector<int>{CDRV_SET_COM_NOT_OPEN});
     write(STATUS_REQ);
@@ -100,8 +101,6 @@ TEST_F(DriverTest, MissingPortIsReportedAndTheFirstStringAfterItAppearsOpensItAn
     ASSERT_TRUE(pty.deliver({NAK}, fd()));
     tick(10);
     EXPECT_EQ(prot->strings().size(), 2u);
-    ::unlink(link.c_str());
-    ::rmdir(dir);
 }
 
 // A unit that stopped reading, or a hung adapter: the program goes on, the
@@ -154,9 +153,9 @@ TEST_F(DriverTest, APortThatTakesNoBytesHoldsNothingUpAndLaterGetsWholeMessagesI
 // as soon as it is back, without waiting for a write.
 TEST_F(DriverTest, PortThatHangsUpIsReportedAndOpenedAgainWhenItsNameIsBack)
 {
-    char dir[] = "/tmp/kvXXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string link = std::string(dir) + "/usb-adapter";
+    TempDir dir("kvcdrv");
+    ASSERT_TRUE(dir.ok());
+    const std::string link = dir.path() + "/usb-adapter";
     ASSERT_EQ(::symlink(pty.name.c_str(), link.c_str()), 0);
     setPort(link);
     ASSERT_EQ(errors(), std::vector<int>{CDRV_CLEAR_COM_NOT_OPEN});
@@ -182,8 +181,6 @@ TEST_F(DriverTest, PortThatHangsUpIsReportedAndOpenedAgainWhenItsNameIsBack)
     EXPECT_EQ(back.read(STATUS_REQ.size()), STATUS_REQ);
     tick(100);
     EXPECT_EQ(errors().size(), 3u) << "an open port is not opened again";
-    ::unlink(link.c_str());
-    ::rmdir(dir);
 }
 
 TEST_F(DriverTest, ReceiveRulesCutTheReadsIntoMessages)
@@ -275,6 +272,12 @@ TEST_F(DriverTest, MessageTraceAndStringPrintShowEveryByte)
     EXPECT_TRUE(traced("==> msg rcvd == nrBytes:6"));
     EXPECT_TRUE(traced("01 09 00 02 03 0f \n"));
     EXPECT_TRUE(traced("nrBytes=6\ndata=\"~01~~09~~00~~02~~03~~0f~\"\n"));
+    // A frame without its STX is dropped where it breaks; a lone ACK is a line of its own.
+    feed({0x01, 0x09, 0x00, 0x41});
+    EXPECT_TRUE(traced("0x1:0 0x9:1 0x0:2 dataNrBytes=0 0x41:3  frame dropped: no STX"));
+    EXPECT_TRUE(traced("0x41:0 \n"));
+    feed({0x06});
+    EXPECT_TRUE(traced("0x6:0 \n"));
 
     CdrvStrEvt e;
     Bytes b(300);

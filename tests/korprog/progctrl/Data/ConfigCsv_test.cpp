@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
+#include "DataTest.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/SBEntry.h"
 #include "korprog/progctrl/Data/SettingBin.h"

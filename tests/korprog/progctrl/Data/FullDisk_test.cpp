@@ -7,7 +7,8 @@
 #include <memory>
 
 #include "RevPackDbTestKit.h"
-#include "TempDir.h"
+#include "DataTest.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -32,10 +33,10 @@ TEST_F(FullDiskTest, SettingsFileAndPreferencesKeepTheirPreviousContent)
 
     const int alerts = fulldisk::inChild(64, [this] {
         SettingBin bin(nullptr);
-        bin.file("unit.adn");
-        bin.loadFromFile();
+        std::string why;
+        AdnFile::load(bin, "unit.adn", AdnFile::TOLERANT, &why);
         bin.setEntry(1, "nieuw", "2", false, SBEntry::INVALID_TYPE);
-        bin.storeToFile();
+        AdnFile::save(bin);
         {
             ConfigInit config(&bin, nullptr, nullptr);
             config.comActive("/dev/ttyUSB1");

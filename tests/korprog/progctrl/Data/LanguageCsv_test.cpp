@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
+#include "DataTest.h"
 
 TEST(LanguageCsv, LoadsInEveryLanguageWithTheBootLoaderAlert)
 {
     const char* data = std::getenv("KORPROG_TEST_DATA");
     ASSERT_NE(data, nullptr) << "KORPROG_TEST_DATA names the data directory; ctest sets it";
-    TempDir dir;
+    TempDir dir{"kpdata", TempDir::ENTER};
     ASSERT_TRUE(dir.ok());
     std::filesystem::copy_file(std::filesystem::path(data) / "language.csv", "language.csv");
     ScriptedDialogs dialogs;
@@ -53,7 +53,7 @@ TEST(LanguageCsv, LangtextsRefusesRowsWhoseConversionsDifferFromTheKey)
     const char* data = std::getenv("KORPROG_TEST_DATA");
     ASSERT_NE(data, nullptr) << "KORPROG_TEST_DATA names the data directory; ctest sets it";
     namespace fs = std::filesystem;
-    TempDir dir;
+    TempDir dir{"kpdata", TempDir::ENTER};
     ASSERT_TRUE(dir.ok());
     for (const char* d : {"tools", "data", "src/korprog", "src/main"}) fs::create_directories(d);
     fs::copy_file(fs::path(data) / "../tools/langtexts.sh", "tools/langtexts.sh");

@@ -1,6 +1,6 @@
 #include "korprog/progctrl/Data/Language.h"
 
-#include "TempDir.h"
+#include "DataTest.h"
 #include "bdebug/BTrace.h"
 #include "korprog/progctrl/Data/RPText.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "TempDir.h"
+#include "DataTest.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ const std::string HEADER = "; FLTK preferences file format 1.0\n; vendor: RevPac
 // integers and byte blocks, written by Fl_Preferences itself.
 TEST(RPFileCheck, EveryFileTheWriterProducesPasses)
 {
-    TempDir dir;
+    TempDir dir{"kpdata", TempDir::ENTER};
     ASSERT_TRUE(dir.ok());
     std::mt19937 rng(12);
     for (int round = 0; round < 60; ++round) {

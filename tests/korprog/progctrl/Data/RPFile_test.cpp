@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "TempDir.h"
+#include "DataTest.h"
 
 namespace {
 

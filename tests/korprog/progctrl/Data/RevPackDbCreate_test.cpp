@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "RevPackDbTestKit.h"
-#include "TempDir.h"
+#include "DataTest.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "RevPackDbTestKit.h"
-#include "TempDir.h"
+#include "DataTest.h"
 #include "bdebug/BTrace.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "RevPackDbTestKit.h"
-#include "TempDir.h"
+#include "DataTest.h"
 
 namespace {
 

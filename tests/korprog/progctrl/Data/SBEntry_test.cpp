@@ -1,6 +1,6 @@
 #include "korprog/progctrl/Data/SBEntry.h"
 
-#include "TempDir.h"
+#include "DataTest.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "korprog/progctrl/Data/SBTabs.h"
 
 // GoogleTest before the FLTK headers that bring in X11's macros (None).
-#include "TempDir.h"
+#include "DataTest.h"
 
 #include <filesystem>
 #include <FL/Fl_Double_Window.H>

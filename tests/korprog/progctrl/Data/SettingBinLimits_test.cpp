@@ -1,10 +1,9 @@
-// Where the setting bin limits what is programmed and kept: text lengths by
-// network type, the parts a unit of old hardware takes, and the unit's own
-// identity numbers that a loaded file never brings along.
+// Where the setting bin limits what is programmed: text lengths by network
+// type and the parts a unit of old hardware takes.
 
 #include <string>
 
-#include "TempDir.h"
+#include "DataTest.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 
 namespace {
@@ -48,20 +47,6 @@ TEST_F(SettingBinLimitsTest, HardwareGAndOlderTakesEntries2And80OnlyWhenEmpty)
         EXPECT_TRUE(bin.entrySupported(80, 'N')) << hw;
         bin.cleanUpEntries(true);
     }
-}
-
-TEST_F(SettingBinLimitsTest, LoadedFileLeavesTheImeiAndImsiNumbersEmpty)
-{
-    std::string file;
-    for (int k = 1; k <= 200; ++k) file += "t" + std::to_string(k) + "|" + std::to_string(k) + "\n";
-    TempDir::write("unit.adn", file);
-    bin.file("unit.adn");
-    bin.loadFromFile();
-    EXPECT_STREQ("114", bin.getEntry(114)->tfnr);
-    EXPECT_STREQ("t115", bin.getEntry(115)->text);
-    EXPECT_STREQ("", bin.getEntry(115)->tfnr);
-    EXPECT_STREQ("", bin.getEntry(116)->tfnr);
-    EXPECT_STREQ("117", bin.getEntry(117)->tfnr);
 }
 
 }  // namespace

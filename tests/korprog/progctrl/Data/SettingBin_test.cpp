@@ -7,7 +7,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include "TempDir.h"
+#include "DataTest.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/KorTypeNames.h"
 #include "korprog/progctrl/Data/SettingBinView.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
@@ -48,8 +49,8 @@ protected:
     void load(const char* name, const std::string& content)
     {
         TempDir::write(name, content);
-        bin.file(name);
-        bin.loadFromFile();
+        std::string why;
+        ASSERT_EQ(AdnFile::load(bin, name, AdnFile::TOLERANT, &why), AdnFile::LOADED) << why;
     }
 
     RecordingView view;
@@ -252,7 +253,7 @@ TEST_F(SettingBinTest, SaveThenLoadRoundTripsAllEntries)
     EXPECT_STREQ(nr(5), "06 12");
     bin.file("set.adn");
     ASSERT_TRUE(bin.unsavedChanges());
-    bin.storeToFile();
+    AdnFile::save(bin);
     EXPECT_TRUE(dialogs.alerts.empty());
     EXPECT_FALSE(bin.unsavedChanges());
     EXPECT_EQ(view.best, "-,KV8888GM-ED");
@@ -262,8 +263,8 @@ TEST_F(SettingBinTest, SaveThenLoadRoundTripsAllEntries)
     EXPECT_NE(content.find("\nT115  a|\nT116  a|\n"), std::string::npos);  // IMEI and IMSI stay home
 
     SettingBin other(nullptr);
-    other.file("set.adn");
-    other.loadFromFile();
+    std::string why;
+    ASSERT_EQ(AdnFile::load(other, "set.adn", AdnFile::TOLERANT, &why), AdnFile::LOADED) << why;
     for (int k = 1; k <= 200; ++k) {
         EXPECT_STREQ(other.getEntry(k)->text, text(k)) << k;
         EXPECT_STREQ(other.getEntry(k)->tfnr, nr(k)) << k;
@@ -332,7 +333,7 @@ TEST_F(SettingBinTest, FailedSaveAlertsAndKeepsThePreviousFile)
     set(1, "nieuw", "1");
     const std::string missing = dir.path() + "/missing/set.adn";
     bin.file(missing.c_str());
-    bin.storeToFile();
+    AdnFile::save(bin);
     EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Fout!! Bestand \"" + missing + "\" kan niet opgeslagen worden.\n"});
 
     // A write that fails half way (file size limit) leaves the old file.
@@ -344,7 +345,7 @@ TEST_F(SettingBinTest, FailedSaveAlertsAndKeepsThePreviousFile)
     const struct rlimit small{100, old.rlim_max};
     auto previous = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    bin.storeToFile();
+    AdnFile::save(bin);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
     ASSERT_EQ(dialogs.alerts.size(), 2u);
@@ -352,7 +353,7 @@ TEST_F(SettingBinTest, FailedSaveAlertsAndKeepsThePreviousFile)
     EXPECT_EQ(TempDir::read("set.adn"), "oud|1\n");
 
     // A good save keeps the file's permissions and leaves nothing beside it.
-    bin.storeToFile();
+    AdnFile::save(bin);
     EXPECT_EQ(dialogs.alerts.size(), 2u);
     EXPECT_EQ(TempDir::read("set.adn").substr(0, 8), "nieuw|1\n");
     struct stat st;

@@ -4,6 +4,7 @@
 #include "korprog/progctrl/Forms/WindowTestKit.h"
 
 #include <FL/Fl_Check_Button.H>
+#include <fstream>
 #include <regex>
 
 #include "korprog/progctrl/Data/Fl_Input_Choice.h"
@@ -157,6 +158,13 @@ TEST_F(WindowTest, NewSettingsListTheTypesByProductLineAndStartTheChosenOne)
     press("Open");
     EXPECT_EQ(dialogs.alerts.back(), "Fout!! Bestand \"missing.adn\" kan niet geopend worden.\n");
     EXPECT_STREQ(root->sbGetEntry(10)->text, "KV4200GM-ED");
+    // Nor is a file that is no text: nothing of it is taken.
+    std::ofstream("binary.adn", std::ios::binary) << std::string("a|1\n\0|2\n", 8);
+    dialogs.files = {"binary.adn"};
+    press("Open");
+    EXPECT_EQ(dialogs.alerts.back(),
+              "Fout!! Bestand \"binary.adn\" kan niet gelezen worden: not a settings file (it holds a NUL byte).\n");
+    EXPECT_STREQ(root->sbGetEntry(1)->text, "");
 
     // Escape in the main window does not end the program; its close box does.
     FlEvents::click(find("Kor. Type:"));

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "korprog/Dialog.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/States/KvctrlTestKit.h"
 
 namespace {
@@ -194,9 +195,8 @@ TEST_F(KvctrlInterruptionsTest, UnitPulledDuringProgrammerenIsToldAndTheEditorKe
         file += (k == 10 ? std::string("KV8888GM-ED") : "nieuw " + std::to_string(k)) + "|" +
                 (k == 80 || k == 115 || k == 116 ? "" : std::to_string(k)) + "\n";
     std::ofstream("new.adn") << file;
-    bin()->editFromDownload(false);
-    bin()->file("new.adn");
-    bin()->loadFromFile();
+    std::string why;
+    ASSERT_EQ(AdnFile::load(*bin(), "new.adn", AdnFile::TOLERANT, &why), AdnFile::LOADED) << why;
     post(new KvctrlUplReqEvt());
     ASSERT_TRUE(waitFor([this] { return simLogCount("stored entry") >= 60; }, 10000));
     sim.stop();  // pulled: the terminal and its link go

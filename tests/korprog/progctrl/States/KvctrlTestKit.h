@@ -32,6 +32,7 @@
 #include "korvansim/SimProcess.h"
 #include "support/KvPty.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TempDir.h"
 
 // What the window was asked to do.
 struct ViewLog {
@@ -105,11 +106,8 @@ protected:
     void SetUp() override
     {
         HelmTest::SetUp();
-        char tmpl[] = "/tmp/kvctrl-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        previousDir = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
+        ASSERT_TRUE(scratch.ok());
+        dir = scratch.path();
         std::filesystem::create_directories("RevPacks");
         std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/RevPacks", dir.c_str());
         RunState::reset();
@@ -133,9 +131,6 @@ protected:
         KvctrlRoot::viewFactory = savedFactory;
         KvctrlRoot::sleepFunc = savedSleep;
         Language::destroy();
-        std::filesystem::current_path(previousDir);
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
         if (std::getenv("KVCTRL_SHOW_TRACE")) std::fprintf(stderr, "%s\n", trace.c_str());
         HelmTest::TearDown();
     }
@@ -224,8 +219,8 @@ protected:
     }
     bool inState(StateId id) { return root && root->getState(id) != nullptr; }
 
+    TempDir scratch{"kvctrl-test", TempDir::ENTER};
     std::string dir;
-    std::filesystem::path previousDir;
     KvctrlRoot::ViewFactory savedFactory;
     KvctrlRoot::SleepFunc savedSleep = nullptr;
     ViewLog view;

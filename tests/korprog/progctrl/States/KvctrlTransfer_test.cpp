@@ -2,6 +2,7 @@
 // bin, against the unit simulator and, for the byte-level cases, with the
 // test as the unit.
 
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/States/KvctrlTestKit.h"
 
 namespace {
@@ -24,10 +25,8 @@ class KvctrlTransferTest : public KvctrlTest {
 protected:
     void loadBin(const std::string& path)
     {
-        SettingBin* bin = root->korSettingBin();
-        bin->editFromDownload(false);
-        bin->file(path.c_str());
-        bin->loadFromFile();
+        std::string why;
+        ASSERT_EQ(AdnFile::load(*root->korSettingBin(), path, AdnFile::TOLERANT, &why), AdnFile::LOADED) << why;
     }
     // "Verbonden", and after a transfer that stopped, what it left to say.
     bool backToIdle(int ms = 20000)
