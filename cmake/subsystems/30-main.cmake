@@ -1,6 +1,6 @@
 # Application shell: start-up, command line, shutdown; and the program.
 korprog_library(mainshell DIRS main)
-korprog_link(mainshell progctrl revpacks ui kpcommon helm bdebug)
+korprog_link(mainshell progctrl runlog revpacks ui kpcommon helm bdebug)
 add_executable(korprog ${PROJECT_SOURCE_DIR}/src/main/korprog_main.cpp)
 target_link_libraries(korprog PRIVATE mainshell)
 list(APPEND KORPROG_TEST_LIBS mainshell)

@@ -4,7 +4,7 @@
 # the application shell's switches; the window and the shell use it in turn,
 # cycles CMake resolves for static libraries.
 korprog_library(progctrl DIRS korprog/progctrl/States)
-korprog_link(progctrl ui settings revpacks protparser conndrv mainshell kpcommon helm bdebug llist)
+korprog_link(progctrl runlog ui settings revpacks protparser conndrv mainshell kpcommon helm bdebug llist)
 list(APPEND KORPROG_TEST_LIBS progctrl)
 
 # The controller's tests play against the built unit simulator.

@@ -25,6 +25,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
+#include "korprog/runlog/RunOptions.h"
 #include "main/MainSignals.h"
 #include "main/MainWait.h"
 #include "main/PackImport.h"
@@ -59,7 +60,7 @@ void closeDialogOnShutdown(void*)
 // How many values follow an option.
 int valuesOf(const char* option)
 {
-    for (const char* o : {"-bindir", "-revpack", "-binfile", "-program"})
+    for (const char* o : {"-bindir", "-revpack", "-binfile", "-program", "-report"})
         if (!std::strcmp(option, o)) return 1;
     return std::strcmp(option, "-remdbg") == 0 ? 2 : 0;
 }
@@ -178,7 +179,7 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
 {
     // The program moves to the user's directory later; relative paths still
     // name what they named where the user started it.
-    static std::string progFile, binDir;
+    static std::string progFile, binDir, reportFile;
     std::string dummy;
     if (!why) why = &dummy;
     _packArgument.clear();
@@ -222,6 +223,10 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
             FrmKorProgImpl::PROG_FILE_ADN = fromStartDir(progFile, start, v[0]);
             FrmKorProgImpl::CMDL_PROGRAM = true;
         }
+        else if (!std::strcmp(a, "-nobackup")) RunOptions::BACKUP = false;
+        else if (!std::strcmp(a, "-noverify")) RunOptions::VERIFY = false;
+        else if (!std::strcmp(a, "-json")) RunOptions::JSON = true;
+        else if (!std::strcmp(a, "-report")) RunOptions::REPORT = fromStartDir(reportFile, start, v[0]);
         else if (!std::strcmp(a, "-remdbg")) {
             Main::_dbgAddr = v[0];
             Main::_dbgPort = std::atoi(v[1]);

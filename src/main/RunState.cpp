@@ -1,6 +1,7 @@
 #include "main/RunState.h"
 
 #include "korprog/RunFailure.h"
+#include "korprog/runlog/RunOptions.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
@@ -23,6 +24,7 @@ void RunState::reset()
     Main::_refPackFile = nullptr;
     Main::_dbgAddr = "";
     Main::_dbgPort = 0;
+    RunOptions::reset();
 
     // The unit and the packs opened.
     RevPackDb::setActHwSwVers("", "", "", "");
