@@ -1,6 +1,7 @@
 #include "main/RunState.h"
 
 #include "korprog/RunFailure.h"
+#include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -39,4 +40,5 @@ void RunState::reset()
     Main::_exitCode = 0;
     MainSignals::reset();
     RunFailure::reset();
+    RunLog::reset();
 }
