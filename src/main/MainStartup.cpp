@@ -398,6 +398,7 @@ void MainStartup::beginRun()
     // A reader of the events that goes away must not end the run in the
     // middle of a transfer: a write to it fails instead, and is let be.
     std::signal(SIGPIPE, SIG_IGN);
+    BTrace::noticeOut = RunLog::statusOut();
     if (program) {
         RunLog::begin("program", {FrmKorProgImpl::PROG_FILE_ADN ? FrmKorProgImpl::PROG_FILE_ADN : ""});
         if (FrmKorProgImpl::PROG_FILE_ADN && *FrmKorProgImpl::PROG_FILE_ADN)

@@ -1,5 +1,6 @@
 #include "main/RunState.h"
 
+#include "bdebug/BTrace.h"
 #include "korprog/RunFailure.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
@@ -41,4 +42,5 @@ void RunState::reset()
     MainSignals::reset();
     RunFailure::reset();
     RunLog::reset();
+    BTrace::noticeOut = stdout;
 }
