@@ -423,7 +423,8 @@ int MainStartup::endRun(FILE* err)
         std::fprintf(err, "korprog: %s\n", failure.reason.c_str());
         std::fflush(err);
     }
-    const int code = RunLog::end(Main::exitCode(), failure, err);
+    const int code = RunLog::end(Main::exitCode(), failure.failed() ? RunFailure::name(failure.kind) : "",
+                                 failure.reason, err);
     BTrace::instance()->dbgPrint("Exit code:" + std::to_string(code), true, true);
     return code;
 }

@@ -148,14 +148,14 @@ TEST_F(Startup, PackOnTheCommandLineArrivesWholeOrNotAtAll)
     const std::string good = read(dir / "given" / name);
 
     const KorprogRun full = korprog({"given/" + name}, 16384);
-    EXPECT_EQ(full.rc, 1);
+    EXPECT_EQ(full.rc, 3);
     EXPECT_NE(full.err.find("alert: Revisiepakket \"" + name + "\" kan niet gekopieerd worden naar " + packs.string() +
                             ": File too large.\n"),
               std::string::npos)
         << full.err;
     EXPECT_EQ(names(packs), std::vector<std::string>{"SwHwRestrictions.txt"}) << "neither a cut pack nor its work file";
 
-    EXPECT_EQ(korprog({"given/" + name}).rc, 1);
+    EXPECT_EQ(korprog({"given/" + name}).rc, 3);
     EXPECT_EQ(read(packs / name), good);
 }
 

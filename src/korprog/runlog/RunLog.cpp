@@ -130,7 +130,7 @@ void RunLog::verify(bool ok, const std::vector<EntryDifference>& differences)
     if (RunEvents* e = events()) e->verify(ok, differences);
 }
 
-int RunLog::end(int exitCode, const RunFailure& failure, FILE* err)
+int RunLog::end(int exitCode, const std::string& kind, const std::string& reason, FILE* err)
 {
     Run& r = theRun();
     if (!r.begun) return exitCode;
@@ -139,8 +139,8 @@ int RunLog::end(int exitCode, const RunFailure& failure, FILE* err)
     rec.durationS = static_cast<double>(monotonicMs() - r.startMs) / 1000.0;
     if (r.nrUnits > 0) rec.after = r.lastUnit;
     rec.exitCode = exitCode;
-    rec.kind = failure.failed() ? RunFailure::name(failure.kind) : "";
-    rec.reason = failure.reason;
+    rec.kind = kind;
+    rec.reason = reason;
     std::string why;
     if (*RunOptions::REPORT && !rec.append(RunOptions::REPORT, &why)) {
         // The unit's work is done; only its record is missing, and a script
@@ -150,7 +150,7 @@ int RunLog::end(int exitCode, const RunFailure& failure, FILE* err)
         std::fflush(err);
         if (exitCode == 0) {
             exitCode = 1;
-            rec.kind = RunFailure::name(RunFailure::Kind::Other);
+            rec.kind = "other";
             rec.reason = text;
         }
     }

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "korprog/RunFailure.h"
 #include "korprog/runlog/RunFacts.h"
 
 // What an unattended run tells about itself beyond its status lines: the
@@ -40,10 +39,11 @@ public:
     // The read-back after programming: ok, or the entries that differ.
     static void verify(bool ok, const std::vector<EntryDifference>& differences);
 
-    // The run ends with exitCode and its failure: the end line, then the
-    // record. A record that cannot be written turns a run that went well
-    // into exit code 1, said on err. Returns the exit code to end with.
-    static int end(int exitCode, const RunFailure& failure, FILE* err);
+    // The run ends with exitCode and its failure's kind and reason ("" when
+    // it went well): the record, then the end line. A record that cannot be
+    // written turns a run that went well into exit code 1 (kind "other"),
+    // said on err. Returns the exit code to end with.
+    static int end(int exitCode, const std::string& kind, const std::string& reason, FILE* err);
 
     // Where status lines for people go: standard error when standard output
     // carries the events, else standard output.
