@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "helm/platform/BNamedMutex.h"
 #include "korprog/runlog/Sha256.h"
 #include "korvansim/SimProcess.h"
+#include "main/Main.h"
 #include "support/KorprogProcess.h"
 #include "support/KvPty.h"
 #include "support/KvSettingsFile.h"
@@ -170,6 +172,17 @@ TEST_F(RunLogTest, EachWayARunEndsHasItsExitCodeAndItsEndLine)
         EXPECT_EQ(events.front()["port"], sim.device);
         EXPECT_NE(r.err.find("Programmeren #200 gereed.\n"), std::string::npos) << "status lines go to stderr";
     }
+
+    // Another instance holds the program: refused before the command line
+    // is acted on, and told all the same.
+    ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    BNamedMutex other;
+    const bool held = other.create("Helm_" Sw_VERSION "_MutexId") == BNamedMutex::CREATED;
+    ::unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_TRUE(held);
+    const KorprogRun busy = runKorprog(dir, {"-json", "-program", "new.adn"}, 20);
+    EXPECT_EQ(busy.rc, 2);
+    expectFramed(eventsOf(busy.out), "program", 2, "busy");
 }
 
 // Two runs append two records; an upgrade's names its pack and image by

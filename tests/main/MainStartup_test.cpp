@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "korprog/RunFailure.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/runlog/RunLog.h"
 #include "main/Main.h"
 #include "main/MainStartup.h"
 #include "main/RunState.h"
@@ -73,6 +75,19 @@ TEST(MainStartup, UsageTextOnlyForASingleHelpArgument)
     }
     EXPECT_EQ(usageOf({"kp", "-help", "-upgrade"}), "");
     EXPECT_EQ(usageOf({"kp"}), "");
+}
+
+// Scripts act on an unattended run's code; the window keeps its one code.
+TEST(MainStartup, AFailureEndsAnUnattendedRunWithItsKindsCodeAndTheWindowWithOne)
+{
+    RunState::reset();
+    RunFailure::record({RunFailure::Kind::NotAllowed, "not for this unit"});
+    EXPECT_EQ(Main::exitCode(), 1);
+    RunState::reset();
+    RunLog::begin("upgrade", {});
+    RunFailure::record({RunFailure::Kind::NotAllowed, "not for this unit"});
+    EXPECT_EQ(Main::exitCode(), 8);
+    RunState::reset();
 }
 
 TEST(MainStartup, OptionsTakeTheirValues)
