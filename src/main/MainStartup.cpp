@@ -344,14 +344,18 @@ int MainStartup::run(int argc, char** argv)
         // Read only to know which run was refused and how it tells its end.
         std::string ignored;
         handleArgs(argc, argv, &ignored);
-        beginRun();
-        return refuse(refused == 2 ? RunFailure::Kind::Busy : RunFailure::Kind::Other, why);
+        const bool unattended = beginRun(true);
+        const int code = refuse(refused == 2 ? RunFailure::Kind::Busy : RunFailure::Kind::Other, why);
+        return unattended ? code : refused;
     }
     setRevpacksDir();
     const bool argsOk = handleArgs(argc, argv, &why);
-    beginRun();
+    beginRun(!argsOk);
     if (!argsOk) return refuse(RunFailure::Kind::BadInput, why);
-    if (!chooseView(&why)) return refuse(RunFailure::Kind::BadInput, why);
+    if (!chooseView(&why)) {
+        beginRun(true);
+        return refuse(RunFailure::Kind::BadInput, why);
+    }
     std::error_code ec;
     const std::string startDir = fs::current_path(ec).string();
     if (!UserDir::enter(UserDir::executable(argv[0]), &why)) return refuse(RunFailure::Kind::Other, why);
@@ -390,11 +394,13 @@ int MainStartup::refuse(RunFailure::Kind kind, const std::string& reason)
     return endRun(stderr);
 }
 
-void MainStartup::beginRun()
+bool MainStartup::beginRun(bool refused)
 {
-    // The switch says which run this is, also when its value was refused.
+    if (RunLog::begun()) return true;
+    // The switch says which run this is, also when its value was refused;
+    // -cmdl_crtrpa without its directory is the window's, unless refused.
     const bool program = FrmKorProgImpl::CMDL_PROGRAM, upgrade = RevPackDb::CMDL_UPGRADE;
-    if (!program && !upgrade && !RevPackDb::CMDL_CREATE_REVPACK) return;
+    if (!program && !upgrade && !RunMode::createsPack() && !(refused && RevPackDb::CMDL_CREATE_REVPACK)) return false;
     // A reader of the events that goes away must not end the run in the
     // middle of a transfer: a write to it fails instead, and is let be.
     std::signal(SIGPIPE, SIG_IGN);
@@ -414,6 +420,7 @@ void MainStartup::beginRun()
     } else {
         RunLog::begin("create_pack", {RevPackDb::CMDL_BINDIR});
     }
+    return true;
 }
 
 int MainStartup::endRun(FILE* err)

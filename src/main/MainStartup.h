@@ -44,8 +44,9 @@ public:
     // Ends the start with a failure of this kind.
     static int refuse(RunFailure::Kind kind, const std::string& reason);
     // Opens the events and record of a run the command line makes
-    // unattended; nothing for the window.
-    static void beginRun();
+    // unattended (refused: also one whose start is refused); false, and
+    // nothing opened, for the window.
+    static bool beginRun(bool refused);
     // takeLock, with its reason in why instead of on standard error.
     static int lockRefusal(std::string* why);
     // Opens the X display for the window; false when there is none.

@@ -183,6 +183,7 @@ TEST_F(RunLogTest, EachWayARunEndsHasItsExitCodeAndItsEndLine)
     const KorprogRun busy = runKorprog(dir, {"-json", "-program", "new.adn"}, 20);
     EXPECT_EQ(busy.rc, 2);
     expectFramed(eventsOf(busy.out), "program", 2, "busy");
+    EXPECT_EQ(runKorprog(dir, {}, 20).rc, 2) << "the window's start as well";
 }
 
 // Two runs append two records; an upgrade's names its pack and image by
