@@ -19,6 +19,7 @@ char BTrace::_timeStamp[64];
 char BTrace::_dbgbuff[1024];
 char BTrace::_cmdLineStr[256];
 BClientSocketStream BTrace::debugSocketStream;
+FILE* BTrace::noticeOut = stdout;
 std::string BTrace::debugInputBuffer;
 
 namespace {
@@ -577,8 +578,8 @@ void BTrace::processCommandsFile(const std::string& pattern)
 {
     std::ifstream in(_commandsFile, std::ios::binary);
     if (!in) {
-        std::printf("\nTrace commands file \"%s\" does not exist !!, touching ...\n", _commandsFile.c_str());
-        std::fflush(stdout);
+        std::fprintf(noticeOut, "\nTrace commands file \"%s\" does not exist !!, touching ...\n", _commandsFile.c_str());
+        std::fflush(noticeOut);
         std::ofstream touch(_commandsFile);
         return;
     }
@@ -614,8 +615,8 @@ void BTrace::parseDebugStream()
     if (end == std::string::npos) return;
     const std::string command = debugInputBuffer.substr(0, end);
     const std::string echo = "command: [" + command + "]\n";
-    std::fwrite(echo.data(), 1, echo.size(), stdout);
-    std::fflush(stdout);
+    std::fwrite(echo.data(), 1, echo.size(), noticeOut);
+    std::fflush(noticeOut);
     instance()->procDbgStr(command);
     debugInputBuffer.erase(0, end + 2);
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -108,6 +109,10 @@ public:
 
     static BClientSocketStream debugSocketStream;
     static std::string debugInputBuffer;
+    // Where the trace's own notices for a person go (a missing commands
+    // file, a remote command echoed): standard output unless standard
+    // output carries something else (-json).
+    static FILE* noticeOut;
     static const DfltConfigTable _dfltConfigTable[];
 
 private:

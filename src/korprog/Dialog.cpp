@@ -7,6 +7,7 @@
 #include "korprog/DialogHandler.h"
 #include "korprog/FlDialogHandler.h"
 #include "korprog/RunMode.h"
+#include "korprog/runlog/RunLog.h"
 
 namespace {
 
@@ -15,8 +16,8 @@ namespace {
 class HeadlessDialogHandler : public DialogHandler {
 public:
     void alert(const std::string& text) override { std::fprintf(stderr, "alert: %s\n", text.c_str()); }
-    // A question answered here is a status line of the run: on standard
-    // output, on one line, with the answer given.
+    // A question answered here is a status line of the run: where its
+    // status lines go, on one line, with the answer given.
     int choice(const std::string& question, const char* b0, const char* b1, const char* b2, int safe) override
     {
         const char* buttons[] = {b0, b1, b2};
@@ -28,8 +29,9 @@ public:
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
         std::fflush(stderr);
-        std::printf("%s -> %s\n", line.c_str(), answer ? answer : "");
-        std::fflush(stdout);
+        FILE* out = RunLog::statusOut();
+        std::fprintf(out, "%s -> %s\n", line.c_str(), answer ? answer : "");
+        std::fflush(out);
         return safe;
     }
     void beep() override {}

@@ -11,6 +11,7 @@
 struct RunFailure {
     enum class Kind {
         None,        // no failure
+        Busy,        // another instance holds the program or the port
         BadInput,    // a file, pack or option refused before the unit is asked
         Port,        // the COM port cannot be opened
         NoUnit,      // no unit answers the status request
@@ -26,6 +27,12 @@ struct RunFailure {
     std::string reason;
 
     bool failed() const { return kind != Kind::None; }
+
+    // The exit code an unattended run ends with for a failure of this kind
+    // (0 for None): the table of the README's "Exit codes".
+    static int exitCode(Kind kind);
+    // The kind as JSON events and run records name it ("bad_input").
+    static const char* name(Kind kind);
 
     // The unattended run's failure; failed() is false while none happened.
     static const RunFailure& ofRun();

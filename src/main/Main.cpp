@@ -4,6 +4,7 @@
 
 #include "bdebug/BTrace.h"
 #include "korprog/RunFailure.h"
+#include "korprog/runlog/RunLog.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 
 const char* Main::_dbgAddr = "";
@@ -15,7 +16,13 @@ bool Main::_shutdown = false;
 int Main::_exitCode = 0;
 const char* Main::_refPackFile = nullptr;
 
-int Main::exitCode() { return RunFailure::ofRun().failed() ? 1 : _exitCode; }
+int Main::exitCode()
+{
+    const RunFailure& failure = RunFailure::ofRun();
+    if (!failure.failed()) return _exitCode;
+    // The window's start keeps its one failure code.
+    return RunLog::begun() ? RunFailure::exitCode(failure.kind) : 1;
+}
 
 void Main::onEntry(const BEvent*)
 {

@@ -16,8 +16,9 @@ public:
     void onExit(const BEvent*) override;
 
     static bool shutdownActive() { return _shutdown; }
-    // What the program ends with: 1 after an unattended run failed, else
-    // what the controller left in _exitCode.
+    // What the program ends with: after a failure its kind's code in an
+    // unattended run (1 in the window's), else what the controller left in
+    // _exitCode.
     static int exitCode();
 
     static const char* _dbgAddr;

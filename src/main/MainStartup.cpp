@@ -5,6 +5,7 @@
 #include <FL/filename.H>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +26,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "main/Main.h"
+#include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
 #include "main/MainSignals.h"
 #include "main/MainWait.h"
@@ -45,6 +47,29 @@ const char* const USAGE_LINES_1[] = {
     "                e.g. \"korprog -cmdl_crtrpa -bindir <directory>\"",
     "-createrevpack, Create RevPack database via KorProg gui",
     "-nohwcheck,     No check on hardware revision.",
+};
+
+// After the usage text: the options and exit codes of unattended runs.
+const char* const USAGE_ADDED[] = {
+    "",
+    "Unattended runs (-program, -upgrade, -cmdl_crtrpa) also take:",
+    "  -json          JSON Lines events on standard output, messages on standard error",
+    "  -report FILE   append one JSON record of the run to FILE",
+    "  -nobackup      no backup of the unit's settings before an upgrade",
+    "  -noverify      no read-back of the settings after programming",
+    "",
+    "Exit codes:",
+    "   0  done",
+    "   1  any other failure",
+    "   2  another instance holds the program or the port",
+    "   3  input refused before the unit was asked (file, pack, image, option)",
+    "   4  the port cannot be opened",
+    "   5  no unit answered",
+    "   6  the unit was lost or stopped answering during the run",
+    "   7  the unit refused (ten NAKs in a row, an entry, the boot loader)",
+    "   8  the image is not allowed for this unit",
+    "   9  verification failed",
+    "  10  the backup before the upgrade failed",
 };
 
 void trace(const std::string& text) { BTrace::instance()->dbgPrint(text, true, true); }
@@ -126,6 +151,8 @@ bool MainStartup::usage(int argc, char** argv, FILE* out)
     };
     for (const char* l : lines2) std::fprintf(out, "#  %s\n", l);
     std::fprintf(out, "%s\n", hashes.c_str());
+    // What this version adds, after the usage text every script knows.
+    for (const char* l : USAGE_ADDED) std::fprintf(out, "%s\n", l);
     std::fflush(out);
     return true;
 }
@@ -185,7 +212,7 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
     _packArgument.clear();
     std::error_code ec;
     const fs::path start = fs::current_path(ec);
-    std::string rpaPath;
+    std::string rpaPath, refusal, first;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         char line[2100];
@@ -202,7 +229,13 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
         }
         const char* v[2] = {nullptr, nullptr};
         const int values = valuesOf(a);
-        if (values > 0 && !takeValue(argc, argv, i, values, v, why)) return false;
+        if (values > 0 && !takeValue(argc, argv, i, values, v, &refusal)) {
+            // The rest is read all the same: it says which run was refused
+            // and how it wants its end told.
+            if (first.empty()) first = refusal;
+            if (!std::strcmp(a, "-program")) FrmKorProgImpl::CMDL_PROGRAM = true;
+            continue;
+        }
         if (!std::strcmp(a, "-cmdl_crtrpa")) RevPackDb::CMDL_CREATE_REVPACK = true;
         else if (!std::strcmp(a, "-bindir")) RevPackDb::CMDL_BINDIR = fromStartDir(binDir, start, v[0]);
         else if (!std::strcmp(a, "-createrevpack")) FrmKorProgImpl::CREATE_REVPACK = true;
@@ -212,9 +245,10 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
         else if (!std::strcmp(a, "-revpack")) {
             // A pack of the pack directory, by name: a path could read any file.
             if (std::strchr(v[0], '/')) {
-                *why = std::string("-revpack takes the name of a pack in ") + Main::_revpacksDir +
-                       ", without a directory: " + v[0];
-                return false;
+                if (first.empty())
+                    first = std::string("-revpack takes the name of a pack in ") + Main::_revpacksDir +
+                            ", without a directory: " + v[0];
+                continue;
             }
             RevPackDb::CMDL_REVPACK = v[0];
         }
@@ -232,7 +266,8 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
             Main::_dbgPort = std::atoi(v[1]);
         }
     }
-    return true;
+    *why = first;
+    return first.empty();
 }
 
 void MainStartup::moveOldRevpacksToNewLoc(const std::string& startDir)
@@ -255,7 +290,7 @@ bool MainStartup::openDisplay()
     return true;
 }
 
-bool MainStartup::chooseView(FILE* err)
+bool MainStartup::chooseView(std::string* why)
 {
     if (!RunMode::headless() && openDisplay()) {
         KvctrlRoot::viewFactory = [](KvctrlRoot* root, SettingBin* bin) -> KvctrlView* {
@@ -267,17 +302,31 @@ bool MainStartup::chooseView(FILE* err)
     if (RunMode::unattended() || RunMode::headless()) return true;
     if (RevPackDb::CMDL_CREATE_REVPACK) {
         // Without its directory the pack creation is no run of its own.
-        std::fprintf(err, "korprog: -cmdl_crtrpa needs -bindir DIR\n");
-        std::fflush(err);
+        *why = "-cmdl_crtrpa needs -bindir DIR";
         return false;
     }
     const char* name = std::getenv("DISPLAY");
-    std::fprintf(err,
-                 "korprog: no display to open the window on (DISPLAY %s); without one only -program, -upgrade "
-                 "and -cmdl_crtrpa run\n",
-                 name && *name ? "cannot be opened" : "is not set");
-    std::fflush(err);
+    *why = std::string("no display to open the window on (DISPLAY ") +
+           (name && *name ? "cannot be opened" : "is not set") +
+           "); without one only -program, -upgrade and -cmdl_crtrpa run";
     return false;
+}
+
+int MainStartup::lockRefusal(std::string* why)
+{
+    char* text = nullptr;
+    size_t size = 0;
+    FILE* out = ::open_memstream(&text, &size);
+    if (!out) return takeLock(stderr);
+    const int refused = takeLock(out);
+    std::fclose(out);
+    // takeLock's line without its "korprog: " and line end: the run's reason.
+    std::string line(text ? text : "", size);
+    std::free(text);
+    if (line.rfind("korprog: ", 0) == 0) line.erase(0, 9);
+    while (!line.empty() && line.back() == '\n') line.pop_back();
+    *why = line;
+    return refused;
 }
 
 int MainStartup::run(int argc, char** argv)
@@ -290,20 +339,26 @@ int MainStartup::run(int argc, char** argv)
     // Before anything is written: a second instance must not touch what the
     // first one works with, and without the lock it could not be told apart.
     setProgDataDir();
-    if (const int refused = takeLock(stderr)) return refused;
-    setRevpacksDir();
     std::string why;
-    if (!handleArgs(argc, argv, &why)) {
-        std::fprintf(stderr, "korprog: %s\n", why.c_str());
-        return 1;
+    if (const int refused = lockRefusal(&why)) {
+        // Read only to know which run was refused and how it tells its end.
+        std::string ignored;
+        handleArgs(argc, argv, &ignored);
+        const bool unattended = beginRun(true);
+        const int code = refuse(refused == 2 ? RunFailure::Kind::Busy : RunFailure::Kind::Other, why);
+        return unattended ? code : refused;
     }
-    if (!chooseView(stderr)) return 1;
+    setRevpacksDir();
+    const bool argsOk = handleArgs(argc, argv, &why);
+    beginRun(!argsOk);
+    if (!argsOk) return refuse(RunFailure::Kind::BadInput, why);
+    if (!chooseView(&why)) {
+        beginRun(true);
+        return refuse(RunFailure::Kind::BadInput, why);
+    }
     std::error_code ec;
     const std::string startDir = fs::current_path(ec).string();
-    if (!UserDir::enter(UserDir::executable(argv[0]), &why)) {
-        std::fprintf(stderr, "korprog: %s\n", why.c_str());
-        return 1;
-    }
+    if (!UserDir::enter(UserDir::executable(argv[0]), &why)) return refuse(RunFailure::Kind::Other, why);
     if (!why.empty()) std::fprintf(stderr, "korprog: %s\n", why.c_str());
     if (!_packArgument.empty()) PackImport::copy(_packArgument, Main::_revpacksDir);
     moveOldRevpacksToNewLoc(startDir);
@@ -333,14 +388,50 @@ int MainStartup::run(int argc, char** argv)
     return endRun(stderr);
 }
 
+int MainStartup::refuse(RunFailure::Kind kind, const std::string& reason)
+{
+    RunFailure::record({kind, reason});
+    return endRun(stderr);
+}
+
+bool MainStartup::beginRun(bool refused)
+{
+    if (RunLog::begun()) return true;
+    // The switch says which run this is, also when its value was refused;
+    // -cmdl_crtrpa without its directory is the window's, unless refused.
+    const bool program = FrmKorProgImpl::CMDL_PROGRAM, upgrade = RevPackDb::CMDL_UPGRADE;
+    if (!program && !upgrade && !RunMode::createsPack() && !(refused && RevPackDb::CMDL_CREATE_REVPACK)) return false;
+    // A reader of the events that goes away must not end the run in the
+    // middle of a transfer: a write to it fails instead, and is let be.
+    std::signal(SIGPIPE, SIG_IGN);
+    BTrace::noticeOut = RunLog::statusOut();
+    if (program) {
+        RunLog::begin("program", {FrmKorProgImpl::PROG_FILE_ADN ? FrmKorProgImpl::PROG_FILE_ADN : ""});
+        if (FrmKorProgImpl::PROG_FILE_ADN && *FrmKorProgImpl::PROG_FILE_ADN)
+            RunLog::settingsFile(FrmKorProgImpl::PROG_FILE_ADN);
+    } else if (upgrade) {
+        const std::string pack = RevPackDb::CMDL_REVPACK;
+        RunLog::begin("upgrade", {pack, RevPackDb::CMDL_BINFILE});
+        if (!pack.empty() && *Main::_revpacksDir) {
+            const bool hasExt = pack.size() > 4 && (pack.compare(pack.size() - 4, 4, ".rpa") == 0 ||
+                                                    pack.compare(pack.size() - 4, 4, ".RPA") == 0);
+            RunLog::pack(std::string(Main::_revpacksDir) + "/" + pack + (hasExt ? "" : ".rpa"));
+        }
+    } else {
+        RunLog::begin("create_pack", {RevPackDb::CMDL_BINDIR});
+    }
+    return true;
+}
+
 int MainStartup::endRun(FILE* err)
 {
     const RunFailure& failure = RunFailure::ofRun();
-    if (failure.failed()) {
+    if (failure.failed() && !failure.reason.empty()) {
         std::fprintf(err, "korprog: %s\n", failure.reason.c_str());
         std::fflush(err);
     }
-    const int code = Main::exitCode();
+    const int code = RunLog::end(Main::exitCode(), failure.failed() ? RunFailure::name(failure.kind) : "",
+                                 failure.reason, err);
     BTrace::instance()->dbgPrint("Exit code:" + std::to_string(code), true, true);
     return code;
 }

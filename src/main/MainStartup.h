@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "korprog/RunFailure.h"
+
 // What main() does before, around and after the main loop: the usage text,
 // the single-instance lock, the data directories, the command line, the
 // user's directory (the working directory from then on), packs brought in,
@@ -34,11 +36,19 @@ public:
     static void moveOldRevpacksToNewLoc(const std::string& startDir);
     // The window when an X display can be opened; the console for the
     // unattended runs without one (or with KORPROG_HEADLESS set). False,
-    // with the reason on err, when an interactive start has no display.
-    static bool chooseView(FILE* err);
-    // Where a run ends: tells on err why an unattended run failed, and gives
-    // the exit code.
+    // with the reason in why, when an interactive start has no display.
+    static bool chooseView(std::string* why);
+    // Where every run ends, early or not: tells on err why it failed, ends
+    // the unattended run's events and record, and gives the exit code.
     static int endRun(FILE* err);
+    // Ends the start with a failure of this kind.
+    static int refuse(RunFailure::Kind kind, const std::string& reason);
+    // Opens the events and record of a run the command line makes
+    // unattended (refused: also one whose start is refused); false, and
+    // nothing opened, for the window.
+    static bool beginRun(bool refused);
+    // takeLock, with its reason in why instead of on standard error.
+    static int lockRefusal(std::string* why);
     // Opens the X display for the window; false when there is none.
     static bool openDisplay();
 

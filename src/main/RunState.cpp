@@ -1,6 +1,8 @@
 #include "main/RunState.h"
 
+#include "bdebug/BTrace.h"
 #include "korprog/RunFailure.h"
+#include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -39,4 +41,6 @@ void RunState::reset()
     Main::_exitCode = 0;
     MainSignals::reset();
     RunFailure::reset();
+    RunLog::reset();
+    BTrace::noticeOut = stdout;
 }

@@ -119,7 +119,7 @@ TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServed
     // Every frame refused: the unit is never seen, nothing is stored.
     startSim(sim, {"--nak-every", "1"});
     const KorprogRun settingsStorm = korprog({"-program", "new.adn"});
-    EXPECT_EQ(settingsStorm.rc, 1);
+    EXPECT_EQ(settingsStorm.rc, 5);
     EXPECT_EQ(settingsStorm.err, "korprog: Korvan niet aangesloten\n");
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings);
 
@@ -128,7 +128,7 @@ TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServed
     startSim(sim, {"--nak-packets"});
     const std::string name = pack(2000);
     const KorprogRun imageStorm = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
-    EXPECT_EQ(imageStorm.rc, 1);
+    EXPECT_EQ(imageStorm.rc, 7);
     EXPECT_EQ(imageStorm.err, "korprog: the unit refused the image 10 times in a row\n");
     EXPECT_FALSE(fs::exists(sim.path("image.bin")));
 
@@ -144,7 +144,7 @@ TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettin
 {
     startSim(sim, {"--silent-after", "60"});
     const KorprogRun r = korprog({"-program", "new.adn"});
-    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.rc, 6);
     EXPECT_TRUE(lostDuringProgramming(r.err)) << r.err;
     EXPECT_LT(r.seconds, 15);
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings) << "an unfinished upload stores nothing";
@@ -159,7 +159,7 @@ TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageFailsTheRunAndTheNextRunUpgrade
         startSim(sim, {"--reset-after", "8"});
         const std::string name = pack(3000, "", loaders);
         const KorprogRun first = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
-        EXPECT_EQ(first.rc, 1);
+        EXPECT_EQ(first.rc, 6);
         EXPECT_EQ(first.err, "korprog: the unit restarted during the image\n");
         EXPECT_FALSE(fs::exists(sim.path("image.bin"))) << "no image from a broken transfer";
         // The input is checked without choosing a loader for a unit not yet seen.
@@ -179,7 +179,7 @@ TEST_F(LineFaults, UnitInItsBootLoaderThatNoLoaderOfThePackFitsIsToldSoWithoutBl
     startSim(sim, {"--boot", "--hardware", "B.48"});
     const std::string name = pack(1000, "", {"49"});
     const KorprogRun r = korprog({"-upgrade", "-revpack", name, "-binfile", "app.bin"});
-    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.rc, 7);
     EXPECT_EQ(r.err, "korprog: revision pack " + name + " has no second-stage boot loader for hardware B.48\n");
     EXPECT_EQ(count(sim.log(), "boot data of"), 1) << "the pack's one loader, before the unit told its hardware";
     EXPECT_LT(r.seconds, 8);
@@ -229,7 +229,7 @@ TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAndTheUnitBackOnTheSameN
         }
     });
     ASSERT_TRUE(removed);
-    EXPECT_EQ(first.rc, 1);
+    EXPECT_EQ(first.rc, 6);
     EXPECT_TRUE(lostDuringProgramming(first.err)) << first.err;
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings);
 

@@ -143,19 +143,19 @@ TEST_F(Startup, LockThatCannotBeMadeStopsTheStartBeforeAnythingIsWritten)
 
 TEST_F(Startup, PackOnTheCommandLineArrivesWholeOrNotAtAll)
 {
-    ASSERT_EQ(korprog({}).rc, 1);  // the user's directory, made with room to spare
+    ASSERT_EQ(korprog({}).rc, 3);  // the user's directory, made with room to spare
     const std::string name = pack(dir / "given", 20000);
     const std::string good = read(dir / "given" / name);
 
     const KorprogRun full = korprog({"given/" + name}, 16384);
-    EXPECT_EQ(full.rc, 1);
+    EXPECT_EQ(full.rc, 3);
     EXPECT_NE(full.err.find("alert: Revisiepakket \"" + name + "\" kan niet gekopieerd worden naar " + packs.string() +
                             ": File too large.\n"),
               std::string::npos)
         << full.err;
     EXPECT_EQ(names(packs), std::vector<std::string>{"SwHwRestrictions.txt"}) << "neither a cut pack nor its work file";
 
-    EXPECT_EQ(korprog({"given/" + name}).rc, 1);
+    EXPECT_EQ(korprog({"given/" + name}).rc, 3);
     EXPECT_EQ(read(packs / name), good);
 }
 
@@ -193,7 +193,7 @@ TEST_F(Startup, OldPacksOfTheStartDirectoryMoveIntoThePackDirectory)
     const std::string name = pack(dir / "RevPacks");
     const std::string content = read(dir / "RevPacks" / name);
     write(dir / "RevPacks/notes.txt", "mine");
-    EXPECT_EQ(korprog({}).rc, 1);
+    EXPECT_EQ(korprog({}).rc, 3);
     EXPECT_EQ(read(packs / name), content);
     EXPECT_EQ(names(dir / "RevPacks"), std::vector<std::string>{"notes.txt"});
 }
@@ -205,12 +205,12 @@ TEST_F(Startup, CommandLinesThatCannotMeanWhatTheySayAreRefused)
     const std::string stem = name.substr(0, name.size() - 4);
     for (const std::string& p : {"../../../x/" + stem, (dir / "x" / stem).string()}) {
         const KorprogRun r = runKorprog(dir.string(), {"-upgrade", "-revpack", p, "-binfile", "app.bin"}, 20);
-        EXPECT_EQ(r.rc, 1);
+        EXPECT_EQ(r.rc, 3);
         EXPECT_EQ(r.err, "korprog: -revpack takes the name of a pack in " + packs.string() +
                              ", without a directory: " + p + "\n");
     }
     const KorprogRun noFile = runKorprog(dir.string(), {"-program"}, 20);
-    EXPECT_EQ(noFile.rc, 1);
+    EXPECT_EQ(noFile.rc, 3);
     EXPECT_EQ(noFile.err, "korprog: -program needs a value\n");
     const KorprogRun emptyFile = runKorprog(dir.string(), {"-program", ""}, 20);
     EXPECT_EQ(emptyFile.err, "korprog: -program needs a value, not an empty one\n");

@@ -176,7 +176,7 @@ TEST_F(StoppedUnit, UnitThatStopsReadingMidProgramIsGivenUpAsASilentOne)
     double termAt;
     const KorprogRun r = run(unit, {"-program", "new.adn"}, -1, &termAt);
     ASSERT_GE(unit.hungAt, 0) << r.out << r.err;
-    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.rc, 6);
     EXPECT_EQ(r.err.rfind("korprog: ", 0), 0u) << r.err;
     EXPECT_EQ(count(r.err, "\n"), 1) << r.err;
     EXPECT_LT(r.seconds - unit.hungAt, 14) << "the life check's 10 s, as for a silent unit";

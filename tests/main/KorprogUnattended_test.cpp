@@ -187,7 +187,7 @@ TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
                  {"quotenr.adn", "line 3 holds a '\"'"}};
     for (const Case& c : cases) {
         const Outcome r = korprog({"-program", c.file});
-        EXPECT_EQ(r.rc, 1) << c.file;
+        EXPECT_EQ(r.rc, 3) << c.file;
         EXPECT_EQ(lines(r.err), 1) << r.err;
         EXPECT_EQ(r.err.rfind("korprog: ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
@@ -200,7 +200,7 @@ TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsNonZeroAtOnce)
     startSim({"--boot"});
     write("new.adn", settingsFile("x"));
     const Outcome r = korprog({"-program", "new.adn"}, 5);
-    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.rc, 7);
     EXPECT_EQ(r.err, "korprog: the unit waits in its boot loader; it takes no settings\n");
 }
 
@@ -211,7 +211,7 @@ TEST_F(Unattended, ProgramWithoutAUnitEndsNonZeroAfterTheStartUp)
     write("new.adn", settingsFile("x"));
     const auto t0 = std::chrono::steady_clock::now();
     const Outcome r = korprog({"-program", "new.adn"});
-    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.rc, 5);
     EXPECT_EQ(r.err, "korprog: Korvan niet aangesloten\n");
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(15));
 }
@@ -241,7 +241,7 @@ TEST_F(Unattended, UpgradeOfAUnitThatNaksEveryPacketEndsNonZeroAfterTenNaks)
     KvTestPack p;
     p.data = KvTestPack::image(1000);
     const Outcome r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-nak"), "-binfile", "app.bin"});
-    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.rc, 7);
     EXPECT_EQ(r.err, "korprog: the unit refused the image 10 times in a row\n");
     EXPECT_EQ(ksimtest::readFile(sim.path("sim.log")).find("image of"), std::string::npos);
     const std::string log = sim.log();
@@ -278,14 +278,15 @@ TEST_F(Unattended, UpgradeRefusesPackAndImageItCannotUseBeforeTheUnitIsAsked)
     const std::string otherName = other.write(packs.string(), "KV-other");
     struct Case {
         std::string pack, bin, reason;
-    } cases[] = {{"KV-none", "app.bin", "no revision pack KV-none in "},
-                 {"KV-bad[0bad]", "app.bin", "revision pack KV-bad[0bad] fails its checksum"},
-                 {name, "none.bin", "no image none.bin in revision pack " + name},
-                 {name, "BOOT_LOAD_49.bin", "no image BOOT_LOAD_49.bin"},
-                 {otherName, "app.bin", "image app.bin is not allowed for this unit (type KV8888GM-ED"}};
+        int rc;
+    } cases[] = {{"KV-none", "app.bin", "no revision pack KV-none in ", 3},
+                 {"KV-bad[0bad]", "app.bin", "revision pack KV-bad[0bad] fails its checksum", 3},
+                 {name, "none.bin", "no image none.bin in revision pack " + name, 3},
+                 {name, "BOOT_LOAD_49.bin", "no image BOOT_LOAD_49.bin", 3},
+                 {otherName, "app.bin", "image app.bin is not allowed for this unit (type KV8888GM-ED", 8}};
     for (const Case& c : cases) {
         const Outcome r = korprog({"-upgrade", "-revpack", c.pack, "-binfile", c.bin});
-        EXPECT_EQ(r.rc, 1) << c.pack << " " << c.bin;
+        EXPECT_EQ(r.rc, c.rc) << c.pack << " " << c.bin;
         EXPECT_NE(r.err.find("korprog: " + c.reason), std::string::npos) << r.err;
     }
     EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos);
@@ -326,11 +327,11 @@ TEST_F(Unattended, UpgradeRefusesADamagedOrUnreadablePackBeforeSendingAnything)
     fs::create_symlink("/proc/self/mem", packs / "KV-mem[0000].rpa");  // reading it fails, also for root
     for (const auto& c : cases) {
         const Outcome r = korprog({"-upgrade", "-revpack", c.pack, "-binfile", "app.bin"});
-        EXPECT_EQ(r.rc, 1) << c.pack;
+        EXPECT_EQ(r.rc, 3) << c.pack;
         EXPECT_NE(r.err.find("korprog: " + c.reason + "\n"), std::string::npos) << r.err;
     }
     const Outcome mem = korprog({"-upgrade", "-revpack", "KV-mem[0000]", "-binfile", "app.bin"});
-    EXPECT_EQ(mem.rc, 1);
+    EXPECT_EQ(mem.rc, 3);
     EXPECT_NE(mem.err.find("korprog: Cannot read " + (packs / "KV-mem[0000].rpa").string() + ": Input/output error\n"),
               std::string::npos)
         << mem.err;
@@ -344,7 +345,7 @@ TEST_F(Unattended, CreateRevPackOfImagesThatAreAllSkippedMakesNoPackAndSaysWhy)
     std::ofstream(user / "config.ini") << "korvantype=KV4400WS-BX;Other\n";
 
     const Outcome r = korprog({"-cmdl_crtrpa", "-bindir", "images"});
-    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.rc, 3);
     EXPECT_NE(r.err.find("korprog: No usable image in " + (dir / "images").string() +
                          "/: KV8888GM-ED_4.20.bin skipped, type not in config.ini\n"),
               std::string::npos)
@@ -380,12 +381,12 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     };
     const std::vector<std::string> withPack = listing();
     const Outcome missing = korprog({"-cmdl_crtrpa", "-bindir", "no-such-dir"});
-    EXPECT_EQ(missing.rc, 1);
+    EXPECT_EQ(missing.rc, 3);
     EXPECT_NE(missing.err.find("korprog: _binDirPath=" + (dir / "no-such-dir").string() + "/ does NOT Exist!\n"),
               std::string::npos)
         << missing.err;
     const Outcome noDir = korprog({"-cmdl_crtrpa"});
-    EXPECT_EQ(noDir.rc, 1);
+    EXPECT_EQ(noDir.rc, 3);
     EXPECT_NE(noDir.err.find("korprog: -cmdl_crtrpa needs -bindir DIR\n"), std::string::npos) << noDir.err;
     EXPECT_EQ(listing(), withPack) << "nothing new, no work file left";
 }

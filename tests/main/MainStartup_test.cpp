@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "korprog/RunFailure.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/runlog/RunLog.h"
 #include "main/Main.h"
 #include "main/MainStartup.h"
 #include "main/RunState.h"
@@ -62,10 +65,29 @@ TEST(MainStartup, UsageTextOnlyForASingleHelpArgument)
                  "#  -program,       Program settings via command line\n"
                  "#                  e.g. \"korprog -program <\"C:\\xx yy\\file.adn\">\"\n" +
         hashes + "\n";
-    EXPECT_EQ(usageOf({"kp", "-help"}), expected);
-    EXPECT_EQ(usageOf({"kp", "xhelpx"}), expected);
+    // The text scripts know comes first, unchanged; what was added follows.
+    for (const char* help : {"-help", "xhelpx"}) {
+        const std::string text = usageOf({"kp", help});
+        EXPECT_EQ(text.substr(0, expected.size()), expected);
+        const std::string added = text.substr(std::min(text.size(), expected.size()));
+        for (const char* option : {"-json", "-report FILE", "-nobackup", "-noverify", "Exit codes", "\n  10  "})
+            EXPECT_NE(added.find(option), std::string::npos) << option;
+    }
     EXPECT_EQ(usageOf({"kp", "-help", "-upgrade"}), "");
     EXPECT_EQ(usageOf({"kp"}), "");
+}
+
+// Scripts act on an unattended run's code; the window keeps its one code.
+TEST(MainStartup, AFailureEndsAnUnattendedRunWithItsKindsCodeAndTheWindowWithOne)
+{
+    RunState::reset();
+    RunFailure::record({RunFailure::Kind::NotAllowed, "not for this unit"});
+    EXPECT_EQ(Main::exitCode(), 1);
+    RunState::reset();
+    RunLog::begin("upgrade", {});
+    RunFailure::record({RunFailure::Kind::NotAllowed, "not for this unit"});
+    EXPECT_EQ(Main::exitCode(), 8);
+    RunState::reset();
 }
 
 TEST(MainStartup, OptionsTakeTheirValues)

@@ -128,7 +128,7 @@ TEST_F(UserDirTest, InstalledProgramMakesTheUsersDirectoryFromItsInstalledData)
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(WEXITSTATUS(status), 3);
     EXPECT_EQ(readFile(dir / "err.txt"), "korprog: " + (start / "missing.adn").string() + ": no such settings file\n");
 
     const fs::path user = home / ".local/share/Ombrix/Korvan Tools/Programmer";

@@ -1,9 +1,169 @@
 #include "korprog/runlog/RunLog.h"
 
-void RunLog::unit(const UnitIdentity&) {}
+#include <memory>
 
-void RunLog::backup(const std::string&) {}
+#include "korprog/runlog/RunEvents.h"
+#include "korprog/runlog/RunOptions.h"
+#include "korprog/runlog/RunReport.h"
+#include "korprog/runlog/Sha256.h"
 
-void RunLog::progress(int64_t, int64_t, const char*) {}
+namespace {
 
-void RunLog::verify(bool, const std::vector<EntryDifference>&) {}
+struct Run {
+    bool begun = false;
+    std::unique_ptr<RunEvents> events;
+    bool startWritten = false;
+    std::vector<std::string> inputs;
+    int64_t startMs = 0; // monotonic
+    int nrUnits = 0;
+    UnitIdentity lastUnit;
+    RunReport report;
+};
+
+Run& theRun()
+{
+    static Run run;
+    return run;
+}
+
+int64_t monotonicMs() { return RunEvents::systemClock().monotonicMs(); }
+
+bool same(const UnitIdentity& a, const UnitIdentity& b)
+{
+    return a.type == b.type && a.software == b.software && a.special == b.special && a.hardware == b.hardware &&
+           a.imei == b.imei;
+}
+
+std::string digestOf(const std::string& path)
+{
+    std::string hex, error;
+    return Sha256::ofFile(path, &hex, &error) ? hex : std::string();
+}
+
+// The start line goes out with the first event after it, once the port is
+// known; a run refused before that still gets one.
+RunEvents* events()
+{
+    Run& r = theRun();
+    if (!r.events) return nullptr;
+    if (!r.startWritten) {
+        r.startWritten = true;
+        r.events->start(r.report.mode, r.report.port, r.inputs);
+    }
+    return r.events.get();
+}
+
+} // namespace
+
+void RunLog::begin(const std::string& mode, const std::vector<std::string>& inputs, int fd)
+{
+    reset();
+    Run& r = theRun();
+    r.begun = true;
+    r.inputs = inputs;
+    r.startMs = monotonicMs();
+    r.report.startedMs = JsonLine::wallClockMs();
+    r.report.mode = mode;
+    if (RunOptions::JSON) r.events.reset(new RunEvents(fd));
+}
+
+bool RunLog::begun() { return theRun().begun; }
+
+void RunLog::port(const std::string& port)
+{
+    Run& r = theRun();
+    if (r.begun && !r.startWritten) r.report.port = port;
+}
+
+void RunLog::settingsFile(const std::string& path)
+{
+    Run& r = theRun();
+    if (!r.begun) return;
+    r.report.settingsFile = path;
+    r.report.settingsSha256 = digestOf(path);
+}
+
+void RunLog::pack(const std::string& path)
+{
+    Run& r = theRun();
+    if (!r.begun) return;
+    r.report.pack = path;
+    r.report.packSha256 = digestOf(path);
+}
+
+void RunLog::image(const std::string& name, const uint8_t* data, int nrBytes)
+{
+    Run& r = theRun();
+    if (!r.begun) return;
+    r.report.image = name;
+    r.report.imageSha256 = data && nrBytes > 0 ? Sha256::ofBytes(data, static_cast<size_t>(nrBytes)) : "";
+}
+
+void RunLog::unit(const UnitIdentity& identity)
+{
+    Run& r = theRun();
+    if (!r.begun || (r.nrUnits > 0 && same(identity, r.lastUnit))) return;
+    if (r.nrUnits++ == 0) r.report.before = identity;
+    r.lastUnit = identity;
+    if (RunEvents* e = events()) e->unit(identity);
+}
+
+void RunLog::backup(const std::string& file)
+{
+    Run& r = theRun();
+    if (!r.begun) return;
+    r.report.backupFile = file;
+    if (RunEvents* e = events()) e->backup(file);
+}
+
+void RunLog::progress(int64_t done, int64_t total, const char* what)
+{
+    if (RunEvents* e = events()) e->progress(done, total, what);
+}
+
+void RunLog::verify(bool ok, const std::vector<EntryDifference>& differences)
+{
+    Run& r = theRun();
+    if (!r.begun) return;
+    r.report.verifyOk = ok;
+    r.report.differences = differences;
+    if (RunEvents* e = events()) e->verify(ok, differences);
+}
+
+int RunLog::end(int exitCode, const std::string& kind, const std::string& reason, FILE* err)
+{
+    Run& r = theRun();
+    if (!r.begun) return exitCode;
+    RunReport& rec = r.report;
+    rec.endedMs = JsonLine::wallClockMs();
+    rec.durationS = static_cast<double>(monotonicMs() - r.startMs) / 1000.0;
+    if (r.nrUnits > 0) rec.after = r.lastUnit;
+    rec.exitCode = exitCode;
+    rec.kind = kind;
+    rec.reason = reason;
+    std::string why;
+    if (*RunOptions::REPORT && !rec.append(RunOptions::REPORT, &why)) {
+        // The unit's work is done; only its record is missing, and a script
+        // that relies on the record must not take the run as complete.
+        const std::string text = std::string("cannot write the report ") + RunOptions::REPORT + ": " + why;
+        std::fprintf(err, "korprog: %s\n", text.c_str());
+        std::fflush(err);
+        if (exitCode == 0) {
+            exitCode = 1;
+            rec.kind = "other";
+            rec.reason = text;
+        }
+    }
+    if (RunEvents* e = events()) e->end(exitCode, rec.kind, rec.reason, rec.durationS);
+    r.begun = false;
+    return exitCode;
+}
+
+FILE* RunLog::statusOut() { return RunOptions::JSON ? stderr : stdout; }
+
+void RunLog::reset()
+{
+    Run& r = theRun();
+    r.events.reset();
+    r = Run();
+}

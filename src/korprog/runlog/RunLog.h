@@ -2,6 +2,7 @@
 #define KORPROG_RUNLOG_RUNLOG_H
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,23 @@
 // window, and in a run that asked for neither, it writes nothing.
 class RunLog {
 public:
+    // The unattended run starts: mode "program", "upgrade" or "create_pack";
+    // inputs as the command line names them. The report's settings file or
+    // pack are taken from here, with their digests. Events go to fd.
+    static void begin(const std::string& mode, const std::vector<std::string>& inputs, int fd = 1);
+    // Whether begin() was called: the run answers for itself, also after it
+    // has cleared the switches that made it so.
+    static bool begun();
+    // The COM port the run opens.
+    static void port(const std::string& port);
+    // A settings file or a pack the run uses, recorded with its SHA-256.
+    static void settingsFile(const std::string& path);
+    static void pack(const std::string& path);
+    // The image sent, by name, with the digest of its bytes as the pack holds them.
+    static void image(const std::string& name, const uint8_t* data, int nrBytes);
+
     // Each time the unit reports itself (before the run's work and again
-    // after an upgrade).
+    // after an upgrade). The same identity twice in a row is told once.
     static void unit(const UnitIdentity& identity);
     // The settings saved before an upgrade, by path.
     static void backup(const std::string& file);
@@ -22,6 +38,19 @@ public:
     static void progress(int64_t done, int64_t total, const char* what);
     // The read-back after programming: ok, or the entries that differ.
     static void verify(bool ok, const std::vector<EntryDifference>& differences);
+
+    // The run ends with exitCode and its failure's kind and reason ("" when
+    // it went well): the record, then the end line. A record that cannot be
+    // written turns a run that went well into exit code 1 (kind "other"),
+    // said on err. Returns the exit code to end with.
+    static int end(int exitCode, const std::string& kind, const std::string& reason, FILE* err);
+
+    // Where status lines for people go: standard error when standard output
+    // carries the events, else standard output.
+    static FILE* statusOut();
+
+    // Forgets the run (tests run several in one process).
+    static void reset();
 };
 
 #endif

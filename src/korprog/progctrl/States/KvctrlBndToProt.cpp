@@ -9,6 +9,7 @@
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/protparser/States/KvprotBinding.h"
+#include "korprog/runlog/RunLog.h"
 
 KvctrlBndToProt::KvctrlBndToProt(KvctrlRoot* root)
     : BBinderState(root, KOR_PROG, PROG_CTRL, KVCTRLBNDTOPROT, PRIO_4), _root(root)
@@ -25,6 +26,7 @@ void KvctrlBndToProt::onEntry(const BEvent*)
 
 void KvctrlBndToProt::portSettings()
 {
+    RunLog::port(_root->cfgComPort());
     sendExternal(new CdrvPortSetEvt(_root->cfgComPort()), KOR_PROG, CONN_DRV, nullptr);
 }
 

@@ -24,10 +24,11 @@
 #include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
+#include "korprog/runlog/RunLog.h"
 #include "main/Main.h"
 
 KvctrlRoot::ViewFactory KvctrlRoot::viewFactory = [](KvctrlRoot* root, SettingBin* bin) -> KvctrlView* {
-    return new FrmConsole(root, bin);
+    return new FrmConsole(root, bin, RunLog::statusOut());
 };
 KvctrlRoot::SleepFunc KvctrlRoot::sleepFunc = bSleepMs;
 
@@ -176,6 +177,7 @@ void KvctrlRoot::transferStopped(const std::string& cause, const std::string& no
 void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
 {
     if (_frame) _frame->upgradeProgress(text, done, total);
+    RunLog::progress(done, total, "bytes");
     if (RunMode::unattended()) BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
 }
 
@@ -267,7 +269,7 @@ void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
     std::string line = std::string(gettext(_errorText[CTRL_COM_NOT_OPEN], 0)) + ": " + why;
     for (char& c : line)
         if (c == '\n') c = ' ';
-    KvctrlUnattended::fail(RunFailure::Kind::Port, line);
+    KvctrlUnattended::fail(fault == Serial::PORT_BUSY ? RunFailure::Kind::Busy : RunFailure::Kind::Port, line);
 }
 
 std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port)
@@ -301,6 +303,7 @@ void KvctrlRoot::sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti
     if (sti) {
         if (sti->type[0] == '\0') return;
         _korSettingBin->storeStatusInfo(sti->type, sti->softw, sti->special, sti->hardw, sti->imei);
+        RunLog::unit({sti->type, sti->softw, sti->special, sti->hardw, sti->imei});
         errorStatusByte(sti->extraStat);
         _korSettingBin->totalNrEntries(sti->totalNrEntries);
         RevPackDb::setActHwSwVers(sti->type, sti->softw, sti->special, sti->hardw);
@@ -311,6 +314,7 @@ void KvctrlRoot::sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti
     } else if (bti) {
         if (bti->type[0] == '\0') return;
         _korSettingBin->storeStatusInfo(bti->type, "", bti->special, bti->hardw, "");
+        RunLog::unit({bti->type, "", bti->special, bti->hardw, ""});
         RevPackDb::setActHwSwVers(bti->type, "", bti->special, bti->hardw);
     } else {
         _korSettingBin->storeStatusInfo("", "", "", "", "");

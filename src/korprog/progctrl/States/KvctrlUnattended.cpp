@@ -16,6 +16,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/runlog/RunLog.h"
 #include "main/Main.h"
 
 namespace fs = std::filesystem;
@@ -120,6 +121,7 @@ void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
         fail(RunFailure::Kind::BadInput, std::string("image ") + bin + " cannot be loaded");
         return;
     }
+    RunLog::image(bin, db->binData(), db->binSize());
     // The image carries settings that could not be written out: it does
     // not go without them.
     if (!db->binFileSelected()) {
@@ -182,8 +184,10 @@ void KvctrlUnattended::loadImage(KvctrlRoot* root)
     RevPackDb* db = root->revPack();
     db->selectRpFile(RevPackDb::CMDL_REVPACK);
     db->setBinData(RevPackDb::CMDL_BINFILE);
-    if (db->binSize() > 0 && db->binFileSelected())
+    if (db->binSize() > 0 && db->binFileSelected()) {
         root->binFileSet(true);
+        RunLog::image(RevPackDb::CMDL_BINFILE, db->binData(), db->binSize());
+    }
     else
         fail(RunFailure::Kind::BadInput, std::string("image ") + RevPackDb::CMDL_BINFILE + " cannot be loaded");
 }
@@ -194,8 +198,9 @@ bool KvctrlUnattended::createRevPack(RevPackDb* db, const char* binDir)
         fail(db->createFailure());
         return false;
     }
-    std::printf("Created revision pack %s\n", db->createdPack().c_str());
-    std::fflush(stdout);
+    FILE* out = RunLog::statusOut();
+    std::fprintf(out, "Created revision pack %s\n", db->createdPack().c_str());
+    std::fflush(out);
     return true;
 }
 

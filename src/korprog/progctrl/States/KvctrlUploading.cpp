@@ -22,6 +22,7 @@
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
+#include "korprog/runlog/RunLog.h"
 #include "main/Main.h"
 
 namespace {
@@ -130,8 +131,9 @@ RunFailure KvctrlUploading::unattendedFailure() const
     if (_refused && _actEntry < 2) return {Kind::Refused, "the unit refused programming " + times + "; " + done};
     if (_refused)
         return {Kind::Refused, "the unit refused entry " + std::to_string(_actEntry - 1) + " " + times + "; " + done};
-    // Stopped by the program itself: the file holds a text too long for the unit.
-    if (_stopped) return {Kind::BadInput, "programming stopped at entry " + std::to_string(_actEntry) + "; " + done};
+    // Stopped by the program itself: the file holds a text too long for the
+    // unit. Not refused input: the unit has taken the entries before it.
+    if (_stopped) return {Kind::Other, "programming stopped at entry " + std::to_string(_actEntry) + "; " + done};
     if (Main::shutdownActive())
         return {Kind::Other, "programming was interrupted after entry " + std::to_string(_acked) + "; " + done};
     return {Kind::UnitLost, "the unit was lost during programming after entry " + std::to_string(_acked) +
@@ -193,6 +195,7 @@ bool KvctrlUploading::sendNextEntry()
     }
     if (!sendEntry(_actEntry)) return false;
     showProgress(_root, "Programmeren", _actEntry);
+    RunLog::progress(_actEntry, std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1), "entries");
     ++_actEntry;
     return true;
 }
