@@ -26,7 +26,7 @@ const char* const KvctrlBackup::DIR = "Backups";
 
 bool KvctrlBackup::needed(KvctrlRoot* root)
 {
-    if (RunMode::unattended() && !RunOptions::BACKUP) return false;
+    if (!RunOptions::BACKUP) return false;
     return !root->backupDone() && !root->upgrInitByKor() && root->korSettingBin()->unitKorType()[0] != '\0';
 }
 
