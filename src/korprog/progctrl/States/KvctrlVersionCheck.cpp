@@ -12,7 +12,9 @@
 #include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
 #include "main/Main.h"
 
-KvctrlVersionCheck::KvctrlVersionCheck(KvctrlRoot* root) : _root(root), _timer(new BTimer()), _waiting(false) {}
+KvctrlVersionCheck::KvctrlVersionCheck(KvctrlRoot* root) : _root(root), _timer(new BTimer()), _waiting(false), _unattended(false)
+{
+}
 
 KvctrlVersionCheck::~KvctrlVersionCheck() { delete _timer; }
 
@@ -21,6 +23,7 @@ void KvctrlVersionCheck::expect(BEvtQueue* queue, const std::string& type, const
     _type = type;
     _software = software;
     _waiting = true;
+    _unattended = RunMode::unattended();
     _timer->fireIn(queue, BTimer::nSecs(VERSION_WAIT_S), LOC_VERSION_TO);
 }
 
@@ -55,7 +58,7 @@ void KvctrlVersionCheck::reported(const char* type, const char* software)
         return;
     }
     _root->statusNote(KvctrlUpgrOutcome::finished(software));
-    if (RunMode::unattended()) {
+    if (_unattended) {
         _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
         endCommandLineRun();
     }
@@ -72,7 +75,7 @@ void KvctrlVersionCheck::timedOut()
 void KvctrlVersionCheck::failed(const std::string& english, const std::string& told)
 {
     BTrace::instance()->dbgPrint("Upgrade failed: " + english, true, true);
-    if (RunMode::unattended()) {
+    if (_unattended) {
         KvctrlUnattended::fail(RunFailure::Kind::Verify, english);
         endCommandLineRun();
         return;

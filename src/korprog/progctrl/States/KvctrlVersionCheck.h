@@ -41,6 +41,9 @@ private:
     KvctrlRoot* _root;
     BTimer* _timer;
     bool _waiting;
+    // Taken when the wait is armed: the command-line switch of the upgrade
+    // is cleared as its transfer ends, before the unit reports itself.
+    bool _unattended;
     std::string _type, _software;
 };
 

@@ -16,7 +16,7 @@ protected:
     void makePack(size_t size, const std::vector<std::string>& loaders = {"00", "49"})
     {
         KvTestPack p;
-        p.data = KvTestPack::image(size, "KV-6.01");
+        p.data = KvTestPack::image(size, "KV-4.61");
         p.loaders = loaders;
         image = p.data;
         packName = p.write(Main::_revpacksDir, "KV-test");
@@ -152,7 +152,7 @@ TEST_F(KvctrlUpgradeTest, UnitInItsBootLoaderGetsTheAlertThenTheTabThenTheImageA
     EXPECT_EQ(Main::_exitCode, 0);
     EXPECT_FALSE(view.busy);
     advance(100);
-    ASSERT_TRUE(waitFor([this] { return view.identity.find("KV-6.01") != std::string::npos; })) << view.identity;
+    ASSERT_TRUE(waitFor([this] { return view.identity.find("KV-4.61") != std::string::npos; })) << view.identity;
 }
 
 TEST_F(KvctrlUpgradeTest, UnitThatResetsDuringTheImageIsLostThenComesBackThroughItsBootLoader)
