@@ -4,7 +4,7 @@ on a pseudo-terminal. Prints a table of ratios and writes it as Markdown.
 
     bench/bench.py [--build DIR] [--out FILE] [--quick] [--only NAME,...]
 
-Benchmarks (names for --only): transfer, packs, upgrade, paced, idle, window.
+Benchmarks (names for --only): transfer, readback, packs, upgrade, paced, idle, window.
 --quick skips the paced upgrade (about two minutes per run, --paced-runs).
 """
 
@@ -119,6 +119,25 @@ class Bench:
                  "target 0.5 s", (a + b) / 0.5, "< 1")
         self.row("Upload alone (`korprog -program`), unpaced", fmt_s(statistics.median(program)),
                  "target 0.5 s", statistics.median(program) / 0.5, "")
+
+    def readback(self):
+        """At 9600 baud: the read-back after "Programmeren" of 200 entries
+        against a plain "Ophalen" of them, in the same run."""
+        down, back = [], []
+        for _ in range(REPEATS):
+            d = self.workdir()
+            sim = self.start_sim(d, "--baud", str(BAUD))
+            p, _ = self.run(d, [self.exe("korbench_transfer")], 120)
+            stop(sim)
+            m = dict(re.findall(r"^(\w+)_ms=([\d.]+)$", p.stdout, re.M))
+            if p.returncode != 0 or "readback" not in m:
+                sys.exit(f"bench: read-back failed ({p.returncode}):\n{p.stdout}{p.stderr}")
+            down.append(float(m["download"]) / 1000)
+            back.append(float(m["readback"]) / 1000)
+            cleanup(d)
+        a, b = statistics.median(back), statistics.median(down)
+        self.row(f"Read-back of 200 entries at {BAUD} baud vs \"Ophalen\"", fmt_s(a), f"Ophalen {fmt_s(b)}",
+                 a / b, "<= 1")
 
     def packs(self):
         """Opening a pack with a 100 KB image and loading the image; refusing
@@ -442,7 +461,7 @@ def main():
         sys.exit("bench: missing " + ", ".join(missing) + "; install the Debian packages named")
     b = Bench(args.build)
     b.paced_runs = args.paced_runs
-    for name, fn in (("transfer", b.transfer), ("packs", b.packs), ("upgrade", lambda: b.upgrade(0, REPEATS)),
+    for name, fn in (("transfer", b.transfer), ("readback", b.readback), ("packs", b.packs), ("upgrade", lambda: b.upgrade(0, REPEATS)),
                      ("paced", lambda: b.upgrade(BAUD, args.paced_runs)), ("idle", b.idle), ("window", b.window)):
         if want(name):
             b.loads.append((name, open("/proc/loadavg").read().split()[0]))
