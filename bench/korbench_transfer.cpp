@@ -37,7 +37,8 @@ public:
             _step = READING_BACK;
             return;
         }
-        if (!text || std::strcmp(text, "Verbonden") != 0 || !_bndSt) return;
+        // The read-back's outcome follows "Verbonden" on the same line.
+        if (!text || std::strncmp(text, "Verbonden", 9) != 0 || !_bndSt) return;
         switch (_step) {
         case CONNECTING:
             _t0 = now;
