@@ -4,7 +4,7 @@ on a pseudo-terminal. Prints a table of ratios and writes it as Markdown.
 
     bench/bench.py [--build DIR] [--out FILE] [--quick] [--only NAME,...]
 
-Benchmarks (names for --only): transfer, packs, upgrade, paced, idle, window.
+Benchmarks (names for --only): transfer, readback, packs, upgrade, paced, idle, window.
 --quick skips the paced upgrade (about two minutes per run, --paced-runs).
 """
 
@@ -27,6 +27,7 @@ LINE_BYTES_PER_S = BAUD / 10  # 8N1: start bit, 8 data bits, stop bit
 PACKET = 132  # SOH, number, its complement, 128 data bytes, checksum
 IDLE_S = 30
 REPEATS = 3
+USER_DIR = "Ombrix/Korvan Tools/Programmer"
 # Outside tools per benchmark, with the Debian package that has each.
 LRZSZ = [("sx", "lrzsz"), ("rx", "lrzsz")]
 TOOLS = {"upgrade": LRZSZ, "paced": LRZSZ,
@@ -50,7 +51,7 @@ class Bench:
 
     def workdir(self):
         d = tempfile.mkdtemp(prefix="korbench-")
-        os.makedirs(os.path.join(d, "Ombrix/Korvan Tools/Programmer/RevPacks"))
+        os.makedirs(os.path.join(d, USER_DIR, "RevPacks"))
         return d
 
     def env(self, d, display=None):
@@ -75,7 +76,8 @@ class Bench:
         device = sim.stdout.readline().strip()
         if not device:
             sys.exit("bench: korvansim did not start")
-        with open(os.path.join(d, "config.ini"), "w") as f:
+        # The program reads its preferences in the user's directory.
+        with open(os.path.join(d, USER_DIR, "config.ini"), "w") as f:
             f.write(f"comport={device}\n")
         return sim
 
@@ -85,6 +87,19 @@ class Bench:
                            timeout=timeout)
         return p, time.monotonic() - t0
 
+    def scripted_user(self, last, timeout, *sim_args):
+        """korbench_transfer against the simulator: the seconds of each step
+        it reports, up to `last`."""
+        d = self.workdir()
+        sim = self.start_sim(d, *sim_args)
+        p, _ = self.run(d, [self.exe("korbench_transfer")], timeout)
+        stop(sim)
+        m = {k: float(v) / 1000 for k, v in re.findall(r"^(\w+)_ms=([\d.]+)$", p.stdout, re.M)}
+        if p.returncode != 0 or last not in m:
+            sys.exit(f"bench: korbench_transfer failed ({p.returncode}):\n{p.stdout}{p.stderr}")
+        cleanup(d)
+        return m
+
     # ---- benchmarks ----
 
     def transfer(self):
@@ -92,16 +107,9 @@ class Bench:
         program with a scripted user; and korprog -program alone."""
         down, up, program = [], [], []
         for _ in range(REPEATS):
-            d = self.workdir()
-            sim = self.start_sim(d)
-            p, _ = self.run(d, [self.exe("korbench_transfer")], 60)
-            stop(sim)
-            m = dict(re.findall(r"^(\w+)_ms=([\d.]+)$", p.stdout, re.M))
-            if p.returncode != 0 or "upload" not in m:
-                sys.exit(f"bench: transfer failed ({p.returncode}):\n{p.stdout}{p.stderr}")
-            down.append(float(m["download"]) / 1000)
-            up.append(float(m["upload"]) / 1000)
-            cleanup(d)
+            m = self.scripted_user("upload", 60)
+            down.append(m["download"])
+            up.append(m["upload"])
 
             d = self.workdir()
             sim = self.start_sim(d)
@@ -119,6 +127,18 @@ class Bench:
                  "target 0.5 s", (a + b) / 0.5, "< 1")
         self.row("Upload alone (`korprog -program`), unpaced", fmt_s(statistics.median(program)),
                  "target 0.5 s", statistics.median(program) / 0.5, "")
+
+    def readback(self):
+        """At 9600 baud: the read-back after "Programmeren" of 200 entries
+        against a plain "Ophalen" of them, in the same run."""
+        down, back = [], []
+        for _ in range(REPEATS):
+            m = self.scripted_user("readback", 120, "--baud", str(BAUD))
+            down.append(m["download"])
+            back.append(m["readback"])
+        a, b = statistics.median(back), statistics.median(down)
+        self.row(f"Read-back of 200 entries at {BAUD} baud vs \"Ophalen\"", fmt_s(a), f"Ophalen {fmt_s(b)}",
+                 a / b, "<= 1")
 
     def packs(self):
         """Opening a pack with a 100 KB image and loading the image; refusing
@@ -162,7 +182,7 @@ class Bench:
         d = self.workdir()
         with open(os.path.join(d, "app.bin"), "wb") as f:
             f.write(image)
-        packs = os.path.join(d, "Ombrix/Korvan Tools/Programmer/RevPacks")
+        packs = os.path.join(d, USER_DIR, "RevPacks")
         name = subprocess.run([self.exe("korbench_pack"), packs, "KV-bench", os.path.join(d, "app.bin")],
                               check=True, capture_output=True, text=True).stdout.strip()
         sim = self.start_sim(d, *(["--baud", str(baud)] if baud else []))
@@ -442,7 +462,7 @@ def main():
         sys.exit("bench: missing " + ", ".join(missing) + "; install the Debian packages named")
     b = Bench(args.build)
     b.paced_runs = args.paced_runs
-    for name, fn in (("transfer", b.transfer), ("packs", b.packs), ("upgrade", lambda: b.upgrade(0, REPEATS)),
+    for name, fn in (("transfer", b.transfer), ("readback", b.readback), ("packs", b.packs), ("upgrade", lambda: b.upgrade(0, REPEATS)),
                      ("paced", lambda: b.upgrade(BAUD, args.paced_runs)), ("idle", b.idle), ("window", b.window)):
         if want(name):
             b.loads.append((name, open("/proc/loadavg").read().split()[0]))

@@ -1,6 +1,7 @@
 // The program with a scripted user instead of a window: once the unit is
 // connected it presses "Ophalen", then "Programmeren" with what came down,
-// and ends. Prints how long each took, from the request to "Verbonden".
+// and ends. Prints how long each took, from the request to "Verbonden"; the
+// read-back that follows the upload ("Ophalen" to "Verbonden") on its own.
 // Same start-up, main loop and components as korprog; run it without a
 // display, in a directory whose config.ini names the simulator's port.
 
@@ -29,8 +30,15 @@ public:
     void statusInfo(const char* text, bool red) override
     {
         FrmConsole::statusInfo(text, red);
-        if (!text || std::strcmp(text, "Verbonden") != 0 || !_bndSt) return;
         const Clock::time_point now = Clock::now();
+        if (text && _step == UPLOADING && std::strcmp(text, "Ophalen") == 0) {
+            report("upload", _t0, now);
+            _t0 = now;
+            _step = READING_BACK;
+            return;
+        }
+        // The read-back's outcome follows "Verbonden" on the same line.
+        if (!text || std::strncmp(text, "Verbonden", 9) != 0 || !_bndSt) return;
         switch (_step) {
         case CONNECTING:
             _t0 = now;
@@ -47,9 +55,11 @@ public:
         case UPLOADING:
             // The request itself shows "Verbonden" no more; this is the end.
             report("upload", _t0, now);
-            _step = DONE;
-            Main::_exitCode = 0;
-            Main::_shutdown = true;
+            finish();
+            break;
+        case READING_BACK:
+            report("readback", _t0, now);
+            finish();
             break;
         case DONE:
             break;
@@ -57,7 +67,13 @@ public:
     }
 
 private:
-    enum Step { CONNECTING, DOWNLOADING, UPLOADING, DONE };
+    enum Step { CONNECTING, DOWNLOADING, UPLOADING, READING_BACK, DONE };
+    void finish()
+    {
+        _step = DONE;
+        Main::_exitCode = 0;
+        Main::_shutdown = true;
+    }
     static void report(const char* what, Clock::time_point from, Clock::time_point to)
     {
         std::printf("%s_ms=%.1f\n", what, std::chrono::duration<double, std::milli>(to - from).count());

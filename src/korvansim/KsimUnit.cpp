@@ -72,7 +72,7 @@ bool isLoneByte(uint8_t b)
 
 KsimUnit::KsimUnit(const KsimOptions& options, KsimSettings* settings, Log log)
     : _opt(options), _settings(settings), _log(std::move(log)), _mode(APPLICATION), _app(IDLE),
-      _software(options.software), _lineOpen(false), _silent(false), _framesReceived(0), _now(0), _lastRxUs(0),
+      _software(options.software), _type(options.type), _lineOpen(false), _silent(false), _framesReceived(0), _now(0), _lastRxUs(0),
       _pauseHandled(true), _lastTrafficUs(0), _dlNext(1), _dlSinceWait(0), _dlWaiting(false), _ulStored(0),
       _ulWaited(false), _nakDueUs(-1), _packets(0), _resetDone(false), _imagesWritten(0), _eotsIgnored(0),
       _unplugDone(false), _unplugDue(false)
@@ -443,7 +443,7 @@ void KsimUnit::handleBootFrame(const KvprgFrame& frame)
     }
     log("   boot data of " + std::to_string(frame.dataSize()) + " bytes taken");
     KvprgFrame rec;
-    rec.bootInfo(_opt.hardware.c_str(), _opt.type.c_str(), _opt.special.c_str());
+    rec.bootInfo(_opt.hardware.c_str(), _type.c_str(), _opt.special.c_str());
     sendFrame(rec, "boot record");
     _mode = BOOT_WAIT_PACKET;
     _image.clear();
@@ -534,6 +534,14 @@ void KsimUnit::finishImage()
             log("   new software version " + _software);
         }
     }
+    // An image built for another type makes the unit that type.
+    static const char typeMarker[] = "TYPE: ";
+    it = std::search(_image.begin(), _image.end(), typeMarker, typeMarker + sizeof typeMarker - 1);
+    at = static_cast<size_t>(it - _image.begin()) + sizeof typeMarker - 1;
+    if (it != _image.end() && at + TYPE_LEN <= _image.size() && !_opt.keepVersion) {
+        _type.assign(reinterpret_cast<const char*>(_image.data()) + at, TYPE_LEN);
+        log("   new type " + _type);
+    }
     _mode = APPLICATION;
     _app = IDLE;
     _image.clear();
@@ -572,7 +580,7 @@ void KsimUnit::sendStatus()
     KvprgFrame f;
     std::string software = SW_PREFIX + _software;
     if (!f.statusInfo(static_cast<PrclVersion>(_opt.protocolVersion), static_cast<uint8_t>(_opt.errorStatus),
-                      static_cast<uint8_t>(_opt.entries), _opt.type.c_str(), software.c_str(), _opt.special.c_str(),
+                      static_cast<uint8_t>(_opt.entries), _type.c_str(), software.c_str(), _opt.special.c_str(),
                       _opt.hardware.c_str(), _opt.imei.c_str())) {
         log("   the identity does not fit a status record; not answered");
         return;

@@ -94,6 +94,7 @@ private:
     Mode _mode;
     AppState _app;
     std::string _software;
+    std::string _type;  // the image's when it names one
     bool _lineOpen;
     bool _silent;
     int _framesReceived;

@@ -75,9 +75,9 @@ protected:
     {
         KvTestPack p;
         p.loaders = loaders;
-        p.data = image = KvTestPack::image(imageSize, "KV-6.01");
+        if (!adn.empty()) p.type = "KV8888WM-ED";  // another network: the image's settings go first
+        p.data = image = KvTestPack::image(imageSize, "KV-4.61", adn.empty() ? "" : p.type);
         if (!adn.empty()) {
-            p.type = "KV8888WM-ED";  // another network: the image's settings go first
             p.rows = {"KV----G----;KV----W----"};
             p.adn = adn;
         }

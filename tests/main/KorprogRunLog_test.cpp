@@ -112,7 +112,7 @@ protected:
     std::string dir, packs;
     const std::string home = "Ombrix/Korvan Tools/Programmer/";
     const std::string newSettings = settingsFile("Nieuw ");
-    const std::string image = KvTestPack::image(3000, "KV-6.01");
+    const std::string image = KvTestPack::image(3000, "KV-4.61");
     SimProcess sim;
 };
 

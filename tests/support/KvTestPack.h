@@ -43,7 +43,7 @@ struct KvTestPack {
                     hw.c_str());
             add(bin, data, "D.49");
             db.setEntry(bin.c_str(), RevPackDb::BIN_TYPE, type.c_str());
-            db.setEntry(bin.c_str(), RevPackDb::BIN_VERSION, "KV-4.20");
+            db.setEntry(bin.c_str(), RevPackDb::BIN_VERSION, versionOf(data).c_str());
             db.setEntry(bin.c_str(), RevPackDb::BIN_SPECIAL, "     ");
             if (!adn.empty()) {
                 db.setEntry(bin.c_str(), RevPackDb::ADN_FILE, "settings.adn");
@@ -65,13 +65,22 @@ struct KvTestPack {
         return named;
     }
 
-    // An image of size bytes whose version marker names version.
-    static std::string image(size_t size, const std::string& version = "KV-4.20")
+    // An image of size bytes whose version marker names version, and type
+    // when given (korvansim becomes that type).
+    static std::string image(size_t size, const std::string& version = "KV-4.20", const std::string& type = "")
     {
         std::string d;
         for (size_t i = 0; i < size; ++i) d += static_cast<char>('A' + i % 23);
         if (size >= 120) d.replace(100, 16, "VERSION: " + version);
+        if (size >= 140 && !type.empty()) d.replace(120, 6 + type.size(), "TYPE: " + type);
         return d;
+    }
+    // The version an image of image() names, as a pack built from it declares
+    // it (the unit reports that one after the upgrade); "KV-4.20" without.
+    static std::string versionOf(const std::string& data)
+    {
+        const std::string marker = "VERSION: ";
+        return data.size() >= 116 && data.compare(100, marker.size(), marker) == 0 ? data.substr(109, 7) : "KV-4.20";
     }
     // The image as the unit stores it: whole packets, padded with 0xFF.
     static std::string padded(std::string data)

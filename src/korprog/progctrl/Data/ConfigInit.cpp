@@ -59,7 +59,7 @@ bool deviceKey(const char* name, int* family, long* number)
 }  // namespace
 
 ConfigInit::ConfigInit(SettingBin* settingBin, ConfigInitView* frame, ConfigInitOwner* root)
-    : _settingBin(settingBin), _frame(frame), _root(root), _fd(nullptr), _keepFile(false)
+    : _settingBin(settingBin), _frame(frame), _root(root), _fd(nullptr), _keepFile(false), _verify(true)
 {
     std::memset(_comOpen, 0, sizeof _comOpen);
     _comActive[0] = '\0';
@@ -163,6 +163,8 @@ void ConfigInit::processLine(const std::string& line)
             _root->lastRevpackFile(value.c_str());
         else
             _lastRevpackFile = value;
+    } else if (key == "verify") {
+        _verify = value != "0";
     } else if (key == "lastbin") {
         if (_root)
             _root->lastBinFile(value.c_str());
@@ -188,6 +190,7 @@ void ConfigInit::writeFile()
         const char* bin = _root ? _root->lastBinFile() : _lastBinFile.c_str();
         std::fprintf(_fd, "%s%s\n", _txtlastRevpackFile, revpack ? revpack : "");
         std::fprintf(_fd, "%s%s\n", _txtlastBinFile, bin ? bin : "");
+        std::fprintf(_fd, "verify=%d\n", _verify ? 1 : 0);
         _fd = nullptr;
     }
     if (out.commit()) return;

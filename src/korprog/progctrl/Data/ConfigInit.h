@@ -45,6 +45,9 @@ public:
     // most 16) go into list; returns how many.
     uint8_t comPorts(char** list);
     const char* comActive() const { return _comActive; }
+    // Programmed settings are read back and compared ("verify=1", the default).
+    bool verifyAfterProgramming() const { return _verify; }
+    void verifyAfterProgramming(bool on) { _verify = on; }
     // A name longer than COM_NAME_SIZE - 1 characters is refused (false)
     // and the chosen port stays: a cut path would name another device.
     bool comActive(const char* port);
@@ -95,6 +98,7 @@ private:
     FILE* _fd;
     // config.ini is there but could not be read: it is not written over.
     bool _keepFile;
+    bool _verify;
     char _comOpen[MAX_COM_PORTS][COM_NAME_SIZE];
     char _comActive[COM_NAME_SIZE];
     std::vector<KorTypePair> _korTypeList;

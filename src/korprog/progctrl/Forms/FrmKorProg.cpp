@@ -29,6 +29,7 @@ FrmKorProg::FrmKorProg(KvctrlRoot* ctrlSt, SettingBin* settingBin)
       _txtKorSwVer(nullptr), _txtKorSpecial(nullptr), _txtKorHwVer(nullptr), _txtKorImei(nullptr),
       _txtStatusInfo(nullptr), _btAfsluiten(nullptr), _btNewWindow(nullptr), _btNewChoiceKorType(nullptr),
       _btNewChoiceKorSpecial(nullptr), _btOptionsWindow(nullptr), _btOptComPort(nullptr), _optUpgrade(nullptr),
+      _optReadBack(nullptr),
       _txtSwDatumTijd(nullptr), _txtSwVersie(nullptr), _btCrtRevPackWndw(nullptr), _crtRevPackWndw(nullptr),
       _btSelectBin(nullptr), _txtBinDir(nullptr), _btCreateRevPack(nullptr)
 {
@@ -205,6 +206,7 @@ void FrmKorProg::closeOptionsWindow()
     _btOptionsWindow = nullptr;
     _btOptComPort = nullptr;
     _optUpgrade = nullptr;
+    _optReadBack = nullptr;
     _txtSwDatumTijd = nullptr;
     _txtSwVersie = nullptr;
     _btCrtRevPackWndw = nullptr;

@@ -198,6 +198,7 @@ private:
     Fl_Double_Window* _btOptionsWindow;
     kp::Fl_Input_Choice* _btOptComPort;
     Fl_Check_Button* _optUpgrade;
+    Fl_Check_Button* _optReadBack;  // programmed settings are read back and compared
     Fl_Output* _txtSwDatumTijd;
     Fl_Output* _txtSwVersie;
     Fl_Button* _btCrtRevPackWndw;

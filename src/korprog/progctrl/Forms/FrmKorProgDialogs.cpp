@@ -97,7 +97,7 @@ Fl_Double_Window* FrmKorProg::crtBtNewWindow()
 Fl_Double_Window* FrmKorProg::crtBtOptionWindow()
 {
     DialogBuild build;
-    _btOptionsWindow = new Fl_Double_Window(293, 162);
+    _btOptionsWindow = new Fl_Double_Window(293, 192);
     texts(_btOptionsWindow, "Opties");
     _btOptionsWindow->callback(cb__btOptionsWindow, this);
 
@@ -111,21 +111,26 @@ Fl_Double_Window* FrmKorProg::crtBtOptionWindow()
     _optUpgrade->align(FL_ALIGN_LEFT);
     _optUpgrade->labelsize(12);  // at the default size the label runs off the window's left edge
 
+    _optReadBack = new Fl_Check_Button(270, 70, 20, 25);
+    texts(_optReadBack, "Na programmeren teruglezen: ");
+    _optReadBack->align(FL_ALIGN_LEFT);
+    _optReadBack->labelsize(12);
+
     Fl_Return_Button* ok = new Fl_Return_Button(230, 40, 60, 24);
     texts(ok, "OK");
     ok->box(FL_PLASTIC_UP_BOX);
     ok->callback(cb__btOptOk);
 
-    _txtSwVersie = new Fl_Output(140, 100, 150, 25);
+    _txtSwVersie = new Fl_Output(140, 130, 150, 25);
     texts(_txtSwVersie, "SW Versie:");
     _txtSwVersie->box(FL_PLASTIC_DOWN_BOX);
 
-    _txtSwDatumTijd = new Fl_Output(140, 130, 150, 25);
+    _txtSwDatumTijd = new Fl_Output(140, 160, 150, 25);
     texts(_txtSwDatumTijd, "SW Datum / Tijd");
     _txtSwDatumTijd->box(FL_PLASTIC_DOWN_BOX);
     _txtSwDatumTijd->textsize(12);
 
-    _btCrtRevPackWndw = new Fl_Button(10, 70, 125, 25);
+    _btCrtRevPackWndw = new Fl_Button(10, 100, 125, 25);
     texts(_btCrtRevPackWndw, "Create Rev. Pack");
     _btCrtRevPackWndw->callback(cb__btCrtRevPackWndw);
     _btCrtRevPackWndw->hide();
@@ -217,6 +222,7 @@ void FrmKorProg::cb__btOptOk_i(Fl_Widget*, void*)
         return;
     }
     if (_ctrlBndSt) _ctrlBndSt->portSettings();
+    if (_configInit) _configInit->verifyAfterProgramming(_optReadBack->value() != 0);
     _frmImpl->btOptCkSwUpgrade();
     closeOptionsWindow();
 }

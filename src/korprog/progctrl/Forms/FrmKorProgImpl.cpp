@@ -259,6 +259,7 @@ void FrmKorProgImpl::btOptionsWindow()
     _frame->_txtSwDatumTijd->value(built);
     _frame->_txtSwVersie->value(Sw_VERSION);
 
+    _frame->_optReadBack->value(!_configInit || _configInit->verifyAfterProgramming());
     _frame->_optUpgrade->hide();
     if (CREATE_REVPACK) _frame->_btCrtRevPackWndw->show();
     _root->createRevPack();

@@ -7,6 +7,7 @@
 #include "korprog/progctrl/States/KvctrlInit.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlVersionCheck.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/protparser/States/KvprotBinding.h"
 #include "korprog/runlog/RunLog.h"
@@ -32,6 +33,11 @@ void KvctrlBndToProt::portSettings()
 
 void KvctrlBndToProt::onEvent(const BEvent* e)
 {
+    if (e && Kvctrl::isLocal(e) && e->signalId() == LOC_VERSION_TO) {
+        _root->versionCheck()->timedOut();
+        transition(static_cast<BState*>(nullptr));
+        return;
+    }
     if (!e || !Kvctrl::fromDriver(e) || e->signalId() != CDRV_ERROR) return;
     const bool result = handleError(e);
     transition(static_cast<BState*>(nullptr));

@@ -4,6 +4,9 @@
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/States/KvctrlBackup.h"
 #include "korprog/progctrl/States/KvctrlDownloading.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
@@ -64,7 +67,11 @@ void KvctrlConnIdle::onEvent(const BEvent* e)
         result = lifeCheckTimer(e);
         transition(static_cast<BState*>(nullptr));
     } else if (local && sig == LOC_UPL_REQUEST) {
-        if (_root->sbCheckKorTypes()) {
+        if (_root->korSettingBin()->progPreUpgrade() && KvctrlBackup::needed(_root)) {
+            // A pack's settings replace the unit's: those are saved first.
+            _root->backupFor(LOC_UPL_REQUEST);
+            transition(new KvctrlDownloading(enclosing(), KvctrlDownloading::BACKUP));
+        } else if (_root->sbCheckKorTypes()) {
             result = uploadRequest(e);
             transition(new KvctrlUploading(enclosing()));
         } else {
@@ -113,6 +120,13 @@ bool KvctrlConnIdle::upgradeReq(const BEvent* e, bool reqToKor)
         _root->informSetBinFile();
         return true;
     }
+    if (reqToKor && KvctrlBackup::needed(_root)) {
+        _root->backupFor(LOC_UPGRADE_REQ);
+        transition(new KvctrlDownloading(enclosing(), KvctrlDownloading::BACKUP));
+        return true;
+    }
+    if (!reqToKor && KvctrlBackup::needed(_root) && !_root->upgrInitByKor())
+        _root->frmStatusInfo(RPText::message("De Korvan staat in de bootloader: er zijn geen instellingen om te bewaren").c_str(), false);
     bool sent = true;
     if (reqToKor)
         sent = Kvctrl::toParser(this, new KvprotUpgradeReq());

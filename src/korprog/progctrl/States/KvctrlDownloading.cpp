@@ -10,18 +10,24 @@
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/States/KvctrlConnIdle.h"
+#include "korprog/progctrl/States/KvctrlBackup.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlReadBack.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 #include "main/Main.h"
 
-KvctrlDownloading::KvctrlDownloading(BCompositeState* enclosing)
+KvctrlDownloading::KvctrlDownloading(BCompositeState* enclosing, Purpose purpose)
     : BSimpleState(enclosing, KOR_PROG, PROG_CTRL, KVCTRLDOWNLOADING),
       _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT))),
+      _purpose(purpose),
       _lastEntry(0),
-      _completed(false)
+      _completed(false),
+      _concluded(false),
+      _fetched(AdnFile::LINES),
+      _got(AdnFile::LINES, false)
 {
 }
 
@@ -29,6 +35,13 @@ void KvctrlDownloading::onEntry(const BEvent*)
 {
     _root->startLifeCkTimeout();
     _root->frmStatusInfo(gettext("Ophalen", 0), false);
+    if (_purpose != EDIT) {
+        // The editor and its settings are not touched.
+        _root->frmSetCursorBusy(true);
+        _root->frmActivateButtons(false);
+        Kvctrl::toParser(this, new KvprotDlrEvt());
+        return;
+    }
     _root->frmRmSetEdit();
     _root->frmSetCursorBusy(true);
     _root->frmActivateButtons(false);
@@ -39,6 +52,10 @@ void KvctrlDownloading::onExit(const BEvent*)
 {
     _root->frmSetCursorBusy(false);
     _root->frmActivateButtons(true);
+    if (_purpose != EDIT) {
+        concludeFetch();  // the unit was lost in the middle
+        return;
+    }
     if (_completed || Main::shutdownActive()) return;
     const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
     const std::string note = RPText::message("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet volledig opgehaald", _lastEntry, total);
@@ -49,6 +66,13 @@ void KvctrlDownloading::onExit(const BEvent*)
 
 void KvctrlDownloading::onEvent(const BEvent* e)
 {
+    if (_purpose != EDIT && Kvctrl::isLocal(e) && e->signalId() == LOC_LIFECHECK_TIMEOUT) {
+        // No settings came: the fetch fails, the connection stays; the
+        // idle state's own life check decides whether the unit is there.
+        concludeFetch();
+        transition(new KvctrlConnIdle(enclosing()));
+        return;
+    }
     if (!Kvctrl::fromParser(e)) return;
     bool result = true;
     switch (e->signalId()) {
@@ -60,7 +84,8 @@ void KvctrlDownloading::onEvent(const BEvent* e)
         result = waiting(e);  // not consumed
         break;
     case CTRL_END_DNLD:
-        result = endOfDownload(e);
+        result = _purpose == EDIT ? endOfDownload(e) : (_completed = true);
+        if (_purpose != EDIT) concludeFetch();
         transition(new KvctrlConnIdle(enclosing()));
         break;
     default:
@@ -76,7 +101,14 @@ bool KvctrlDownloading::settingEntry(const BEvent* e)
     char status[128];
     std::snprintf(status, sizeof status, "%s #%d %s.", gettext("Ophalen", 0), see->entryNr(), gettext("gereed", 0));
     _root->restartLifeCkTimeout();
-    if (!_root->sbEntry(see)) {
+    const int nr = see->entryNr();
+    if (_purpose != EDIT) {
+        if (nr >= 1 && nr <= AdnFile::LINES) {
+            _fetched[nr - 1].text = see->f1data();
+            _fetched[nr - 1].number = see->f2data();
+            _got[nr - 1] = true;
+        }
+    } else if (!_root->sbEntry(see)) {
         // Named once at the end: an alert per entry would hold up the unit.
         SettingBin* bin = _root->korSettingBin();
         const bool textCut = std::strlen(see->f1data()) > bin->textFieldSize(see->entryNr(), SBEntry::INVALID_TYPE);
@@ -101,6 +133,17 @@ bool KvctrlDownloading::endOfDownload(const BEvent*)
     if (!cut.empty())
         _root->statusNote(RPText::message("Ophalen gereed, ingekort: %s", cut.c_str()));
     return true;
+}
+
+void KvctrlDownloading::concludeFetch()
+{
+    if (_concluded) return;
+    _concluded = true;
+    _root->stopLifeCkTimeout();
+    if (_purpose == READ_BACK)
+        KvctrlReadBack::conclude(_root, this, _fetched, _got, _completed);
+    else
+        KvctrlBackup::conclude(_root, this, _fetched, _completed);
 }
 
 bool KvctrlDownloading::waiting(const BEvent*)

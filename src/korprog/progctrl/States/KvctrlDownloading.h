@@ -6,16 +6,24 @@
 #include <vector>
 
 #include "helm/BSimpleState.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 
 class KvctrlRoot;
 
-// "Ophalen": the unit sends its settings entry by entry into the setting
-// bin; each is acknowledged. The editor opens on them at the end, and the
-// status line names the texts that had to be cut. A fetch that does not
-// end is told, and the editor opens on what arrived.
+// Fetches the unit's settings entry by entry; each is acknowledged. For
+// "Ophalen" (EDIT) they go into the setting bin, the editor opens on them at
+// the end, and the status line names the texts that had to be cut; a fetch
+// that does not end is told, and the editor opens on what arrived. For a
+// read-back after programming (READ_BACK) and a backup before an upgrade
+// (BACKUP) they go into a store of their own: the settings the engineer
+// edits stay exactly as they were. Such a fetch asks for the settings
+// itself, and a unit that sends nothing within the life-check time ends it
+// without ending the connection.
 class KvctrlDownloading : public BSimpleState {
 public:
-    explicit KvctrlDownloading(BCompositeState* enclosing);
+    enum Purpose { EDIT, READ_BACK, BACKUP };
+
+    explicit KvctrlDownloading(BCompositeState* enclosing, Purpose purpose = EDIT);
 
     bool isPersistent() const override { return false; }
     void onEntry(const BEvent* e) override;
@@ -26,11 +34,18 @@ private:
     bool settingEntry(const BEvent* e);
     bool waiting(const BEvent* e);
     bool endOfDownload(const BEvent* e);
+    // The end of a READ_BACK or BACKUP fetch, whole or not.
+    void concludeFetch();
 
     KvctrlRoot* _root;
+    Purpose _purpose;
     int _lastEntry;        // the last entry received
     bool _completed;
+    bool _concluded;       // concludeFetch ran
     std::vector<std::pair<uint8_t, char>> _cut;  // the parts cut to fit: entry and list
+    // What a READ_BACK or BACKUP fetch received, entry k at k - 1.
+    std::vector<AdnFile::Line> _fetched;
+    std::vector<bool> _got;
 };
 
 #endif

@@ -24,7 +24,8 @@ enum KvctrlLocEvt {
     LOC_UPG_DATA_READY = 108,     // the last image packet was acknowledged
     LOC_BOOTINFO_TO = 109,        // no boot record after the boot loader was sent
     LOC_UPLOAD_TO = 110,          // no answer to the upload
-    LOC_EOT_TO = 111              // no answer to the end of the image
+    LOC_EOT_TO = 111,             // no answer to the end of the image
+    LOC_VERSION_TO = 112          // the upgraded unit did not report itself in time
 };
 
 class KvctrlDldReqEvt : public BLocalEvent {

@@ -22,6 +22,7 @@
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
+#include "korprog/progctrl/States/KvctrlVersionCheck.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 #include "korprog/runlog/RunLog.h"
@@ -83,7 +84,9 @@ KvctrlRoot::KvctrlRoot()
       _showErrorAlert(true),
       _connected(false),
       _statusRed(false),
-      _awaitUpgradedVersion(false)
+      _versionCheck(new KvctrlVersionCheck(this)),
+      _backupDone(false),
+      _backupFor(LOC_UPGRADE_REQ)
 {
     _lastRevpackFile[0] = '\0';
     _lastBinFile[0] = '\0';
@@ -93,6 +96,7 @@ KvctrlRoot::~KvctrlRoot()
 {
     delete _lifeCkTmr;
     delete _lifeCkTimeout;
+    delete _versionCheck;
     delete _configInit;  // writes config.ini, asking us for the last pack and image
     delete _frame;
     delete _korSettingBin;
@@ -174,6 +178,11 @@ void KvctrlRoot::transferStopped(const std::string& cause, const std::string& no
     Dialog::alert("%s.\n%s.", why, note.c_str());
 }
 
+void KvctrlRoot::awaitUpgradedVersion(const std::string& type, const std::string& software)
+{
+    _versionCheck->expect(queue(), type, software);
+}
+
 void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
 {
     if (_frame) _frame->upgradeProgress(text, done, total);
@@ -201,7 +210,7 @@ void KvctrlRoot::frmActivateButtons(bool on)
     // A transfer starts: how the last one ended is history.
     if (!on) {
         statusNote("");
-        _awaitUpgradedVersion = false;
+        _versionCheck->cancel();
     }
     if (_frame) _frame->activateButtons(on);
 }
@@ -307,10 +316,7 @@ void KvctrlRoot::sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti
         errorStatusByte(sti->extraStat);
         _korSettingBin->totalNrEntries(sti->totalNrEntries);
         RevPackDb::setActHwSwVers(sti->type, sti->softw, sti->special, sti->hardw);
-        if (_awaitUpgradedVersion) {
-            _awaitUpgradedVersion = false;
-            statusNote(KvctrlUpgrOutcome::finished(sti->softw));
-        }
+        _versionCheck->reported(sti->type, sti->softw);
     } else if (bti) {
         if (bti->type[0] == '\0') return;
         _korSettingBin->storeStatusInfo(bti->type, "", bti->special, bti->hardw, "");

@@ -16,6 +16,7 @@ class ConfigInit;
 class KvctrlBndToProt;
 class KvctrlBootInf;
 class KvctrlStiEvt;
+class KvctrlVersionCheck;
 class KvctrlView;
 class KvprotSeeEvt;
 class RevPackDb;
@@ -79,8 +80,16 @@ public:
     // alert with the cause above it. An unattended run is ended instead by
     // its own reason, and a program that is ending tells nothing.
     void transferStopped(const std::string& cause, const std::string& note);
-    // A finished upgrade: the next status record's software is told.
-    void awaitUpgradedVersion() { _awaitUpgradedVersion = true; }
+    // A finished upgrade: the unit must report the image's type and software
+    // within VERSION_WAIT_S (KvctrlVersionCheck).
+    void awaitUpgradedVersion(const std::string& type, const std::string& software);
+    KvctrlVersionCheck* versionCheck() const { return _versionCheck; }
+    // The backup of this upgrade is made (or gone without); the request it
+    // held up is backupFor.
+    bool backupDone() const { return _backupDone; }
+    void backupDone(bool done) { _backupDone = done; }
+    SignalId backupFor() const { return _backupFor; }
+    void backupFor(SignalId request) { _backupFor = request; }
     void frmUpgradeProgress(const char* text, int done, int total);
     void frmRmSetEdit();
     void frmCtrlBndSt(KvctrlBndToProt* bndSt);
@@ -168,7 +177,9 @@ private:
     std::string _statusNote;
     std::string _statusText;  // the last status line, without the note
     bool _statusRed;
-    bool _awaitUpgradedVersion;
+    KvctrlVersionCheck* _versionCheck;
+    bool _backupDone;
+    SignalId _backupFor;
 };
 
 #endif

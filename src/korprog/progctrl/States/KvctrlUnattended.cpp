@@ -98,7 +98,8 @@ void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
 {
     // The settings the image carries were just programmed: the upgrade
     // request that follows them is on its way.
-    if (RevPackDb::activeAdnFile()[0] != '\0') return;
+    // After the backup, the request it held up is posted again by it.
+    if (RevPackDb::activeAdnFile()[0] != '\0' || root->backupDone()) return;
     cutPackExtension();
     root->createRevPack();
     RevPackDb* db = root->revPack();

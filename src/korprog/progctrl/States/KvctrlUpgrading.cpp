@@ -59,6 +59,7 @@ KvctrlUpgrading::~KvctrlUpgrading()
 {
     delete _timer;
     RevPackDb::activeAdnFileReset();
+    _root->backupDone(false);  // the next upgrade makes its own
 }
 
 void KvctrlUpgrading::onEntry(const BEvent*)
@@ -83,21 +84,30 @@ void KvctrlUpgrading::onEntry(const BEvent*)
 
 void KvctrlUpgrading::onExit(const BEvent*)
 {
+    // Done only once the unit reports the image's version: a command-line
+    // run ends then (KvctrlVersionCheck).
+    if (_completed) awaitVersion();
     if (RevPackDb::CMDL_UPGRADE) {
         // Cut short by a signal, the run says so itself.
-        if (_completed)
-            _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
-        else if (!Main::shutdownActive())
-            KvctrlUnattended::fail(_outcome.failure());
+        if (!_completed && !Main::shutdownActive()) KvctrlUnattended::fail(_outcome.failure());
         RevPackDb::CMDL_UPGRADE = false;
-        Main::_shutdown = true;
-    } else if (_completed) {
-        _root->awaitUpgradedVersion();
+        if (!_completed) Main::_shutdown = true;
     }
     stopTimer();
     _root->frmSetCursorBusy(false);
     _root->frmActivateButtons(true);
     _root->upgrInitByKor(false);
+}
+
+void KvctrlUpgrading::awaitVersion()
+{
+    RevPackDb* db = _root->revPack();
+    char type[RevPackDb::MAX_TXT_LEN] = "", software[RevPackDb::MAX_TXT_LEN] = "";
+    if (db && db->binFile()[0] != '\0') {
+        db->getEntry(db->binFile(), RevPackDb::BIN_TYPE, type);
+        db->getEntry(db->binFile(), RevPackDb::BIN_VERSION, software);
+    }
+    _root->awaitUpgradedVersion(type, software);
 }
 
 void KvctrlUpgrading::onEvent(const BEvent* e)

@@ -65,6 +65,8 @@ private:
     void showProgress();
     // A failure in the window: an alert and a note in the status line.
     void tellFailure();
+    // Arms the check of the version the unit reports after the image.
+    void awaitVersion();
 
     KvctrlRoot* _root;
     BTimer* _timer;

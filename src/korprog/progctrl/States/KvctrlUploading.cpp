@@ -15,9 +15,11 @@
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlConnIdle.h"
+#include "korprog/progctrl/States/KvctrlDownloading.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlReadBack.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
@@ -52,7 +54,8 @@ KvctrlUploading::KvctrlUploading(BCompositeState* enclosing)
       _endRefused(false),
       _completed(false),
       _naksInARow(0),
-      _acked(0)
+      _acked(0),
+      _readBack(false)
 {
 }
 
@@ -62,10 +65,12 @@ KvctrlUploading::~KvctrlUploading()
     if (RevPackDb::activeAdnFile()[0] != '\0') {
         // These were the settings of an upgrade: it follows only when they
         // all went in.
-        if (_completed)
+        if (_completed && !_readBack)
             sendLocal(new BLocalEvent(LOC_UPGRADE_REQ, true), STATE_ROOT);
-        else
+        else if (!_completed) {
             RevPackDb::activeAdnFileReset();
+            _root->backupDone(false);
+        }
     }
     _settingBin->progPreUpgrade(false);
 }
@@ -95,7 +100,7 @@ void KvctrlUploading::onExit(const BEvent*)
         tellIncomplete();
     else if (FrmKorProgImpl::CMDL_PROGRAM && _acked == 0)
         KvctrlUnattended::fail(RunFailure::Kind::Refused, "the unit reports no entries; nothing was programmed");
-    if (FrmKorProgImpl::CMDL_PROGRAM) _root->frame()->shutdown();
+    if (FrmKorProgImpl::CMDL_PROGRAM && !_readBack) _root->frame()->shutdown();
 }
 
 void KvctrlUploading::tellIncomplete()
@@ -159,7 +164,12 @@ void KvctrlUploading::onEvent(const BEvent* e)
         break;
     case LOC_UPL_END:
         Main::_exitCode = 0;
-        transition(new KvctrlConnIdle(enclosing()));
+        // What the unit took is proven by reading it back.
+        _readBack = _completed && _acked > 0 && !Main::shutdownActive() && KvctrlReadBack::enabled(_root);
+        if (_readBack)
+            transition(new KvctrlDownloading(enclosing(), KvctrlDownloading::READ_BACK));
+        else
+            transition(new KvctrlConnIdle(enclosing()));
         break;
     default:
         return;

@@ -70,6 +70,8 @@ private:
     int _naksInARow;
     // The last entry the unit acknowledged.
     int _acked;
+    // A read-back follows; it ends a command-line run or starts the upgrade.
+    bool _readBack;
 };
 
 #endif

@@ -61,7 +61,7 @@ TEST_F(ConfigInitTest, MissingPreferencesAlertAndOpenTheOptionsWindow)
         EXPECT_EQ(host.optionsOpened, 1);
     }
     EXPECT_EQ(bin.korTypeNames(), nullptr);
-    EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=\nlastrevpack=\nlastbin=\n");
+    EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=\nlastrevpack=\nlastbin=\nverify=1\n");
 }
 
 // A preferences file that is there but cannot be read is named with the
@@ -98,7 +98,7 @@ TEST_F(ConfigInitTest, LinkedPreferencesAreWrittenWhereTheLinkPoints)
         config.comActive("/dev/ttyUSB1");
     }
     EXPECT_TRUE(std::filesystem::is_symlink("config.ini"));
-    EXPECT_EQ(TempDir::read("shared/config.ini"), "settingfile=\ncomport=/dev/ttyUSB1\nlastrevpack=\nlastbin=\n");
+    EXPECT_EQ(TempDir::read("shared/config.ini"), "settingfile=\ncomport=/dev/ttyUSB1\nlastrevpack=\nlastbin=\nverify=1\n");
     EXPECT_TRUE(dialogs.alerts.empty());
 }
 
@@ -110,7 +110,8 @@ TEST_F(ConfigInitTest, PreferencesReadAndWrittenBackUnchanged)
                             "korvantype=KV4400WS-BX;Alarmbox GPRS\n"
                             "korvantype=KV8888GM-ED;Tweede naam\n"
                             "lastrevpack=/var/revpacks/KV-4.12.rpa\n"
-                            "lastbin=KV8888GM-ED_4.12.bin\n";
+                            "lastbin=KV8888GM-ED_4.12.bin\n"
+                            "verify=0\n";
     TempDir::write("config.ini", ini);
     {
         ConfigInit config(&bin, &host, &host);
@@ -128,6 +129,7 @@ TEST_F(ConfigInitTest, PreferencesReadAndWrittenBackUnchanged)
         EXPECT_STREQ(config.ombrixKorType("Onbekend"), "");
         bin.korTypeFromNew("Alarmbox GPRS", "", true);  // new settings by custom name get the standard code
         EXPECT_STREQ(bin.korType(), "KV4400WS-BX");
+        EXPECT_FALSE(config.verifyAfterProgramming());
     }
     EXPECT_EQ(TempDir::read("config.ini"), ini);
 }
@@ -154,7 +156,7 @@ TEST_F(ConfigInitTest, OddPreferenceLines)
     }
     EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=/dev/ttyUSB1234567890\n"
                                            "korvantype=KV8888GM-ED;KV8888GM-ED\nkorvantype=KV2200PM-EX;KV2200PM-EX\n"
-                                           "korvantype=;Zonder code\nlastrevpack=\nlastbin=" + std::string(79, 'b') + "\n");
+                                           "korvantype=;Zonder code\nlastrevpack=\nlastbin=" + std::string(79, 'b') + "\nverify=1\n");
 }
 
 TEST_F(ConfigInitTest, PortForOneRunIsUsedOnlyWhileNoneIsChosenAndNeverWrittenBack)
@@ -165,7 +167,7 @@ TEST_F(ConfigInitTest, PortForOneRunIsUsedOnlyWhileNoneIsChosenAndNeverWrittenBa
         ConfigInit config(&bin, nullptr, nullptr);
         EXPECT_STREQ(config.comActive(), "/tmp/korvan0");
     }
-    EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=\nlastrevpack=\nlastbin=\n");
+    EXPECT_EQ(TempDir::read("config.ini"), "settingfile=\ncomport=\nlastrevpack=\nlastbin=\nverify=1\n");
     {
         ConfigInit config(&bin, nullptr, nullptr);
         config.comActive("/dev/ttyUSB0");  // the user's own choice sticks

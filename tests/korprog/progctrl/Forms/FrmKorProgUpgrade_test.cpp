@@ -341,7 +341,7 @@ TEST_F(UpgradeWindowTest, PackImageCarryingSettingsProgramsThemBeforeTheImage)
     KvTestPack p;
     p.type = "KV8888WM-ED";  // another network than the unit's: its settings go first
     p.rows = {"KV----G----;KV----W----"};
-    p.data = KvTestPack::image(700, "KV-4.32");
+    p.data = KvTestPack::image(700, "KV-4.32", p.type);
     p.adn = unitSettings("Uit de pack");
     p.write(Main::_revpacksDir, "KV-4.32");
     ASSERT_TRUE(openOnSimWithImage()) << status();
@@ -369,7 +369,7 @@ TEST_F(UpgradeWindowTest, PackSettingsStoppedBeforeTheirEndAreNotFollowedByTheUp
     KvTestPack p;
     p.type = "KV8888WM-ED";
     p.rows = {"KV----G----;KV----W----"};
-    p.data = KvTestPack::image(700, "KV-4.32");
+    p.data = KvTestPack::image(700, "KV-4.32", p.type);
     p.adn = unitSettings("Uit de pack");
     size_t entry3 = 0;
     for (int line = 1; line < 3; ++line) entry3 = p.adn.find('\n', entry3) + 1;

@@ -84,12 +84,29 @@ TEST_F(WindowTest, EverydayWorkflowAgainstTheSimulator)
     ASSERT_NE(input(1, 'T'), nullptr);
     EXPECT_STREQ(input(1, 'T')->value(), "Magazijn");
 
-    // "Programmeren" puts them into the unit.
+    // "Programmeren" puts them into the unit and reads them back; the
+    // editor keeps what was sent.
     press("Programmeren");
     EXPECT_FALSE(buttonsActive());
-    ASSERT_TRUE(until([this] { return status() == "Verbonden" && buttonsActive(); })) << status();
+    const std::string verified = "Verbonden - Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen";
+    ASSERT_TRUE(until([&] { return status() == verified && buttonsActive(); })) << status();
     EXPECT_TRUE(until([this] { return firstLine(sim.path("unit.adn")) == "Magazijn|"; }));
     EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alerts.front();
+    EXPECT_STREQ(input(1, 'T')->value(), "Magazijn");
+
+    // The read-back is an option, on until unticked, kept in the preferences.
+    press("Opties");
+    ASSERT_EQ(windows("Opties").size(), 1u);
+    auto* readBack = find<Fl_Check_Button>("Na programmeren teruglezen: ", windows("Opties")[0]);
+    ASSERT_NE(readBack, nullptr);
+    EXPECT_EQ(readBack->value(), 1);
+    int labelW = 0, labelH = 0;
+    readBack->measure_label(labelW, labelH);
+    EXPECT_LE(labelW, readBack->x()) << "the label runs off the window";
+    FlEvents::click(readBack);
+    press("OK", windows("Opties")[0]);
+    press("Programmeren");
+    ASSERT_TRUE(until([this] { return status() == "Verbonden" && buttonsActive(); })) << status();
 
     // "Afsluiten" ends the program, which keeps its preferences.
     press("Afsluiten");
@@ -98,6 +115,7 @@ TEST_F(WindowTest, EverydayWorkflowAgainstTheSimulator)
     const std::string ini = ksimtest::readFile("config.ini");
     EXPECT_NE(ini.find("settingfile=test\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("comport=" + sim.device + "\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("verify=0\n"), std::string::npos) << ini;
 }
 
 TEST_F(WindowTest, NewSettingsListTheTypesByProductLineAndStartTheChosenOne)

@@ -28,6 +28,7 @@
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "main/Main.h"
+#include "korprog/runlog/RunOptions.h"
 #include "main/RunState.h"
 #include "korvansim/SimProcess.h"
 #include "support/KvPty.h"
@@ -143,7 +144,8 @@ protected:
     // Enters the controller with `port` in config.ini.
     void start(const std::string& port)
     {
-        std::ofstream("config.ini") << "comport=" << port << "\n";
+        std::ofstream("config.ini") << "comport=" << port << "\nverify=" << (proving ? 1 : 0) << "\n";
+        RunOptions::BACKUP = RunOptions::VERIFY = proving;
         root = new KvctrlRoot();
         root->initialize();
         helmtest::drain();
@@ -221,6 +223,9 @@ protected:
 
     TempDir scratch{"kvctrl-test", TempDir::ENTER};
     std::string dir;
+    // Read-back after programming and backup before an upgrade; off where
+    // a test plays the unit's every byte itself.
+    bool proving = false;
     KvctrlRoot::ViewFactory savedFactory;
     KvctrlRoot::SleepFunc savedSleep = nullptr;
     ViewLog view;

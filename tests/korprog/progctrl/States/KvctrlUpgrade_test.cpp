@@ -16,7 +16,7 @@ protected:
     void makePack(size_t size, const std::vector<std::string>& loaders = {"00", "49"})
     {
         KvTestPack p;
-        p.data = KvTestPack::image(size, "KV-6.01");
+        p.data = KvTestPack::image(size, "KV-4.61");
         p.loaders = loaders;
         image = p.data;
         packName = p.write(Main::_revpacksDir, "KV-test");
@@ -152,7 +152,7 @@ TEST_F(KvctrlUpgradeTest, UnitInItsBootLoaderGetsTheAlertThenTheTabThenTheImageA
     EXPECT_EQ(Main::_exitCode, 0);
     EXPECT_FALSE(view.busy);
     advance(100);
-    ASSERT_TRUE(waitFor([this] { return view.identity.find("KV-6.01") != std::string::npos; })) << view.identity;
+    ASSERT_TRUE(waitFor([this] { return view.identity.find("KV-4.61") != std::string::npos; })) << view.identity;
 }
 
 TEST_F(KvctrlUpgradeTest, UnitThatResetsDuringTheImageIsLostThenComesBackThroughItsBootLoader)
@@ -371,9 +371,9 @@ TEST_F(KvctrlUpgradeTest, EotWithoutAnswerGoesAgainEveryThreeSecondsTenTimesAndT
     EXPECT_EQ(view.last(), "Verbonden");
     EXPECT_EQ(Main::_exitCode, 0);
     KvprgFrame upgraded;
-    upgraded.statusInfo(1, 0, 200, "KV8888GM-ED", "VERSION: KV-6.01", "     ", "D.49", "351234567890123");
+    upgraded.statusInfo(1, 0, 200, "KV8888GM-ED", "VERSION: KV-4.20", "     ", "D.49", "351234567890123");
     unit(bytesOf(upgraded));
-    EXPECT_EQ(view.last(), "Verbonden - Upgrade gereed: de Korvan meldt software KV-6.01");
+    EXPECT_EQ(view.last(), "Verbonden - Upgrade gereed: de Korvan meldt software KV-4.20");
 
     // A unit that answers no EOT at all: ten, three seconds apart, then the upgrade ends.
     upgradeToWaitNak();
@@ -452,3 +452,32 @@ TEST_F(KvctrlUpgradeTest, UpgradeWhosePortDoesNotComeBackIsToldWithHowFarItGot)
 }
 
 }  // namespace
+
+TEST_F(KvctrlUpgradeTest, UpgradeCountsAsDoneOnlyWhenTheUnitReportsTheImagesVersionWithinAMinute)
+{
+    makePack(100);
+    imageAsked();
+    ASSERT_EQ(written(Kvprg::PACKET_SIZE).size(), size_t(Kvprg::PACKET_SIZE));
+    unit({0x06});
+    EXPECT_EQ(written(1), Bytes({0x04}));
+    unit({0x06});
+    KvprgFrame old;
+    old.statusInfo(1, 0, 200, "KV8888GM-ED", "VERSION: KV-4.12", "     ", "D.49", "351234567890123");
+    unit(bytesOf(old));
+    EXPECT_EQ(dialogs.alerts,
+              std::vector<std::string>{"Upgrade mislukt: de Korvan meldt KV-4.12 na de upgrade, verwacht KV-4.20"});
+
+    // A unit that stays silent is given up after 60 s, not before.
+    dialogs.alerts.clear();
+    upgradeToWaitNak();
+    unit({0x15});
+    ASSERT_EQ(written(Kvprg::PACKET_SIZE).size(), size_t(Kvprg::PACKET_SIZE));
+    unit({0x06});
+    EXPECT_EQ(written(1), Bytes({0x04}));
+    unit({0x06});
+    advance(5999);
+    EXPECT_TRUE(dialogs.alerts.empty());
+    advance(1);
+    EXPECT_EQ(dialogs.alerts,
+              std::vector<std::string>{"Upgrade mislukt: de Korvan meldde zich niet binnen 60 s na de upgrade"});
+}

@@ -1,0 +1,40 @@
+#ifndef KORPROG_PROGCTRL_STATES_KVCTRLBACKUP_H
+#define KORPROG_PROGCTRL_STATES_KVCTRLBACKUP_H
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "helm/BEvent.h"
+#include "korprog/progctrl/Data/AdnFile.h"
+
+class BState;
+class KvctrlRoot;
+
+// The backup before an upgrade: the settings of a unit that runs its
+// application are fetched (KvctrlDownloading, BACKUP) and saved to
+// Backups/TYPE_IMEI_YYYYMMDD-HHMMSS.adn before anything of the upgrade goes
+// out, the settings its pack carries included. The request that started
+// the upgrade waits (KvctrlRoot::backupFor) and is posted again once the
+// backup is saved.
+class KvctrlBackup {
+public:
+    static const char* const DIR;
+
+    // Whether the upgrade request at hand must wait for a backup: asked for
+    // (-nobackup leaves it out), not made yet for this upgrade, and the unit
+    // runs its application.
+    static bool needed(KvctrlRoot* root);
+    // Backups/TYPE_IMEI_YYYYMMDD-HHMMSS.adn, the time in UTC; "noimei"
+    // without an IMEI; characters a file name cannot hold become '_'.
+    static std::string fileName(const std::string& type, const std::string& imei, std::time_t when);
+    // Writes the lines whole or not at all (the directory is made); false
+    // with why.
+    static bool save(const std::string& path, const std::vector<AdnFile::Line>& lines, std::string* why);
+    // Saves what was fetched and lets the upgrade go on; a fetch or save
+    // that failed stops it (unattended: the run fails) unless the engineer
+    // goes on without.
+    static void conclude(KvctrlRoot* root, BState* from, const std::vector<AdnFile::Line>& fetched, bool complete);
+};
+
+#endif

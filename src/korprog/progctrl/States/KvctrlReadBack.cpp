@@ -1,0 +1,119 @@
+#include "korprog/progctrl/States/KvctrlReadBack.h"
+
+#include <string>
+
+#include "bdebug/BTrace.h"
+#include "helm/BLocalEvent.h"
+#include "helm/BState.h"
+#include "korprog/Dialog.h"
+#include "korprog/RunMode.h"
+#include "korprog/progctrl/Data/ConfigInit.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/States/KvctrlView.h"
+#include "korprog/runlog/RunLog.h"
+#include "korprog/runlog/RunOptions.h"
+
+namespace {
+
+// The text as it went out: the line carries no backslashes.
+std::string asSent(const char* text)
+{
+    std::string s = text;
+    for (char& c : s)
+        if (c == '\\') c = '/';
+    return s;
+}
+
+}  // namespace
+
+bool KvctrlReadBack::enabled(KvctrlRoot* root)
+{
+    if (RunMode::unattended()) return RunOptions::VERIFY;
+    return !root->configInit() || root->configInit()->verifyAfterProgramming();
+}
+
+std::vector<EntryDifference> KvctrlReadBack::compare(SettingBin& bin, const std::vector<AdnFile::Line>& fetched,
+                                                     const std::vector<bool>& got)
+{
+    std::vector<EntryDifference> out;
+    for (int k = 1; k <= AdnFile::LINES && k <= int(fetched.size()); ++k) {
+        const uint8_t nr = uint8_t(k);
+        if (nr == SettingBin::IMEI_POS || nr == SettingBin::IMSI_POS || !bin.validEntry(nr)) continue;
+        const SettingEntry* e = bin.getEntry(nr);
+        if (!e) continue;
+        const AdnFile::Line none;
+        const AdnFile::Line& read = got[k - 1] ? fetched[k - 1] : none;
+        const std::string text = asSent(e->text);
+        if (read.text != text) out.push_back({k, "text", text, read.text});
+        if (read.number != e->tfnr) out.push_back({k, "number", e->tfnr, read.number});
+    }
+    return out;
+}
+
+std::string KvctrlReadBack::reason(const std::vector<EntryDifference>& differences)
+{
+    std::string s = "verify failed: ";
+    int named = 0;
+    for (const EntryDifference& d : differences) {
+        if (named == NAMED) break;
+        s += (named++ ? "; " : "") + std::string("entry ") + std::to_string(d.entry) +
+             (d.field == "number" ? " number" : "") + " reads back '" + d.read + "' instead of '" + d.sent + "'";
+    }
+    const int more = int(differences.size()) - named;
+    if (more > 0) s += "; and " + std::to_string(more) + " more";
+    return s;
+}
+
+namespace {
+
+// The window's alert: the differences in the chosen language.
+std::string toldInWindow(const std::vector<EntryDifference>& differences)
+{
+    std::string s = RPText::message("Controle mislukt: de Korvan houdt andere instellingen dan er geprogrammeerd zijn") + ":\n";
+    int named = 0;
+    for (const EntryDifference& d : differences) {
+        if (named++ == KvctrlReadBack::NAMED) break;
+        s += RPText::message("Instelling %d leest '%s' in plaats van '%s'", d.entry, d.read.c_str(), d.sent.c_str()) + "\n";
+    }
+    const int more = int(differences.size()) - KvctrlReadBack::NAMED;
+    if (more > 0) s += RPText::message("en nog %d", more) + "\n";
+    return s;
+}
+
+}  // namespace
+
+void KvctrlReadBack::conclude(KvctrlRoot* root, BState* from, const std::vector<AdnFile::Line>& fetched,
+                              const std::vector<bool>& got, bool complete)
+{
+    SettingBin* bin = root->korSettingBin();
+    const std::vector<EntryDifference> differences = complete ? compare(*bin, fetched, got) : std::vector<EntryDifference>();
+    const bool ok = complete && differences.empty();
+    RunLog::verify(ok, differences);
+    const bool forUpgrade = RevPackDb::activeAdnFile()[0] != '\0';
+    if (ok) {
+        root->statusNote(RPText::message("Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen"));
+        if (forUpgrade) from->sendLocal(new BLocalEvent(LOC_UPGRADE_REQ, true), STATE_ROOT);
+    } else {
+        if (forUpgrade) RevPackDb::activeAdnFileReset();  // the image does not follow settings that did not verify
+        root->backupDone(false);
+        const std::string english = complete ? reason(differences) : "verify failed: the settings could not be read back";
+        BTrace::instance()->dbgPrint(english, true, true);
+        if (RunMode::unattended()) {
+            KvctrlUnattended::fail(RunFailure::Kind::Verify, english);
+        } else {
+            const std::string told = complete ? toldInWindow(differences)
+                                              : RPText::message("Controle mislukt: de instellingen konden niet teruggelezen worden");
+            root->statusNote(complete ? RPText::message("Controle mislukt: de Korvan houdt andere instellingen dan er geprogrammeerd zijn")
+                                      : told);
+            Dialog::alert("%s", told.c_str());
+        }
+    }
+    if (FrmKorProgImpl::CMDL_PROGRAM && !(ok && forUpgrade)) root->frame()->shutdown();
+}

@@ -1,0 +1,87 @@
+#include "korprog/progctrl/States/KvctrlVersionCheck.h"
+
+#include "bdebug/BTrace.h"
+#include "helm/BTimer.h"
+#include "korprog/Dialog.h"
+#include "korprog/RunMode.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
+#include "main/Main.h"
+
+KvctrlVersionCheck::KvctrlVersionCheck(KvctrlRoot* root) : _root(root), _timer(new BTimer()), _waiting(false), _unattended(false)
+{
+}
+
+KvctrlVersionCheck::~KvctrlVersionCheck() { delete _timer; }
+
+void KvctrlVersionCheck::expect(BEvtQueue* queue, const std::string& type, const std::string& software)
+{
+    _type = type;
+    _software = software;
+    _waiting = true;
+    _unattended = RunMode::unattended();
+    _timer->fireIn(queue, BTimer::nSecs(VERSION_WAIT_S), LOC_VERSION_TO);
+}
+
+void KvctrlVersionCheck::cancel()
+{
+    _waiting = false;
+    _timer->disarm();
+}
+
+std::string KvctrlVersionCheck::mismatch(const std::string& expType, const std::string& expSoftware, const char* type,
+                                         const char* software)
+{
+    const std::string sw = software ? software : "", ty = type ? type : "";
+    if (!expSoftware.empty() && sw != expSoftware)
+        return "the unit reports " + sw + " after the upgrade, expected " + expSoftware;
+    if (!expType.empty() && ty != expType)
+        return "the unit reports type " + ty + " after the upgrade, expected " + expType;
+    return "";
+}
+
+void KvctrlVersionCheck::reported(const char* type, const char* software)
+{
+    if (!_waiting) return;
+    cancel();
+    const std::string wrong = mismatch(_type, _software, type, software);
+    if (!wrong.empty()) {
+        const bool swWrong = !_software.empty() && _software != (software ? software : "");
+        failed(wrong, swWrong ? RPText::message("Upgrade mislukt: de Korvan meldt %s na de upgrade, verwacht %s",
+                                                software, _software.c_str())
+                              : RPText::message("Upgrade mislukt: de Korvan meldt %s na de upgrade, verwacht %s", type,
+                                                _type.c_str()));
+        return;
+    }
+    _root->statusNote(KvctrlUpgrOutcome::finished(software));
+    if (_unattended) {
+        _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
+        endCommandLineRun();
+    }
+}
+
+void KvctrlVersionCheck::timedOut()
+{
+    if (!_waiting) return;
+    cancel();
+    failed("the unit did not report itself within " + std::to_string(VERSION_WAIT_S) + " s after the upgrade",
+           RPText::message("Upgrade mislukt: de Korvan meldde zich niet binnen %d s na de upgrade", VERSION_WAIT_S));
+}
+
+void KvctrlVersionCheck::failed(const std::string& english, const std::string& told)
+{
+    BTrace::instance()->dbgPrint("Upgrade failed: " + english, true, true);
+    if (_unattended) {
+        KvctrlUnattended::fail(RunFailure::Kind::Verify, english);
+        endCommandLineRun();
+        return;
+    }
+    _root->statusNote(told);
+    Dialog::alert("%s", told.c_str());
+}
+
+void KvctrlVersionCheck::endCommandLineRun() { Main::_shutdown = true; }
