@@ -171,6 +171,9 @@ TEST_F(RunLogTest, EachWayARunEndsHasItsExitCodeAndItsEndLine)
         EXPECT_EQ(progress.back()["total"], 200);
         EXPECT_EQ(events.front()["port"], sim.device);
         EXPECT_NE(r.err.find("Programmeren #200 gereed.\n"), std::string::npos) << "status lines go to stderr";
+        const std::vector<json> verify = named(events, "verify");
+        ASSERT_EQ(verify.size(), 1u) << r.out;
+        EXPECT_EQ(verify[0]["ok"], true);
     }
 
     // Another instance holds the program: refused before the command line
@@ -203,6 +206,10 @@ TEST_F(RunLogTest, EachRunAppendsItsRecordAndAnUpgradeTellsItsBytes)
     EXPECT_EQ(progress.back()["what"], "bytes");
     EXPECT_EQ(progress.back()["done"], progress.back()["total"]);
     EXPECT_NE(up.err.find("Upgrading 100% ready"), std::string::npos) << up.err;
+    const std::vector<json> backups = named(events, "backup");
+    ASSERT_EQ(backups.size(), 1u) << up.out;
+    const std::string backupFile = backups[0]["file"];
+    EXPECT_TRUE(fs::is_regular_file(backupFile)) << backupFile;
 
     const KorprogRun prog = runKorprog(dir, {"-program", "new.adn", "-report", "runs.jsonl"}, 20);
     ASSERT_EQ(prog.rc, 0) << prog.err;
@@ -226,13 +233,15 @@ TEST_F(RunLogTest, EachRunAppendsItsRecordAndAnUpgradeTellsItsBytes)
     // The last the unit told of itself (its version once it runs the image
     // again, when the run waits for that).
     EXPECT_EQ(u["after"]["type"], "KV8888GM-ED");
+    EXPECT_EQ(u["after"]["software"], "KV-4.61") << "the version the unit reports once it runs the image";
+    EXPECT_EQ(u["backup"], backupFile);
     EXPECT_EQ(u["exit"], 0);
     EXPECT_EQ(u["result"], "ok");
     const json& p = records[1];
     EXPECT_EQ(p["mode"], "program");
     EXPECT_EQ(p["settings_file"], dir + "/new.adn");
     EXPECT_EQ(p["settings_sha256"], Sha256::ofBytes(newSettings.data(), newSettings.size()));
-    EXPECT_TRUE(p["verify"].is_null() || p["verify"].is_object());
+    EXPECT_EQ(p["verify"]["ok"], true);
     EXPECT_LE(u["started"].get<std::string>(), p["started"].get<std::string>());
 }
 
