@@ -147,7 +147,8 @@ void KvcdrvRoot::tracePortState(const char* handler, bool result)
 bool KvcdrvRoot::sendToController(CdrvError error)
 {
     const Serial::OpenFault fault = error == CDRV_SET_COM_NOT_OPEN && _serial ? _serial->openFault() : Serial::OPEN_OK;
-    return sendBack(new CdrvErrorEvt(error, fault), KOR_PROG, PROG_CTRL, nullptr) > 0;
+    const pid_t holder = fault == Serial::PORT_LOCKED ? _serial->lockHolder() : 0;
+    return sendBack(new CdrvErrorEvt(error, fault, holder), KOR_PROG, PROG_CTRL, nullptr) > 0;
 }
 
 bool KvcdrvRoot::sendToParser(CdrvStrEvt* e)
