@@ -382,9 +382,9 @@ int MainStartup::run(int argc, char** argv)
     // so that runs on other ports go side by side.
     if (*RunOptions::PORT && RunMode::unattended()) {
         BMainState::_singleInstance = false;
-    } else if (const int refused = lockRefusal(&why)) {
+    } else if (std::string held; const int refused = lockRefusal(&held)) {
         const bool unattended = beginRun(true);
-        const int code = refuse(refused == 2 ? RunFailure::Kind::Busy : RunFailure::Kind::Other, why);
+        const int code = refuse(refused == 2 ? RunFailure::Kind::Busy : RunFailure::Kind::Other, held);
         return unattended ? code : refused;
     }
     setRevpacksDir();
