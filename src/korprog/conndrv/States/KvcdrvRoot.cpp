@@ -266,6 +266,10 @@ void KvcdrvRoot::clearReceiver()
     _readState = IDLE_ST;
     _frameLost = false;
     _skipToSoh = false;
+    // Reads that look like a new message count within one frame only: at a
+    // real line's pace a read can start at any byte, and data bytes that
+    // look like an ACK, counted frame after frame, would give up a whole one.
+    _nrInvStarts = 0;
 }
 
 bool KvcdrvRoot::readSerialPort()
