@@ -9,6 +9,7 @@
 #include "helm/platform/BNamedMutex.h"
 
 std::string BMainState::_mutexId;
+bool BMainState::_singleInstance = true;
 
 BMainState::BMainState() : BRootState("main", MOD_MAIN, CMP_MAIN, PRIO_BACKGROUND) { BTrace::instance(); }
 
@@ -35,7 +36,7 @@ void BMainState::startup()
     BTrace* t = BTrace::instance();
     if (_mutexId.size() > 7) {
         BNamedMutex& mutex = BScheduler::helmMutex();
-        const BNamedMutex::Result r = mutex.create(_mutexId);
+        const BNamedMutex::Result r = _singleInstance ? mutex.create(_mutexId) : BNamedMutex::CREATED;
         if (r == BNamedMutex::CREATED) {
             BScheduler::timerManager().resync();
             BScheduler::systemStatus(SYSTEM_SLEEPING);

@@ -24,6 +24,9 @@ public:
 
     // Names the named mutex; at least 8 characters.
     static std::string _mutexId;
+    // False: instances run side by side (each guards what it shares by
+    // other means) and startup() takes no named mutex.
+    static bool _singleInstance;
 };
 
 #endif

@@ -19,6 +19,7 @@
 #include "korprog/Dialog.h"
 #include "korprog/RunFailure.h"
 #include "korprog/RunMode.h"
+#include "korprog/conndrv/Data/Serial.h"
 #include "korprog/conndrv/States/KvcdrvRoot.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
@@ -31,6 +32,8 @@
 #include "main/MainSignals.h"
 #include "main/MainWait.h"
 #include "main/PackImport.h"
+#include "main/PortListing.h"
+#include "main/ProductionLine.h"
 #include "main/UserDir.h"
 
 // Last: Xlib (through FLTK's x.H) defines macros (None, Status) that other
@@ -57,6 +60,12 @@ const char* const USAGE_ADDED[] = {
     "  -report FILE   append one JSON record of the run to FILE",
     "  -nobackup      no backup of the unit's settings before an upgrade",
     "  -noverify      no read-back of the settings after programming",
+    "  -port DEV      the port for this run (COMn or a device path, such as",
+    "                 /dev/serial/by-id/...), not written into config.ini; also",
+    "                 for the window. Several -port options: the run on every",
+    "                 port at once, then a summary",
+    "",
+    "  -list-ports    list the serial ports and the Korvan units that answer there",
     "",
     "Exit codes:",
     "   0  done",
@@ -85,7 +94,7 @@ void closeDialogOnShutdown(void*)
 // How many values follow an option.
 int valuesOf(const char* option)
 {
-    for (const char* o : {"-bindir", "-revpack", "-binfile", "-program", "-report"})
+    for (const char* o : {"-bindir", "-revpack", "-binfile", "-program", "-report", "-port"})
         if (!std::strcmp(option, o)) return 1;
     return std::strcmp(option, "-remdbg") == 0 ? 2 : 0;
 }
@@ -169,6 +178,13 @@ void MainStartup::setProgDataDir()
 
 void MainStartup::setRevpacksDir()
 {
+    nameRevpacksDir();
+    std::error_code ec;
+    if (!fs::is_directory(Main::_revpacksDir, ec)) fs::create_directories(Main::_revpacksDir, ec);
+}
+
+void MainStartup::nameRevpacksDir()
+{
     const int n = std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s/%s", UserDir::path().c_str(),
                                 RevPackDb::APPLICATION);
     if (n < 0 || size_t(n) >= sizeof Main::_revpacksDir) {
@@ -176,8 +192,6 @@ void MainStartup::setRevpacksDir()
         B_ERROR("data directory name too long: " << Main::_progDataDir);
         std::snprintf(Main::_revpacksDir, sizeof Main::_revpacksDir, "%s", RevPackDb::APPLICATION);
     }
-    std::error_code ec;
-    if (!fs::is_directory(Main::_revpacksDir, ec)) fs::create_directories(Main::_revpacksDir, ec);
 }
 
 int MainStartup::takeLock(FILE* err)
@@ -210,6 +224,8 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
     std::string dummy;
     if (!why) why = &dummy;
     _packArgument.clear();
+    RunOptions::PORTS.clear();
+    RunOptions::PORT = "";
     std::error_code ec;
     const fs::path start = fs::current_path(ec);
     std::string rpaPath, refusal, first;
@@ -261,11 +277,22 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
         else if (!std::strcmp(a, "-noverify")) RunOptions::VERIFY = false;
         else if (!std::strcmp(a, "-json")) RunOptions::JSON = true;
         else if (!std::strcmp(a, "-report")) RunOptions::REPORT = fromStartDir(reportFile, start, v[0]);
+        else if (!std::strcmp(a, "-port")) {
+            // COMn and device paths as they are; any other name is a path
+            // from where the program was started.
+            char device[Serial::PORTNAME_MAX + 1];
+            std::string path;
+            RunOptions::PORTS.push_back(Serial::devicePath(v[0], device, sizeof device) ? v[0]
+                                                                                        : fromStartDir(path, start, v[0]));
+        }
+        else if (!std::strcmp(a, "-list-ports")) RunOptions::LIST_PORTS = true;
         else if (!std::strcmp(a, "-remdbg")) {
             Main::_dbgAddr = v[0];
             Main::_dbgPort = std::atoi(v[1]);
         }
     }
+    // One port is this run's; several make a production line of runs.
+    if (RunOptions::PORTS.size() == 1) RunOptions::PORT = RunOptions::PORTS[0].c_str();
     *why = first;
     return first.empty();
 }
@@ -336,20 +363,31 @@ int MainStartup::run(int argc, char** argv)
     BMainState::_mutexId = mutexId;
     if (usage(argc, argv, stdout)) return 0;
 
+    setProgDataDir();
+    nameRevpacksDir();
+    std::string why;
+    const bool argsOk = handleArgs(argc, argv, &why);
+    if (RunOptions::LIST_PORTS) {
+        // Its texts in the user's language, whose choice is in the user's directory.
+        if (::chdir(UserDir::path().c_str()) != 0) {
+            // Dutch, then.
+        }
+        return PortListing::run(stdout);
+    }
+    if (RunOptions::PORTS.size() > 1) return ProductionLine::run(argc, argv, argsOk ? "" : why);
+
     // Before anything is written: a second instance must not touch what the
     // first one works with, and without the lock it could not be told apart.
-    setProgDataDir();
-    std::string why;
-    if (const int refused = lockRefusal(&why)) {
-        // Read only to know which run was refused and how it tells its end.
-        std::string ignored;
-        handleArgs(argc, argv, &ignored);
+    // An unattended run on a port of its own has the port's lock instead,
+    // so that runs on other ports go side by side.
+    if (*RunOptions::PORT && RunMode::unattended()) {
+        BMainState::_singleInstance = false;
+    } else if (std::string held; const int refused = lockRefusal(&held)) {
         const bool unattended = beginRun(true);
-        const int code = refuse(refused == 2 ? RunFailure::Kind::Busy : RunFailure::Kind::Other, why);
+        const int code = refuse(refused == 2 ? RunFailure::Kind::Busy : RunFailure::Kind::Other, held);
         return unattended ? code : refused;
     }
     setRevpacksDir();
-    const bool argsOk = handleArgs(argc, argv, &why);
     beginRun(!argsOk);
     if (!argsOk) return refuse(RunFailure::Kind::BadInput, why);
     if (!chooseView(&why)) {

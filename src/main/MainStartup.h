@@ -19,7 +19,9 @@ public:
     // contains "help".
     static bool usage(int argc, char** argv, FILE* out);
     static void setProgDataDir();
+    // Names the pack directory (nameRevpacksDir) and makes it.
     static void setRevpacksDir();
+    static void nameRevpacksDir();
     // The single-instance lock, taken before anything is written. 0 when
     // it is ours; else the exit code (2: another instance runs, 1: no lock
     // can be made) with the reason on err.

@@ -27,6 +27,7 @@ void RunState::reset()
     Main::_dbgAddr = "";
     Main::_dbgPort = 0;
     RunOptions::reset();
+    BMainState::_singleInstance = true;
 
     // The unit and the packs opened.
     RevPackDb::setActHwSwVers("", "", "", "");

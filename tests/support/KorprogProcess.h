@@ -27,10 +27,13 @@ struct KorprogRun {
 
 // While the program runs, `during` is called every 10 ms with the time
 // passed (seconds) and the program's process; it may act on the world, such
-// as ending the simulator, or signal the program.
+// as ending the simulator, or signal the program. A tag names its output
+// files (out<tag>.txt), for runs side by side in one directory.
 inline KorprogRun runKorprogWatched(const std::string& dir, const std::vector<std::string>& args, int timeoutS,
-                                    rlim_t fileLimit, const std::function<void(double, pid_t)>& during)
+                                    rlim_t fileLimit, const std::function<void(double, pid_t)>& during,
+                                    const std::string& tag = "")
 {
+    const std::string out = "out" + tag + ".txt", err = "err" + tag + ".txt";
     const auto t0 = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -38,7 +41,7 @@ inline KorprogRun runKorprogWatched(const std::string& dir, const std::vector<st
         ::setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
         ::unsetenv("DISPLAY");
         if (::chdir(dir.c_str()) != 0) ::_exit(126);
-        if (!std::freopen("out.txt", "w", stdout) || !std::freopen("err.txt", "w", stderr)) ::_exit(125);
+        if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) ::_exit(125);
         if (fileLimit > 0) fulldisk::limitFileSize(fileLimit);
         std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -61,7 +64,7 @@ inline KorprogRun runKorprogWatched(const std::string& dir, const std::vector<st
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
     }
-    return {rc, ksimtest::readFile(dir + "/out.txt"), ksimtest::readFile(dir + "/err.txt"), elapsed()};
+    return {rc, ksimtest::readFile(dir + "/" + out), ksimtest::readFile(dir + "/" + err), elapsed()};
 }
 
 inline KorprogRun runKorprog(const std::string& dir, const std::vector<std::string>& args, int timeoutS,

@@ -55,18 +55,22 @@ public:
 // not, why.
 class CdrvErrorEvt : public BBindingEvent {
 public:
-    explicit CdrvErrorEvt(CdrvError error = CDRV_UNDEF_ERROR, Serial::OpenFault fault = Serial::OPEN_OK)
-        : BBindingEvent(CDRV_ERROR, true), _error(error), _portFault(fault)
+    explicit CdrvErrorEvt(CdrvError error = CDRV_UNDEF_ERROR, Serial::OpenFault fault = Serial::OPEN_OK,
+                          pid_t holder = 0)
+        : BBindingEvent(CDRV_ERROR, true), _error(error), _portFault(fault), _portHolder(holder)
     {
     }
     CdrvError error() const { return _error; }
     void error(CdrvError e) { _error = e; }
     Serial::OpenFault portFault() const { return _portFault; }
+    // With PORT_LOCKED: the process of the run that has the port (0: not known).
+    pid_t portHolder() const { return _portHolder; }
     void printData(uint16_t level) const override;
 
 private:
     CdrvError _error;
     Serial::OpenFault _portFault;
+    pid_t _portHolder;
 };
 
 #endif

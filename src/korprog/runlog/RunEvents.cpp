@@ -1,5 +1,6 @@
 #include "korprog/runlog/RunEvents.h"
 
+#include <cstring>
 #include <ctime>
 
 #include "korprog/runlog/WholeWrite.h"
@@ -32,6 +33,8 @@ JsonLine RunEvents::event(const char* name) const
 {
     JsonLine j;
     j.str("event", name).str("time", JsonLine::isoTime(_clock.wallMs()));
+    // The start event has a port of its own.
+    if (!_port.empty() && std::strcmp(name, "start") != 0) j.str("port", _port);
     return j;
 }
 

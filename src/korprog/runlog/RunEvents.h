@@ -34,6 +34,9 @@ public:
     RunEvents(const RunEvents&) = delete;
     RunEvents& operator=(const RunEvents&) = delete;
 
+    // Every event after start names this port (a run of a production line,
+    // whose events are read beside those of runs on other ports).
+    void port(const std::string& port) { _port = port; }
     // The run's duration counts from here (or from construction without it).
     void start(const std::string& mode, const std::string& port, const std::vector<std::string>& inputs);
     void unit(const std::string& type, const std::string& software, const std::string& special,
@@ -60,6 +63,7 @@ private:
 
     int _fd;
     Clock _clock;
+    std::string _port;
     int64_t _startMs;
     bool _ended;
 

@@ -1,11 +1,16 @@
 #include "korprog/runlog/RunLog.h"
 
+#include <fcntl.h>
+
+#include <cstdlib>
 #include <memory>
 
 #include "korprog/runlog/RunEvents.h"
 #include "korprog/runlog/RunOptions.h"
 #include "korprog/runlog/RunReport.h"
 #include "korprog/runlog/Sha256.h"
+
+const char* const RunLog::EVENTS_FD_VARIABLE = "KORPROG_EVENTS_FD";
 
 namespace {
 
@@ -64,7 +69,24 @@ void RunLog::begin(const std::string& mode, const std::vector<std::string>& inpu
     r.startMs = monotonicMs();
     r.report.startedMs = JsonLine::wallClockMs();
     r.report.mode = mode;
-    if (RunOptions::JSON) r.events.reset(new RunEvents(fd));
+    // A run of a production line writes its events for the line to read,
+    // whether or not -json asked for them.
+    const int lineFd = lineEventsFd();
+    if (lineFd >= 0)
+        r.events.reset(new RunEvents(lineFd));
+    else if (RunOptions::JSON)
+        r.events.reset(new RunEvents(fd));
+    if (r.events && *RunOptions::PORT) r.events->port(RunOptions::PORT);
+}
+
+int RunLog::lineEventsFd()
+{
+    const char* text = std::getenv(EVENTS_FD_VARIABLE);
+    if (!text || !*text) return -1;
+    char* end = nullptr;
+    const long fd = std::strtol(text, &end, 10);
+    return *end == '\0' && fd > 2 && fd < 1024 && ::fcntl(static_cast<int>(fd), F_GETFD) != -1 ? static_cast<int>(fd)
+                                                                                                  : -1;
 }
 
 bool RunLog::begun() { return theRun().begun; }

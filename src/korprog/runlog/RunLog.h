@@ -14,10 +14,18 @@
 // window, and in a run that asked for neither, it writes nothing.
 class RunLog {
 public:
+    // The environment variable by which a production line gives each of its
+    // runs the descriptor to write its events to.
+    static const char* const EVENTS_FD_VARIABLE;
+
     // The unattended run starts: mode "program", "upgrade" or "create_pack";
     // inputs as the command line names them. The report's settings file or
-    // pack are taken from here, with their digests. Events go to fd.
+    // pack are taken from here, with their digests. Events go to fd with
+    // -json; to the production line's descriptor (EVENTS_FD_VARIABLE) in a
+    // run of a line. With -port every event names the port.
     static void begin(const std::string& mode, const std::vector<std::string>& inputs, int fd = 1);
+    // The production line's descriptor for events; -1 when this run is none of a line's.
+    static int lineEventsFd();
     // Whether begin() was called: the run answers for itself, also after it
     // has cleared the switches that made it so.
     static bool begun();

@@ -4,6 +4,9 @@ bool RunOptions::BACKUP = true;
 bool RunOptions::VERIFY = true;
 bool RunOptions::JSON = false;
 const char* RunOptions::REPORT = "";
+const char* RunOptions::PORT = "";
+std::vector<std::string> RunOptions::PORTS;
+bool RunOptions::LIST_PORTS = false;
 
 void RunOptions::reset()
 {
@@ -11,4 +14,7 @@ void RunOptions::reset()
     VERIFY = true;
     JSON = false;
     REPORT = "";
+    PORT = "";
+    PORTS.clear();
+    LIST_PORTS = false;
 }

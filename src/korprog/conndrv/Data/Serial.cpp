@@ -44,7 +44,8 @@ Serial::Serial()
       _byteSize(8),
       _commHd(INVALID_HANDLE),
       _openFault(NO_PORT_NAME),
-      _lineLost(false)
+      _lineLost(false),
+      _lookOnly(false)
 {
     _port[0] = '\0';
 }
@@ -127,11 +128,19 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
     speed_t speed;
     if (!speedOf(_rate, &speed)) return INVALID_HANDLE;
 
+    // Before the device is opened: it refuses a second open while a run has
+    // it, and would only show as busy, without naming that run.
+    if (_portLock.take(path, !_lookOnly) == PortLock::HELD) {
+        _openFault = PORT_LOCKED;
+        return INVALID_HANDLE;
+    }
+
     // Non-blocking for good: an open without carrier, and every write to a
     // device that has stopped taking bytes, return at once.
     int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         _openFault = faultOf(errno);
+        _portLock.release();
         return INVALID_HANDLE;
     }
 
@@ -162,6 +171,7 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
         // keeps it while its other side is open); another holder's stays.
         if (exclusive) (void)::ioctl(fd, TIOCNXCL);
         ::close(fd);
+        _portLock.release();
         _openFault = faultOf(err);
         return INVALID_HANDLE;
     }
@@ -192,6 +202,8 @@ void Serial::disconnect()
         ::close(_commHd);
         _commHd = INVALID_HANDLE;
     }
+    // After the device is closed: a run waiting for the lock opens it next.
+    _portLock.release();
     // Bytes the port never took belong to this connection only.
     _backlog.clear();
 }

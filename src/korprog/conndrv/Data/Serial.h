@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "korprog/conndrv/Data/PortLock.h"
+
 // One serial port, owned by the connection driver: opened by name with fixed
 // line settings, written and read without ever waiting. It knows nothing of
 // the protocol: failure shows as the result of the call, and why an open
@@ -40,6 +42,7 @@ public:
         NO_SUCH_PORT,       // no device by that name (unplugged, mistyped)
         NO_PERMISSION,      // the user may not open it (not in the dialout group)
         PORT_BUSY,          // another program holds it
+        PORT_LOCKED,        // another run of this program has it (lockHolder() names it)
         NOT_A_SERIAL_PORT,  // it exists but does not answer as a serial line
     };
 
@@ -86,6 +89,14 @@ public:
     // pseudo-terminal closed. Never waits.
     bool hungUp() const;
 
+    // Opens only to look whether the port answers (listing the ports): the
+    // port lock is taken shared, so that a run starting meanwhile waits
+    // for the look instead of failing.
+    void lookOnly(bool on) { _lookOnly = on; }
+    // After PORT_LOCKED: the process of the run that has the port, 0 when
+    // it cannot be told.
+    pid_t lockHolder() const { return _portLock.holder(); }
+
     bool isOpen() const { return _commHd != INVALID_HANDLE; }
     Handle handle() const { return _commHd; }
     const char* port() const { return _port; }
@@ -115,6 +126,8 @@ private:
     OpenFault _openFault;
     std::string _backlog;
     bool _lineLost;
+    PortLock _portLock;
+    bool _lookOnly;
 };
 
 #endif

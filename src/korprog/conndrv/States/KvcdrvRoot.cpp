@@ -147,7 +147,8 @@ void KvcdrvRoot::tracePortState(const char* handler, bool result)
 bool KvcdrvRoot::sendToController(CdrvError error)
 {
     const Serial::OpenFault fault = error == CDRV_SET_COM_NOT_OPEN && _serial ? _serial->openFault() : Serial::OPEN_OK;
-    return sendBack(new CdrvErrorEvt(error, fault), KOR_PROG, PROG_CTRL, nullptr) > 0;
+    const pid_t holder = fault == Serial::PORT_LOCKED ? _serial->lockHolder() : 0;
+    return sendBack(new CdrvErrorEvt(error, fault, holder), KOR_PROG, PROG_CTRL, nullptr) > 0;
 }
 
 bool KvcdrvRoot::sendToParser(CdrvStrEvt* e)
@@ -265,6 +266,10 @@ void KvcdrvRoot::clearReceiver()
     _readState = IDLE_ST;
     _frameLost = false;
     _skipToSoh = false;
+    // Reads that look like a new message count within one frame only: at a
+    // real line's pace a read can start at any byte, and data bytes that
+    // look like an ACK, counted frame after frame, would give up a whole one.
+    _nrInvStarts = 0;
 }
 
 bool KvcdrvRoot::readSerialPort()

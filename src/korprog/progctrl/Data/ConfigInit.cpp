@@ -6,18 +6,20 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 
 #include "bdebug/BAssert.h"
 #include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
+#include "korprog/RunMode.h"
 #include "korprog/StringUtils.h"
+#include "korprog/conndrv/Data/PortNames.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
 #include "korprog/progctrl/Data/ConfigInitView.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
+#include "korprog/runlog/RunOptions.h"
 
 const char* const ConfigInit::_txtSettingFileStart = "settingfile=";
 const char* const ConfigInit::_txtComStart = "comport=";
@@ -33,29 +35,6 @@ namespace {
 const size_t MAX_KEY = 20;
 const size_t MAX_VALUE = 79;
 
-// The serial device families, in the order they are listed: the adapters a
-// user plugs in before the ports built into the machine.
-const char* const DEVICE_PREFIXES[] = {"ttyUSB", "ttyACM", "ttyS"};
-const int HOTPLUG_FAMILIES = 2;
-
-// Family index and number of a device name such as ttyUSB3; false for
-// names that are not a family prefix followed by digits only.
-bool deviceKey(const char* name, int* family, long* number)
-{
-    for (int f = 0; f < 3; ++f) {
-        const size_t len = std::strlen(DEVICE_PREFIXES[f]);
-        if (std::strncmp(name, DEVICE_PREFIXES[f], len) != 0) continue;
-        const char* digits = name + len;
-        if (*digits == '\0' || std::strlen(digits) > 6) return false;
-        for (const char* p = digits; *p; ++p)
-            if (*p < '0' || *p > '9') return false;
-        *family = f;
-        *number = std::strtol(digits, nullptr, 10);
-        return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 ConfigInit::ConfigInit(SettingBin* settingBin, ConfigInitView* frame, ConfigInitOwner* root)
@@ -66,10 +45,21 @@ ConfigInit::ConfigInit(SettingBin* settingBin, ConfigInitView* frame, ConfigInit
     if (_frame) _frame->configInit(this);
     if (_settingBin) _settingBin->korTypeNames(this);
     readFile();
-    // A port for this run only (a simulated unit): used while the
-    // preferences name none, and never written back.
+    // The ports are probed only when the options window lists them
+    // (comPorts): a probe opens every port, and must not come between the
+    // runs of a production line and theirs.
+    _filePort = _comActive;
+    // A port for this run only, never written back: -port, whatever the
+    // preferences name, or a simulated unit's while they name none.
     const char* runPort = std::getenv(RUN_PORT_VARIABLE);
-    if (_comActive[0] == '\0' && runPort && *runPort && comActive(runPort)) _runPort = runPort;
+    if (*RunOptions::PORT && comActive(RunOptions::PORT))
+        _runPort = RunOptions::PORT;
+    else if (_comActive[0] == '\0' && runPort && *runPort && comActive(runPort))
+        _runPort = runPort;
+    // A run with its own port shares the user's directory with the runs on
+    // the other ports and with the window: what it would write back is what
+    // it read, and could undo what one of them saved meanwhile.
+    if (*RunOptions::PORT && RunMode::unattended()) _keepFile = true;
 }
 
 ConfigInit::~ConfigInit()
@@ -89,8 +79,6 @@ void ConfigInit::readFile()
                                  gettext("Voor communicatie met Korvan eerst COM poort", 0) + ",\n" +
                                  gettext("via Opties knop instellen", 0) + ".\n";
         Dialog::alert("%s", text.c_str());
-        // The options window lists the ports found, so probe them first.
-        initComPorts();
         if (_frame) _frame->openOptionsWindow();
         return;
     }
@@ -115,7 +103,6 @@ void ConfigInit::readFile()
     }
     if (_fd) std::fclose(_fd);
     _fd = nullptr;
-    initComPorts();
     if (error) unreadable(error);
 }
 
@@ -183,7 +170,7 @@ void ConfigInit::writeFile()
     if (_fd) {
         std::fprintf(_fd, "%s%s\n", _txtSettingFileStart, _settingBin ? _settingBin->file() : _settingFile.c_str());
         const bool runOnly = !_runPort.empty() && _runPort == _comActive;
-        std::fprintf(_fd, "%s%s\n", _txtComStart, runOnly ? "" : _comActive);
+        std::fprintf(_fd, "%s%s\n", _txtComStart, runOnly ? _filePort.c_str() : _comActive);
         for (const KorTypePair& p : _korTypeList)
             std::fprintf(_fd, "%s%s;%s\n", _txtKorTypeStart, p.standard, p.custom);
         const char* revpack = _root ? _root->lastRevpackFile() : _lastRevpackFile.c_str();
@@ -262,32 +249,6 @@ const char* ConfigInit::replaceOmbrixByCustomType(const char* text)
     return result.c_str();
 }
 
-std::vector<std::string> ConfigInit::serialDevices(const char* dir)
-{
-    struct Found {
-        int family;
-        long number;
-        std::string name;
-    };
-    std::vector<Found> found;
-    if (DIR* d = ::opendir(dir ? dir : "/dev")) {
-        while (struct dirent* e = ::readdir(d)) {
-            Found f;
-            if (deviceKey(e->d_name, &f.family, &f.number)) {
-                f.name = e->d_name;
-                found.push_back(f);
-            }
-        }
-        ::closedir(d);
-    }
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return a.family != b.family ? a.family < b.family : a.number != b.number ? a.number < b.number : a.name < b.name;
-    });
-    std::vector<std::string> paths;
-    for (const Found& f : found) paths.push_back(std::string(dir ? dir : "/dev") + "/" + f.name);
-    return paths;
-}
-
 int ConfigInit::probePorts(const std::vector<std::string>& devices, char (*slots)[COM_NAME_SIZE], int nrSlots)
 {
     int n = 0;
@@ -295,17 +256,13 @@ int ConfigInit::probePorts(const std::vector<std::string>& devices, char (*slots
         if (n >= nrSlots) break;
         if (dev.empty() || dev.size() > COM_NAME_SIZE - 1) continue;
         Serial port;
+        port.lookOnly(true);
         const bool answers = port.openPort(dev.c_str());
         port.closePort();
         // A USB adapter's device exists only while it is plugged in: one the
         // user may not open is still listed, so that choosing it says why.
         // A ttyS device exists whether or not there is a port behind it.
-        int family = -1;
-        long number = 0;
-        const size_t slash = dev.rfind('/');
-        const bool hotplug = deviceKey(dev.c_str() + (slash == std::string::npos ? 0 : slash + 1), &family, &number) &&
-                             family < HOTPLUG_FAMILIES;
-        if (answers || (hotplug && port.openFault() == Serial::NO_PERMISSION)) {
+        if (answers || (PortNames::pluggable(dev) && port.openFault() == Serial::NO_PERMISSION)) {
             std::snprintf(slots[n], COM_NAME_SIZE, "%s", dev.c_str());
             ++n;
         }
@@ -316,5 +273,5 @@ int ConfigInit::probePorts(const std::vector<std::string>& devices, char (*slots
 void ConfigInit::initComPorts()
 {
     std::memset(_comOpen, 0, sizeof _comOpen);
-    probePorts(serialDevices(_devicesDir.c_str()), _comOpen, MAX_COM_PORTS);
+    probePorts(PortNames::serialDevices(_devicesDir), _comOpen, MAX_COM_PORTS);
 }

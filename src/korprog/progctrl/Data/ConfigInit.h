@@ -26,7 +26,8 @@ public:
     static const int COM_NAME_SIZE = 256;
     static const int KORTYPE_SIZE = 41;
     // The environment variable naming a port for one run: used when
-    // config.ini names none, and not written into it.
+    // config.ini names none, and not written into it (-port is used
+    // whatever config.ini names).
     static const char* const RUN_PORT_VARIABLE;
 
     typedef char KorType[KORTYPE_SIZE];
@@ -68,9 +69,6 @@ public:
     SettingBin* settingBin() const { return _settingBin; }
     ConfigInitView* frame() const { return _frame; }
 
-    // The serial devices (ttyUSB*, ttyACM*, ttyS*) in dir, as paths: ttyUSB
-    // first, then ttyACM, then ttyS, each by number.
-    static std::vector<std::string> serialDevices(const char* dir);
     // Stores into slots, in the given order, the names that open as serial
     // ports (exclusively, as the connection driver opens them), and the USB
     // adapters (ttyUSB*, ttyACM*) the user lacks the permission to open;
@@ -106,8 +104,10 @@ private:
     std::string _settingFile;
     std::string _lastRevpackFile;
     std::string _lastBinFile;
-    // The port taken from RUN_PORT_VARIABLE, "" when none was.
+    // The port for this run only (-port, RUN_PORT_VARIABLE), "" when none.
     std::string _runPort;
+    // The port config.ini named: what it keeps while the run uses its own.
+    std::string _filePort;
 
     static const char* const _txtSettingFileStart;
     static const char* const _txtComStart;

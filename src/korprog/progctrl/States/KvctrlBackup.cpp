@@ -5,6 +5,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "bdebug/BTrace.h"
 #include "helm/BLocalEvent.h"
 #include "helm/BState.h"
@@ -42,28 +45,67 @@ std::string KvctrlBackup::fileName(const std::string& type, const std::string& i
     return std::string(DIR) + "/" + name + "_" + stamp + ".adn";
 }
 
-bool KvctrlBackup::save(const std::string& path, const std::vector<AdnFile::Line>& lines, std::string* why)
+namespace {
+
+const int MAX_SAME_NAME = 100;
+
+// Makes the file under the first free name of path, path with _2, _3, ...:
+// created exclusively, so that no other run takes the same one. "" and the
+// errno when none could be made.
+std::string reserve(const std::string& path, int* error)
+{
+    const fs::path p(path);
+    for (int n = 1; n <= MAX_SAME_NAME; ++n) {
+        const std::string name =
+            n == 1 ? path : (p.parent_path() / (p.stem().string() + "_" + std::to_string(n) + p.extension().string())).string();
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST) break;
+    }
+    *error = errno;
+    return "";
+}
+
+} // namespace
+
+bool KvctrlBackup::save(const std::string& path, const std::vector<AdnFile::Line>& lines, std::string* why,
+                        std::string* savedAs)
 {
     std::error_code ec;
     fs::create_directories(fs::path(path).parent_path(), ec);
-    AtomicFile out(path);
+    int error = 0;
+    const std::string name = reserve(path, &error);
+    if (name.empty()) {
+        if (why) *why = std::strerror(error);
+        return false;
+    }
+    // Written beside the name taken, and renamed over it once whole.
+    AtomicFile out(name);
     FILE* fd = out.open();
     bool saved = fd != nullptr;
     for (size_t k = 0; saved && k < lines.size(); ++k) std::fprintf(fd, "%s|%s\n", lines[k].text.c_str(), lines[k].number.c_str());
     saved = saved && std::ferror(fd) == 0;
     saved = out.commit() && saved;
-    if (!saved && why) *why = std::strerror(out.error() ? out.error() : EIO);
-    return saved;
+    if (!saved) {
+        if (why) *why = std::strerror(out.error() ? out.error() : EIO);
+        ::unlink(name.c_str());
+        return false;
+    }
+    if (savedAs) *savedAs = name;
+    return true;
 }
 
 void KvctrlBackup::conclude(KvctrlRoot* root, BState* from, const std::vector<AdnFile::Line>& fetched, bool complete)
 {
     SettingBin* bin = root->korSettingBin();
     const std::string path = fileName(bin->unitKorType(), bin->unitImei(), std::time(nullptr));
-    std::string why = "the unit sent no settings";
-    if (complete && save(path, fetched, &why)) {
+    std::string why = "the unit sent no settings", saved;
+    if (complete && save(path, fetched, &why, &saved)) {
         std::error_code ec;
-        const std::string shown = fs::absolute(path, ec).string();
+        const std::string shown = fs::absolute(saved, ec).string();
         root->backupDone(true);
         RunLog::backup(shown);
         root->frmStatusInfo(RPText::message("Reservekopie opgeslagen in %s", shown.c_str()).c_str(), false);

@@ -28,9 +28,13 @@ public:
     // Backups/TYPE_IMEI_YYYYMMDD-HHMMSS.adn, the time in UTC; "noimei"
     // without an IMEI; characters a file name cannot hold become '_'.
     static std::string fileName(const std::string& type, const std::string& imei, std::time_t when);
-    // Writes the lines whole or not at all (the directory is made); false
+    // Writes the lines whole or not at all (the directory is made), never
+    // over another backup: when one of that name is there (units without an
+    // IMEI saved in the same second on a production line) the name gets _2,
+    // _3, ... before its extension. The name used goes to savedAs; false
     // with why.
-    static bool save(const std::string& path, const std::vector<AdnFile::Line>& lines, std::string* why);
+    static bool save(const std::string& path, const std::vector<AdnFile::Line>& lines, std::string* why,
+                     std::string* savedAs = nullptr);
     // Saves what was fetched and lets the upgrade go on; a fetch or save
     // that failed stops it (unattended: the run fails) unless the engineer
     // goes on without.

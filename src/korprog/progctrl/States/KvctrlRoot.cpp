@@ -263,9 +263,9 @@ const char* KvctrlRoot::errorText() const
     return "";
 }
 
-void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
+void KvctrlRoot::comPortRefused(Serial::OpenFault fault, pid_t holder)
 {
-    const std::string why = comFaultText(fault, cfgComPort());
+    const std::string why = comFaultText(fault, cfgComPort(), holder);
     if (why.empty()) return;
     if (!RunMode::unattended()) {
         // Every OK of the options window tries the port again: the same
@@ -278,10 +278,11 @@ void KvctrlRoot::comPortRefused(Serial::OpenFault fault)
     std::string line = std::string(gettext(_errorText[CTRL_COM_NOT_OPEN], 0)) + ": " + why;
     for (char& c : line)
         if (c == '\n') c = ' ';
-    KvctrlUnattended::fail(fault == Serial::PORT_BUSY ? RunFailure::Kind::Busy : RunFailure::Kind::Port, line);
+    const bool busy = fault == Serial::PORT_BUSY || fault == Serial::PORT_LOCKED;
+    KvctrlUnattended::fail(busy ? RunFailure::Kind::Busy : RunFailure::Kind::Port, line);
 }
 
-std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port)
+std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port, pid_t holder)
 {
     if (!port) port = "";
     switch (fault) {
@@ -299,6 +300,10 @@ std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port)
     case Serial::PORT_BUSY:
         return RPText::message("COM poort %s is in gebruik door een ander programma", port) + ".\n" +
                gettext("Sluit dat programma of kies een andere poort via Opties", 0) + ".";
+    case Serial::PORT_LOCKED:
+        return (holder > 0 ? RPText::message("COM poort %s is in gebruik door KorProg (proces %d)", port, int(holder))
+                           : RPText::message("COM poort %s is in gebruik door een andere KorProg", port)) +
+               ".\n" + gettext("Wacht tot die klaar is of kies een andere poort via Opties", 0) + ".";
     case Serial::NOT_A_SERIAL_PORT:
         return RPText::message("COM poort %s reageert niet", port) + ".\n" + gettext("Kies een andere poort via Opties", 0) + ".";
     }

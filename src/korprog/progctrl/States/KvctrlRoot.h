@@ -108,10 +108,11 @@ public:
     // The chosen port could not be opened: tells the user why, once until
     // the port opens or the reason or port changes (an unattended run ends
     // with the reason instead).
-    void comPortRefused(Serial::OpenFault fault);
+    // holder: the run that has the port (PORT_LOCKED; 0 when not known).
+    void comPortRefused(Serial::OpenFault fault, pid_t holder = 0);
     // Why `port` could not be opened and what to do about it, translated;
     // one line per sentence.
-    static std::string comFaultText(Serial::OpenFault fault, const char* port);
+    static std::string comFaultText(Serial::OpenFault fault, const char* port, pid_t holder = 0);
 
     // The setting bin.
     void sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti);

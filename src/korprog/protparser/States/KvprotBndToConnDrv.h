@@ -33,6 +33,10 @@ public:
     // The six-byte request frame of `type` (SOH, type, 0, STX, ETX, type + 6)
     // into buffer; returns 6.
     static int fillData(uint8_t type, signed char* buffer);
+    // The status record in a received frame, as the event for the
+    // controller (also for a look at a port outside a run). The caller owns
+    // the event.
+    static KvctrlStiEvt* getStatusInfo(const CdrvStrEvt* strEvt);
 
 private:
     // Controller side: each writes its bytes to the driver.
@@ -57,7 +61,6 @@ private:
     bool cdrvString(const BEvent* e);
     bool parseString(const CdrvStrEvt* strEvt, uint8_t* msgType);
     KvprotSeeEvt* getSettingEntry(const CdrvStrEvt* strEvt);
-    KvctrlStiEvt* getStatusInfo(const CdrvStrEvt* strEvt);
     KvctrlBootInf* getBootInfo(const CdrvStrEvt* strEvt);
 
     bool request(uint8_t type);

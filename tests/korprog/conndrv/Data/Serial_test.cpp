@@ -7,6 +7,7 @@
 
 #include <termios.h>
 
+#include "support/ForeignPortHolder.h"
 #include "support/KvPty.h"
 
 TEST(Serial, ClosedPortAndRefusedNames)
@@ -35,9 +36,11 @@ TEST(Serial, ClosedPortAndRefusedNames)
 
 TEST(Serial, AFailedOpenSaysWhy)
 {
-    KvPty pty;
+    KvPty pty, other;
     Serial holder, s;
     ASSERT_TRUE(holder.openPort(pty.name.c_str()));
+    ForeignPortHolder foreign(other.name);
+    ASSERT_TRUE(foreign.held());
     const struct {
         std::string port;
         Serial::OpenFault fault;
@@ -45,7 +48,8 @@ TEST(Serial, AFailedOpenSaysWhy)
                  {"/dev/korprog-no-such-port", Serial::NO_SUCH_PORT},
                  {"LPT1", Serial::NO_SUCH_PORT},
                  {"/dev/null", Serial::NOT_A_SERIAL_PORT},
-                 {pty.name, Serial::PORT_BUSY}};
+                 {pty.name, Serial::PORT_LOCKED},
+                 {other.name, Serial::PORT_BUSY}};
     for (const auto& c : cases) {
         EXPECT_FALSE(s.openPort(c.port.c_str())) << c.port;
         EXPECT_EQ(c.fault, s.openFault()) << c.port;

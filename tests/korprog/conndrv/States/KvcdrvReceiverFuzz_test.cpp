@@ -118,4 +118,20 @@ TEST_F(ReceiverFuzz, CleanLineDeliversEveryMessageWhateverTheReadBoundaries)
     }
 }
 
+// A line at 9600 baud hands its bytes over one at a time: reads start
+// anywhere in a frame, also at a data byte that looks like an ACK. Frame
+// after frame, none is given up for it.
+TEST_F(ReceiverFuzz, FramesReadByteByByteAreAllDeliveredHoweverManyLookLikeACKs)
+{
+    // Setting entry 6 with no text and no number: its length byte and its
+    // number are 0x06, as an ACK.
+    const Bytes entry6 = {0x01, 0x04, 0x06, 0x02, 0x06, 0x22, 0x22, 0x2C, 0x22, 0x22, 0x03, 0xCA};
+    std::vector<Bytes> sent;
+    for (int i = 0; i < 20; ++i) {
+        sent.push_back(entry6);
+        for (uint8_t b : entry6) pending.push_back({b});
+    }
+    EXPECT_EQ(drainPending(), sent);
+}
+
 }  // namespace

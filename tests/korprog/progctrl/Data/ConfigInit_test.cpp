@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "DataTest.h"
+#include "korprog/conndrv/Data/PortNames.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
 #include "korprog/progctrl/Data/ConfigInitView.h"
@@ -192,9 +193,9 @@ TEST_F(ConfigInitTest, ProbeListsSerialDevicesThatOpen)
     for (const char* name : {"ttyACM0", "ttyUSB10", "ttyUSB2", "ttyS1", "ttyS0", "ttyUSBx", "ttyS", "tty0", "foo"})
         TempDir::write("dev/" + std::string(name), "");
     const std::string d = devices + "/";
-    EXPECT_EQ(ConfigInit::serialDevices(devices.c_str()),
+    EXPECT_EQ(PortNames::serialDevices(devices),
               (std::vector<std::string>{d + "ttyUSB2", d + "ttyUSB10", d + "ttyACM0", d + "ttyS0", d + "ttyS1"}));
-    EXPECT_TRUE(ConfigInit::serialDevices("/nonexistent").empty());
+    EXPECT_TRUE(PortNames::serialDevices("/nonexistent").empty());
 
     int master = -1, slave = -1;
     char name[64];

@@ -73,9 +73,9 @@ TEST_F(LanguageTest, MissingTableFallsBackToDutch)
 
 TEST_F(LanguageTest, ParseErrorKeepsTheRowsReadBefore)
 {
-    // Numbers outside 1..511, an over-wide number and a row longer than a
+    // Numbers outside 1..1023, an over-wide number and a row longer than a
     // line may be all stop the table there.
-    for (const std::string& bad : {std::string("512;Ja;;;Yes"), std::string("-3;Ja;;;Yes"),
+    for (const std::string& bad : {std::string("1024;Ja;;;Yes"), std::string("-3;Ja;;;Yes"),
                                    std::string("123456;Ja;;;Yes"), "3;Ja;;;Yes;" + std::string(510, 'x')}) {
         choose("taal=UK\n");
         dialogs.alerts.clear();
@@ -86,7 +86,7 @@ TEST_F(LanguageTest, ParseErrorKeepsTheRowsReadBefore)
         EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Error!! Language Parse error." + TAIL}) << bad;
     }
     choose("taal=UK\n");
-    TempDir::write("language.csv", "511;Ja;;;Yes\n");
+    TempDir::write("language.csv", "1023;Ja;;;Yes\n");
     ASSERT_NE(Language::instance(), nullptr);
     EXPECT_STREQ(gettext("Ja", 0), "Yes");
 }

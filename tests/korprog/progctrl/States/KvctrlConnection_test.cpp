@@ -3,6 +3,7 @@
 
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/States/KvctrlTestKit.h"
+#include "support/ForeignPortHolder.h"
 
 namespace {
 
@@ -93,19 +94,28 @@ TEST_F(KvctrlTest, MissingPortIsShownInRedAtOnceAndWhyOncePerChoiceOfPort)
     EXPECT_EQ(dialogs.alerts.size(), 1u) << "not at every life check";
     EXPECT_EQ(Main::_exitCode, 0);
 
-    // The user chooses a port another program holds.
-    Serial other;
-    ASSERT_TRUE(other.openPort(pty.name.c_str()));
+    // The user chooses a port another program holds, then one another run
+    // of ours has.
+    ForeignPortHolder other(pty.name);
+    ASSERT_TRUE(other.held());
     root->configInit()->comActive(pty.name.c_str());
     view.bndSt->portSettings();
     helmtest::drain();
     ASSERT_EQ(dialogs.alerts.size(), 2u);
     EXPECT_EQ(dialogs.alerts[1], "COM poort " + pty.name + " is in gebruik door een ander programma.\n"
                                  "Sluit dat programma of kies een andere poort via Opties.");
-    other.closePort();
+    other.release();
+    Serial run;
+    ASSERT_TRUE(run.openPort(pty.name.c_str()));
     view.bndSt->portSettings();
     helmtest::drain();
-    EXPECT_EQ(dialogs.alerts.size(), 2u);
+    ASSERT_EQ(dialogs.alerts.size(), 3u);
+    EXPECT_EQ(dialogs.alerts[2], "COM poort " + pty.name + " is in gebruik door KorProg (proces " +
+                                     std::to_string(::getpid()) + ").\nWacht tot die klaar is of kies een andere poort via Opties.");
+    run.closePort();
+    view.bndSt->portSettings();
+    helmtest::drain();
+    EXPECT_EQ(dialogs.alerts.size(), 3u);
     EXPECT_FALSE(root->error(KvctrlRoot::CTRL_COM_NOT_OPEN));
     EXPECT_EQ(view.last(), NOT_CONNECTED) << "the port is back: said at once, not at the next poll";
 

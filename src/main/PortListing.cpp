@@ -1,0 +1,66 @@
+#include "main/PortListing.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
+
+const char* const PortListing::PORTS_VARIABLE = "KORPROG_PORTS";
+
+namespace {
+
+std::string what(const PortProbe::Result& r)
+{
+    switch (r.outcome) {
+    case PortProbe::ANSWERED:
+        return RPText::message("Korvan %s, software %s, IMEI %s", r.unit.type.c_str(), r.unit.software.c_str(),
+                               r.unit.imei.empty() ? gettext("geen", 0) : r.unit.imei.c_str());
+    case PortProbe::BOOT_LOADER: return gettext("Korvan in de bootloader", 0);
+    case PortProbe::SILENT: return gettext("geen Korvan", 0);
+    case PortProbe::IN_USE:
+        return r.holder > 0 ? RPText::message("in gebruik door KorProg (proces %d)", int(r.holder))
+                            : gettext("in gebruik door een ander programma", 0);
+    case PortProbe::NOT_OPENED:
+        if (r.fault == Serial::NO_PERMISSION) return gettext("geen toegang (groep dialout)", 0);
+        if (r.fault == Serial::NO_SUCH_PORT) return gettext("bestaat niet", 0);
+        return gettext("reageert niet als seriële poort", 0);
+    }
+    return "";
+}
+
+} // namespace
+
+std::string PortListing::line(const PortNames::Port& port, const PortProbe::Result& result)
+{
+    std::string text = port.device;
+    for (const std::string& name : port.names) text += "  " + name;
+    if (!port.usb.empty()) text += "  " + port.usb;
+    return text + "  " + what(result);
+}
+
+int PortListing::run(FILE* out, const PortNames::Places& places)
+{
+    std::vector<std::string> paths;
+    const char* given = std::getenv(PORTS_VARIABLE);
+    std::istringstream words(given ? given : "");
+    for (std::string w; words >> w;) paths.push_back(w);
+    const std::vector<PortNames::Port> ports = given ? PortNames::given(paths, places) : PortNames::present(places);
+
+    std::vector<std::string> devices;
+    for (const PortNames::Port& p : ports) devices.push_back(p.device);
+    const std::vector<PortProbe::Result> results = PortProbe::probe(devices);
+    int listed = 0;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        // A ttyS device is there whether or not the machine has the port.
+        const PortProbe::Result& r = results[i];
+        if (!given && r.outcome == PortProbe::NOT_OPENED && !PortNames::pluggable(ports[i].device) &&
+            r.fault != Serial::NO_PERMISSION)
+            continue;
+        std::fprintf(out, "%s\n", line(ports[i], r).c_str());
+        ++listed;
+    }
+    if (listed == 0) std::fprintf(out, "%s\n", gettext("Geen seriële poorten gevonden", 0));
+    std::fflush(out);
+    return 0;
+}

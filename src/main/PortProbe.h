@@ -1,0 +1,43 @@
+#ifndef MAIN_PORTPROBE_H
+#define MAIN_PORTPROBE_H
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "korprog/conndrv/Data/Serial.h"
+#include "korprog/runlog/RunFacts.h"
+
+// Asks every port at once whether a Korvan answers there: each one opened
+// as a look (a port a run has is named, and not touched), a status request
+// sent to all, and the answers gathered for at most the time-out, so that
+// sixteen ports take as long as one.
+class PortProbe {
+public:
+    static const int TIMEOUT_MS = 1000;
+
+    enum Outcome {
+        ANSWERED,     // a unit sent its status record
+        BOOT_LOADER,  // a unit in its boot loader asked for boot data
+        SILENT,       // nothing answered within the time-out
+        IN_USE,       // a run of ours (holder) or another program has the port
+        NOT_OPENED    // the port could not be opened (fault)
+    };
+    struct Result {
+        Outcome outcome = SILENT;
+        Serial::OpenFault fault = Serial::OPEN_OK;
+        pid_t holder = 0;
+        UnitIdentity unit;
+    };
+
+    // One result per device, in order.
+    static std::vector<Result> probe(const std::vector<std::string>& devices, int timeoutMs = TIMEOUT_MS);
+
+    // Takes what a port sent so far (bytes consumed from `received`): true
+    // once a status record is among it, decoded into unit. bootLoader is
+    // set when a boot loader's request came.
+    static bool statusIn(std::string& received, UnitIdentity* unit, bool* bootLoader);
+};
+
+#endif
