@@ -2,7 +2,7 @@
 # Lists the texts the program hands to its translation table and checks
 # data/language.csv against them: every text has a row, every row has all
 # five translations with exactly the printf conversions of its key, numbers
-# lie in 1..511, lines fit, and messages 208..213 (the boot-loader alert)
+# lie in 1..1023, lines fit, and messages 208..213 (the boot-loader alert)
 # are there.
 #
 #   tools/langtexts.sh           check; exit 1 and say what is wrong
@@ -83,7 +83,7 @@ problems=$(
       if (length($0) > 512) printf "line %d: longer than 512 characters (%d)\n", FNR, length($0)
       if ($1 !~ /^[0-9]+$/ || $1 + 0 == 0) next
       n = $1 + 0
-      if (length($1) > 5 || n > 511) { printf "line %d: message number %s outside 1..511\n", FNR, $1; next }
+      if (length($1) > 5 || n > 1023) { printf "line %d: message number %s outside 1..1023\n", FNR, $1; next }
       if (n in seen) printf "line %d: message %d again (first on line %d)\n", FNR, n, seen[n]
       seen[n] = FNR
       if (NF != 7) printf "line %d: %d columns, not 7\n", FNR, NF

@@ -25,6 +25,7 @@
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "main/Doctor.h"
 #include "main/Main.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
@@ -57,6 +58,10 @@ const char* const USAGE_ADDED[] = {
     "  -report FILE   append one JSON record of the run to FILE",
     "  -nobackup      no backup of the unit's settings before an upgrade",
     "  -noverify      no read-back of the settings after programming",
+    "",
+    "  -doctor [-json] checks the serial ports, their permissions, the user's",
+    "                 directory, the data files and the display; one line per",
+    "                 check (-json: one object), exit code 0 when all hold, else 1",
     "",
     "Exit codes:",
     "   0  done",
@@ -339,6 +344,8 @@ int MainStartup::run(int argc, char** argv)
     // Before anything is written: a second instance must not touch what the
     // first one works with, and without the lock it could not be told apart.
     setProgDataDir();
+    // A check of the machine, beside any run: no lock, nothing written.
+    if (Doctor::wanted(argc, argv)) return Doctor::run(argc, argv, stdout);
     std::string why;
     if (const int refused = lockRefusal(&why)) {
         // Read only to know which run was refused and how it tells its end.

@@ -13,7 +13,8 @@ public:
     enum LanguageId { NLINI = 0, NL = 1, GER = 2, UK = 3, FR = 4, SPA = 5, NR_LANG = 6, UNDEF = 7 };
 
     static const int LINE_LEN = 512;
-    static const int NR_LINES = 512;
+    // Message numbers run from 1 to NR_LINES - 1.
+    static const int NR_LINES = 1024;
 
     // The instance, created once a language is chosen; null while none is.
     static Language* instance();

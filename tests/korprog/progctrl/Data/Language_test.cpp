@@ -1,5 +1,8 @@
 #include "korprog/progctrl/Data/Language.h"
 
+#include <cstdlib>
+#include <utility>
+
 #include "DataTest.h"
 #include "bdebug/BTrace.h"
 #include "korprog/progctrl/Data/RPText.h"
@@ -73,9 +76,9 @@ TEST_F(LanguageTest, MissingTableFallsBackToDutch)
 
 TEST_F(LanguageTest, ParseErrorKeepsTheRowsReadBefore)
 {
-    // Numbers outside 1..511, an over-wide number and a row longer than a
+    // Numbers outside 1..1023, an over-wide number and a row longer than a
     // line may be all stop the table there.
-    for (const std::string& bad : {std::string("512;Ja;;;Yes"), std::string("-3;Ja;;;Yes"),
+    for (const std::string& bad : {std::string("1024;Ja;;;Yes"), std::string("-3;Ja;;;Yes"),
                                    std::string("123456;Ja;;;Yes"), "3;Ja;;;Yes;" + std::string(510, 'x')}) {
         choose("taal=UK\n");
         dialogs.alerts.clear();
@@ -86,9 +89,28 @@ TEST_F(LanguageTest, ParseErrorKeepsTheRowsReadBefore)
         EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Error!! Language Parse error." + TAIL}) << bad;
     }
     choose("taal=UK\n");
-    TempDir::write("language.csv", "511;Ja;;;Yes\n");
+    TempDir::write("language.csv", "1023;Ja;;;Yes\n");
     ASSERT_NE(Language::instance(), nullptr);
     EXPECT_STREQ(gettext("Ja", 0), "Yes");
+}
+
+// The table the program ships reads whole in every language, its last
+// rows included.
+TEST_F(LanguageTest, DeliveredTableReadsWholeInEveryLanguage)
+{
+    const char* data = std::getenv("KORPROG_TEST_DATA");
+    ASSERT_NE(data, nullptr);
+    TempDir::write("language.csv", TempDir::read(std::string(data) + "/language.csv"));
+    const std::pair<const char*, const char*> fixes[] = {
+        {"taal=NL\n", "oplossing: %s"}, {"taal=GER\n", "Abhilfe: %s"}, {"taal=UK\n", "fix: %s"},
+        {"taal=FR\n", "solution : %s"}, {"taal=SPA\n", "solución: %s"}};
+    for (const auto& f : fixes) {
+        choose(f.first);
+        dialogs.alerts.clear();
+        ASSERT_NE(Language::instance(), nullptr);
+        EXPECT_STREQ(gettext("oplossing: %s", 0), f.second) << f.first;
+        EXPECT_TRUE(dialogs.alerts.empty()) << f.first << dialogs.alerts.front();
+    }
 }
 
 // A translation is a format wherever its key is one: one whose conversions
