@@ -1,8 +1,5 @@
 #include "korprog/progctrl/Data/Language.h"
 
-#include <cstdlib>
-#include <utility>
-
 #include "DataTest.h"
 #include "bdebug/BTrace.h"
 #include "korprog/progctrl/Data/RPText.h"
@@ -92,25 +89,6 @@ TEST_F(LanguageTest, ParseErrorKeepsTheRowsReadBefore)
     TempDir::write("language.csv", "1023;Ja;;;Yes\n");
     ASSERT_NE(Language::instance(), nullptr);
     EXPECT_STREQ(gettext("Ja", 0), "Yes");
-}
-
-// The table the program ships reads whole in every language, its last
-// rows included.
-TEST_F(LanguageTest, DeliveredTableReadsWholeInEveryLanguage)
-{
-    const char* data = std::getenv("KORPROG_TEST_DATA");
-    ASSERT_NE(data, nullptr);
-    TempDir::write("language.csv", TempDir::read(std::string(data) + "/language.csv"));
-    const std::pair<const char*, const char*> fixes[] = {
-        {"taal=NL\n", "oplossing: %s"}, {"taal=GER\n", "Abhilfe: %s"}, {"taal=UK\n", "fix: %s"},
-        {"taal=FR\n", "solution : %s"}, {"taal=SPA\n", "solución: %s"}};
-    for (const auto& f : fixes) {
-        choose(f.first);
-        dialogs.alerts.clear();
-        ASSERT_NE(Language::instance(), nullptr);
-        EXPECT_STREQ(gettext("oplossing: %s", 0), f.second) << f.first;
-        EXPECT_TRUE(dialogs.alerts.empty()) << f.first << dialogs.alerts.front();
-    }
 }
 
 // A translation is a format wherever its key is one: one whose conversions
