@@ -43,6 +43,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${PROJECT_BINARY_DIR}/do
         DESTINATION share/doc/korprog)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/examples/99-korprog-modemmanager.rules
         DESTINATION share/doc/korprog/examples)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides DESTINATION share/lintian/overrides
+        RENAME korprog)
 
 # The Debian package (tools/package.sh): korprog_VERSION_amd64.deb of what
 # `cmake --install` puts into /usr. Its Depends come from the libraries the
@@ -66,6 +68,8 @@ The package also holds korvansim, a simulated unit on a pseudo-terminal
 for training and tests.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# "Edit restrictions" opens the file in the desktop's editor through xdg-open.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS xdg-utils)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KORPROG_DEB_MAINTAINER}")
