@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -20,6 +19,7 @@
 #include "main/DoctorHome.h"
 #include "main/DoctorModem.h"
 #include "main/DoctorPorts.h"
+#include "support/KvPty.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -34,26 +34,6 @@ void writeFile(const fs::path& p, const std::string& text)
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << text;
 }
-
-// A serial port for the checks: a pseudo-terminal whose other side the test
-// keeps open, so that the device stays while nobody has it open.
-struct Pty {
-    Pty()
-    {
-        int slave = -1;
-        char name[64];
-        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-            device = name;
-            ::close(slave);
-        }
-    }
-    ~Pty()
-    {
-        if (master >= 0) ::close(master);
-    }
-    int master = -1;
-    std::string device;
-};
 
 // Runs body in a child with other ids and no supplementary groups; what it
 // returns comes back. Only root can take other ids.
@@ -125,24 +105,24 @@ private:
 
 TEST(Doctor, APortHeldByAnotherProgramNamesItAndItsProcessId)
 {
-    Pty pty;
-    ASSERT_FALSE(pty.device.empty());
+    KvPty pty;
+    ASSERT_FALSE(pty.name.empty());
     DoctorPlaces places;
     TempDir home("korprog-doctor");
     {
-        Holder holder(pty.device);
+        Holder holder(pty.name);
         const std::string pid = std::to_string(holder.pid());
-        EXPECT_EQ(summary(DoctorPorts::inUse(places, pty.device, true)),
+        EXPECT_EQ(summary(DoctorPorts::inUse(places, pty.name, true)),
                   "FAIL|in gebruik door sleep (pid " + pid + ")|kill " + pid);
-        EXPECT_EQ(summary(DoctorHome::configuredPort(places, pty.device, "config.ini", home.path(), "")),
-                  "FAIL|COM poort " + pty.device + " is in gebruik door een ander programma: sleep (pid " + pid +
+        EXPECT_EQ(summary(DoctorHome::configuredPort(places, pty.name, "config.ini", home.path(), "")),
+                  "FAIL|COM poort " + pty.name + " is in gebruik door een ander programma: sleep (pid " + pid +
                       ")|kill " + pid);
-        const std::string json = Doctor::json(DoctorPorts::inUse(places, pty.device, true));
+        const std::string json = Doctor::json(DoctorPorts::inUse(places, pty.name, true));
         EXPECT_NE(json.find("\"holders\":[{\"pid\":" + pid + ",\"name\":\"sleep\"}]"), std::string::npos) << json;
     }
-    EXPECT_EQ(summary(DoctorPorts::inUse(places, pty.device, true)), "ok|door geen ander proces in gebruik|");
-    EXPECT_EQ(summary(DoctorHome::configuredPort(places, pty.device, "config.ini", home.path(), "")),
-              "ok|COM poort " + pty.device + " gaat open|");
+    EXPECT_EQ(summary(DoctorPorts::inUse(places, pty.name, true)), "ok|door geen ander proces in gebruik|");
+    EXPECT_EQ(summary(DoctorHome::configuredPort(places, pty.name, "config.ini", home.path(), "")),
+              "ok|COM poort " + pty.name + " gaat open|");
 }
 
 TEST(Doctor, AMissingOrUnchosenConfiguredPortSaysWhatToDo)
@@ -163,17 +143,17 @@ TEST(Doctor, AMissingOrUnchosenConfiguredPortSaysWhatToDo)
 TEST(Doctor, APortTheUserMayNotOpenGetsTheFixForItsCause)
 {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the device to another group";
-    Pty pty;
-    ASSERT_FALSE(pty.device.empty());
+    KvPty pty;
+    ASSERT_FALSE(pty.name.empty());
     const struct group* dialout = ::getgrnam("dialout");
     ASSERT_NE(dialout, nullptr);
     auto give = [&](gid_t group, mode_t mode) {
-        EXPECT_EQ(::chown(pty.device.c_str(), 0, group), 0);
-        EXPECT_EQ(::chmod(pty.device.c_str(), mode), 0);
+        EXPECT_EQ(::chown(pty.name.c_str(), 0, group), 0);
+        EXPECT_EQ(::chmod(pty.name.c_str(), mode), 0);
     };
     auto check = [&](gid_t gid) {
         return asUser(NOBODY, gid, [&] {
-            return summary(DoctorPorts::permission(pty.device, DoctorPorts::accessOf(pty.device)));
+            return summary(DoctorPorts::permission(pty.name, DoctorPorts::accessOf(pty.name)));
         });
     };
     give(dialout->gr_gid, 0660);
@@ -181,8 +161,8 @@ TEST(Doctor, APortTheUserMayNotOpenGetsTheFixForItsCause)
                               "sudo usermod -aG dialout $USER, en meld daarna opnieuw aan");
     // The configured port's line gives the same fix.
     EXPECT_EQ(asUser(NOBODY, NOGROUP,
-                     [&] { return summary(DoctorHome::configuredPort(DoctorPlaces(), pty.device, "-port", "/", "")); }),
-              "FAIL|Geen toegang tot COM poort " + pty.device +
+                     [&] { return summary(DoctorHome::configuredPort(DoctorPlaces(), pty.name, "-port", "/", "")); }),
+              "FAIL|Geen toegang tot COM poort " + pty.name +
                   "|sudo usermod -aG dialout $USER, en meld daarna opnieuw aan");
     EXPECT_EQ(check(dialout->gr_gid), "ok|groep dialout, rechten crw-rw----: u mag de poort openen|");
     // In the group for the next login, not in this one's (the group was
@@ -192,7 +172,7 @@ TEST(Doctor, APortTheUserMayNotOpenGetsTheFixForItsCause)
                             "newgrp nogroup, en meld daarna opnieuw aan");
     give(dialout->gr_gid, 0600);
     EXPECT_EQ(check(dialout->gr_gid), "FAIL|groep dialout, rechten crw-------: u mag de poort niet openen|"
-                                      "sudo chgrp dialout " + pty.device + " && sudo chmod 660 " + pty.device);
+                                      "sudo chgrp dialout " + pty.name + " && sudo chmod 660 " + pty.name);
 }
 
 TEST(Doctor, AUserDirectoryThatTakesNoFileSaysWhoCanMendIt)
@@ -242,7 +222,7 @@ class DoctorAdapterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(pty.device.empty());
+        ASSERT_FALSE(pty.name.empty());
         const fs::path root = scratch.path();
         places.dev = (root / "dev").string();
         places.sys = (root / "sys").string();
@@ -252,7 +232,7 @@ protected:
         fs::create_directories(places.proc);
         fs::create_directories(places.udevData);
         device = places.dev + "/ttyUSB0";
-        fs::create_symlink(pty.device, device);
+        fs::create_symlink(pty.name, device);
         fs::create_symlink("../../ttyUSB0", root / "dev/serial/by-id/usb-FTDI_FT232R_A1B2-if00-port0");
         const fs::path usb = root / "sys/devices/usb1/1-1";
         writeFile(usb / "idVendor", "0403\n");
@@ -261,13 +241,13 @@ protected:
         fs::create_directories(root / "sys/class/tty/ttyUSB0");
         fs::create_symlink(usb / "1-1:1.0/ttyUSB0", root / "sys/class/tty/ttyUSB0/device");
         struct stat st;
-        ASSERT_EQ(::stat(pty.device.c_str(), &st), 0);
+        ASSERT_EQ(::stat(pty.name.c_str(), &st), 0);
         udevRecord = places.udevData + "/c" + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
         writeFile(udevRecord, "E:ID_VENDOR_ID=0403\n");
     }
     void modemManagerRuns() { writeFile(fs::path(places.proc) / "812/comm", "ModemManager\n"); }
 
-    Pty pty;
+    KvPty pty;
     TempDir scratch{"korprog-doctor"};
     DoctorPlaces places;
     std::string device, udevRecord;
@@ -284,7 +264,7 @@ TEST_F(DoctorAdapterTest, AnAdapterIsListedOnceWithItsStableName)
     EXPECT_EQ(Doctor::line(DoctorPorts::listed(ports[0])), "ok    ports           " + device + ": ook bekend als " + byId);
     // A simulated unit's terminal, configured by its path, is a port too.
     EXPECT_EQ(DoctorPorts::present(DoctorPlaces{places.dev + "/none", places.sys, places.proc, places.udevData},
-                                   pty.device)
+                                   pty.name)
                   .size(),
               1u);
 }
