@@ -3,6 +3,7 @@
 # build directory of its own (default build-deb), with Debian's hardening
 # flags, and prints its path. Install it with
 #   sudo apt install ./build-deb/korprog_VERSION_amd64.deb
+# KORPROG_JOBS sets how many compilers run at once (default: one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-deb}
