@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
-pkgs=(cmake make g++ pkg-config libfltk1.3-dev libgtest-dev libgmock-dev nlohmann-json3-dev xvfb xauth xdotool clang libclang-rt-14-dev)
+pkgs=(cmake make g++ pkg-config libfltk1.3-dev libgtest-dev libgmock-dev nlohmann-json3-dev xvfb xauth xdotool clang libclang-rt-14-dev
+      dpkg-dev file groff-base)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once plain, once under
-# AddressSanitizer + UndefinedBehaviorSanitizer; then every fuzz harness for
-# a few seconds (clang). GUI tests run under Xvfb.
+# AddressSanitizer + UndefinedBehaviorSanitizer; then builds the Debian
+# package and checks it; then every fuzz harness for a few seconds (clang).
+# GUI tests run under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh
@@ -18,6 +19,10 @@ run_suite build
 if [ "${KORPROG_SKIP_SANITIZE:-0}" != 1 ]; then
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
     run_suite build-sanitize -DKORPROG_SANITIZE=ON
+fi
+if [ "${KORPROG_SKIP_PACKAGE:-0}" != 1 ]; then
+  tools/package.sh build-deb
+  tools/check-package.sh build-deb/korprog_*_amd64.deb
 fi
 if [ "${KORPROG_SKIP_FUZZ:-0}" != 1 ]; then
   tools/fuzz.sh "${KORPROG_FUZZ_SECONDS:-6}"

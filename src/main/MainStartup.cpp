@@ -26,6 +26,7 @@
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "main/Doctor.h"
 #include "main/Main.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
@@ -66,6 +67,10 @@ const char* const USAGE_ADDED[] = {
     "                 port at once, then a summary",
     "",
     "  -list-ports    list the serial ports and the Korvan units that answer there",
+    "",
+    "  -doctor [-json] checks the serial ports, their permissions, the user's",
+    "                 directory, the data files and the display; one line per",
+    "                 check (-json: one object), exit code 0 when all hold, else 1",
     "",
     "Exit codes:",
     "   0  done",
@@ -364,6 +369,8 @@ int MainStartup::run(int argc, char** argv)
     if (usage(argc, argv, stdout)) return 0;
 
     setProgDataDir();
+    // A check of the machine, beside any run: no lock, nothing written.
+    if (Doctor::wanted(argc, argv)) return Doctor::run(argc, argv, stdout);
     nameRevpacksDir();
     std::string why;
     const bool argsOk = handleArgs(argc, argv, &why);

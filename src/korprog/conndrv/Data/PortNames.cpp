@@ -49,10 +49,13 @@ std::string firstLine(const fs::path& file)
     return line;
 }
 
+// The port of a device, known by any of its names: a device is listed once,
+// by the name it was first found under.
 PortNames::Port& portOf(std::vector<PortNames::Port>& ports, const std::string& device)
 {
+    const std::string target = resolved(device);
     for (PortNames::Port& p : ports)
-        if (p.device == device) return p;
+        if (p.device == device || resolved(p.device) == target) return p;
     ports.push_back({device, {}, {}});
     return ports.back();
 }
@@ -80,8 +83,9 @@ void complete(std::vector<PortNames::Port>& ports, const PortNames::Places& plac
 {
     const auto all = links(places);
     for (PortNames::Port& p : ports) {
+        const std::string target = resolved(p.device);
         for (const auto& [link, device] : all)
-            if (device == p.device) addName(p, link);
+            if (device == target) addName(p, link);
         std::sort(p.names.begin(), p.names.end());
         p.usb = PortNames::usbAdapter(p.device, places.sysTty);
     }
@@ -118,10 +122,12 @@ bool PortNames::pluggable(const std::string& device)
     return deviceKey(fs::path(device).filename().string(), &family, &number) && family < PLUGGABLE_FAMILIES;
 }
 
-std::vector<PortNames::Port> PortNames::present(const Places& places)
+std::vector<PortNames::Port> PortNames::present(const Places& places, const std::vector<std::string>& also)
 {
     std::vector<Port> ports;
-    for (const std::string& d : serialDevices(places.dev)) portOf(ports, resolved(d));
+    for (const std::string& d : serialDevices(places.dev)) portOf(ports, d);
+    for (const std::string& d : also)
+        if (!d.empty()) portOf(ports, d);
     // An adapter of a family not scanned still has its stable names.
     for (const auto& link : links(places)) portOf(ports, link.second);
     complete(ports, places);

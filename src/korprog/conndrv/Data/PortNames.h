@@ -19,7 +19,7 @@ public:
     };
 
     struct Port {
-        std::string device;              // links followed
+        std::string device;              // as found in the device directory; a link given, followed
         std::vector<std::string> names;  // other names of the device: links, sorted
         std::string usb;                 // the adapter, "" when none or not known
     };
@@ -31,9 +31,10 @@ public:
     // only while plugged in: ttyUSB*, ttyACM*.
     static bool pluggable(const std::string& device);
 
-    // The serial devices present and the devices the links in the link
-    // directories point to, each once, with their names.
-    static std::vector<Port> present(const Places& places);
+    // The serial devices present, the devices the links in the link
+    // directories point to and the devices named in also (a configured
+    // port, a simulated unit's terminal), each once, with their names.
+    static std::vector<Port> present(const Places& places, const std::vector<std::string>& also = {});
     // The devices the paths name (devices or links to them), in the order
     // first named, each once: a link given is one of its device's names.
     static std::vector<Port> given(const std::vector<std::string>& paths, const Places& places);

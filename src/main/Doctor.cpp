@@ -1,0 +1,151 @@
+#include "main/Doctor.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "korprog/conndrv/Data/Serial.h"
+#include "korprog/progctrl/Data/ConfigInit.h"
+#include "korprog/progctrl/Data/RPText.h"
+#include "main/DoctorHome.h"
+#include "main/DoctorModem.h"
+#include "main/DoctorPorts.h"
+#include "main/UserDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const EXAMPLE_RULE = "99-korprog-modemmanager.rules";
+
+// Installed beside the program's documentation; run from the build tree,
+// the source tree's.
+std::string exampleRule(const std::string& exe)
+{
+    std::error_code ec;
+    if (!exe.empty()) {
+        const fs::path installed =
+            (fs::path(exe).parent_path() / ".." / "share/doc/korprog/examples" / EXAMPLE_RULE).lexically_normal();
+        if (fs::is_regular_file(installed, ec)) return installed.string();
+    }
+#ifdef KORPROG_SOURCE_DATA
+    const fs::path source = fs::path(KORPROG_SOURCE_DATA).parent_path() / "doc/examples" / EXAMPLE_RULE;
+    if (fs::is_regular_file(source, ec)) return source.string();
+#endif
+    return std::string("/usr/share/doc/korprog/examples/") + EXAMPLE_RULE;
+}
+
+std::string oneLine(std::string s)
+{
+    for (char& c : s)
+        if (c == '\n' || c == '\r') c = ' ';
+    return s;
+}
+
+}  // namespace
+
+bool Doctor::wanted(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (!std::strcmp(argv[i], "-doctor")) return true;
+    return false;
+}
+
+std::string Doctor::configuredPort(const std::string& configIni)
+{
+    // As the program reads it: the last comport= line counts, and a name
+    // too long for a port is passed over.
+    std::ifstream in(configIni);
+    std::string port;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, 8, "comport=") != 0) continue;
+        const std::string value = line.substr(8);
+        if (value.size() <= static_cast<size_t>(Serial::PORTNAME_MAX)) port = value;
+    }
+    return port;
+}
+
+std::vector<DoctorCheck> Doctor::checks(const DoctorPlaces& places, const Setup& setup)
+{
+    std::vector<DoctorCheck> out;
+    const std::vector<DoctorPorts::Port> ports = DoctorPorts::present(places, setup.port);
+    if (ports.empty()) out.push_back(DoctorPorts::noneFound());
+    for (const DoctorPorts::Port& p : ports) {
+        out.push_back(DoctorPorts::listed(p));
+        const DoctorPorts::Access access = DoctorPorts::accessOf(p.device);
+        out.push_back(DoctorPorts::permission(p.device, access));
+        out.push_back(DoctorPorts::inUse(places, p.device, access.mayOpen));
+    }
+    for (DoctorCheck& c : DoctorModem::check(places, ports, setup.exampleRule)) out.push_back(c);
+    const std::string suggestion = ports.empty() ? "" : ports[0].names.empty() ? ports[0].device : ports[0].names[0];
+    out.push_back(DoctorHome::configuredPort(places, setup.port, setup.portSource, setup.userDir, suggestion));
+    out.push_back(DoctorHome::userDir(setup.userDir));
+    out.push_back(DoctorHome::dataFiles(setup.userDir, setup.installed));
+    out.push_back(DoctorHome::display(setup.display));
+    return out;
+}
+
+std::string Doctor::line(const DoctorCheck& c)
+{
+    char head[40];
+    std::snprintf(head, sizeof head, "%-4s  %-15s ", c.ok ? "ok" : "FAIL", c.name.c_str());
+    std::string text = c.subject;
+    if (!c.subject.empty() && !c.text.empty()) text += ": ";
+    text += c.text;
+    if (!c.fix.empty()) text += (text.empty() ? "" : "; ") + RPText::message("oplossing: %s", c.fix.c_str());
+    return oneLine(head + text);
+}
+
+std::string Doctor::json(const DoctorCheck& c)
+{
+    return JsonLine()
+        .str("check", c.name)
+        .flag("ok", c.ok)
+        .strOrNull("subject", c.subject)
+        .str("text", c.text)
+        .strOrNull("fix", c.fix)
+        .members(c.facts)
+        .text();
+}
+
+int Doctor::run(int argc, char** argv, FILE* out)
+{
+    bool asJson = false;
+    Setup setup;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "-json")) asJson = true;
+        else if (!std::strcmp(argv[i], "-port") && i + 1 < argc) {
+            setup.port = argv[++i];
+            setup.portSource = "-port";
+        }
+    }
+    setup.userDir = UserDir::path();
+    // The choice of language and the preferences are read where the program
+    // reads them; the directory is not made when it is not there yet.
+    std::error_code ec;
+    if (fs::is_directory(setup.userDir, ec)) fs::current_path(setup.userDir, ec);
+    if (setup.port.empty()) {
+        setup.port = configuredPort(setup.userDir + "/" + ConfigInit::fileName());
+        setup.portSource = ConfigInit::fileName();
+    }
+    if (setup.port.empty()) {
+        const char* env = std::getenv(ConfigInit::RUN_PORT_VARIABLE);
+        setup.port = env ? env : "";
+        setup.portSource = ConfigInit::RUN_PORT_VARIABLE;
+    }
+    const std::string exe = UserDir::executable(argv[0]);
+    setup.installed = UserDir::installedData(exe);
+    setup.exampleRule = exampleRule(exe);
+    const char* display = std::getenv("DISPLAY");
+    setup.display = display && *display ? display : nullptr;
+
+    bool allHold = true;
+    for (const DoctorCheck& c : checks(DoctorPlaces(), setup)) {
+        allHold = allHold && c.ok;
+        std::fprintf(out, "%s\n", (asJson ? json(c) : line(c)).c_str());
+    }
+    std::fflush(out);
+    return allHold ? 0 : 1;
+}

@@ -1,0 +1,230 @@
+#include "main/DoctorHome.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "korprog/conndrv/Data/Serial.h"
+#include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
+#include "main/DoctorPorts.h"
+#include "main/DoctorProcs.h"
+
+// Last: Xlib defines macros (None, Status) that other headers use as names.
+#include <X11/Xlib.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* faultName(Serial::OpenFault f)
+{
+    switch (f) {
+    case Serial::OPEN_OK: return "ok";
+    case Serial::NO_PORT_NAME: return "no_port_name";
+    case Serial::NO_SUCH_PORT: return "no_such_port";
+    case Serial::NO_PERMISSION: return "no_permission";
+    case Serial::PORT_BUSY: return "busy";
+    case Serial::PORT_LOCKED: return "locked";
+    case Serial::NOT_A_SERIAL_PORT: return "not_a_serial_port";
+    }
+    return "";
+}
+
+// The directory itself, or before it is made the nearest one above it.
+fs::path existingDirOf(fs::path dir)
+{
+    std::error_code ec;
+    while (!dir.empty() && !fs::is_directory(dir, ec) && dir != dir.root_path()) dir = dir.parent_path();
+    return dir.empty() ? fs::path("/") : dir;
+}
+
+// Whether a new file can be made in dir: the one answer that also holds
+// for a read-only mount, an ACL or root. 0, or why not.
+int probeWrite(const fs::path& dir)
+{
+    std::string name = (dir / ".korprog-doctor-XXXXXX").string();
+    const int fd = ::mkstemp(&name[0]);
+    if (fd < 0) return errno;
+    ::close(fd);
+    ::unlink(name.c_str());
+    return 0;
+}
+
+bool readable(const fs::path& file)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) return false;
+    FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+std::string DoctorHome::shellQuote(const std::string& path)
+{
+    std::string q = "'";
+    for (char c : path) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string DoctorHome::bytesText(uint64_t bytes)
+{
+    char text[32];
+    if (bytes >= 1000ull * 1000 * 1000)
+        std::snprintf(text, sizeof text, "%.1f GB", double(bytes) / 1e9);
+    else if (bytes >= 1000ull * 1000)
+        std::snprintf(text, sizeof text, "%llu MB", static_cast<unsigned long long>(bytes / (1000 * 1000)));
+    else
+        std::snprintf(text, sizeof text, "%llu kB", static_cast<unsigned long long>(bytes / 1000));
+    return text;
+}
+
+DoctorCheck DoctorHome::configuredPort(const DoctorPlaces& places, const std::string& port, const std::string& source,
+                                       const std::string& userDir, const std::string& suggestion)
+{
+    DoctorCheck c;
+    if (port.empty()) {
+        const std::string line = "comport=" + (suggestion.empty() ? std::string("/dev/ttyUSB0") : suggestion);
+        c = DoctorCheck::failed("configured_port", "",
+                                std::string(gettext("Voor communicatie met Korvan eerst COM poort", 0)) + ", " +
+                                    gettext("via Opties knop instellen", 0),
+                                "echo " + shellQuote(line) + " >> " + shellQuote(userDir + "/config.ini"));
+        c.facts.null("port").null("source").str("fault", faultName(Serial::NO_PORT_NAME));
+        return c;
+    }
+    // A look, as -list-ports takes one: a run starting meanwhile waits for it.
+    Serial serial;
+    serial.lookOnly(true);
+    serial.openPort(port.c_str());
+    const Serial::OpenFault fault = serial.openFault();
+    serial.closePort();
+    char device[Serial::PORTNAME_MAX + 1];
+    if (!Serial::devicePath(port.c_str(), device, sizeof device)) device[0] = '\0';
+    const char* p = port.c_str();
+    switch (fault) {
+    case Serial::OPEN_OK: c = DoctorCheck::passed("configured_port", port, RPText::message("COM poort %s gaat open", p)); break;
+    case Serial::NO_PORT_NAME:
+    case Serial::NO_SUCH_PORT:
+        c = DoctorCheck::failed("configured_port", port, RPText::message("COM poort %s bestaat niet", p),
+                                gettext("Controleer de kabel of kies een andere poort via Opties", 0));
+        break;
+    case Serial::NO_PERMISSION:
+        c = DoctorCheck::failed("configured_port", port, RPText::message("Geen toegang tot COM poort %s", p),
+                                DoctorPorts::permission(device, DoctorPorts::accessOf(device)).fix);
+        break;
+    case Serial::PORT_BUSY: {
+        const std::vector<DoctorProcs::Holder> holders = DoctorProcs::holders(places.proc, device);
+        std::string text = RPText::message("COM poort %s is in gebruik door een ander programma", p);
+        if (!holders.empty()) text += ": " + DoctorProcs::describe(holders);
+        c = DoctorCheck::failed("configured_port", port, text,
+                                holders.empty() ? "sudo fuser -v " + std::string(device) : DoctorProcs::killCommand(holders));
+        break;
+    }
+    case Serial::PORT_LOCKED:
+        c = DoctorCheck::failed("configured_port", port,
+                                RPText::message("COM poort %s is in gebruik door KorProg (proces %d)", p,
+                                                int(serial.lockHolder())),
+                                gettext("Wacht tot die klaar is of kies een andere poort via Opties", 0));
+        break;
+    case Serial::NOT_A_SERIAL_PORT:
+        c = DoctorCheck::failed("configured_port", port, RPText::message("COM poort %s reageert niet", p),
+                                gettext("Kies een andere poort via Opties", 0));
+        break;
+    }
+    c.facts.str("port", port).str("source", source).str("fault", faultName(fault));
+    return c;
+}
+
+DoctorCheck DoctorHome::userDir(const std::string& dir)
+{
+    std::error_code ec;
+    const bool exists = fs::is_directory(dir, ec);
+    const fs::path probe = existingDirOf(dir);
+    const int err = probeWrite(probe);
+    struct statvfs vfs;
+    const uint64_t freeBytes =
+        ::statvfs(probe.c_str(), &vfs) == 0 ? uint64_t(vfs.f_bavail) * uint64_t(vfs.f_frsize) : 0;
+    DoctorCheck c;
+    if (err) {
+        struct stat st;
+        const bool own = ::stat(probe.c_str(), &st) == 0 && st.st_uid == ::getuid();
+        c = DoctorCheck::failed("user_dir", dir, RPText::message("niet schrijfbaar: %s", std::strerror(err)),
+                                own ? "chmod -R u+w " + shellQuote(probe.string())
+                                    : "sudo chown -R $USER: " + shellQuote(probe.string()));
+    } else if (freeBytes < MIN_FREE) {
+        c = DoctorCheck::failed("user_dir", dir, RPText::message("schrijfbaar, %s vrij", bytesText(freeBytes).c_str()),
+                                gettext("maak ruimte vrij op dat bestandssysteem", 0));
+    } else {
+        c = DoctorCheck::passed("user_dir", dir, RPText::message("schrijfbaar, %s vrij", bytesText(freeBytes).c_str()));
+    }
+    c.facts.str("path", dir).flag("exists", exists).flag("writable", err == 0).num("free_bytes", int64_t(freeBytes));
+    return c;
+}
+
+const std::vector<const char*>& DoctorHome::requiredFiles()
+{
+    // What the program reads from its directory: preferences and type names,
+    // the editor's layout, translations, help pages and logo, restrictions.
+    static const std::vector<const char*> files = {
+        "config.ini",       "config.csv",          "language.csv",          "Startup.html",
+        "Startup_UK.html",  "TabRevPacks.html",    "TabRevPacks_UK.html",   "Ombrix_KorProg.gif",
+        "RevPacks/SwHwRestrictions.txt",
+    };
+    return files;
+}
+
+DoctorCheck DoctorHome::dataFiles(const std::string& userDir, const std::string& installed)
+{
+    std::vector<std::string> missing;
+    std::vector<std::string> unreadable;  // the user's, in the way of the default
+    bool reinstall = false;
+    for (const char* f : requiredFiles()) {
+        const fs::path own = fs::path(userDir) / f;
+        if (readable(own)) continue;
+        std::error_code ec;
+        const bool inTheWay = fs::exists(fs::symlink_status(own, ec));
+        const bool byDefault = !installed.empty() && readable(fs::path(installed) / f);
+        if (byDefault && !inTheWay) continue;  // copied at the next start
+        missing.push_back(own.string());
+        if (inTheWay) unreadable.push_back(shellQuote(own.string()));
+        if (!byDefault) reinstall = true;
+    }
+    DoctorCheck c;
+    if (missing.empty()) {
+        c = DoctorCheck::passed("data_files", userDir,
+                                RPText::message("compleet (%d bestanden)", int(requiredFiles().size())));
+    } else {
+        std::string list, rm;
+        for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
+        for (const std::string& u : unreadable) rm += " " + u;
+        // A file the user has is never replaced: removed, it comes back from the defaults.
+        c = DoctorCheck::failed("data_files", userDir, RPText::message("ontbreekt: %s", list.c_str()),
+                                reinstall ? "sudo apt install --reinstall korprog" : "rm -f" + rm);
+    }
+    c.facts.strOrNull("installed", installed).strings("missing", missing);
+    return c;
+}
+
+DoctorCheck DoctorHome::display(const char* name)
+{
+    const std::string shown = name ? name : "";
+    Display* d = shown.empty() ? nullptr : XOpenDisplay(shown.c_str());
+    DoctorCheck c;
+    if (d) {
+        XCloseDisplay(d);
+        c = DoctorCheck::passed("display", shown, "");
+    } else {
+        c = DoctorCheck::failed("display", shown, RPText::message("geen beeldscherm te openen (DISPLAY=%s)", shown.c_str()),
+                                shown.empty() ? "export DISPLAY=:0" : "xhost +SI:localuser:$USER");
+    }
+    c.facts.strOrNull("display", shown);
+    return c;
+}
