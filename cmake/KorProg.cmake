@@ -63,6 +63,17 @@ function(korprog_tests)
     if(TARGET testsupport)
       target_link_libraries(${exe} PRIVATE testsupport)
     endif()
+    # Tests that open windows each get a display of their own.
+    set(windows FALSE)
+    foreach(s ${srcs})
+      file(STRINGS ${s} uses REGEX "FL/Fl_|FlEvents|xdotool|getenv\\(\"DISPLAY\"\\)" LIMIT_COUNT 1)
+      if(uses)
+        set(windows TRUE)
+      endif()
+    endforeach()
+    if(windows)
+      set_target_properties(${exe} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tests/support/own-display.sh)
+    endif()
     # One property per variable: a ';' list is split on its way into the
     # discovered tests, and the second variable would be lost.
     gtest_discover_tests(${exe} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
