@@ -4,7 +4,6 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Tabs.H>
 #include <FL/Fl_Window.H>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -35,37 +34,12 @@ inline void settle()
     }
 }
 
-// The windows shown when the user last clicked, and the one clicked: with
-// no window manager, and other tests' windows on the same display, the X
-// server may take the focus from ours at any moment, so the tests decide
-// where keys go as a click-to-focus window manager would.
-struct Clicked {
-    Fl_Window* window = nullptr;
-    std::vector<Fl_Window*> shown;
-};
-inline Clicked& lastClick()
-{
-    static Clicked clicked;
-    return clicked;
-}
-inline bool isShown(Fl_Window* w)
-{
-    for (Fl_Window* s = Fl::first_window(); s; s = Fl::next_window(s))
-        if (s == w) return true;
-    return false;
-}
-
-// The window the display delivers keys to: that of the focus; else a window
-// opened since the last click, else the window clicked, else the latest
-// shown; never a popup (popups never hold the keyboard focus; FLTK passes
-// keys on to a popup holding the grab).
+// The window the display delivers keys to: that of the focus, else the
+// latest shown that is not a popup (popups never hold the keyboard focus;
+// FLTK passes keys on to a popup holding the grab).
 inline Fl_Window* keyWindow()
 {
     if (Fl::focus()) return Fl::focus()->top_window();
-    const Clicked& c = lastClick();
-    for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w))
-        if (!w->override() && c.window && std::find(c.shown.begin(), c.shown.end(), w) == c.shown.end()) return w;
-    if (c.window && isShown(c.window)) return c.window;
     for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w)) {
         if (!w->override()) return w;
     }
@@ -110,11 +84,6 @@ inline void menuKeys(std::vector<int> keys)
 // A click at a screen position, delivered to window `over`.
 inline int clickAt(Fl_Window* over, int xRoot, int yRoot)
 {
-    if (!over->override()) {
-        lastClick().window = over;
-        lastClick().shown.clear();
-        for (Fl_Window* w = Fl::first_window(); w; w = Fl::next_window(w)) lastClick().shown.push_back(w);
-    }
     Fl::e_x_root = xRoot;
     Fl::e_y_root = yRoot;
     Fl::e_x = xRoot - over->x();
