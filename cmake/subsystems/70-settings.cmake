@@ -8,7 +8,8 @@ korprog_library(settings PATTERNS
   korprog/progctrl/Data/AdnFile.cpp
   korprog/progctrl/Data/SettingEntry.cpp
   korprog/progctrl/Data/SBEntry.cpp
-  korprog/progctrl/Data/ConfigInit.cpp)
+  korprog/progctrl/Data/ConfigInit.cpp
+  korprog/progctrl/Data/PortFaultText.cpp)
 korprog_link(settings kpcommon conndrv)
 list(APPEND KORPROG_TEST_LIBS settings)
 

@@ -11,6 +11,7 @@
 
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/PortFaultText.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "main/DoctorPorts.h"
 #include "main/DoctorProcs.h"
@@ -94,8 +95,8 @@ DoctorCheck DoctorHome::configuredPort(const DoctorPlaces& places, const std::st
     if (port.empty()) {
         const std::string line = "comport=" + (suggestion.empty() ? std::string("/dev/ttyUSB0") : suggestion);
         c = DoctorCheck::failed("configured_port", "",
-                                std::string(gettext("Voor communicatie met Korvan eerst COM poort", 0)) + ", " +
-                                    gettext("via Opties knop instellen", 0),
+                                PortFaultText::finding(Serial::NO_PORT_NAME, "") + ", " +
+                                    PortFaultText::remedy(Serial::NO_PORT_NAME),
                                 "echo " + shellQuote(line) + " >> " + shellQuote(userDir + "/config.ini"));
         c.facts.null("port").null("source").str("fault", faultName(Serial::NO_PORT_NAME));
         return c;
@@ -108,36 +109,25 @@ DoctorCheck DoctorHome::configuredPort(const DoctorPlaces& places, const std::st
     serial.closePort();
     char device[Serial::PORTNAME_MAX + 1];
     if (!Serial::devicePath(port.c_str(), device, sizeof device)) device[0] = '\0';
-    const char* p = port.c_str();
-    switch (fault) {
-    case Serial::OPEN_OK: c = DoctorCheck::passed("configured_port", port, RPText::message("COM poort %s gaat open", p)); break;
-    case Serial::NO_PORT_NAME:
-    case Serial::NO_SUCH_PORT:
-        c = DoctorCheck::failed("configured_port", port, RPText::message("COM poort %s bestaat niet", p),
-                                gettext("Controleer de kabel of kies een andere poort via Opties", 0));
+    // A name the port layer takes for none (too long for a port) names no port there is.
+    const Serial::OpenFault told = fault == Serial::NO_PORT_NAME ? Serial::NO_SUCH_PORT : fault;
+    const std::string finding = PortFaultText::finding(told, port.c_str(), serial.lockHolder());
+    switch (told) {
+    case Serial::OPEN_OK:
+        c = DoctorCheck::passed("configured_port", port, RPText::message("COM poort %s gaat open", port.c_str()));
         break;
     case Serial::NO_PERMISSION:
-        c = DoctorCheck::failed("configured_port", port, RPText::message("Geen toegang tot COM poort %s", p),
+        c = DoctorCheck::failed("configured_port", port, finding,
                                 DoctorPorts::permission(device, DoctorPorts::accessOf(device)).fix);
         break;
     case Serial::PORT_BUSY: {
         const std::vector<DoctorProcs::Holder> holders = DoctorProcs::holders(places.proc, device);
-        std::string text = RPText::message("COM poort %s is in gebruik door een ander programma", p);
-        if (!holders.empty()) text += ": " + DoctorProcs::describe(holders);
-        c = DoctorCheck::failed("configured_port", port, text,
+        c = DoctorCheck::failed("configured_port", port,
+                                holders.empty() ? finding : finding + ": " + DoctorProcs::describe(holders),
                                 holders.empty() ? "sudo fuser -v " + std::string(device) : DoctorProcs::killCommand(holders));
         break;
     }
-    case Serial::PORT_LOCKED:
-        c = DoctorCheck::failed("configured_port", port,
-                                RPText::message("COM poort %s is in gebruik door KorProg (proces %d)", p,
-                                                int(serial.lockHolder())),
-                                gettext("Wacht tot die klaar is of kies een andere poort via Opties", 0));
-        break;
-    case Serial::NOT_A_SERIAL_PORT:
-        c = DoctorCheck::failed("configured_port", port, RPText::message("COM poort %s reageert niet", p),
-                                gettext("Kies een andere poort via Opties", 0));
-        break;
+    default: c = DoctorCheck::failed("configured_port", port, finding, PortFaultText::remedy(told)); break;
     }
     c.facts.str("port", port).str("source", source).str("fault", faultName(fault));
     return c;

@@ -12,6 +12,7 @@
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/PortFaultText.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "main/DoctorProcs.h"
 
@@ -166,7 +167,7 @@ DoctorCheck DoctorPorts::inUse(const DoctorPlaces& places, const std::string& de
     DoctorCheck c;
     if (run > 0 && holders.empty())
         c = DoctorCheck::failed("in_use", device, RPText::message("in gebruik door KorProg (proces %d)", int(run)),
-                                gettext("Wacht tot die klaar is of kies een andere poort via Opties", 0));
+                                PortFaultText::remedy(Serial::PORT_LOCKED));
     else if (!holders.empty())
         c = DoctorCheck::failed("in_use", device, RPText::message("in gebruik door %s", DoctorProcs::describe(holders).c_str()),
                                 DoctorProcs::killCommand(holders));

@@ -13,6 +13,7 @@
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/PortFaultText.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -265,7 +266,7 @@ const char* KvctrlRoot::errorText() const
 
 void KvctrlRoot::comPortRefused(Serial::OpenFault fault, pid_t holder)
 {
-    const std::string why = comFaultText(fault, cfgComPort(), holder);
+    const std::string why = PortFaultText::full(fault, cfgComPort(), holder);
     if (why.empty()) return;
     if (!RunMode::unattended()) {
         // Every OK of the options window tries the port again: the same
@@ -280,34 +281,6 @@ void KvctrlRoot::comPortRefused(Serial::OpenFault fault, pid_t holder)
         if (c == '\n') c = ' ';
     const bool busy = fault == Serial::PORT_BUSY || fault == Serial::PORT_LOCKED;
     KvctrlUnattended::fail(busy ? RunFailure::Kind::Busy : RunFailure::Kind::Port, line);
-}
-
-std::string KvctrlRoot::comFaultText(Serial::OpenFault fault, const char* port, pid_t holder)
-{
-    if (!port) port = "";
-    switch (fault) {
-    case Serial::OPEN_OK: return "";
-    case Serial::NO_PORT_NAME:
-        return std::string(gettext("Voor communicatie met Korvan eerst COM poort", 0)) + ",\n" +
-               gettext("via Opties knop instellen", 0) + ".";
-    case Serial::NO_SUCH_PORT:
-        return RPText::message("COM poort %s bestaat niet", port) + ".\n" +
-               gettext("Controleer de kabel of kies een andere poort via Opties", 0) + ".";
-    case Serial::NO_PERMISSION:
-        return RPText::message("Geen toegang tot COM poort %s", port) + ".\n" +
-               gettext("Voeg uw gebruiker toe aan de groep dialout", 0) + ":\n    sudo usermod -aG dialout $USER\n" +
-               gettext("en meld daarna opnieuw aan", 0) + ".";
-    case Serial::PORT_BUSY:
-        return RPText::message("COM poort %s is in gebruik door een ander programma", port) + ".\n" +
-               gettext("Sluit dat programma of kies een andere poort via Opties", 0) + ".";
-    case Serial::PORT_LOCKED:
-        return (holder > 0 ? RPText::message("COM poort %s is in gebruik door KorProg (proces %d)", port, int(holder))
-                           : RPText::message("COM poort %s is in gebruik door een andere KorProg", port)) +
-               ".\n" + gettext("Wacht tot die klaar is of kies een andere poort via Opties", 0) + ".";
-    case Serial::NOT_A_SERIAL_PORT:
-        return RPText::message("COM poort %s reageert niet", port) + ".\n" + gettext("Kies een andere poort via Opties", 0) + ".";
-    }
-    return "";
 }
 
 // ---- the setting bin ----

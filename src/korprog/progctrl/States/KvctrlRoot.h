@@ -110,9 +110,6 @@ public:
     // with the reason instead).
     // holder: the run that has the port (PORT_LOCKED; 0 when not known).
     void comPortRefused(Serial::OpenFault fault, pid_t holder = 0);
-    // Why `port` could not be opened and what to do about it, translated;
-    // one line per sentence.
-    static std::string comFaultText(Serial::OpenFault fault, const char* port, pid_t holder = 0);
 
     // The setting bin.
     void sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti);

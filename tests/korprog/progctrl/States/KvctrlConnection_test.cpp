@@ -2,6 +2,7 @@
 // driver and parser, the test as the unit on a pseudo-terminal.
 
 #include "korprog/progctrl/Data/ConfigInit.h"
+#include "korprog/progctrl/Data/PortFaultText.h"
 #include "korprog/progctrl/States/KvctrlTestKit.h"
 #include "support/ForeignPortHolder.h"
 
@@ -120,10 +121,10 @@ TEST_F(KvctrlTest, MissingPortIsShownInRedAtOnceAndWhyOncePerChoiceOfPort)
     EXPECT_EQ(view.last(), NOT_CONNECTED) << "the port is back: said at once, not at the next poll";
 
     // What cannot be made to happen here: a port the user may not open.
-    const std::string denied = KvctrlRoot::comFaultText(Serial::NO_PERMISSION, "/dev/ttyUSB0");
+    const std::string denied = PortFaultText::full(Serial::NO_PERMISSION, "/dev/ttyUSB0");
     EXPECT_EQ(denied.rfind("Geen toegang tot COM poort /dev/ttyUSB0.\n", 0), 0u) << denied;
     EXPECT_NE(denied.find("dialout:\n    sudo usermod -aG dialout $USER\n"), std::string::npos) << denied;
-    EXPECT_EQ(KvctrlRoot::comFaultText(Serial::OPEN_OK, "x"), "");
+    EXPECT_EQ(PortFaultText::full(Serial::OPEN_OK, "x"), "");
 }
 
 TEST_F(KvctrlTest, UnattendedRunWithoutAPortEndsWithTheReasonInsteadOfAnAlert)

@@ -1,0 +1,24 @@
+#ifndef KORPROG_PROGCTRL_DATA_PORTFAULTTEXT_H
+#define KORPROG_PROGCTRL_DATA_PORTFAULTTEXT_H
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "korprog/conndrv/Data/Serial.h"
+
+// Why a port could not be opened and what the user can do about it,
+// translated: the window's alert, an unattended run's reason and the
+// doctor's findings say the same.
+class PortFaultText {
+public:
+    // What is wrong ("COM poort X bestaat niet"), without a full stop; ""
+    // when the port opened. `holder`: the run of the program that has it.
+    static std::string finding(Serial::OpenFault fault, const char* port, pid_t holder = 0);
+    // What to do about it, without a full stop; "" when the port opened.
+    static std::string remedy(Serial::OpenFault fault);
+    // Both, one line per sentence, as the window's alert says them.
+    static std::string full(Serial::OpenFault fault, const char* port, pid_t holder = 0);
+};
+
+#endif
