@@ -3,9 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
-#include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "main/DoctorHome.h"
@@ -50,21 +48,6 @@ bool Doctor::wanted(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         if (!std::strcmp(argv[i], "-doctor")) return true;
     return false;
-}
-
-std::string Doctor::configuredPort(const std::string& configIni)
-{
-    // As the program reads it: the last comport= line counts, and a name
-    // too long for a port is passed over.
-    std::ifstream in(configIni);
-    std::string port;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.compare(0, 8, "comport=") != 0) continue;
-        const std::string value = line.substr(8);
-        if (value.size() <= static_cast<size_t>(Serial::PORTNAME_MAX)) port = value;
-    }
-    return port;
 }
 
 std::vector<DoctorCheck> Doctor::checks(const DoctorPlaces& places, const Setup& setup)
@@ -127,7 +110,7 @@ int Doctor::run(int argc, char** argv, FILE* out)
     std::error_code ec;
     if (fs::is_directory(setup.userDir, ec)) fs::current_path(setup.userDir, ec);
     if (setup.port.empty()) {
-        setup.port = configuredPort(setup.userDir + "/" + ConfigInit::fileName());
+        setup.port = ConfigInit::portIn(setup.userDir + "/" + ConfigInit::fileName());
         setup.portSource = ConfigInit::fileName();
     }
     if (setup.port.empty()) {

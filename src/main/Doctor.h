@@ -33,8 +33,6 @@ public:
     // One line of text, or one JSON object, without the line end.
     static std::string line(const DoctorCheck& check);
     static std::string json(const DoctorCheck& check);
-    // The port config.ini names ("" when none).
-    static std::string configuredPort(const std::string& configIni);
 };
 
 #endif

@@ -35,6 +35,36 @@ namespace {
 const size_t MAX_KEY = 20;
 const size_t MAX_VALUE = 79;
 
+// Hands each line of the file to `use`, without its line end.
+template <typename Use>
+void eachLine(FILE* in, Use use)
+{
+    std::string line;
+    int c;
+    do {
+        c = std::fgetc(in);
+        if (c == EOF || c == '\n') {
+            use(line);
+            line.clear();
+        } else if (c != '\r') {
+            line += static_cast<char>(c);
+        }
+    } while (c != EOF);
+}
+
+// A line's key and value; false for a line that holds none. A port is a
+// device path, held whole or not at all; other values are cut.
+bool splitLine(const std::string& line, std::string* key, std::string* value)
+{
+    const std::string::size_type eq = line.find('=');
+    if (line.empty() || eq == std::string::npos || eq > MAX_KEY) return false;
+    *key = line.substr(0, eq);
+    *value = line.substr(eq + 1, *key == "comport" ? std::string::npos : MAX_VALUE);
+    return true;
+}
+
+bool portNameFits(const std::string& port) { return port.size() <= size_t(ConfigInit::COM_NAME_SIZE - 1); }
+
 }  // namespace
 
 ConfigInit::ConfigInit(SettingBin* settingBin, ConfigInitView* frame, ConfigInitOwner* root)
@@ -88,17 +118,7 @@ void ConfigInit::readFile()
     if (!error && ::fstat(::fileno(_fd), &st) != 0) error = errno;
     else if (!error && S_ISDIR(st.st_mode)) error = EISDIR;
     if (!error) {
-        std::string line;
-        int c;
-        do {
-            c = std::fgetc(_fd);
-            if (c == EOF || c == '\n') {
-                processLine(line);
-                line.clear();
-            } else if (c != '\r') {
-                line += static_cast<char>(c);
-            }
-        } while (c != EOF);
+        eachLine(_fd, [this](const std::string& line) { processLine(line); });
         if (std::ferror(_fd)) error = errno ? errno : EIO;
     }
     if (_fd) std::fclose(_fd);
@@ -118,14 +138,24 @@ void ConfigInit::unreadable(int error)
     if (_frame) _frame->openOptionsWindow();
 }
 
+std::string ConfigInit::portIn(const std::string& file)
+{
+    std::string port;
+    FILE* in = std::fopen(file.c_str(), "r");
+    if (!in) return port;
+    // As a start reads it: the last port named that fits counts.
+    eachLine(in, [&port](const std::string& line) {
+        std::string key, value;
+        if (splitLine(line, &key, &value) && key == "comport" && portNameFits(value)) port = value;
+    });
+    std::fclose(in);
+    return port;
+}
+
 void ConfigInit::processLine(const std::string& line)
 {
-    if (line.empty()) return;
-    const std::string::size_type eq = line.find('=');
-    if (eq == std::string::npos || eq > MAX_KEY) return;
-    const std::string key = line.substr(0, eq);
-    // A port is a device path, held whole or not at all.
-    const std::string value = line.substr(eq + 1, key == "comport" ? std::string::npos : MAX_VALUE);
+    std::string key, value;
+    if (!splitLine(line, &key, &value)) return;
 
     if (key == "settingfile") {
         if (_settingBin)
@@ -201,7 +231,7 @@ uint8_t ConfigInit::comPorts(char** list)
 
 bool ConfigInit::comActive(const char* port)
 {
-    if (port && std::strlen(port) > COM_NAME_SIZE - 1) {
+    if (port && !portNameFits(port)) {
         B_ERROR("port name longer than " << COM_NAME_SIZE - 1 << " characters refused: " << port);
         return false;
     }

@@ -65,6 +65,9 @@ public:
 
     // The preferences file, in the working directory.
     static const char* fileName() { return _file; }
+    // The port a preferences file names, read as a start reads it, without
+    // anything else a start does; "" when it names none.
+    static std::string portIn(const std::string& file);
 
     SettingBin* settingBin() const { return _settingBin; }
     ConfigInitView* frame() const { return _frame; }
