@@ -16,6 +16,7 @@
 
 #include "korvansim/SimProcess.h"
 #include "support/KorprogProcess.h"
+#include "support/KorprogUserTest.h"
 #include "support/KvSettingsFile.h"
 #include "support/KvTestPack.h"
 #include "support/TempDir.h"
@@ -36,25 +37,9 @@ bool lostDuringProgramming(const std::string& err)
            err.compare(err.size() - tail.size(), tail.size(), tail) == 0 && err.find('\n') == err.size() - 1;
 }
 
-class LineFaults : public ::testing::Test {
+class LineFaults : public KorprogUserTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(scratch.ok());
-        dir = scratch.path();
-        packs = dir + "/" + home + "RevPacks";
-        fs::create_directories(packs);
-        write("new.adn", newSettings);
-    }
-    void TearDown() override
-    {
-        sim.stop();
-    }
-    void write(const std::string& name, const std::string& content)
-    {
-        std::ofstream(dir + "/" + name, std::ios::binary) << content;
-    }
-    std::string read(const std::string& name) const { return ksimtest::readFile(dir + "/" + name); }
+    LineFaults() : KorprogUserTest("korprog-faults") {}
     // The unit, its settings file holding the old settings; config.ini
     // names the port (the link when one is given).
     void startSim(SimProcess& s, std::vector<std::string> args, const std::string& link = "")
@@ -63,7 +48,7 @@ protected:
         if (!link.empty()) args.insert(args.end(), {"--link", link});
         if (!fs::exists(sim.path("unit.adn"))) std::ofstream(sim.path("unit.adn")) << oldSettings;
         ASSERT_TRUE(s.start(args));
-        write(home + "config.ini", "comport=" + (link.empty() ? s.device : link) + "\n");
+        port(link.empty() ? s.device : link);
     }
     KorprogRun korprog(const std::vector<std::string>& args, int timeoutS = 20, rlim_t fileLimit = 0,
                        const std::function<void(double)>& during = {})
@@ -84,12 +69,8 @@ protected:
         return p.write(packs, "KV-fault");
     }
 
-    // The program keeps its files in the user's directory under the data directory.
-    const std::string home = "Ombrix/Korvan Tools/Programmer/";
-    TempDir scratch{"korprog-faults"};
-    std::string dir, packs, image;
-    const std::string oldSettings = settingsFile("oud "), newSettings = settingsFile("Nieuw ");
-    SimProcess sim;
+    std::string image;
+    const std::string oldSettings = settingsFile("oud ");
 };
 
 TEST_F(LineFaults, GarbageNaksAndWaitingFramesCostTimeButNoData)

@@ -18,6 +18,7 @@
 #include "korvansim/SimProcess.h"
 #include "main/Main.h"
 #include "support/KorprogProcess.h"
+#include "support/KorprogUserTest.h"
 #include "support/KvPty.h"
 #include "support/KvSettingsFile.h"
 #include "support/KvTestPack.h"
@@ -72,22 +73,9 @@ void expectFramed(const std::vector<json>& events, const char* mode, int rc, con
     EXPECT_TRUE(end["duration_s"].is_number());
 }
 
-class RunLogTest : public ::testing::Test {
+class RunLogTest : public KorprogUserTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(scratch.ok());
-        dir = scratch.path();
-        packs = dir + "/" + home + "RevPacks";
-        fs::create_directories(packs);
-        write("new.adn", newSettings);
-    }
-    void TearDown() override { sim.stop(); }
-    void write(const std::string& name, const std::string& content)
-    {
-        std::ofstream(dir + "/" + name, std::ios::binary) << content;
-    }
-    void port(const std::string& device) { write(home + "config.ini", "comport=" + device + "\n"); }
+    RunLogTest() : KorprogUserTest("korprog-runlog") {}
     void startSim(std::vector<std::string> args)
     {
         sim.stop();
@@ -108,10 +96,6 @@ protected:
         return {"-json", "-upgrade", "-revpack", packName, "-binfile", "app.bin"};
     }
 
-    TempDir scratch{"korprog-runlog"};
-    std::string dir, packs;
-    const std::string home = "Ombrix/Korvan Tools/Programmer/";
-    const std::string newSettings = settingsFile("Nieuw ");
     const std::string image = KvTestPack::image(3000, "KV-4.61");
     SimProcess sim;
 };
