@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,17 +10,11 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "helm/platform/BTimerTick.h"
 #include "korprog/conndrv/Data/PortNames.h"
 #include "korprog/runlog/RunLog.h"
 
 namespace {
-
-int64_t nowMs()
-{
-    struct timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 // fd becomes target, open across exec.
 void moveTo(int fd, int target)
@@ -41,7 +34,7 @@ std::string text(const nlohmann::json& j, const char* key)
 } // namespace
 
 LineUnit::LineUnit(const std::string& port)
-    : _port(port), _name(PortNames::shortName(port)), _pid(-1), _startMs(nowMs()), _exit(-1),
+    : _port(port), _name(PortNames::shortName(port)), _pid(-1), _startMs(bMonotonicMs()), _exit(-1),
       _seconds(0)
 {
 }
@@ -63,7 +56,7 @@ bool LineUnit::start(const std::string& exe, const std::vector<std::string>& arg
     char eventsFd[16];
     std::snprintf(eventsFd, sizeof eventsFd, "%d", EVENTS_FD);
 
-    _startMs = nowMs();
+    _startMs = bMonotonicMs();
     const pid_t parent = ::getpid();
     _pid = ::fork();
     if (_pid == 0) {
@@ -153,7 +146,7 @@ void LineUnit::reap()
     pid_t r;
     while ((r = ::waitpid(_pid, &status, 0)) < 0 && errno == EINTR) {
     }
-    _seconds = static_cast<double>(nowMs() - _startMs) / 1000.0;
+    _seconds = static_cast<double>(bMonotonicMs() - _startMs) / 1000.0;
     if (r == _pid && WIFEXITED(status)) {
         _exit = WEXITSTATUS(status);
     } else {

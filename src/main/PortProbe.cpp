@@ -1,23 +1,16 @@
 #include "main/PortProbe.h"
 
 #include <poll.h>
-#include <time.h>
 
 #include <memory>
 
+#include "helm/platform/BTimerTick.h"
 #include "korprog/KvprgFrame.h"
 #include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/protparser/States/KvprotBndToConnDrv.h"
 
 namespace {
-
-int64_t nowMs()
-{
-    struct timespec ts;
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 bool decode(const uint8_t* bytes, int nrBytes, UnitIdentity* unit)
 {
@@ -85,8 +78,8 @@ std::vector<PortProbe::Result> PortProbe::probe(const std::vector<std::string>& 
         r.outcome = r.fault == Serial::PORT_LOCKED || r.fault == Serial::PORT_BUSY ? IN_USE : NOT_OPENED;
     }
 
-    const int64_t end = nowMs() + timeoutMs;
-    for (int64_t left = timeoutMs; left > 0; left = end - nowMs()) {
+    const int64_t end = bMonotonicMs() + timeoutMs;
+    for (int64_t left = timeoutMs; left > 0; left = end - bMonotonicMs()) {
         std::vector<struct pollfd> fds;
         std::vector<size_t> which;
         for (size_t i = 0; i < n; ++i) {

@@ -10,14 +10,15 @@ BTickType g_held = 0;
 int g_holds = 0;
 BTickType g_holdStart = 0;
 
-BTickType monotonicTick()
+BTickType monotonicTick() { return BTickType(uint64_t(bMonotonicMs()) / 10u); }
+}  // namespace
+
+int64_t bMonotonicMs()
 {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const uint64_t ms = uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
-    return BTickType(ms / 10u);
+    return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
-}  // namespace
 
 static BTickType sourceTick() { return g_source ? g_source() : monotonicTick(); }
 

@@ -23,6 +23,10 @@ void bTimerTickRelease();
 uint32_t nSecsPastMidnight();
 uint8_t dayOfWeek();
 
+// Milliseconds of the monotonic clock, never held nor replaced: for the
+// real time something took (a run, a probe's time-out).
+int64_t bMonotonicMs();
+
 // Blocks the calling thread for ms milliseconds.
 void bSleepMs(uint32_t ms);
 

@@ -3,17 +3,14 @@
 #include <cstring>
 #include <ctime>
 
+#include "helm/platform/BTimerTick.h"
 #include "korprog/runlog/WholeWrite.h"
 
 RunEvents::Clock RunEvents::systemClock()
 {
     Clock c;
     c.wallMs = &JsonLine::wallClockMs;
-    c.monotonicMs = [] {
-        struct timespec ts;
-        ::clock_gettime(CLOCK_MONOTONIC, &ts);
-        return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-    };
+    c.monotonicMs = &bMonotonicMs;
     return c;
 }
 
