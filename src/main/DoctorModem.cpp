@@ -3,45 +3,11 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "main/DoctorProcs.h"
-
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string firstLine(const fs::path& file)
-{
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
-}  // namespace
-
-bool DoctorModem::usbIds(const DoctorPlaces& places, const std::string& kernelName, UsbIds* ids)
-{
-    std::error_code ec;
-    const fs::path root = fs::canonical(places.sys, ec);
-    if (ec) return false;
-    // The tty's device is a USB interface (or below one); the USB device
-    // that has the ids is one of its parents.
-    fs::path p = fs::canonical(fs::path(places.sys) / "class/tty" / kernelName / "device", ec);
-    if (ec) return false;
-    for (; !p.empty() && p != root && p != p.root_path(); p = p.parent_path()) {
-        if (fs::is_regular_file(p / "idVendor", ec) && fs::is_regular_file(p / "idProduct", ec)) {
-            ids->vendor = firstLine(p / "idVendor");
-            ids->product = firstLine(p / "idProduct");
-            return !ids->vendor.empty() && !ids->product.empty();
-        }
-    }
-    return false;
-}
 
 bool DoctorModem::ignored(const DoctorPlaces& places, const std::string& device)
 {
@@ -55,7 +21,7 @@ bool DoctorModem::ignored(const DoctorPlaces& places, const std::string& device)
     return false;
 }
 
-std::string DoctorModem::rule(const UsbIds& ids)
+std::string DoctorModem::rule(const PortNames::Usb& ids)
 {
     return "ATTRS{idVendor}==\"" + ids.vendor + "\", ATTRS{idProduct}==\"" + ids.product +
            "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"";
@@ -72,8 +38,8 @@ std::vector<DoctorCheck> DoctorModem::check(const DoctorPlaces& places, const st
         return checks;
     }
     for (const DoctorPorts::Port& port : ports) {
-        UsbIds ids;
-        if (!usbIds(places, DoctorPorts::kernelName(port.device), &ids) || ignored(places, port.device)) continue;
+        PortNames::Usb ids;
+        if (!PortNames::usbOf(port.device, places.sys + "/class/tty", &ids) || ignored(places, port.device)) continue;
         const std::string fix = "echo '" + rule(ids) + "' | sudo tee -a " + RULES_FILE +
                                 " && sudo udevadm control --reload && sudo udevadm trigger";
         DoctorCheck c = DoctorCheck::failed(

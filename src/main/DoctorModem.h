@@ -13,11 +13,6 @@
 // for the adapter's vendor and product makes it leave that adapter alone.
 class DoctorModem {
 public:
-    struct UsbIds {
-        std::string vendor;   // "0403"
-        std::string product;  // "6001"
-    };
-
     // "modemmanager": one line when it does not run or leaves every adapter
     // present alone; otherwise one line for each adapter it would probe,
     // with the rule for it. exampleRule names the example shipped with the
@@ -25,13 +20,10 @@ public:
     static std::vector<DoctorCheck> check(const DoctorPlaces& places, const std::vector<DoctorPorts::Port>& ports,
                                           const std::string& exampleRule);
 
-    // The vendor and product of the USB device a tty belongs to (by its
-    // kernel name); false for a port that is no USB device.
-    static bool usbIds(const DoctorPlaces& places, const std::string& kernelName, UsbIds* ids);
     // udev has told ModemManager to leave the device alone.
     static bool ignored(const DoctorPlaces& places, const std::string& device);
     // The udev rule line for an adapter.
-    static std::string rule(const UsbIds& ids);
+    static std::string rule(const PortNames::Usb& ids);
     // Where the fix puts the rule.
     static constexpr const char* RULES_FILE = "/etc/udev/rules.d/99-korprog-modemmanager.rules";
 };

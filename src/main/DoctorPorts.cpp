@@ -181,13 +181,3 @@ DoctorCheck DoctorPorts::inUse(const DoctorPlaces& places, const std::string& de
     c.facts.str("device", device).objects("holders", list).flag("busy", busy || !holders.empty());
     return c;
 }
-
-std::string DoctorPorts::kernelName(const std::string& device)
-{
-    const std::string own = fs::path(device).filename().string();
-    for (const char* family : {"ttyUSB", "ttyACM", "ttyS"})
-        if (own.compare(0, std::char_traits<char>::length(family), family) == 0) return own;
-    std::error_code ec;
-    const fs::path resolved = fs::canonical(device, ec);
-    return ec ? own : resolved.filename().string();
-}

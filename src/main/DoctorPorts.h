@@ -39,10 +39,6 @@ public:
     // opened as the program opens it (exclusively) when the user may, so a
     // holder this user cannot see still shows.
     static DoctorCheck inUse(const DoctorPlaces& places, const std::string& device, bool mayOpen);
-
-    // The device's name under /dev: ttyUSB0 for /dev/ttyUSB0 and for a
-    // stable name that leads there.
-    static std::string kernelName(const std::string& device);
 };
 
 #endif

@@ -145,21 +145,31 @@ std::vector<PortNames::Port> PortNames::given(const std::vector<std::string>& pa
     return ports;
 }
 
-std::string PortNames::usbAdapter(const std::string& device, const std::string& sysTty)
+bool PortNames::usbOf(const std::string& device, const std::string& sysTty, Usb* usb)
 {
     // The tty's device is an interface of the USB device that carries the
-    // maker's and the model's names, a few levels up.
+    // ids and the names, a few levels up.
+    std::string name = fs::path(device).filename().string();
     std::error_code ec;
-    fs::path at = fs::canonical(fs::path(sysTty) / fs::path(device).filename() / "device", ec);
+    if (!fs::exists(fs::path(sysTty) / name, ec)) name = fs::path(resolved(device)).filename().string();
+    fs::path at = fs::canonical(fs::path(sysTty) / name / "device", ec);
     for (int up = 0; !ec && up < 6 && at.has_relative_path(); ++up, at = at.parent_path()) {
         if (!fs::exists(at / "idVendor", ec)) continue;
-        std::string text = firstLine(at / "manufacturer");
-        const std::string product = firstLine(at / "product");
-        if (!product.empty()) text += (text.empty() ? "" : " ") + product;
-        const std::string ids = firstLine(at / "idVendor") + ":" + firstLine(at / "idProduct");
-        return text.empty() ? ids : text + " (" + ids + ")";
+        *usb = {firstLine(at / "idVendor"), firstLine(at / "idProduct"), firstLine(at / "manufacturer"),
+                firstLine(at / "product")};
+        return !usb->vendor.empty() && !usb->product.empty();
     }
-    return "";
+    return false;
+}
+
+std::string PortNames::usbAdapter(const std::string& device, const std::string& sysTty)
+{
+    Usb usb;
+    if (!usbOf(device, sysTty, &usb)) return "";
+    std::string text = usb.maker;
+    if (!usb.model.empty()) text += (text.empty() ? "" : " ") + usb.model;
+    const std::string ids = usb.vendor + ":" + usb.product;
+    return text.empty() ? ids : text + " (" + ids + ")";
 }
 
 std::string PortNames::shortName(const std::string& port)

@@ -39,6 +39,14 @@ public:
     // first named, each once: a link given is one of its device's names.
     static std::vector<Port> given(const std::vector<std::string>& paths, const Places& places);
 
+    // The USB device a tty belongs to, as the kernel tells it.
+    struct Usb {
+        std::string vendor, product;  // ids: "0403", "6001"
+        std::string maker, model;     // names; "" when not told
+    };
+    // The USB device of a device (its kernel name, or a link to it); false
+    // for a device that is no USB adapter.
+    static bool usbOf(const std::string& device, const std::string& sysTty, Usb* usb);
     // The USB adapter of a device: "maker model (vendor:product)" as far as
     // the kernel knows them; "" for a device that is no USB adapter.
     static std::string usbAdapter(const std::string& device, const std::string& sysTty);
