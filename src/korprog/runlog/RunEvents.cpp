@@ -48,12 +48,6 @@ void RunEvents::start(const std::string& mode, const std::string& port, const st
     write(event("start").str("mode", mode).strOrNull("port", port).strings("inputs", inputs));
 }
 
-void RunEvents::unit(const std::string& type, const std::string& software, const std::string& special,
-                     const std::string& hardware, const std::string& imei)
-{
-    unit(UnitIdentity{type, software, special, hardware, imei});
-}
-
 void RunEvents::unit(const UnitIdentity& id)
 {
     write(event("unit").members(id.json()));

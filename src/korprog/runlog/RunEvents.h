@@ -39,8 +39,6 @@ public:
     void port(const std::string& port) { _port = port; }
     // The run's duration counts from here (or from construction without it).
     void start(const std::string& mode, const std::string& port, const std::vector<std::string>& inputs);
-    void unit(const std::string& type, const std::string& software, const std::string& special,
-              const std::string& hardware, const std::string& imei);
     void unit(const UnitIdentity& identity);
     void backup(const std::string& file);
     // what: "entries" or "bytes". Calls that come too soon are dropped; a

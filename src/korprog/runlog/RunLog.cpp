@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "helm/platform/BTimerTick.h"
 #include "korprog/runlog/RunEvents.h"
 #include "korprog/runlog/RunOptions.h"
 #include "korprog/runlog/RunReport.h"
@@ -30,8 +31,6 @@ Run& theRun()
     static Run run;
     return run;
 }
-
-int64_t monotonicMs() { return RunEvents::systemClock().monotonicMs(); }
 
 bool same(const UnitIdentity& a, const UnitIdentity& b)
 {
@@ -66,7 +65,7 @@ void RunLog::begin(const std::string& mode, const std::vector<std::string>& inpu
     Run& r = theRun();
     r.begun = true;
     r.inputs = inputs;
-    r.startMs = monotonicMs();
+    r.startMs = bMonotonicMs();
     r.report.startedMs = JsonLine::wallClockMs();
     r.report.mode = mode;
     // A run of a production line writes its events for the line to read,
@@ -158,7 +157,7 @@ int RunLog::end(int exitCode, const std::string& kind, const std::string& reason
     if (!r.begun) return exitCode;
     RunReport& rec = r.report;
     rec.endedMs = JsonLine::wallClockMs();
-    rec.durationS = static_cast<double>(monotonicMs() - r.startMs) / 1000.0;
+    rec.durationS = static_cast<double>(bMonotonicMs() - r.startMs) / 1000.0;
     if (r.nrUnits > 0) rec.after = r.lastUnit;
     rec.exitCode = exitCode;
     rec.kind = kind;

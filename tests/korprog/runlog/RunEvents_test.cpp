@@ -66,7 +66,7 @@ TEST_F(RunEventsTest, ARunWritesItsEventsAndExactlyOneEnd)
     make();
     events->start("upgrade", "/dev/ttyUSB0", {"KV-4.13.rpa", "KV8888GM-ED_4.13.bin"});
     advance(250);
-    events->unit("KV8888GM-ED", "KV-4.12", "", "D.49", "351234567890123");
+    events->unit(UnitIdentity{"KV8888GM-ED", "KV-4.12", "", "D.49", "351234567890123"});
     events->backup("/home/x/Backups/KV8888GM-ED_351234567890123_20261208-231405.adn");
     events->verify(false, {{37, "text", "Keuken", "Kelder"}});
     advance(2250);
