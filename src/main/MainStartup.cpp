@@ -199,17 +199,15 @@ void MainStartup::nameRevpacksDir()
     }
 }
 
-int MainStartup::takeLock(FILE* err)
+int MainStartup::takeLock(std::string* why)
 {
     BNamedMutex& mutex = BScheduler::helmMutex();
     const BNamedMutex::Result r = mutex.create(BMainState::_mutexId);
     if (r == BNamedMutex::ALREADY_EXISTS)
-        std::fprintf(err, "korprog: another instance of %s is running\n", Sw_VERSION);
+        *why = std::string("another instance of ") + Sw_VERSION + " is running";
     else if (r == BNamedMutex::FAILED)
-        std::fprintf(err, "korprog: cannot create the lock file %s: %s; not started, since another instance could "
-                          "not be told apart (XDG_RUNTIME_DIR names its directory)\n",
-                     mutex.path().c_str(), std::strerror(mutex.error()));
-    std::fflush(err);
+        *why = "cannot create the lock file " + mutex.path() + ": " + std::strerror(mutex.error()) +
+               "; not started, since another instance could not be told apart (XDG_RUNTIME_DIR names its directory)";
     return r == BNamedMutex::CREATED ? 0 : r == BNamedMutex::ALREADY_EXISTS ? 2 : 1;
 }
 
@@ -344,23 +342,6 @@ bool MainStartup::chooseView(std::string* why)
     return false;
 }
 
-int MainStartup::lockRefusal(std::string* why)
-{
-    char* text = nullptr;
-    size_t size = 0;
-    FILE* out = ::open_memstream(&text, &size);
-    if (!out) return takeLock(stderr);
-    const int refused = takeLock(out);
-    std::fclose(out);
-    // takeLock's line without its "korprog: " and line end: the run's reason.
-    std::string line(text ? text : "", size);
-    std::free(text);
-    if (line.rfind("korprog: ", 0) == 0) line.erase(0, 9);
-    while (!line.empty() && line.back() == '\n') line.pop_back();
-    *why = line;
-    return refused;
-}
-
 int MainStartup::run(int argc, char** argv)
 {
     static char mutexId[64];
@@ -389,7 +370,7 @@ int MainStartup::run(int argc, char** argv)
     // so that runs on other ports go side by side.
     if (*RunOptions::PORT && RunMode::unattended()) {
         BMainState::_singleInstance = false;
-    } else if (std::string held; const int refused = lockRefusal(&held)) {
+    } else if (std::string held; const int refused = takeLock(&held)) {
         const bool unattended = beginRun(true);
         const int code = refuse(refused == 2 ? RunFailure::Kind::Busy : RunFailure::Kind::Other, held);
         return unattended ? code : refused;

@@ -24,8 +24,8 @@ public:
     static void nameRevpacksDir();
     // The single-instance lock, taken before anything is written. 0 when
     // it is ours; else the exit code (2: another instance runs, 1: no lock
-    // can be made) with the reason on err.
-    static int takeLock(FILE* err);
+    // can be made) with the reason in why.
+    static int takeLock(std::string* why);
     // Reads the switches; false, and why, for a command line that cannot be
     // run (an option without its value, a pack given with a directory).
     // Paths (-program, -bindir, a pack file) are taken relative to the
@@ -49,8 +49,6 @@ public:
     // unattended (refused: also one whose start is refused); false, and
     // nothing opened, for the window.
     static bool beginRun(bool refused);
-    // takeLock, with its reason in why instead of on standard error.
-    static int lockRefusal(std::string* why);
     // Opens the X display for the window; false when there is none.
     static bool openDisplay();
 
