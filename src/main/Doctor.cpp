@@ -105,10 +105,8 @@ int Doctor::run(int argc, char** argv, FILE* out)
         }
     }
     setup.userDir = UserDir::path();
-    // The choice of language and the preferences are read where the program
-    // reads them; the directory is not made when it is not there yet.
-    std::error_code ec;
-    if (fs::is_directory(setup.userDir, ec)) fs::current_path(setup.userDir, ec);
+    // The choice of language and the preferences are read where the program reads them.
+    UserDir::visit();
     if (setup.port.empty()) {
         setup.port = ConfigInit::portIn(setup.userDir + "/" + ConfigInit::fileName());
         setup.portSource = ConfigInit::fileName();

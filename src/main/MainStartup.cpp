@@ -356,10 +356,7 @@ int MainStartup::run(int argc, char** argv)
     std::string why;
     const bool argsOk = handleArgs(argc, argv, &why);
     if (RunOptions::LIST_PORTS) {
-        // Its texts in the user's language, whose choice is in the user's directory.
-        if (::chdir(UserDir::path().c_str()) != 0) {
-            // Dutch, then.
-        }
+        UserDir::visit();
         return PortListing::run(stdout);
     }
     if (RunOptions::PORTS.size() > 1) return ProductionLine::run(argc, argv, argsOk ? "" : why);

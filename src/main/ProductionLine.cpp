@@ -1,7 +1,6 @@
 #include "main/ProductionLine.h"
 
 #include <poll.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -83,11 +82,9 @@ int ProductionLine::run(int argc, char** argv, const std::string& refusal)
         if (!u.start("/proc/self/exe", childArgs(argc, argv, u.port()), &failure))
             u.failed("the run on this port could not be started: " + failure);
     }
-    // The summary in the user's language (language.ini is in the user's
-    // directory); the runs have started where the line was started.
-    if (::chdir(UserDir::path().c_str()) != 0) {
-        // Dutch, then.
-    }
+    // The summary in the user's language; the runs have started where the
+    // line was started.
+    UserDir::visit();
 
     const LineUnit::Sink sink = [json](const LineUnit& unit, int stream, const std::string& line) {
         if (stream == 0) {

@@ -126,3 +126,10 @@ bool UserDir::enter(const std::string& exe, std::string* why)
     if (why) *why = defaults.empty() ? "no installed data found" : filled ? "" : copyWhy;
     return true;
 }
+
+void UserDir::visit()
+{
+    std::error_code ec;
+    const std::string dir = path();
+    if (fs::is_directory(dir, ec)) fs::current_path(dir, ec);
+}

@@ -33,6 +33,11 @@ public:
     // the directory cannot be made or entered; true with a note in why when
     // the defaults were not found or not all of them could be copied.
     static bool enter(const std::string& exe, std::string* why);
+    // Makes the directory the working directory when it is there, making
+    // and writing nothing: modes that only tell something (-list-ports,
+    // -doctor, a production line's summary) read the user's language from
+    // it. Without it they speak Dutch.
+    static void visit();
 };
 
 #endif
