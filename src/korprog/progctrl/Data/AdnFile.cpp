@@ -1,5 +1,6 @@
 #include "korprog/progctrl/Data/AdnFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -178,22 +179,34 @@ void AdnFile::store(SettingBin& bin, const Line& line, int k)
     }
 }
 
+bool AdnFile::write(const std::string& path, const std::vector<Line>& lines, int* error)
+{
+    // A failed or interrupted write leaves the previous file as it was.
+    AtomicFile out(path);
+    FILE* fd = out.open();
+    bool written = fd != nullptr;
+    for (size_t k = 0; written && k < lines.size(); ++k)
+        std::fprintf(fd, "%s|%s\n", lines[k].text.c_str(), lines[k].number.c_str());
+    written = written && std::ferror(fd) == 0;
+    written = out.commit() && written;
+    if (!written) *error = out.error() ? out.error() : EIO;
+    return written;
+}
+
 bool AdnFile::save(SettingBin& bin)
 {
     // IMEI and IMSI belong to one unit and are never carried to another.
     bin.getEntry(SettingBin::IMEI_POS)->tfnr[0] = '\0';
     bin.getEntry(SettingBin::IMSI_POS)->tfnr[0] = '\0';
 
-    // A failed or interrupted save leaves the previous file as it was.
-    AtomicFile out(bin.file());
-    FILE* fd = out.open();
-    bool saved = fd != nullptr;
-    for (int k = 1; saved && k <= LINES; ++k) {
+    std::vector<Line> lines(LINES);
+    for (int k = 1; k <= LINES; ++k) {
         const SettingEntry& e = *bin.getEntry(static_cast<uint8_t>(k));
-        std::fprintf(fd, "%s|%s\n", e.text, e.tfnr);
+        lines[size_t(k - 1)].text = e.text;
+        lines[size_t(k - 1)].number = e.tfnr;
     }
-    saved = saved && std::ferror(fd) == 0;
-    saved = out.commit() && saved;
+    int error = 0;
+    const bool saved = write(bin.file(), lines, &error);
     if (saved) bin.unsavedChanges(false);
     if (!saved) saveAlert(bin.file());
     if (bin.frame()) bin.frame()->showBestGroup(nullptr, bin.korType());

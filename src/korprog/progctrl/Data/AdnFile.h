@@ -42,6 +42,9 @@ public:
     // the bin as it was.
     static Result load(SettingBin& bin, const std::string& path, Rule rule, std::string* why);
 
+    // Writes lines to path whole or not at all (what was there stays);
+    // false, and the errno in error, when it could not.
+    static bool write(const std::string& path, const std::vector<Line>& lines, int* error);
     // Writes the bin's entries to its file whole or not at all (the
     // previous file stays); the unit's own IMEI and IMSI numbers are never
     // written. A failure is alerted; false then.

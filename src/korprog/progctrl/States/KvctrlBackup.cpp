@@ -11,7 +11,6 @@
 #include "bdebug/BTrace.h"
 #include "helm/BLocalEvent.h"
 #include "helm/BState.h"
-#include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
@@ -83,14 +82,8 @@ bool KvctrlBackup::save(const std::string& path, const std::vector<AdnFile::Line
         return false;
     }
     // Written beside the name taken, and renamed over it once whole.
-    AtomicFile out(name);
-    FILE* fd = out.open();
-    bool saved = fd != nullptr;
-    for (size_t k = 0; saved && k < lines.size(); ++k) std::fprintf(fd, "%s|%s\n", lines[k].text.c_str(), lines[k].number.c_str());
-    saved = saved && std::ferror(fd) == 0;
-    saved = out.commit() && saved;
-    if (!saved) {
-        if (why) *why = std::strerror(out.error() ? out.error() : EIO);
+    if (!AdnFile::write(name, lines, &error)) {
+        if (why) *why = std::strerror(error);
         ::unlink(name.c_str());
         return false;
     }
