@@ -22,10 +22,11 @@
 
 namespace {
 
-// The text as it went out: the line carries no backslashes.
-std::string asSent(const char* text)
+// The text as the unit holds it: the line carries a backslash as '/', and
+// a fetch gives each '/' back as a backslash, so the two are one character
+// to the unit.
+std::string asHeld(std::string s)
 {
-    std::string s = text;
     for (char& c : s)
         if (c == '\\') c = '/';
     return s;
@@ -50,8 +51,7 @@ std::vector<EntryDifference> KvctrlReadBack::compare(SettingBin& bin, const std:
         if (!e) continue;
         const AdnFile::Line none;
         const AdnFile::Line& read = got[k - 1] ? fetched[k - 1] : none;
-        const std::string text = asSent(e->text);
-        if (read.text != text) out.push_back({k, "text", text, read.text});
+        if (asHeld(read.text) != asHeld(e->text)) out.push_back({k, "text", e->text, read.text});
         if (read.number != e->tfnr) out.push_back({k, "number", e->tfnr, read.number});
     }
     return out;

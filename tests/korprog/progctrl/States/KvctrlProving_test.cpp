@@ -20,12 +20,12 @@ std::string unitSettings(const std::string& text37)
 
 class KvctrlProvingTest : public KvctrlTest {
 protected:
-    bool programmed(const std::vector<std::string>& simArgs)
+    bool programmed(const std::vector<std::string>& simArgs, const std::string& text37 = "Keuken")
     {
         proving = true;
         const std::string unitFile = sim.path("unit.adn");
         std::ofstream(unitFile) << unitSettings("Kelder");
-        std::ofstream("new.adn") << unitSettings("Keuken");
+        std::ofstream("new.adn") << unitSettings(text37);
         std::vector<std::string> args = {"--adn", unitFile};
         args.insert(args.end(), simArgs.begin(), simArgs.end());
         if (!connectOnSim(args)) return false;
@@ -54,6 +54,15 @@ TEST_F(KvctrlProvingTest, ReadBackOfAUnitThatTookEverythingSaysSo)
     ASSERT_TRUE(programmed({})) << view.last();
     EXPECT_EQ(view.last(), "Verbonden - Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen");
     EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+// The unit holds a backslash as '/' and gives every '/' back as a
+// backslash: a text with either reads back as sent.
+TEST_F(KvctrlProvingTest, ReadBackOfSlashesAndBackslashesSaysTheyAreIn)
+{
+    ASSERT_TRUE(programmed({}, "C:\\dir/sub")) << view.last();
+    EXPECT_EQ(view.last(), "Verbonden - Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen");
+    EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alerts.front();
 }
 
 TEST(KvctrlReadBack, NamesTheFirstFewDifferencesAndCountsTheRest)
