@@ -142,6 +142,31 @@ TEST_F(LineTest, AUnitThatFailsIsNamedTheOthersAreDoneAndTheFirstFailureInPortOr
     EXPECT_EQ(report().size(), 4u);
 }
 
+// A unit pulled out in the middle of a batch: its run is told it lost the
+// unit and the unit keeps its old settings; the others are done.
+TEST_F(LineTest, AUnitPulledOutMidBatchFailsAloneAndKeepsItsSettings)
+{
+    const std::string a = startUnit(0), pulled = startUnit(1, {"--baud", "9600"}), c = startUnit(2);
+    const std::string name = shortName(pulled);
+    bool gone = false;
+    const KorprogRun r = runKorprog(dir, {"-program", "new.adn", "-port", a, "-port", pulled, "-port", c}, 60, 0,
+                                    [&](double) {
+                                        if (!gone && sims[1]->log().find("stored entry 50 ") != std::string::npos) {
+                                            sims[1]->stop();
+                                            gone = true;
+                                        }
+                                    });
+    ASSERT_TRUE(gone) << "the unit was never pulled: " << r.out;
+    EXPECT_EQ(r.rc, 6) << r.out << r.err;
+    EXPECT_EQ(held(0), newSettings);
+    EXPECT_EQ(held(2), newSettings);
+    EXPECT_EQ(held(1), settingsFile("oud ")) << "an unfinished upload stores nothing";
+    const std::string row = rowOf(r.out, name);
+    EXPECT_NE(row.find("mislukt (6)"), std::string::npos) << r.out;
+    EXPECT_NE(row.find("lost during programming after entry "), std::string::npos) << row;
+    EXPECT_NE(r.out.find("\n2 van 3 gelukt\n"), std::string::npos) << r.out;
+}
+
 TEST_F(LineTest, WithJsonEveryEventNamesItsPortAndASummaryEndsTheStream)
 {
     const std::string a = startUnit(0), b = startUnit(1);
