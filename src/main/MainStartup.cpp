@@ -279,6 +279,7 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
         else if (!std::strcmp(a, "-nobackup")) RunOptions::BACKUP = false;
         else if (!std::strcmp(a, "-noverify")) RunOptions::VERIFY = false;
         else if (!std::strcmp(a, "-json")) RunOptions::JSON = true;
+        else if (!std::strcmp(a, "-q")) RunOptions::QUIET = true;
         else if (!std::strcmp(a, "-report")) RunOptions::REPORT = fromStartDir(reportFile, start, v[0]);
         else if (!std::strcmp(a, "-port")) {
             // COMn and device paths as they are; any other name is a path

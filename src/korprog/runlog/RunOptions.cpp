@@ -3,6 +3,7 @@
 bool RunOptions::BACKUP = true;
 bool RunOptions::VERIFY = true;
 bool RunOptions::JSON = false;
+bool RunOptions::QUIET = false;
 const char* RunOptions::REPORT = "";
 const char* RunOptions::PORT = "";
 std::vector<std::string> RunOptions::PORTS;
@@ -13,6 +14,7 @@ void RunOptions::reset()
     BACKUP = true;
     VERIFY = true;
     JSON = false;
+    QUIET = false;
     REPORT = "";
     PORT = "";
     PORTS.clear();

@@ -14,6 +14,8 @@ struct RunOptions {
     static bool VERIFY;
     // JSON Lines events on standard output instead of status text (-json).
     static bool JSON;
+    // Only the result line and errors, no progress (-q).
+    static bool QUIET;
     // The file each run appends its record to (-report FILE); "" for none.
     static const char* REPORT;
     // The port of this run (-port DEV), over config.ini's and never written
