@@ -444,3 +444,24 @@ TEST_F(UpgradeWindowTest, CreationWindowWithoutAUsableImageMakesNoPackAndSaysWhy
     for (const auto& e : fs::directory_iterator(Main::_revpacksDir))
         EXPECT_NE(e.path().extension(), ".rpa") << e.path();
 }
+
+// A unit whose settings cannot be fetched: the question before going on
+// without a backup says why there is none; No (the default) starts nothing.
+TEST_F(UpgradeWindowTest, BackupThatFailsSaysWhyBeforeAskingToGoOnWithout)
+{
+    KvTestPack p;
+    p.data = KvTestPack::image(700, "KV-4.30");
+    p.write(Main::_revpacksDir, "KV-4.30");
+    std::ofstream(sim.path("unit.adn")) << unitSettings("Kantoor");
+    ASSERT_TRUE(openOnSim({"--image", sim.path("image.bin"), "--no-settings"})) << status();
+    options(true);
+    press("Upgrade", tab());
+    for (int i = 0; i < 100 && dialogs.questions.empty(); ++i) {
+        advance(500);
+        until([] { return false; }, 20);
+    }
+    ASSERT_EQ(dialogs.questions, std::vector<std::string>{"De reservekopie is mislukt: de Korvan stuurde de instellingen "
+                                                          "niet volledig.\nDoorgaan zonder reservekopie?"});
+    EXPECT_TRUE(until([this] { return buttonsActive(); })) << status();
+    EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos);
+}
