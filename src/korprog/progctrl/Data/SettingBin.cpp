@@ -163,7 +163,13 @@ void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char
         dropForOtherUnit(type)) {
         cleanUpEntries(true);
         _unsavedChanges = false;
-        if (_frame) _frame->editClose();
+        // Nothing of the old file is left: neither its name nor its type,
+        // and saving must not default to it.
+        _file.clear();
+        if (_frame) {
+            _frame->editClose();
+            _frame->showBestGroup("", "");
+        }
     }
     if (type[0] != '\0') StringUtils::copyTo(_lastUnitType, type);
     StringUtils::copyTo(_korType, type);
@@ -182,18 +188,23 @@ void SettingBin::storeStatusInfo(const char* type, const char* swVer, const char
 bool SettingBin::dropForOtherUnit(const char* type)
 {
     if (!_unsavedChanges) return true;  // what they hold is in a file or in the other unit
-    enum { KEEP, SAVE, DROP };
-    const std::string question = std::string(gettext("Attentie!! Er is een Korvan van een ander type aangesloten", 0)) +
-                                 ": \"" + type + "\".\n" +
-                                 gettext("De instellingen in het venster zijn nog niet opgeslagen", 0) + ".\n" +
-                                 gettext("Wilt u ze behouden, opslaan of verwerpen?", 0) + "\n";
-    const int answer = Dialog::choice(question.c_str(), gettext("Behouden", 0), gettext("Opslaan", 0),
-                                      gettext("Verwerpen", 0), KEEP);
-    if (answer == DROP) return true;
+    const std::string lead =
+        std::string(gettext("Attentie!! Er is een Korvan van een ander type aangesloten", 0)) + ": \"" + type + "\".\n";
+    const UnsavedAnswer answer = askUnsaved(lead, "");
+    if (answer == DROP_EDITS) return true;
     // Kept, they are settings of their own type, as if opened from a file.
     _editFromDownload = false;
-    if (answer == SAVE && _frame) _frame->offerSave();
+    if (answer == SAVE_EDITS && _frame) _frame->offerSave();
     return false;
+}
+
+SettingBin::UnsavedAnswer SettingBin::askUnsaved(const std::string& lead, const std::string& consequence)
+{
+    const std::string question = lead + gettext("De instellingen in het venster zijn nog niet opgeslagen", 0) + ".\n" +
+                                 consequence + gettext("Wilt u ze behouden, opslaan of verwerpen?", 0) + "\n";
+    const int answer = Dialog::choice(question.c_str(), gettext("Behouden", 0), gettext("Opslaan", 0),
+                                      gettext("Verwerpen", 0), KEEP_EDITS);
+    return answer == SAVE_EDITS ? SAVE_EDITS : answer == DROP_EDITS ? DROP_EDITS : KEEP_EDITS;
 }
 
 void SettingBin::totalNrEntries(uint8_t n)

@@ -121,6 +121,11 @@ public:
     // fetched whole from the unit.
     bool unsavedChanges() const { return _unsavedChanges; }
     void unsavedChanges(bool on) { _unsavedChanges = on; }
+    // The question before unsaved edits would go: lead (what happens, its
+    // own lines) above, consequence below the line that they are not saved.
+    // Keeping them is the default.
+    enum UnsavedAnswer { KEEP_EDITS, SAVE_EDITS, DROP_EDITS };
+    static UnsavedAnswer askUnsaved(const std::string& lead, const std::string& consequence);
     // The layout table the editor is built from.
     static const char* const LAYOUT_TABLE;
     static uint8_t maxKorEntries() { return _maxKorEntries; }

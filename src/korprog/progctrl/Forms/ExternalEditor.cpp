@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "korprog/Dialog.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
 
 extern char** environ;
 
@@ -85,7 +87,7 @@ bool ExternalEditor::runsInTerminal(const std::vector<std::string>& command)
                        [](const std::string& a) { return a == "-nw" || a == "--no-window-system" || a == "-t"; });
 }
 
-std::vector<std::vector<std::string>> ExternalEditor::ways(const std::string& path)
+std::vector<std::vector<std::string>> ExternalEditor::ways(const std::string& path, std::vector<std::string>* skipped)
 {
     std::vector<std::vector<std::string>> out;
     const std::string desktopOpen = onPath(DESKTOP_OPEN);
@@ -99,9 +101,17 @@ std::vector<std::vector<std::string>> ExternalEditor::ways(const std::string& pa
         if (command.empty() || std::find(seen.begin(), seen.end(), command[0]) != seen.end()) continue;
         seen.push_back(command[0]);
         const std::string program = onPath(command[0]);
-        if (program.empty()) continue;
+        if (program.empty()) {
+            if (skipped) skipped->push_back(RPText::message("%s (%s) staat niet op het PATH", command[0].c_str(), var));
+            continue;
+        }
         const bool inTerminal = runsInTerminal(command);
-        if (inTerminal && terminal.empty()) continue;
+        if (inTerminal && terminal.empty()) {
+            if (skipped)
+                skipped->push_back(RPText::message("%s heeft een terminal nodig en %s staat niet op het PATH",
+                                                   command[0].c_str(), TERMINAL));
+            continue;
+        }
         command[0] = program;
         command.push_back(path);
         if (inTerminal) command.insert(command.begin(), {terminal, "-e"});
@@ -118,7 +128,11 @@ void ExternalEditor::open(const std::string& path)
     if (_pid) _started.push_back(_pid);
     _pid = 0;
     _path = path;
-    _ways = ways(path);
+    _why.clear();
+    _ways = ways(path, &_why);
+    if (onPath(DESKTOP_OPEN).empty()) _why.push_back(RPText::message("%s staat niet op het PATH", DESKTOP_OPEN));
+    if (env("VISUAL").empty() && env("EDITOR").empty())
+        _why.push_back(RPText::message("VISUAL en EDITOR noemen geen editor"));
     _next = 0;
     tryNext();
 }
@@ -142,12 +156,18 @@ void ExternalEditor::tryNext()
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
         posix_spawnattr_setpgroup(&attr, 0);
         pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], &files, &attr, argv.data(), environ) == 0) _pid = pid;
+        const int failed = posix_spawn(&pid, argv[0], &files, &attr, argv.data(), environ);
+        if (failed == 0)
+            _pid = pid;
+        else
+            _why.push_back(RPText::message("%s start niet: %s", argv[0], std::strerror(failed)));
         posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&files);
     }
     if (_pid == 0) {
-        Dialog::alert("%s\n%s\n", gettext("Er kon geen editor geopend worden voor:", 0), _path.c_str());
+        std::string why;
+        for (const std::string& w : _why) why += w + ".\n";
+        Dialog::alert("%s\n%s\n%s", gettext("Er kon geen editor geopend worden voor:", 0), _path.c_str(), why.c_str());
         return;
     }
     _polls = 0;
@@ -171,6 +191,10 @@ void ExternalEditor::watch(void* data)
         if (done != 0) {
             self->_pid = 0;
             if (done < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+                const std::string& program = self->_ways[self->_next - 1][0];
+                self->_why.push_back(done > 0 && WIFEXITED(status)
+                                         ? RPText::message("%s stopte met code %d", program.c_str(), WEXITSTATUS(status))
+                                         : RPText::message("%s stopte onverwacht", program.c_str()));
                 self->tryNext();
                 return;
             }

@@ -24,8 +24,10 @@ public:
 
     void open(const std::string& path);
 
-    // The command lines `open` would try for path, first to last.
-    static std::vector<std::vector<std::string>> ways(const std::string& path);
+    // The command lines `open` would try for path, first to last; why the
+    // editors named but left out cannot be used goes to skipped.
+    static std::vector<std::vector<std::string>> ways(const std::string& path,
+                                                      std::vector<std::string>* skipped = nullptr);
     // Whether the editor a command line starts runs in a terminal.
     static bool runsInTerminal(const std::vector<std::string>& command);
 
@@ -38,6 +40,8 @@ private:
 
     std::string _path;
     std::vector<std::vector<std::string>> _ways;
+    // Why no editor opened so far, one reason a line.
+    std::vector<std::string> _why;
     size_t _next;
     // The program being tried, and how long it has run.
     pid_t _pid;

@@ -9,6 +9,7 @@
 #include <FL/Fl_Pixmap.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/filename.H>
+#include <FL/fl_draw.H>
 #include <FL/fl_ask.H>
 
 #include <algorithm>
@@ -71,7 +72,17 @@ void FrmKorProg::setIcon()
 
 void FrmKorProg::show() { _window->show(); }
 
-void FrmKorProg::txtStatusInfo(const char* text) { _txtStatusInfo->value(text ? text : ""); }
+void FrmKorProg::txtStatusInfo(const char* text)
+{
+    if (!text) text = "";
+    _txtStatusInfo->value(text);
+    // What the two lines cannot hold is read on hover.
+    fl_font(_txtStatusInfo->textfont(), _txtStatusInfo->textsize());
+    int w = _txtStatusInfo->w() - Fl::box_dw(_txtStatusInfo->box()) - STATUS_MARGIN, h = 0;
+    fl_measure(text, w, h, 0);
+    const bool fits = h <= _txtStatusInfo->h() - Fl::box_dh(_txtStatusInfo->box());
+    _txtStatusInfo->copy_tooltip(fits ? nullptr : text);
+}
 
 void FrmKorProg::texts(Fl_Widget* w, const char* label, const char* tooltip)
 {

@@ -38,6 +38,8 @@ public:
     // The main window's size; it is centred on the screen.
     static const int MAIN_W = 1057;
     static const int MAIN_H = 609;
+    // The status line's text keeps this far from its frame.
+    static const int STATUS_MARGIN = 6;
 
     // Builds and shows the main window for the controller and its bin.
     FrmKorProg(KvctrlRoot* ctrlSt, SettingBin* settingBin);

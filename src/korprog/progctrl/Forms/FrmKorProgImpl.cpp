@@ -260,6 +260,8 @@ void FrmKorProgImpl::btOptionsWindow()
     _frame->_txtSwVersie->value(Sw_VERSION);
 
     _frame->_optReadBack->value(!_configInit || _configInit->verifyAfterProgramming());
+    // Ticked while its tab is open, so that OK keeps the tab.
+    _frame->_optUpgrade->value(upgradeTabOpen() ? 1 : 0);
     _frame->_optUpgrade->hide();
     if (CREATE_REVPACK) _frame->_btCrtRevPackWndw->show();
     _root->createRevPack();
@@ -292,6 +294,17 @@ void FrmKorProgImpl::shutdown()
 {
     BTrace::instance()->dbgPrint("=-->FrmKorProgImpl::shutdown", true, true);
     if (!Main::shutdownActive()) Main::_shutdown = true;
+}
+
+bool FrmKorProgImpl::editsMayGo(const char* consequence)
+{
+    if (!_settingBin || !_settingBin->unsavedChanges()) return true;
+    switch (SettingBin::askUnsaved("", std::string(gettext(consequence, 0)) + ".\n")) {
+    case SettingBin::DROP_EDITS: return true;
+    case SettingBin::SAVE_EDITS: btStoreSb(); return !_settingBin->unsavedChanges();
+    case SettingBin::KEEP_EDITS: break;
+    }
+    return false;
 }
 
 void FrmKorProgImpl::setLogo()

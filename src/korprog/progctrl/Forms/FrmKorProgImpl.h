@@ -63,6 +63,10 @@ public:
     void activateButtons(bool on);
     // Ends the program (once).
     void shutdown();
+    // Whether edits not saved yet may go for what comes next (consequence:
+    // its line in the question): asked first; keeping them is the default,
+    // saving them lets them go once they are saved.
+    bool editsMayGo(const char* consequence);
     void setLogo();
 
     // The upgrade tab.

@@ -11,6 +11,7 @@
 #include "bdebug/BTrace.h"
 #include "korprog/Dialog.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/ExternalEditor.h"
@@ -43,8 +44,12 @@ void FrmKorProgImpl::createRevPack()
     if (_root->debugLevel() & CREATE_TRACE) BTrace::instance()->dbgPrint(std::string("bindir=") + dir);
     if (_frame->_txtBinDir) {
         _root->createRevPack();
-        // A failure has been told by the database.
-        _root->revPack()->createDb(dir);
+        // A failure has been told by the database; what was made is told here.
+        RevPackDb* db = _root->revPack();
+        if (db->createDb(dir)) {
+            const std::string pack = (std::filesystem::path(db->revpacksDir()) / db->createdPack()).string();
+            Dialog::alert("%s\n", RPText::message("RevPack %s is geschreven.", pack.c_str()).c_str());
+        }
     }
     _frame->closeRevPackWndw();
 }

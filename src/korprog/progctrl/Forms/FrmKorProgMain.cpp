@@ -7,6 +7,7 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Help_View.H>
 #include <FL/Fl_Input.H>
+#include <FL/Fl_Multiline_Output.H>
 #include <FL/Fl_Output.H>
 #include <FL/Fl_Pixmap.H>
 
@@ -20,6 +21,8 @@
 namespace {
 
 const int GROUP_FONT_SIZE = 12;
+
+const char* const QUIT_CONSEQUENCE = N_("Bij afsluiten gaan ze verloren");
 
 // An output or input of the file and unit groups.
 template <class W>
@@ -72,11 +75,16 @@ Fl_Double_Window* FrmKorProg::crtMainWindow(int x, int y, int w, int h)
     crtBestGroup();
     crtKorvanGroup();
 
-    _txtStatusInfo = new Fl_Output(80, 575, 570, 25);
+    // As wide as the window allows beside "Afsluiten", two lines high: a
+    // note on how a transfer ended (with its counts and file names) is
+    // read whole.
+    _txtStatusInfo = new Fl_Multiline_Output(80, 569, 870, 34);
     texts(_txtStatusInfo, "Status Info:");
     _txtStatusInfo->box(FL_PLASTIC_DOWN_BOX);
     _txtStatusInfo->color(44);
     _txtStatusInfo->labelsize(GROUP_FONT_SIZE);
+    _txtStatusInfo->textsize(GROUP_FONT_SIZE);
+    _txtStatusInfo->wrap(1);
 
     _btAfsluiten = new Fl_Button(960, 575, 90, 25);
     texts(_btAfsluiten, "Afsluiten");
@@ -164,7 +172,7 @@ void FrmKorProg::cb__window_i(Fl_Widget*, void*)
 {
     // Escape closes dialogs; in the main window it must not end the program.
     if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
-    _frmImpl->shutdown();
+    if (_frmImpl->editsMayGo(QUIT_CONSEQUENCE)) _frmImpl->shutdown();
 }
 
 void FrmKorProg::cb__btNieuw(Fl_Widget* o, void* v) { frameOf(o)->cb__btNieuw_i(o, v); }
@@ -185,7 +193,8 @@ void FrmKorProg::cb__btProgrammeren_i(Fl_Widget*, void*)
 void FrmKorProg::cb__btOphalen(Fl_Widget* o, void* v) { frameOf(o)->cb__btOphalen_i(o, v); }
 void FrmKorProg::cb__btOphalen_i(Fl_Widget*, void*)
 {
-    if (_ctrlBndSt) _ctrlBndSt->sendLocal(new KvctrlDldReqEvt(), STATE_ROOT);
+    if (_ctrlBndSt && _frmImpl->editsMayGo(N_("Ophalen vervangt ze door de instellingen van de Korvan")))
+        _ctrlBndSt->sendLocal(new KvctrlDldReqEvt(), STATE_ROOT);
 }
 
 void FrmKorProg::cb__btOpties(Fl_Widget* o, void* v) { frameOf(o)->cb__btOpties_i(o, v); }
@@ -195,4 +204,7 @@ void FrmKorProg::cb__txtInKorTypeInstBest(Fl_Widget* o, void* v) { frameOf(o)->c
 void FrmKorProg::cb__txtInKorTypeInstBest_i(Fl_Widget*, void*) { _frmImpl->txtInKorTypeInstBest_cb(); }
 
 void FrmKorProg::cb__btAfsluiten(Fl_Widget* o, void* v) { frameOf(o)->cb__btAfsluiten_i(o, v); }
-void FrmKorProg::cb__btAfsluiten_i(Fl_Widget*, void*) { _frmImpl->shutdown(); }
+void FrmKorProg::cb__btAfsluiten_i(Fl_Widget*, void*)
+{
+    if (_frmImpl->editsMayGo(QUIT_CONSEQUENCE)) _frmImpl->shutdown();
+}

@@ -100,6 +100,7 @@ void KvctrlBackup::conclude(KvctrlRoot* root, BState* from, const std::vector<Ad
         std::error_code ec;
         const std::string shown = fs::absolute(saved, ec).string();
         root->backupDone(true);
+        root->backupFile(shown);
         RunLog::backup(shown);
         root->frmStatusInfo(RPText::message("Reservekopie opgeslagen in %s", shown.c_str()).c_str(), false);
         from->sendLocal(new BLocalEvent(root->backupFor(), true), STATE_ROOT);
@@ -111,8 +112,13 @@ void KvctrlBackup::conclude(KvctrlRoot* root, BState* from, const std::vector<Ad
                                "backup failed: " + why + "; the upgrade was not started");
         return;
     }
-    if (Dialog::choice(gettext("Doorgaan zonder reservekopie?", 0), gettext("Nee", 0), gettext("Ja", 0), nullptr, 0) == 1) {
+    const std::string told = complete ? RPText::message("%s kon niet geschreven worden: %s", path.c_str(), why.c_str())
+                                      : RPText::message("de Korvan stuurde de instellingen niet volledig");
+    const std::string question = RPText::message("De reservekopie is mislukt: %s.", told.c_str()) + "\n" +
+                                 gettext("Doorgaan zonder reservekopie?", 0);
+    if (Dialog::choice(question.c_str(), gettext("Nee", 0), gettext("Ja", 0), nullptr, 0) == 1) {
         root->backupDone(true);
+        root->backupFile("");
         from->sendLocal(new BLocalEvent(root->backupFor(), true), STATE_ROOT);
         return;
     }

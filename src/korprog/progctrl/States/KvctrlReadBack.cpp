@@ -1,5 +1,6 @@
 #include "korprog/progctrl/States/KvctrlReadBack.h"
 
+#include <cctype>
 #include <string>
 
 #include "bdebug/BTrace.h"
@@ -74,13 +75,16 @@ std::string KvctrlReadBack::reason(const std::vector<EntryDifference>& differenc
 namespace {
 
 // The window's alert: the differences in the chosen language.
-std::string toldInWindow(const std::vector<EntryDifference>& differences)
+std::string toldInWindow(const SettingBin& bin, const std::vector<EntryDifference>& differences)
 {
     std::string s = RPText::message("Controle mislukt: de Korvan houdt andere instellingen dan er geprogrammeerd zijn") + ":\n";
     int named = 0;
     for (const EntryDifference& d : differences) {
         if (named++ == KvctrlReadBack::NAMED) break;
-        s += RPText::message("Instelling %d leest '%s' in plaats van '%s'", d.entry, d.read.c_str(), d.sent.c_str()) + "\n";
+        // Named as the editor labels it.
+        std::string field = bin.sbEntryTitle(static_cast<uint8_t>(d.entry), d.field == "number" ? 'N' : 'T');
+        if (!field.empty()) field[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(field[0])));
+        s += RPText::message("%s leest '%s' in plaats van '%s'", field.c_str(), d.read.c_str(), d.sent.c_str()) + "\n";
     }
     const int more = int(differences.size()) - KvctrlReadBack::NAMED;
     if (more > 0) s += RPText::message("en nog %d", more) + "\n";
@@ -108,7 +112,7 @@ void KvctrlReadBack::conclude(KvctrlRoot* root, BState* from, const std::vector<
         if (RunMode::unattended()) {
             KvctrlUnattended::fail(RunFailure::Kind::Verify, english);
         } else {
-            const std::string told = complete ? toldInWindow(differences)
+            const std::string told = complete ? toldInWindow(*bin, differences)
                                               : RPText::message("Controle mislukt: de instellingen konden niet teruggelezen worden");
             root->statusNote(complete ? RPText::message("Controle mislukt: de Korvan houdt andere instellingen dan er geprogrammeerd zijn")
                                       : told);

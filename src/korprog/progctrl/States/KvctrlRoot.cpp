@@ -168,6 +168,13 @@ void KvctrlRoot::showStatus()
     if (_frame) _frame->statusInfo(shown.c_str(), _statusRed);
 }
 
+std::string KvctrlRoot::withBackup(const std::string& told) const
+{
+    if (_backupFile.empty()) return told;
+    const bool sentence = !told.empty() && told.back() == '.';
+    return told + (sentence ? " " : ". ") + RPText::message("Reservekopie van de instellingen: %s", _backupFile.c_str());
+}
+
 void KvctrlRoot::transferStopped(const std::string& cause, const std::string& note)
 {
     if (Main::shutdownActive() || RunMode::unattended()) return;

@@ -88,6 +88,11 @@ public:
     // held up is backupFor.
     bool backupDone() const { return _backupDone; }
     void backupDone(bool done) { _backupDone = done; }
+    // The backup file of the last upgrade, "" when it had none; the
+    // upgrade's outcome names it (withBackup).
+    const std::string& backupFile() const { return _backupFile; }
+    void backupFile(const std::string& path) { _backupFile = path; }
+    std::string withBackup(const std::string& told) const;
     SignalId backupFor() const { return _backupFor; }
     void backupFor(SignalId request) { _backupFor = request; }
     void frmUpgradeProgress(const char* text, int done, int total);
@@ -177,6 +182,7 @@ private:
     bool _statusRed;
     KvctrlVersionCheck* _versionCheck;
     bool _backupDone;
+    std::string _backupFile;
     SignalId _backupFor;
 };
 

@@ -64,6 +64,8 @@ KvctrlUpgrading::~KvctrlUpgrading()
 
 void KvctrlUpgrading::onEntry(const BEvent*)
 {
+    // An upgrade without a backup names none, not an earlier one's.
+    if (!_root->backupDone()) _root->backupFile("");
     _root->frmStatusInfo(gettext("Upgrading", 0), false);
     _root->frmSetCursorBusy(true);
     _root->frmActivateButtons(false);
@@ -139,7 +141,7 @@ void KvctrlUpgrading::tellFailure()
 {
     // An unattended run says it on its way out; nobody reads an alert then.
     if (RunMode::unattended() || Main::shutdownActive()) return;
-    const std::string text = _outcome.told(_bytesAcked, _nrBytes);
+    const std::string text = _root->withBackup(_outcome.told(_bytesAcked, _nrBytes));
     BTrace::instance()->dbgPrint("Upgrade failed: " + _outcome.english(), true, true);
     _root->statusNote(text);
     Dialog::alert("%s", text.c_str());

@@ -57,7 +57,7 @@ void KvctrlVersionCheck::reported(const char* type, const char* software)
                                                 _type.c_str()));
         return;
     }
-    _root->statusNote(KvctrlUpgrOutcome::finished(software));
+    _root->statusNote(_root->withBackup(KvctrlUpgrOutcome::finished(software)));
     if (_unattended) {
         _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
         endCommandLineRun();
@@ -80,8 +80,9 @@ void KvctrlVersionCheck::failed(const std::string& english, const std::string& t
         endCommandLineRun();
         return;
     }
-    _root->statusNote(told);
-    Dialog::alert("%s", told.c_str());
+    const std::string text = _root->withBackup(told);
+    _root->statusNote(text);
+    Dialog::alert("%s", text.c_str());
 }
 
 void KvctrlVersionCheck::endCommandLineRun() { Main::_shutdown = true; }

@@ -228,7 +228,7 @@ TEST_F(DialogsTest, MainWindowLayoutStaysAsDrawn)
         {"Instellingen Bestand", "10,85 230x130"}, {"Naam:", "85,95 150x20"}, {"Kor. Type:", "85,125 150x20"},
         {"Korvan", "245,85 235x130"},     {"Type:", "320,92 150x20"},      {"SW Versie:", "320,115 150x20"},
         {"Special:", "320,138 150x20"},   {"HW Versie:", "320,161 150x20"}, {"IMEI:", "321,184 150x20"},
-        {"Status Info:", "80,575 570x25"}, {"Afsluiten", "960,575 90x25"},
+        {"Status Info:", "80,569 870x34"}, {"Afsluiten", "960,575 90x25"},
     };
     for (const auto& [label, expected] : labelled) EXPECT_EQ(rect(find(label)), expected) << label;
     EXPECT_EQ(rect(find("Nieuw")->parent()), "10,10 640x55");
@@ -329,7 +329,10 @@ TEST_F(RestrictionsTest, TheDesktopsEditorElseATerminalEditorInATerminalElseTheU
     editRestrictions();
     EXPECT_TRUE(until([this] { return !dialogs.alerts.empty(); }, 5000));
     EXPECT_EQ(ran(), "xdg-open " + file + "\n") << "vi without a terminal is not tried";
-    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Er kon geen editor geopend worden voor:\n" + file + "\n"});
+    // With why each way failed.
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Er kon geen editor geopend worden voor:\n" + file + "\n" +
+                                                       "vi heeft een terminal nodig en x-terminal-emulator staat niet op het PATH.\n" +
+                                                       bin + "/xdg-open stopte met code 3.\n"});
 
     // An editor with a window of its own runs as it is.
     program("kate");

@@ -248,10 +248,14 @@ TEST_F(UpgradeWindowTest, UpgradeFromTheTabArrivesWholeInTheSimulator)
     EXPECT_TRUE(until([this] { return status() == "Verbonden" && buttonsActive(); })) << status();
     EXPECT_TRUE(dialogs.alerts.empty());
     EXPECT_TRUE(onTab<RPbinList>("Select Bin File: ")->active()) << "the tab is usable again";
-    // The unit reports what it runs now.
+    // The unit reports what it runs now; where its settings were saved
+    // before stays in view with it.
     advance(100);
-    EXPECT_TRUE(until([this] { return status() == "Verbonden - Upgrade gereed: de Korvan meldt software KV-4.30"; }))
-        << status();
+    const std::string finished = "Verbonden - Upgrade gereed: de Korvan meldt software KV-4.30. "
+                                 "Reservekopie van de instellingen: " + dir + "/Backups/KV8888GM-ED_351234567890123_";
+    EXPECT_TRUE(until([&] { return status().rfind(finished, 0) == 0; })) << status();
+    const std::string backup = status().substr(status().find(dir));
+    EXPECT_EQ(ksimtest::readFile(backup), unitSettings("Kantoor")) << backup;
 }
 
 TEST_F(UpgradeWindowTest, UpgradeWhoseUnitIsPulledOutIsToldAndTheTabIsUsableAgain)
@@ -269,6 +273,8 @@ TEST_F(UpgradeWindowTest, UpgradeWhoseUnitIsPulledOutIsToldAndTheTabIsUsableAgai
     const std::string& told = dialogs.alerts[0];
     EXPECT_EQ(told.find("Upgrade afgebroken na "), 0u) << told;
     EXPECT_NE(told.find(" van 60000 bytes: de COM poort is weggevallen."), std::string::npos) << told;
+    EXPECT_NE(told.find("weggevallen. Reservekopie van de instellingen: " + dir + "/Backups/KV8888GM-ED_"), std::string::npos)
+        << told;
     until([] { return true; });
     EXPECT_EQ(status(), "COM poort niet beschikbaar - " + told);
     EXPECT_TRUE(buttonsActive());
@@ -412,7 +418,9 @@ TEST_F(UpgradeWindowTest, CreationWindowBuildsThePackFromTheChosenDirectory)
     ASSERT_EQ(packs.size(), 1u);
     EXPECT_EQ(packs[0].find("KV-4.40["), 0u) << packs[0];
     EXPECT_TRUE(root->revPack()->checkCheckSum(packs[0].c_str(), false));
-    EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"RevPack " + std::string(Main::_revpacksDir) + "/" + packs[0] +
+                                                       " is geschreven.\n"})
+        << "what was written is told";
 }
 
 // Images whose type config.ini does not name are skipped: without one left
@@ -435,4 +443,25 @@ TEST_F(UpgradeWindowTest, CreationWindowWithoutAUsableImageMakesNoPackAndSaysWhy
                                       "/images/: KV1234WS-BX_4.40.bin skipped, type not in config.ini"}));
     for (const auto& e : fs::directory_iterator(Main::_revpacksDir))
         EXPECT_NE(e.path().extension(), ".rpa") << e.path();
+}
+
+// A unit whose settings cannot be fetched: the question before going on
+// without a backup says why there is none; No (the default) starts nothing.
+TEST_F(UpgradeWindowTest, BackupThatFailsSaysWhyBeforeAskingToGoOnWithout)
+{
+    KvTestPack p;
+    p.data = KvTestPack::image(700, "KV-4.30");
+    p.write(Main::_revpacksDir, "KV-4.30");
+    std::ofstream(sim.path("unit.adn")) << unitSettings("Kantoor");
+    ASSERT_TRUE(openOnSim({"--image", sim.path("image.bin"), "--no-settings"})) << status();
+    options(true);
+    press("Upgrade", tab());
+    for (int i = 0; i < 100 && dialogs.questions.empty(); ++i) {
+        advance(500);
+        until([] { return false; }, 20);
+    }
+    ASSERT_EQ(dialogs.questions, std::vector<std::string>{"De reservekopie is mislukt: de Korvan stuurde de instellingen "
+                                                          "niet volledig.\nDoorgaan zonder reservekopie?"});
+    EXPECT_TRUE(until([this] { return buttonsActive(); })) << status();
+    EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos);
 }
