@@ -70,9 +70,15 @@ void KvctrlConnIdle::onEvent(const BEvent* e)
     } else if (local && sig == LOC_UPL_REQUEST) {
         // Settings of a pack are the pack's, whatever their type; every text
         // must fit the unit before anything is sent (or backed up).
+        SettingBin* bin = _root->korSettingBin();
         if (!_root->sbCheckKorTypes() || !KvctrlTextFit::allow(_root)) {
+            if (bin->progPreUpgrade()) {
+                // Nothing of the upgrade went out: the image does not follow later.
+                RevPackDb::activeAdnFileReset();
+                bin->progPreUpgrade(false);
+            }
             transition(static_cast<BState*>(nullptr));
-        } else if (_root->korSettingBin()->progPreUpgrade() && KvctrlBackup::needed(_root)) {
+        } else if (bin->progPreUpgrade() && KvctrlBackup::needed(_root)) {
             // A pack's settings replace the unit's: those are saved first.
             _root->backupFor(LOC_UPL_REQUEST);
             transition(new KvctrlDownloading(enclosing(), KvctrlDownloading::BACKUP));

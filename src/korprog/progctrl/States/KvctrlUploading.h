@@ -55,7 +55,7 @@ private:
     SettingBin* _settingBin;
     uint8_t _actEntry;
     BTimer* _timer;
-    // The user stopped, or the unit kept refusing an entry.
+    // The unit kept refusing an entry, or took the end before the last one.
     bool _stopped;
     // The unit kept refusing the request, an entry or the end.
     bool _refused;
