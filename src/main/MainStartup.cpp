@@ -27,6 +27,7 @@
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlUploading.h"
 #include "main/Doctor.h"
 #include "main/Main.h"
@@ -395,6 +396,7 @@ int MainStartup::run(int argc, char** argv)
 
     MainSignals::catchSignals();
     KvctrlRoot::sleepFunc = MainSignals::sleepUnlessEnding;
+    KvctrlUnattended::signalCause = MainSignals::reportUnfinishedRun;
 
     Main* mainState = new Main();
     mainState->startup();
