@@ -7,6 +7,7 @@
 
 namespace {
 const double SECONDS_PER_TICK = 0.01;
+const double SETTLE_WAIT_S = 0.02;
 }
 
 void BMainLoop::runUntilIdle(const Hooks& hooks)
@@ -32,6 +33,11 @@ void BMainLoop::run(BMainState& mainState, const bool& shutdown, const Hooks& ho
         runUntilIdle(hooks);
         // A step that ended the program must not wait for the next event first.
         if (hooks.waitEvents && !shutdown && !BScheduler::terminated()) hooks.waitEvents(waitTime());
+    }
+    while (hooks.settle && !BScheduler::terminated() && hooks.settle()) {
+        if (hooks.pollInput) hooks.pollInput();
+        runUntilIdle(hooks);
+        if (hooks.waitEvents && hooks.settle()) hooks.waitEvents(SETTLE_WAIT_S);
     }
     BTrace::instance()->dbgPrint("Main: entering Shutdown ... ", true, true);
     mainState.shutdown();

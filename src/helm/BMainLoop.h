@@ -16,6 +16,9 @@ public:
         // Once per pass, after the steps: window events, for at most
         // `seconds`. It returns early on a window event and on input.
         std::function<void(double seconds)> waitEvents;
+        // Once the program is told to end, passes go on while this says an
+        // answer is on its way (the caller bounds how long).
+        std::function<bool()> settle;
     };
     // The longest wait of a pass. With nothing to do the runtime wakes only
     // for its next timer, so an idle program stays idle.

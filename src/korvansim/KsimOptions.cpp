@@ -61,7 +61,9 @@ const char* KsimOptions::usage()
            "  --unplug-for MS      how long it is gone (500)\n"
            "  --store-differs N    store entry N with the last character of its text changed,\n"
            "                       so that reading the settings back shows a difference\n"
+           "  --number-differs N   store entry N with the last digit of its number changed\n"
            "  --keep-version       report the old software version after an image\n"
+           "  --imei-after IMEI    report this IMEI after an image, as another unit would\n"
            "  --no-settings        leave requests for the settings (download) unanswered\n";
 }
 
@@ -95,6 +97,7 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
         {"--unplug-after", &unplugAfter, 0, INT_MAX},
         {"--unplug-for", &unplugForMs, 0, 60000},
         {"--store-differs", &storeDiffers, 0, Kvprg::NR_ENTRIES},
+        {"--number-differs", &numberDiffers, 0, Kvprg::NR_ENTRIES},
         {"--baud", &baud, 0, 1000000},
         {"--hangup-grace", &hangupGraceMs, 0, 24 * 3600 * 1000},
     };
@@ -109,6 +112,7 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
         {"--special", &special, 40, true},
         {"--hardware", &hardware, 40, true},
         {"--imei", &imei, 40, true},
+        {"--imei-after", &imeiAfterImage, 40, true},
         {"--adn", &adnFile, 4096, false},
         {"--image", &imageFile, 4096, false},
         {"--link", &link, 4096, false},

@@ -32,7 +32,9 @@ struct KsimOptions {
     int unplugAfter = 0; // the terminal goes away after packet k of the first image (its ACK lost)
     int unplugForMs = 500; // and comes back under the same link this much later
     int storeDiffers = 0;  // entry n is stored with the last character of its text changed
+    int numberDiffers = 0; // entry n is stored with the last digit of its number changed
     bool keepVersion = false; // the software version stays the old one after an image
+    std::string imeiAfterImage; // another unit reports itself after an image: this IMEI
     bool noSettings = false;  // a download request (the settings) gets no answer
 
     int baud = 0;           // pace every byte read and written as a line of this rate would

@@ -72,7 +72,7 @@ bool isLoneByte(uint8_t b)
 
 KsimUnit::KsimUnit(const KsimOptions& options, KsimSettings* settings, Log log)
     : _opt(options), _settings(settings), _log(std::move(log)), _mode(APPLICATION), _app(IDLE),
-      _software(options.software), _type(options.type), _lineOpen(false), _silent(false), _framesReceived(0), _now(0), _lastRxUs(0),
+      _software(options.software), _type(options.type), _imei(options.imei), _lineOpen(false), _silent(false), _framesReceived(0), _now(0), _lastRxUs(0),
       _pauseHandled(true), _lastTrafficUs(0), _dlNext(1), _dlSinceWait(0), _dlWaiting(false), _ulStored(0),
       _ulWaited(false), _nakDueUs(-1), _packets(0), _resetDone(false), _imagesWritten(0), _eotsIgnored(0),
       _unplugDone(false), _unplugDue(false)
@@ -399,6 +399,14 @@ void KsimUnit::uploadEntry(const KvprgFrame& frame)
             text.back() = text.back() == 'X' ? 'Y' : 'X';
         log("   fault: entry " + std::to_string(nr) + " is stored otherwise");
     }
+    if (nr == _opt.numberDiffers) {
+        // A digit, so that the number still fits its field.
+        if (number.empty())
+            number = "1";
+        else
+            number.back() = number.back() == '1' ? '2' : '1';
+        log("   fault: the number of entry " + std::to_string(nr) + " is stored otherwise");
+    }
     _settings->set(nr, text, number);
     ++_ulStored;
     log("   stored entry " + std::to_string(nr) + " \"" + text + "\" \"" + number + "\"");
@@ -542,6 +550,10 @@ void KsimUnit::finishImage()
         _type.assign(reinterpret_cast<const char*>(_image.data()) + at, TYPE_LEN);
         log("   new type " + _type);
     }
+    if (!_opt.imeiAfterImage.empty()) {
+        _imei = _opt.imeiAfterImage;
+        log("   fault: another unit, IMEI " + _imei);
+    }
     _mode = APPLICATION;
     _app = IDLE;
     _image.clear();
@@ -581,7 +593,7 @@ void KsimUnit::sendStatus()
     std::string software = SW_PREFIX + _software;
     if (!f.statusInfo(static_cast<PrclVersion>(_opt.protocolVersion), static_cast<uint8_t>(_opt.errorStatus),
                       static_cast<uint8_t>(_opt.entries), _type.c_str(), software.c_str(), _opt.special.c_str(),
-                      _opt.hardware.c_str(), _opt.imei.c_str())) {
+                      _opt.hardware.c_str(), _imei.c_str())) {
         log("   the identity does not fit a status record; not answered");
         return;
     }

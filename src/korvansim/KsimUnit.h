@@ -95,6 +95,7 @@ private:
     AppState _app;
     std::string _software;
     std::string _type;  // the image's when it names one
+    std::string _imei;
     bool _lineOpen;
     bool _silent;
     int _framesReceived;

@@ -5,6 +5,7 @@
 #include <FL/filename.H>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,8 @@
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/States/KvctrlUploading.h"
 #include "main/Doctor.h"
 #include "main/Main.h"
 #include "korprog/runlog/RunLog.h"
@@ -44,6 +47,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// How long an ending program waits for the answer to what it sent last.
+const int SETTLE_MS = 500;
 
 // Option texts are the command line's own.
 const char* const USAGE_LINES_1[] = {
@@ -390,6 +396,7 @@ int MainStartup::run(int argc, char** argv)
 
     MainSignals::catchSignals();
     KvctrlRoot::sleepFunc = MainSignals::sleepUnlessEnding;
+    KvctrlUnattended::signalCause = MainSignals::reportUnfinishedRun;
 
     Main* mainState = new Main();
     mainState->startup();
@@ -403,6 +410,12 @@ int MainStartup::run(int argc, char** argv)
     hooks.afterStep = [] { BTrace::parseDebugStream(); };
     hooks.waitEvents = [](double seconds) {
         wait.wait(seconds, {KvcdrvRoot::inputFd(), BTrace::debugSocketStream.socketFd()});
+    };
+    // An entry on its way when the program is told to end: the unit's
+    // answer says whether it has it, so the run names what the unit took.
+    hooks.settle = [] {
+        static const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(SETTLE_MS);
+        return KvctrlUploading::answerAwaited() && std::chrono::steady_clock::now() < until;
     };
     BMainLoop::run(*mainState, Main::_shutdown, hooks);
 

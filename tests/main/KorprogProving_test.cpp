@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,6 +27,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using ksimtest::count;
+
+const char* const SIGTERM_REASON = "korprog: ended by SIGTERM before the run was complete\n";
+
 class Proving : public ::testing::Test {
 protected:
     void SetUp() override
@@ -34,6 +43,9 @@ protected:
         KvTestPack p;
         p.data = KvTestPack::image(700);  // declares and carries KV-4.20
         pack = p.write((user / "RevPacks").string(), "KV-prove");
+        // Declared KV8888GM-ED, but makes the unit another type.
+        p.data = KvTestPack::image(700, "KV-4.20", "KV9999GM-ED");
+        otherType = p.write((user / "RevPacks").string(), "KV-other");
     }
 
     // The simulator holding settingsFile("oud ") with `faults`, and
@@ -47,9 +59,9 @@ protected:
         ASSERT_TRUE(sim.start(faults));
         std::ofstream(user / "config.ini") << "comport=" << sim.device << "\n";
     }
-    std::vector<std::string> upgrade(const std::string& option = "") const
+    std::vector<std::string> upgrade(const std::string& option = "", const std::string& name = "") const
     {
-        std::vector<std::string> args{"-upgrade", "-revpack", pack, "-binfile", "app.bin"};
+        std::vector<std::string> args{"-upgrade", "-revpack", name.empty() ? pack : name, "-binfile", "app.bin"};
         if (!option.empty()) args.insert(args.begin() + 1, option);
         return args;
     }
@@ -63,7 +75,7 @@ protected:
 
     TempDir scratch{"korprog-proving"};
     fs::path dir, user;
-    std::string pack;
+    std::string pack, otherType;
     SimProcess sim;
 };
 
@@ -78,17 +90,28 @@ TEST_F(Proving, FaultsTheStepsCatchFailTheRunNamingWhatIsWrong)
         bool upgrading;
         std::vector<std::string> named;
         bool imageSent;
+        bool otherType = false;
     } cases[] = {
         {"entry stored otherwise", {"--store-differs", "37"}, 9, false,
          {"verify failed: entry 37 reads back 'Nieuw 3", "' instead of 'Nieuw 37'"}, false},
+        {"number stored otherwise", {"--number-differs", "37"}, 9, false,
+         {"verify failed: entry 37 number reads back '5550031' instead of '5550037'"}, false},
         {"no settings for the backup", {"--no-settings"}, 10, true, {"backup failed"}, false},
         {"version that stays the old one", {"--keep-version"}, 9, true,
          {"the unit reports KV-4.12 after the upgrade, expected KV-4.20"}, true},
+        {"image of another type", {}, 9, true,
+         {"the unit reports type KV9999GM-ED after the upgrade, expected KV8888GM-ED"}, true, true},
+        {"another unit after the image", {"--imei-after", "351234567890999"}, 9, true,
+         {"IMEI 351234567890999, expected 351234567890123"}, true},
     };
+    size_t backedUp = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         startSim(c.faults);
-        const KorprogRun r = runKorprog(dir.string(), c.upgrading ? upgrade() : std::vector<std::string>{"-program", "new.adn"}, 25);
+        const KorprogRun r = runKorprog(
+            dir.string(), c.upgrading ? upgrade("", c.otherType ? otherType : "") : std::vector<std::string>{"-program", "new.adn"}, 25);
+        if (c.imageSent) ++backedUp;
+        EXPECT_EQ(r.out.find("Gecontroleerd"), std::string::npos) << r.out;
         EXPECT_EQ(r.rc, c.rc) << r.err;
         for (const std::string& n : c.named) EXPECT_NE(r.err.find(n), std::string::npos) << n << "\n" << r.err;
         EXPECT_EQ(fs::exists(sim.path("image.bin")), c.imageSent);
@@ -96,7 +119,7 @@ TEST_F(Proving, FaultsTheStepsCatchFailTheRunNamingWhatIsWrong)
             EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos) << "the upgrade never started";
         }
     }
-    EXPECT_EQ(backups().size(), 1u) << "only the upgrade whose backup succeeded left one";
+    EXPECT_EQ(backups().size(), backedUp) << "only the upgrades whose backup succeeded left one";
 }
 
 TEST_F(Proving, UpgradeSavesTheUnitsSettingsBeforeTheImageAndEndsZero)
@@ -133,6 +156,132 @@ TEST_F(Proving, OptionsLeaveTheirStepsOut)
         EXPECT_EQ(sim.log().find("<- download request"), std::string::npos) << "the settings were not asked for";
     }
     EXPECT_TRUE(backups().empty());
+}
+
+// What the run can know before it starts, it refuses before anything goes to
+// the unit: texts too long for the unit's fields (all of them named; a pack's
+// settings: LineFaults), and a boot loader longer than the unit's frame takes.
+TEST_F(Proving, WhatCannotGoInWholeIsRefusedBeforeTheUnitIsAskedAnything)
+{
+    std::string tooLong = settingsFile("Nieuw ");
+    tooLong.replace(tooLong.find("Nieuw 100|"), 9, "Nieuw 100 xyz");  // 13 characters, the unit takes 12
+    tooLong.replace(tooLong.find("Nieuw 150|"), 9, std::string(20, 'L'));
+    std::ofstream(dir / "long.adn") << tooLong;
+    KvTestPack bigLoader;
+    bigLoader.data = KvTestPack::image(700);
+    bigLoader.loaderSize = 2045;
+    const std::string loaderPack = bigLoader.write((user / "RevPacks").string(), "KV-loader");
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        int rc;
+        std::vector<std::string> named;
+    } cases[] = {
+        {"-program, texts too long at entries 100 and 150", {"-program", "long.adn"}, 3,
+         {"korprog: texts too long for the unit: entry 100 (", ") has 13 characters, at most 12; entry 150 (",
+          ") has 20 characters, at most 12; nothing was programmed\n"}},
+        {"-upgrade, a boot loader of 2045 bytes", upgrade("", loaderPack), 7, {"has no usable boot loader"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        startSim({});
+        const KorprogRun r = runKorprog(dir.string(), c.args, 20);
+        EXPECT_EQ(r.rc, c.rc) << r.err << r.out.substr(0, 3000);
+        EXPECT_EQ(count(r.err, "\n"), 1) << r.err;
+        for (const std::string& n : c.named) EXPECT_NE(r.err.find(n), std::string::npos) << n << "\n" << r.err;
+        const std::string log = sim.log();
+        for (const char* request : {"<- download request", "<- upload request", "<- upgrade request"})
+            EXPECT_EQ(log.find(request), std::string::npos) << request;
+        EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), settingsFile("oud "));
+    }
+    EXPECT_TRUE(backups().empty());
+}
+
+// A fetch cut short is no verified fetch and no backup: a unit pulled in the
+// middle of the read-back fails the run's verification, and a signal that
+// ends the run is its cause, not the unit.
+TEST_F(Proving, FetchesCutShortAreToldByWhatCutThemShort)
+{
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        bool pull;  // else SIGTERM
+        int rc;
+        std::string told;
+    } cases[] = {
+        {"unit pulled during the read-back", {"-program", "new.adn"}, true, 9,
+         "korprog: verify failed: the settings could not be read back\n"},
+        {"SIGTERM during the read-back", {"-program", "new.adn"}, false, 1, SIGTERM_REASON},
+        {"SIGTERM during the backup", upgrade(), false, 1, SIGTERM_REASON},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        startSim({"--baud", "9600"});
+        bool done = false;
+        const KorprogRun r = runKorprogWatched(dir.string(), c.args, 40, 0, [&](double, pid_t pid) {
+            // The unit sends entries only when its settings are fetched.
+            if (done || count(sim.log(), "-> entry ") < 50) return;
+            done = true;
+            if (c.pull)
+                sim.stop();
+            else
+                ::kill(pid, SIGTERM);
+        });
+        ASSERT_TRUE(done) << r.err;
+        EXPECT_EQ(r.rc, c.rc) << r.err;
+        EXPECT_EQ(r.err, c.told);
+        EXPECT_EQ(r.out.find("Gecontroleerd"), std::string::npos) << r.out;
+        EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos);
+    }
+    EXPECT_TRUE(backups().empty());
+}
+
+// Started with standard input, output and error closed, as by some service
+// managers: what the program writes there must not reach the unit's line nor
+// its lock files.
+TEST_F(Proving, ClosedStandardDescriptorsKeepOurTextOffTheLine)
+{
+    const struct {
+        const char* what;
+        std::vector<int> closed;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"all three closed", {0, 1, 2}, {"-program", "new.adn"}},
+        {"standard output closed, JSON events", {1}, {"-program", "new.adn", "-json"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        startSim({});
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+            ::setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
+            ::unsetenv("DISPLAY");
+            if (::chdir(dir.c_str()) != 0) ::_exit(126);
+            // What stays open goes to files of its own, out of the test's output.
+            ::dup2(::open("/dev/null", O_RDONLY), 0);
+            ::dup2(::open("fd1.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+            ::dup2(::open("fd2.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            for (int fd : c.closed) ::close(fd);
+            std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
+            for (const std::string& a : c.args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(KORPROG_PATH, argv.data());
+            ::_exit(127);
+        }
+        int status = 0;
+        for (int i = 0; i < 3000 && ::waitpid(pid, &status, WNOHANG) != pid; ++i) ::usleep(10000);
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), settingsFile("Nieuw "));
+        EXPECT_EQ(sim.log().find("<- dropped"), std::string::npos) << "bytes outside frames reached the unit";
+        for (const auto& e : fs::directory_iterator(dir)) {
+            if (!e.is_regular_file() || e.path().extension() == ".adn" || e.path().extension() == ".txt") continue;
+            const std::string held = ksimtest::readFile(e.path().string());
+            EXPECT_EQ(held.find("\"event\""), std::string::npos) << e.path();
+            EXPECT_EQ(held.find("Verbonden"), std::string::npos) << e.path();
+        }
+    }
 }
 
 }  // namespace

@@ -228,6 +228,9 @@ TEST_F(StoppedUnit, SigtermInTheMiddleOfProgrammingIsNoSuccess)
     ASSERT_GE(termAt, 0) << r.err;
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.err.rfind(PROGRAMMING_CUT, 0), 0u) << r.err;
+    // The entry on its way when the signal came is named once the unit took it.
+    const std::string took = std::to_string(count(sim.log(), "stored entry"));
+    EXPECT_EQ(r.err, PROGRAMMING_CUT + took + "; entries 1 to " + took + " were programmed\n");
     EXPECT_LT(r.seconds - termAt, 2.0);
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), settingsFile("oud "));
 }

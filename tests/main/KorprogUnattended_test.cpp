@@ -132,19 +132,19 @@ TEST_F(Unattended, ProgramWritesTheWholeFileIntoTheUnitAndEndsZero)
     EXPECT_EQ(sim.log().find("<- upload request"), sim.log().rfind("<- upload request")) << "programmed once";
 }
 
-TEST_F(Unattended, ProgramStoppedAtATextTooLongForTheUnitEndsNonZero)
+// Refused before the first entry: stopped there, the unit would hold a mix
+// of new and old settings.
+TEST_F(Unattended, ProgramOfATextTooLongForTheUnitEndsNonZeroWithNothingProgrammed)
 {
     startSim({});
     std::string file = settingsFile("x");
     file.replace(file.find("x3|"), 2, "thirteen char");  // entry 3 of a GSM unit holds 12
     write("new.adn", file);
     const Outcome r = korprog({"-program", "new.adn"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_NE(r.out.find("Kan niet geprogrammeerd worden!! Text is te lang. max: 12 karakters. Waarde, \"thirteen cha\" "
-                         "wordt geprogrammeerd. -> Programmeren stoppen\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_EQ(r.err, "korprog: programming stopped at entry 3; entries 1 to 2 were programmed\n");
+    EXPECT_EQ(r.rc, 3);
+    EXPECT_EQ(r.err, "korprog: texts too long for the unit: entry 3 (Algemeen, PIN-code SIM) has 13 characters, at "
+                     "most 12; nothing was programmed\n");
+    EXPECT_EQ(sim.log().find("<- upload request"), std::string::npos);
 }
 
 TEST_F(Unattended, ProgramAnswersItsQuestionsOnStandardOutputAndSaysWhatItLeftOut)

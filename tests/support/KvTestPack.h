@@ -21,6 +21,9 @@ struct KvTestPack {
     // The second-stage boot loaders by processor: "00" (200 bytes 0x30) and
     // "49" (300 bytes 0x49); a pack made from one BOOT_LOAD_...49.bin holds only "49".
     std::vector<std::string> loaders = {"00", "49"};
+    // Every loader this many bytes instead (0: the sizes above): a pack made
+    // elsewhere may carry one the unit's frame has no room for.
+    size_t loaderSize = 0;
 
     // Writes the pack `name` into dir; returns the name to select it by.
     std::string write(const std::string& dir, const std::string& name) const
@@ -38,9 +41,11 @@ struct KvTestPack {
                 db.setEntry(g.c_str(), RevPackDb::BIN_DATA, bytes.data(), static_cast<int>(bytes.size()));
                 db.setEntry(g.c_str(), RevPackDb::BIN_HWVERS, hw);
             };
-            for (const std::string& hw : loaders)
-                add("BOOT_LOAD_" + hw + ".bin", hw == "49" ? std::string(300, '\x49') : std::string(200, '\x30'),
+            for (const std::string& hw : loaders) {
+                const char fill = hw == "49" ? '\x49' : '\x30';
+                add("BOOT_LOAD_" + hw + ".bin", std::string(loaderSize ? loaderSize : hw == "49" ? 300 : 200, fill),
                     hw.c_str());
+            }
             add(bin, data, "D.49");
             db.setEntry(bin.c_str(), RevPackDb::BIN_TYPE, type.c_str());
             db.setEntry(bin.c_str(), RevPackDb::BIN_VERSION, versionOf(data).c_str());

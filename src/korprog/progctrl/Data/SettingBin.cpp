@@ -278,6 +278,17 @@ uint8_t SettingBin::textFieldSize(uint8_t nr, SBEntry::EntryType) const
         nt = UNDEF_TP;
     else
         nt = networkOf(charAt(korType(), NWTP_POS));
+    return fieldSize(nt, nr);
+}
+
+uint8_t SettingBin::unitTextFieldSize(uint8_t nr) const
+{
+    if (_korType[0] == '\0') return textFieldSize(nr, SBEntry::INVALID_TYPE);
+    return fieldSize(networkOf(charAt(_korType, NWTP_POS)), nr);
+}
+
+uint8_t SettingBin::fieldSize(NetworkType nt, uint8_t nr)
+{
     switch (nt) {
     case GSM: return nr % 10 == 1 ? MAX_TEXT_EXT : MAX_TEXT;
     case GPRS:

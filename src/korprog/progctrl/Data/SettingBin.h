@@ -79,6 +79,9 @@ public:
     void korTypeFromNew(const char* customType, const char* special, bool cleanup);
     bool checkKorTypes();
     uint8_t textFieldSize(uint8_t nr, SBEntry::EntryType type) const;
+    // The longest text entry nr of the connected unit takes, by the unit's
+    // own type; textFieldSize while no unit has told its type.
+    uint8_t unitTextFieldSize(uint8_t nr) const;
     bool entrySupported(uint8_t nr, char list) const;
     void setSbEntry(SBEntry* sbEntry);
     // "Tab, Name" of this part of entry nr, from the editor or, without
@@ -149,6 +152,7 @@ private:
     bool dropForOtherUnit(const char* type);
     uint16_t traceLevel() const;
     static NetworkType networkOf(char c);
+    static uint8_t fieldSize(NetworkType nt, uint8_t nr);
 
     SettingBinOwner* _root;
     char _korType[MAX_INFOSTR + 1];

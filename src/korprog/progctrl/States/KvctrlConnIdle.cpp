@@ -12,6 +12,7 @@
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
+#include "korprog/progctrl/States/KvctrlTextFit.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlUpgrading.h"
 #include "korprog/progctrl/States/KvctrlUploading.h"
@@ -67,15 +68,23 @@ void KvctrlConnIdle::onEvent(const BEvent* e)
         result = lifeCheckTimer(e);
         transition(static_cast<BState*>(nullptr));
     } else if (local && sig == LOC_UPL_REQUEST) {
-        if (_root->korSettingBin()->progPreUpgrade() && KvctrlBackup::needed(_root)) {
+        // Settings of a pack are the pack's, whatever their type; every text
+        // must fit the unit before anything is sent (or backed up).
+        SettingBin* bin = _root->korSettingBin();
+        if (!_root->sbCheckKorTypes() || !KvctrlTextFit::allow(_root)) {
+            if (bin->progPreUpgrade()) {
+                // Nothing of the upgrade went out: the image does not follow later.
+                RevPackDb::activeAdnFileReset();
+                bin->progPreUpgrade(false);
+            }
+            transition(static_cast<BState*>(nullptr));
+        } else if (bin->progPreUpgrade() && KvctrlBackup::needed(_root)) {
             // A pack's settings replace the unit's: those are saved first.
             _root->backupFor(LOC_UPL_REQUEST);
             transition(new KvctrlDownloading(enclosing(), KvctrlDownloading::BACKUP));
-        } else if (_root->sbCheckKorTypes()) {
+        } else {
             result = uploadRequest(e);
             transition(new KvctrlUploading(enclosing()));
-        } else {
-            transition(static_cast<BState*>(nullptr));
         }
     } else if (local && sig == LOC_UPGRADE_REQ) {
         result = upgradeReq(e, true);

@@ -186,9 +186,9 @@ void KvctrlRoot::transferStopped(const std::string& cause, const std::string& no
     Dialog::alert("%s.\n%s.", why, note.c_str());
 }
 
-void KvctrlRoot::awaitUpgradedVersion(const std::string& type, const std::string& software)
+void KvctrlRoot::awaitUpgradedVersion(const std::string& type, const std::string& software, const std::string& imei)
 {
-    _versionCheck->expect(queue(), type, software);
+    _versionCheck->expect(queue(), type, software, imei);
 }
 
 void KvctrlRoot::frmUpgradeProgress(const char* text, int done, int total)
@@ -301,7 +301,7 @@ void KvctrlRoot::sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti
         errorStatusByte(sti->extraStat);
         _korSettingBin->totalNrEntries(sti->totalNrEntries);
         RevPackDb::setActHwSwVers(sti->type, sti->softw, sti->special, sti->hardw);
-        _versionCheck->reported(sti->type, sti->softw);
+        _versionCheck->reported(sti->type, sti->softw, sti->imei);
     } else if (bti) {
         if (bti->type[0] == '\0') return;
         _korSettingBin->storeStatusInfo(bti->type, "", bti->special, bti->hardw, "");

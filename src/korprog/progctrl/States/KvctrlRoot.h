@@ -81,8 +81,9 @@ public:
     // its own reason, and a program that is ending tells nothing.
     void transferStopped(const std::string& cause, const std::string& note);
     // A finished upgrade: the unit must report the image's type and software
-    // within VERSION_WAIT_S (KvctrlVersionCheck).
-    void awaitUpgradedVersion(const std::string& type, const std::string& software);
+    // within VERSION_WAIT_S (KvctrlVersionCheck), and the IMEI it had before
+    // when it had one.
+    void awaitUpgradedVersion(const std::string& type, const std::string& software, const std::string& imei = "");
     KvctrlVersionCheck* versionCheck() const { return _versionCheck; }
     // The backup of this upgrade is made (or gone without); the request it
     // held up is backupFor.

@@ -205,10 +205,16 @@ bool KvctrlUnattended::createRevPack(RevPackDb* db, const char* binDir)
     return true;
 }
 
+void (*KvctrlUnattended::signalCause)() = nullptr;
+
 void KvctrlUnattended::fail(RunFailure::Kind kind, const std::string& reason) { fail(RunFailure{kind, reason}); }
 
 void KvctrlUnattended::fail(const RunFailure& failure)
 {
+    // A run told to end fails because of it, whatever it was doing: a fetch
+    // or a transfer cut short by the signal is no fault of the unit's. Only
+    // a state that tells how far it got (Other) says more.
+    if (failure.kind != RunFailure::Kind::Other && signalCause) signalCause();
     if (RunFailure::record(failure))
         BTrace::instance()->dbgPrint("Unattended run failed: " + failure.reason, true, true);
     Main::_shutdown = true;

@@ -52,6 +52,9 @@ public:
     // told where the run ends.
     static void fail(RunFailure::Kind kind, const std::string& reason);
     static void fail(const RunFailure& failure);
+    // Records the signal that ended the run as its failure, if one did
+    // (MainSignals::reportUnfinishedRun); fail() asks it first.
+    static void (*signalCause)();
 
 private:
     // The reason the command line's upgrade input cannot be used; "" when

@@ -12,6 +12,7 @@
 #include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
+#include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/States/KvctrlConnIdle.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
@@ -79,7 +80,10 @@ void KvctrlUpgrading::onEntry(const BEvent*)
             addRegion(new KvctrlUpgrWaitBootReq(this));
         }
         break;
-    case REQ_FROM_PROGRAMMER: addRegion(new KvctrlUpgrWaitBootReq(this)); break;
+    case REQ_FROM_PROGRAMMER:
+        _imeiBefore = _root->korSettingBin()->unitImei();
+        addRegion(new KvctrlUpgrWaitBootReq(this));
+        break;
     default: B_ERROR("Invalid origReq"); break;
     }
 }
@@ -109,7 +113,7 @@ void KvctrlUpgrading::awaitVersion()
         db->getEntry(db->binFile(), RevPackDb::BIN_TYPE, type);
         db->getEntry(db->binFile(), RevPackDb::BIN_VERSION, software);
     }
-    _root->awaitUpgradedVersion(type, software);
+    _root->awaitUpgradedVersion(type, software, _imeiBefore);
 }
 
 void KvctrlUpgrading::onEvent(const BEvent* e)

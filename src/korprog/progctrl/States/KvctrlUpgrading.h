@@ -84,6 +84,9 @@ private:
     int _bytesAcked;
     bool _btlSent;
     bool _portLost;
+    // The IMEI of the unit asked to upgrade; "" when it started in its boot
+    // loader (which tells none).
+    std::string _imeiBefore;
 };
 
 #endif

@@ -41,6 +41,8 @@ void showProgress(KvctrlRoot* root, const char* what, int nr)
 
 }  // namespace
 
+bool KvctrlUploading::_awaited = false;
+
 KvctrlUploading::KvctrlUploading(BCompositeState* enclosing)
     : BSimpleState(enclosing, KOR_PROG, PROG_CTRL, KVCTRLUPLOADING),
       _root(static_cast<KvctrlRoot*>(enclosing->enclosing(STATE_ROOT))),
@@ -92,6 +94,7 @@ void KvctrlUploading::onEntry(const BEvent*)
 
 void KvctrlUploading::onExit(const BEvent*)
 {
+    _awaited = false;
     _root->frmSetCursorBusy(false);
     _root->frmActivateButtons(true);
     _settingBin->doProgramming(false);
@@ -136,8 +139,7 @@ RunFailure KvctrlUploading::unattendedFailure() const
     if (_refused && _actEntry < 2) return {Kind::Refused, "the unit refused programming " + times + "; " + done};
     if (_refused)
         return {Kind::Refused, "the unit refused entry " + std::to_string(_actEntry - 1) + " " + times + "; " + done};
-    // Stopped by the program itself: the file holds a text too long for the
-    // unit. Not refused input: the unit has taken the entries before it.
+    // The unit took the end of programming before the last entry.
     if (_stopped) return {Kind::Other, "programming stopped at entry " + std::to_string(_actEntry) + "; " + done};
     if (Main::shutdownActive())
         return {Kind::Other, "programming was interrupted after entry " + std::to_string(_acked) + "; " + done};
@@ -148,7 +150,9 @@ RunFailure KvctrlUploading::unattendedFailure() const
 void KvctrlUploading::onEvent(const BEvent* e)
 {
     bool result = true;
-    switch (e->signalId()) {
+    const SignalId sig = e->signalId();
+    if (sig == CTRL_ACK || sig == KVPROT_NAK || sig == CTRL_WAITING || sig == LOC_UPLOAD_TO) _awaited = false;
+    switch (sig) {
     case CTRL_ACK:
         stopTimer();
         result = _endSent ? endTaken() : handleAck(e);
@@ -183,6 +187,8 @@ bool KvctrlUploading::handleAck(const BEvent*)
     _naksInARow = 0;
     if (_actEntry >= 2) _acked = _actEntry - 1;  // the entry sent last was taken
     _root->restartLifeCkTimeout();
+    // Told to end: what the unit took is known now, and nothing more goes.
+    if (Main::shutdownActive()) return true;
     if (!sendNextEntry()) endUpload();
     return true;
 }
@@ -197,12 +203,7 @@ bool KvctrlUploading::sendNextEntry()
                                    tr("wordt niet ondersteund voor deze hardware versie.");
         Dialog::choice(notice.c_str(), gettext("Programmeren continueren", 0), nullptr, nullptr, 0);
     }
-    SettingEntry* entry = _root->sbGetEntry(_actEntry);
-    if (!entry) return false;
-    if (!checkTextSize(entry->text)) {
-        _stopped = true;
-        return false;
-    }
+    // Every text fits: that was settled before the upload began (KvctrlTextFit).
     if (!sendEntry(_actEntry)) return false;
     showProgress(_root, "Programmeren", _actEntry);
     RunLog::progress(_actEntry, std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1), "entries");
@@ -219,6 +220,7 @@ void KvctrlUploading::endUpload()
         return;
     }
     _endSent = true;
+    _awaited = true;
     _naksInARow = 0;
     startTimer();
 }
@@ -239,13 +241,14 @@ bool KvctrlUploading::sendEntry(uint8_t nr)
     if (!entry) return false;
     auto* see = new KvprotSeeEvt(nr, entry->text, entry->tfnr);
     see->convertF1('\\', '/');
-    return Kvctrl::toParser(this, see);
+    _awaited = Kvctrl::toParser(this, see);
+    return _awaited;
 }
 
 bool KvctrlUploading::handleNak(const BEvent*)
 {
     _root->restartLifeCkTimeout();
-    if (_completed || _stopped) return true;  // the upload is ending already
+    if (_completed || _stopped || Main::shutdownActive()) return true;  // the upload is ending already
     if (++_naksInARow >= Kvctrl::MAX_NAKS_IN_A_ROW) {
         // A line that fails every time gets no end of retries.
         BTrace::instance()->dbgPrint("upload given up: " +
@@ -271,7 +274,7 @@ bool KvctrlUploading::handleNak(const BEvent*)
 
 bool KvctrlUploading::waiting(const BEvent* e)
 {
-    if (_completed || _stopped) return true;  // the upload is ending already
+    if (_completed || _stopped || Main::shutdownActive()) return true;  // the upload is ending already
     bool sent = true;
     if (_endSent) {
         sent = Kvctrl::toParser(this, new KvprotUplEndEvt());
@@ -289,22 +292,6 @@ bool KvctrlUploading::waiting(const BEvent* e)
     if (e->signalId() == CTRL_WAITING) _root->restartLifeCkTimeout();
     startTimer();
     return sent;
-}
-
-bool KvctrlUploading::checkTextSize(char* text)
-{
-    const size_t len = std::strlen(text);
-    const uint8_t max = _settingBin->textFieldSize(_actEntry, SBEntry::INVALID_TYPE);
-    if (len == 0 || len <= max) return true;
-    std::string msg = tr("Attentie!!") + "\n" + tr("Veldnaam") + ", \"" + _settingBin->sbEntryTitle(_actEntry, 'T') +
-                      "\", \n" + tr("Waarde") + ", \"" + text + "\"\n" + tr("Kan niet geprogrammeerd worden!!") +
-                      "\n" + tr("Text is te lang. max: ") + std::to_string(max) + " " + tr("karakters") + ".\n";
-    text[max] = '\0';
-    msg += tr("Waarde") + ", \"" + text + "\" " + tr("wordt geprogrammeerd.") + "\n";
-    stopTimer();
-    const int answer = Dialog::choice(msg.c_str(), gettext("Programmeren continueren", 0),
-                                      gettext("Programmeren stoppen", 0), nullptr, 1);
-    return answer == 0;
 }
 
 void KvctrlUploading::startTimer() { _timer->load(BTimer::nSecs(UPLOAD_TIMEOUT_INTV), LOC_UPLOAD_TO); }

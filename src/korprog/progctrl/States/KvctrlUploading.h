@@ -25,6 +25,9 @@ public:
     // Starts the upgrade these settings were programmed for.
     ~KvctrlUploading() override;
 
+    // An entry or the end of upload is out and its answer not yet in.
+    static bool answerAwaited() { return _awaited; }
+
     bool isPersistent() const override { return false; }
     void onEntry(const BEvent* e) override;
     void onExit(const BEvent* e) override;
@@ -40,9 +43,6 @@ private:
     // when the unit takes the end.
     void endUpload();
     bool endTaken();
-    // May this text go as entry _actEntry? A text too long is cut when the
-    // user goes on; false when the user stops.
-    bool checkTextSize(char* text);
     bool sendEntry(uint8_t nr);
     void startTimer();
     void stopTimer();
@@ -55,7 +55,7 @@ private:
     SettingBin* _settingBin;
     uint8_t _actEntry;
     BTimer* _timer;
-    // The user stopped, or the unit kept refusing an entry.
+    // The unit kept refusing an entry, or took the end before the last one.
     bool _stopped;
     // The unit kept refusing the request, an entry or the end.
     bool _refused;
@@ -72,6 +72,7 @@ private:
     int _acked;
     // A read-back follows; it ends a command-line run or starts the upgrade.
     bool _readBack;
+    static bool _awaited;
 };
 
 #endif

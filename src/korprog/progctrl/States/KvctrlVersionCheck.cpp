@@ -18,10 +18,12 @@ KvctrlVersionCheck::KvctrlVersionCheck(KvctrlRoot* root) : _root(root), _timer(n
 
 KvctrlVersionCheck::~KvctrlVersionCheck() { delete _timer; }
 
-void KvctrlVersionCheck::expect(BEvtQueue* queue, const std::string& type, const std::string& software)
+void KvctrlVersionCheck::expect(BEvtQueue* queue, const std::string& type, const std::string& software,
+                                const std::string& imei)
 {
     _type = type;
     _software = software;
+    _imei = imei;
     _waiting = true;
     _unattended = RunMode::unattended();
     _timer->fireIn(queue, BTimer::nSecs(VERSION_WAIT_S), LOC_VERSION_TO);
@@ -44,10 +46,18 @@ std::string KvctrlVersionCheck::mismatch(const std::string& expType, const std::
     return "";
 }
 
-void KvctrlVersionCheck::reported(const char* type, const char* software)
+void KvctrlVersionCheck::reported(const char* type, const char* software, const char* imei)
 {
     if (!_waiting) return;
     cancel();
+    // Units without an IMEI are told apart by their type alone.
+    const std::string now = imei ? imei : "";
+    if (!_imei.empty() && !now.empty() && now != _imei) {
+        failed("another unit reports itself after the upgrade: IMEI " + now + ", expected " + _imei,
+               RPText::message("Upgrade mislukt: een andere Korvan meldt zich (IMEI %s, verwacht %s)",
+                               now.c_str(), _imei.c_str()));
+        return;
+    }
     const std::string wrong = mismatch(_type, _software, type, software);
     if (!wrong.empty()) {
         const bool swWrong = !_software.empty() && _software != (software ? software : "");

@@ -19,11 +19,12 @@ public:
     ~KvctrlVersionCheck();
 
     // Expects type and software (an empty expectation is not compared) and
-    // arms the wait (LOC_VERSION_TO into queue).
-    void expect(BEvtQueue* queue, const std::string& type, const std::string& software);
+    // arms the wait (LOC_VERSION_TO into queue). A unit that had an IMEI
+    // and reports another one is another unit: the upgrade is not proven.
+    void expect(BEvtQueue* queue, const std::string& type, const std::string& software, const std::string& imei = "");
     bool waiting() const { return _waiting; }
     // A status record arrived; tells the outcome when one was waited for.
-    void reported(const char* type, const char* software);
+    void reported(const char* type, const char* software, const char* imei = nullptr);
     // The wait ran out.
     void timedOut();
     // The wait is given up without a word (another transfer starts).
@@ -44,7 +45,7 @@ private:
     // Taken when the wait is armed: the command-line switch of the upgrade
     // is cleared as its transfer ends, before the unit reports itself.
     bool _unattended;
-    std::string _type, _software;
+    std::string _type, _software, _imei;
 };
 
 #endif

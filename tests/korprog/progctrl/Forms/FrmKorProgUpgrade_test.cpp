@@ -391,6 +391,7 @@ TEST_F(UpgradeWindowTest, PackSettingsStoppedBeforeTheirEndAreNotFollowedByTheUp
     until([] { return false; }, 300);
     EXPECT_EQ(sim.log().find("<- upgrade request"), std::string::npos) << "the unit is not left in its boot loader";
     EXPECT_EQ(value("Naam:"), "adn_pre_update.adn") << "the pack's settings stay in the editor";
+    EXPECT_STREQ(RevPackDb::activeAdnFile(), "") << "a later \"Programmeren\" starts no upgrade";
 }
 
 TEST_F(UpgradeWindowTest, CreationWindowBuildsThePackFromTheChosenDirectory)

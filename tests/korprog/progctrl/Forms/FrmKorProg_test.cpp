@@ -221,3 +221,44 @@ TEST_F(WindowTest, OptionsWindowOpensOnceAndOffersTheUpgradeOnlyWithAPack)
     options = windows("Opties").at(0);
     EXPECT_TRUE(find("Enable software upgrade: ", options)->visible());
 }
+
+// Settings of a GPRS type hold 24 characters in entry 4, this GSM unit 12:
+// the question comes once, before anything is sent; its default leaves the
+// unit as it was, and going on leaves unit, editor and a saved file alike.
+TEST_F(WindowTest, TextTooLongForTheUnitIsAskedBeforeAnythingIsSentAndTheEditorShowsItCut)
+{
+    std::ofstream(sim.path("unit.adn")) << settings("Kantoor");
+    ASSERT_TRUE(openOnSim({})) << status();
+    std::string gprs = settings("Kantoor");
+    gprs.replace(gprs.find("KV8888GM-ED"), 11, "KV8888WM-ED");
+    size_t entry4 = 0;
+    for (int line = 1; line < 4; ++line) entry4 = gprs.find('\n', entry4) + 1;
+    gprs.insert(entry4, "Naam12LangLang");
+    std::ofstream("gprs.adn") << gprs;
+    dialogs.files = {"gprs.adn"};
+    press("Open");
+    ASSERT_NE(input(4, 'T'), nullptr);
+    const std::string unitBefore = ksimtest::readFile(sim.path("unit.adn"));
+
+    dialogs.answers = {1};  // "JA" to the other type; the text's question gets its default
+    press("Programmeren");
+    ASSERT_TRUE(until([this] { return dialogs.questions.size() == 2 && buttonsActive(); })) << status();
+    EXPECT_NE(dialogs.questions[1].find("\"GPRS, APN gebruiker\", Waarde, \"Naam12LangLang\": max. 12 karakters"),
+              std::string::npos)
+        << dialogs.questions[1];
+    until([] { return false; }, 500);
+    EXPECT_EQ(sim.log().find("<- upload request"), std::string::npos);
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), unitBefore);
+    EXPECT_STREQ(input(4, 'T')->value(), "Naam12LangLang");
+
+    dialogs.answers = {1, 0};  // "JA", "Programmeren continueren"
+    press("Programmeren");
+    ASSERT_TRUE(until([this] { return status().find("Gecontroleerd") != std::string::npos && buttonsActive(); }))
+        << status();
+    EXPECT_NE(ksimtest::readFile(sim.path("unit.adn")).find("\nNaam12LangLa|12\n"), std::string::npos);
+    ASSERT_NE(input(4, 'T'), nullptr);
+    EXPECT_STREQ(input(4, 'T')->value(), "Naam12LangLa");
+    dialogs.files = {"saved.adn"};
+    press("Opslaan");
+    EXPECT_NE(ksimtest::readFile("saved.adn").find("\nNaam12LangLa|12\n"), std::string::npos);
+}

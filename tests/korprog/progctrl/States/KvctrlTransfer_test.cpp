@@ -98,7 +98,9 @@ TEST_F(KvctrlTransferTest, UnitWithoutEntriesGetsOnlyTheEndOfUpload)
     EXPECT_TRUE(backToIdle());
 }
 
-TEST_F(KvctrlTransferTest, TextTooLongAsksAndStoppingLeavesTheEntriesBeforeIt)
+// Settled before the first entry: a unit stopped half-way would hold a mix
+// of new and old settings.
+TEST_F(KvctrlTransferTest, TextsTooLongAreAskedAboutOnceBeforeAnythingIsSentAndStoppingSendsNothing)
 {
     const std::string unitFile = sim.path("unit.adn");
     writeFile(unitFile, settingsFile([](int) { return "oud"; }));
@@ -108,24 +110,34 @@ TEST_F(KvctrlTransferTest, TextTooLongAsksAndStoppingLeavesTheEntriesBeforeIt)
               }));
     ASSERT_TRUE(connectOnSim({"--adn", unitFile}));
     loadBin("new.adn");
-    dialogs.answers = {0, 1};  // continue with entry 3 cut, stop at entry 5
+    SettingBin* bin = root->korSettingBin();
+    const int editors = view.editorsOpened;
+    dialogs.answers = {1};  // "Programmeren stoppen", the default
     post(new KvctrlUplReqEvt());
-    ASSERT_TRUE(waitFor([this] { return simLogCount("upload ended after 4 entries") == 1; }));
-    ASSERT_EQ(dialogs.questions.size(), 2u);
-    EXPECT_NE(dialogs.questions[0].find("Waarde, \"1234567890123\"\nKan niet geprogrammeerd worden!!\n"
-                                        "Text is te lang. max: 12 karakters.\n"
-                                        "Waarde, \"123456789012\" wordt geprogrammeerd.\n"),
-              std::string::npos)
-        << dialogs.questions[0];
-    EXPECT_EQ(simLogCount("stored entry 2 \"123456789012\""), 1) << "the maximum goes without a question";
-    EXPECT_EQ(simLogCount("stored entry 3 \"123456789012\""), 1) << "sent cut";
-    EXPECT_EQ(simLogCount("stored entry 4 "), 1);
-    EXPECT_EQ(simLogCount("stored entry 5 "), 0);
+    ASSERT_TRUE(waitFor([this] { return dialogs.questions.size() == 1; }));
+    const std::string& q = dialogs.questions[0];
+    EXPECT_NE(q.find("Waarde, \"1234567890123\": max. 12 karakters\n"), std::string::npos) << q;
+    EXPECT_NE(q.find("Waarde, \"ABCDEFGHIJKLM\": max. 12 karakters\n"), std::string::npos) << q;
+    EXPECT_EQ(q.find("\"123456789012\""), std::string::npos) << "the maximum goes without a question";
     EXPECT_TRUE(backToIdle());
-    const std::string stopped =
-        "Programmeren afgebroken na instelling 4 van 200: de Korvan is niet volledig geprogrammeerd";
-    EXPECT_EQ(view.last(), "Verbonden - " + stopped) << "a half-programmed unit is no success";
-    EXPECT_EQ(dialogs.alerts, std::vector<std::string>{"Gestopt op uw verzoek.\n" + stopped + "."});
+    waitFor([] { return false; }, 500);
+    EXPECT_EQ(simLogCount("<- upload request"), 0) << "the unit is left as it was";
+    EXPECT_STREQ(bin->getEntry(3)->text, "1234567890123");
+    EXPECT_EQ(view.editorsOpened, editors);
+
+    // Going on programs them cut, and the settings (and the editor) hold them cut.
+    dialogs.answers = {0};
+    post(new KvctrlUplReqEvt());
+    ASSERT_TRUE(waitFor([this] { return simLogCount("upload ended after 200 entries") == 1; }));
+    EXPECT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(simLogCount("stored entry 2 \"123456789012\""), 1);
+    EXPECT_EQ(simLogCount("stored entry 3 \"123456789012\""), 1);
+    EXPECT_EQ(simLogCount("stored entry 5 \"ABCDEFGHIJKL\""), 1);
+    EXPECT_STREQ(bin->getEntry(3)->text, "123456789012");
+    EXPECT_STREQ(bin->getEntry(5)->text, "ABCDEFGHIJKL");
+    EXPECT_TRUE(bin->unsavedChanges()) << "the file holds them whole";
+    EXPECT_GT(view.editorsOpened, editors) << "the editor shows them as they were sent";
+    EXPECT_TRUE(backToIdle());
 }
 
 TEST_F(KvctrlTransferTest, UploadRequestIsRepeatedEveryTwoSecondsUntilTheFirstAck)
