@@ -58,12 +58,16 @@ std::string portFault(const char* name)
 
 void setPort(const char* const* v, Context& c)
 {
-    const std::string fault = portFault(v[0]);
-    if (!fault.empty()) return refuse(c, fault);
     // COMn and device paths as they are; any other name is a path from
-    // where the program was started.
+    // where the program was started, and must fit as that.
     char device[Serial::PORTNAME_MAX + 1];
-    RunOptions::PORTS.push_back(Serial::devicePath(v[0], device, sizeof device) ? v[0] : fromStartDir(c, v[0]));
+    const char* port = std::strlen(v[0]) <= static_cast<size_t>(Serial::PORTNAME_MAX) &&
+                               Serial::devicePath(v[0], device, sizeof device)
+                           ? v[0]
+                           : fromStartDir(c, v[0]);
+    const std::string fault = portFault(port);
+    if (!fault.empty()) return refuse(c, fault);
+    RunOptions::PORTS.push_back(port);
 }
 
 void setRevpack(const char* const* v, Context& c)

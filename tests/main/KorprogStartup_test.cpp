@@ -234,7 +234,7 @@ TEST_F(Startup, BadInputsAndOptionsAreRefusedAtOnceByName)
     ASSERT_EQ(::mkfifo((packs / "KV-1.00[0000].rpa").c_str(), 0600), 0);
     write(packs / "KV-2.00[1234].rpa", "garbage\n");
     write(dir / "x.adn", "a|1\n");
-    const std::string longPort(300, 'p');
+    const std::string longPort = "/dev/" + std::string(295, 'p');
     const std::string at = "korprog: ";
 
     struct Case {
