@@ -95,7 +95,7 @@ const std::vector<Option>& table()
          [](const char* const*, Context&) { RevPackDb::CHECK_HARDWARE = false; }},
         {{"-upgrade"}, Value::NONE, Shown::USAGE, "Sofware upgrade via the commandline.",
          [](const char* const*, Context&) { RevPackDb::CMDL_UPGRADE = true; }},
-        {{"-revpack"}, Value::NAME, Shown::USAGE, "RevPack database which is stored in ./RevPacks", setRevpack},
+        {{"-revpack"}, Value::PACK, Shown::USAGE, "RevPack database which is stored in ./RevPacks", setRevpack},
         {{"-binfile"}, Value::NAME, Shown::USAGE, "Binfile containing the desired sofware version",
          [](const char* const* v, Context&) { RevPackDb::CMDL_BINFILE = v[0]; }},
         {{"-program"}, Value::FILE, Shown::USAGE, "Program settings via command line",
@@ -152,6 +152,7 @@ const char* valueText(Value v)
     case Value::FILE: return " FILE";
     case Value::DIR: return " DIR";
     case Value::DEV: return " DEV";
+    case Value::PACK:
     case Value::NAME: return " NAME";
     case Value::HOST_PORT: return " HOST PORT";
     case Value::NONE: break;
@@ -328,7 +329,7 @@ void OptionTable::writeCompletion(FILE* out)
             std::string& group = o.value == Value::FILE ? files
                                  : o.value == Value::DIR ? dirs
                                  : o.value == Value::DEV ? devices
-                                 : o.value == Value::NAME ? packs
+                                 : o.value == Value::PACK ? packs
                                                           : words;
             if (&group != &words) group += (group.empty() ? "" : "|") + std::string(n);
         }
@@ -349,8 +350,17 @@ void OptionTable::writeCompletion(FILE* out)
         std::fprintf(out, "    %s)\n        COMPREPLY=($(compgen -W \"$(ls -d /dev/serial/by-id/* /dev/ttyUSB* "
                           "/dev/ttyACM* /dev/ttyS* 2>/dev/null)\" -- \"$cur\"))\n        return ;;\n",
                      devices.c_str());
+    // Packs by name, from the pack directory as the program finds it.
     if (!packs.empty())
-        std::fprintf(out, "    %s)\n        return ;;\n", packs.c_str());
+        std::fprintf(out, "    %s)\n"
+                          "        local d=${KORPROG_DATA_DIR:-${XDG_DATA_HOME:-$HOME/.local/share}}\n"
+                          "        local f names=()\n"
+                          "        for f in \"$d/Ombrix/Korvan Tools/Programmer/RevPacks\"/*.rpa; do\n"
+                          "            [[ -f $f ]] && f=${f##*/} && names+=(\"${f%%.rpa}\")\n"
+                          "        done\n"
+                          "        COMPREPLY=($(compgen -W \"${names[*]}\" -- \"$cur\"))\n"
+                          "        return ;;\n",
+                     packs.c_str());
     std::fprintf(out,
                  "    esac\n"
                  "    if [[ $cur == -* ]]; then\n"

@@ -14,7 +14,7 @@
 class OptionTable {
 public:
     // What the values of an option are, for -help and the completion.
-    enum class Value { NONE, FILE, DIR, DEV, NAME, HOST_PORT };
+    enum class Value { NONE, FILE, DIR, DEV, PACK, NAME, HOST_PORT };
     // Where -help shows an option: in the usage text every script knows
     // (not repeated), among the unattended runs' options, among the other
     // uses, or nowhere.
