@@ -44,8 +44,6 @@ std::string oneLine(std::string s)
 
 }  // namespace
 
-bool Doctor::wanted(int argc, char** argv) { return OptionTable::given(argc, argv, "-doctor"); }
-
 std::vector<DoctorCheck> Doctor::checks(const DoctorPlaces& places, const Setup& setup)
 {
     std::vector<DoctorCheck> out;

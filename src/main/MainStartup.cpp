@@ -48,13 +48,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Option texts are the command line's own.
-const char* const USAGE_LINES_1[] = {
-    "-bindir,        Directory where binfiles are stored",
-    "                e.g. \"korprog -cmdl_crtrpa -bindir <directory>\"",
-    "-createrevpack, Create RevPack database via KorProg gui",
-    "-nohwcheck,     No check on hardware revision.",
-};
+// An option's line of the usage text, its text from the table: "-bindir,"
+// and the text at column 16.
+std::string usageLine(const char* option)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "%-16s%s", (std::string(option) + ",").c_str(), OptionTable::find(option)->help);
+    return line;
+}
 
 // After the options of the table: the exit codes of unattended runs.
 const char* const USAGE_EXIT_CODES[] = {
@@ -134,20 +135,26 @@ bool MainStartup::usage(int argc, char** argv, FILE* out)
     const std::string hashes(79, '#');
     std::fprintf(out, "%s\n", hashes.c_str());
     std::fprintf(out, "# Usage: %s", argv[0]);
-    std::fprintf(out, "\n#  %s\n", "-cmdl_crtrpa,   Create RevPack database via KorProg command line");
-    for (const char* l : USAGE_LINES_1) std::fprintf(out, "#  %s\n", l);
-    std::fprintf(out, "\n#  %s\n", "-upgrade,       Sofware upgrade via the commandline.");
-    const std::string carets = std::string(42, ' ') + std::string(32, '^');
-    const char* const lines2[] = {
+    // The text of the first version, byte for byte: scripts read it.
+    std::fprintf(out, "\n#  %s\n", usageLine("-cmdl_crtrpa").c_str());
+    const std::string lines1[] = {
+        usageLine("-bindir"),
+        "                e.g. \"korprog -cmdl_crtrpa -bindir <directory>\"",
+        usageLine("-createrevpack"),
+        usageLine("-nohwcheck"),
+    };
+    for (const std::string& l : lines1) std::fprintf(out, "#  %s\n", l.c_str());
+    std::fprintf(out, "\n#  %s\n", usageLine("-upgrade").c_str());
+    const std::string lines2[] = {
         "                e.g. -upgrade -revpack <rpa> -binfile <xx.bin>",
-        "-revpack,       RevPack database which is stored in ./RevPacks",
+        usageLine("-revpack"),
         "                e.g. -revpack KV-xxx[yyy] (No ./RevPacks/, *.rpa included)",
-        carets.c_str(),
-        "-binfile,       Binfile containing the desired sofware version",
-        "-program,       Program settings via command line",
+        std::string(42, ' ') + std::string(32, '^'),
+        usageLine("-binfile"),
+        usageLine("-program"),
         "                e.g. \"korprog -program <\"C:\\xx yy\\file.adn\">\"",
     };
-    for (const char* l : lines2) std::fprintf(out, "#  %s\n", l);
+    for (const std::string& l : lines2) std::fprintf(out, "#  %s\n", l.c_str());
     std::fprintf(out, "%s\n", hashes.c_str());
     // What this version adds, after the usage text every script knows.
     OptionTable::writeHelp(out);

@@ -212,6 +212,8 @@ const OptionTable::Option* OptionTable::nearest(const char* unknown)
     // Case and the number of dashes are the usual slips (-Port, --port).
     std::string u = lower(unknown);
     while (u.size() > 1 && u[0] == '-' && u[1] == '-') u.erase(0, 1);
+    if (const Option* same = find(u.c_str()); same && same->shown != Shown::HIDDEN) return same;
+    if (u.size() < 3) return nullptr;  // "-", "-x": too little to go by
     const Option* best = nullptr;
     size_t bestDistance = 0;
     for (const Option& o : table()) {
@@ -258,14 +260,6 @@ void OptionTable::walk(int argc, char** argv, const std::function<void(const Arg
         }
         each(arg);
     }
-}
-
-bool OptionTable::given(int argc, char** argv, const char* name)
-{
-    const Option* wanted = find(name);
-    bool found = false;
-    walk(argc, argv, [&](const Arg& a) { found = found || (a.option && a.option == wanted); });
-    return found;
 }
 
 void OptionTable::apply(const Arg& arg, Context& context)

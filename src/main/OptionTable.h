@@ -61,8 +61,6 @@ public:
     // with '-' is unknown, anything else is a word. Relative files are
     // looked for from the current directory.
     static void walk(int argc, char** argv, const std::function<void(const Arg&)>& each);
-    // Whether the option called name is among the arguments.
-    static bool given(int argc, char** argv, const char* name);
     // Sets what the arguments say; the first reason the command line
     // cannot run, in the table's order of the arguments, goes to refusal.
     static void apply(const Arg& arg, Context& context);
