@@ -34,7 +34,7 @@ for f in /usr/bin/korprog /usr/bin/korvansim \
   /usr/share/korprog/Startup.html /usr/share/korprog/Startup_UK.html \
   /usr/share/korprog/TabRevPacks.html /usr/share/korprog/TabRevPacks_UK.html \
   /usr/share/korprog/Ombrix_KorProg.gif /usr/share/korprog/RevPacks/SwHwRestrictions.txt \
-  /usr/share/applications/korprog.desktop \
+  /usr/share/applications/korprog.desktop /usr/share/bash-completion/completions/korprog \
   /usr/share/icons/hicolor/48x48/apps/korprog.png /usr/share/icons/hicolor/256x256/apps/korprog.png \
   /usr/share/man/man1/korprog.1.gz /usr/share/man/man1/korvansim.1.gz \
   /usr/share/doc/korprog/copyright /usr/share/doc/korprog/changelog.gz \
@@ -51,6 +51,9 @@ for page in korprog korvansim; do
 done
 "$work/x/usr/bin/korprog" -help | grep -q -- "-doctor" || fail "the packaged korprog does not run -help"
 "$work/x/usr/bin/korvansim" --help | grep -q -- "--link" || fail "the packaged korvansim does not run --help"
+completion=$work/x/usr/share/bash-completion/completions/korprog
+bash -n "$completion" || fail "the bash completion does not parse"
+grep -q -- "-program" "$completion" || fail "the bash completion lacks the options"
 
 # Installed into a root of its own (no other package, hence --force-depends),
 # as dpkg installs it.

@@ -22,7 +22,7 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORPROG_TESTS=OFF "${launcher[@]}" \
   -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
-cmake --build "$dir" -j "$jobs" --target korprog korvansim docs
+cmake --build "$dir" -j "$jobs" --target korprog korvansim docs completion
 rm -f "$dir"/korprog_*.deb
 (cd "$dir" && cpack -G DEB >cpack.log 2>&1) || { cat "$dir/cpack.log"; exit 1; }
 ls "$dir"/korprog_*_amd64.deb

@@ -12,4 +12,14 @@ korprog_test_uses_program(test_main korvansim KORVANSIM_PATH)
 
 # Run from the build tree, the program takes its defaults from the source
 # tree's data directory; installed, from <prefix>/share/korprog.
-target_compile_definitions(mainshell PRIVATE KORPROG_SOURCE_DATA="${PROJECT_SOURCE_DIR}/data")
+target_compile_definitions(mainshell PRIVATE KORPROG_SOURCE_DATA="${PROJECT_SOURCE_DIR}/data"
+                                             KORPROG_VERSION="${PROJECT_VERSION}")
+
+# The bash completion is made by the built program from its table of
+# options, so that it can name no option the program does not take.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/completion/korprog
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/completion
+                   COMMAND korprog --bash-completion > ${PROJECT_BINARY_DIR}/completion/korprog
+                   DEPENDS korprog
+                   VERBATIM)
+add_custom_target(completion ALL DEPENDS ${PROJECT_BINARY_DIR}/completion/korprog)

@@ -8,6 +8,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION share/korprog
         PATTERN applications EXCLUDE)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/icons/ DESTINATION share/icons)
 install(FILES ${PROJECT_SOURCE_DIR}/data/applications/korprog.desktop DESTINATION share/applications)
+install(FILES ${PROJECT_BINARY_DIR}/completion/korprog DESTINATION share/bash-completion/completions)
 
 # The start-up tests install this build into a temporary prefix and run it
 # from there. Test targets exist only once the whole tree is read.

@@ -16,7 +16,21 @@ const char* RevPackDb::CMDL_BINDIR = "";
 
 bool RunMode::unattended() { return FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || createsPack(); }
 
-bool RunMode::personAnswers() { return !headless() && std::getenv("DISPLAY") != nullptr; }
+namespace {
+
+enum class Display { UNDECIDED, OPENED, NONE };
+Display g_display = Display::UNDECIDED;
+
+}  // namespace
+
+bool RunMode::personAnswers()
+{
+    if (headless()) return false;
+    if (g_display == Display::UNDECIDED) return std::getenv("DISPLAY") != nullptr;
+    return g_display == Display::OPENED;
+}
+
+void RunMode::displayOpened(bool opened) { g_display = opened ? Display::OPENED : Display::NONE; }
 
 bool RunMode::headless() { return std::getenv("KORPROG_HEADLESS") != nullptr; }
 

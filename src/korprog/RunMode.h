@@ -14,12 +14,15 @@ public:
     // -bindir). Nobody watches it: it asks nobody and alerts nobody, its
     // status lines go to the trace, and a failure ends it with the reason.
     static bool unattended();
-    // A person can answer a dialog: there is a display to show it on, and the
-    // run is not told to go without one. A run that answers for itself on a
-    // display still shows the few questions its settings leave open (an
-    // entry the unit's hardware does not take); without one they take their
-    // safe answer.
+    // A person can answer a dialog: the start opened a display, and the run
+    // is not told to go without one. Decided once, at the start
+    // (displayOpened). A run that answers for itself on a display still
+    // shows the few questions its settings leave open (an entry the unit's
+    // hardware does not take); without one, or with one that cannot be
+    // opened, they take their safe answer. Until the start decides (parts
+    // used on their own, as in tests), a DISPLAY that is set counts.
     static bool personAnswers();
+    static void displayOpened(bool opened);
     // Told to run without a window even on a display (KORPROG_HEADLESS):
     // for tests and diagnosis.
     static bool headless();

@@ -9,6 +9,7 @@
 #include "main/DoctorHome.h"
 #include "main/DoctorModem.h"
 #include "main/DoctorPorts.h"
+#include "main/OptionTable.h"
 #include "main/UserDir.h"
 
 namespace fs = std::filesystem;
@@ -43,13 +44,6 @@ std::string oneLine(std::string s)
 
 }  // namespace
 
-bool Doctor::wanted(int argc, char** argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (!std::strcmp(argv[i], "-doctor")) return true;
-    return false;
-}
-
 std::vector<DoctorCheck> Doctor::checks(const DoctorPlaces& places, const Setup& setup)
 {
     std::vector<DoctorCheck> out;
@@ -73,7 +67,7 @@ std::vector<DoctorCheck> Doctor::checks(const DoctorPlaces& places, const Setup&
 std::string Doctor::line(const DoctorCheck& c)
 {
     char head[40];
-    std::snprintf(head, sizeof head, "%-4s  %-15s ", c.ok ? "ok" : "FAIL", c.name.c_str());
+    std::snprintf(head, sizeof head, "%-4s  %-15s ", !c.ok ? "FAIL" : c.note ? "note" : "ok", c.name.c_str());
     std::string text = c.subject;
     if (!c.subject.empty() && !c.text.empty()) text += ": ";
     text += c.text;
@@ -86,6 +80,7 @@ std::string Doctor::json(const DoctorCheck& c)
     return JsonLine()
         .str("check", c.name)
         .flag("ok", c.ok)
+        .flag("note", c.note)
         .strOrNull("subject", c.subject)
         .str("text", c.text)
         .strOrNull("fix", c.fix)
@@ -97,13 +92,15 @@ int Doctor::run(int argc, char** argv, FILE* out)
 {
     bool asJson = false;
     Setup setup;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "-json")) asJson = true;
-        else if (!std::strcmp(argv[i], "-port") && i + 1 < argc) {
-            setup.port = argv[++i];
+    const OptionTable::Option* jsonOption = OptionTable::find("-json");
+    const OptionTable::Option* port = OptionTable::find("-port");
+    OptionTable::walk(argc, argv, [&](const OptionTable::Arg& a) {
+        if (a.option == jsonOption) asJson = true;
+        if (a.option == port && a.missing.empty()) {
+            setup.port = a.values[0];
             setup.portSource = "-port";
         }
-    }
+    });
     setup.userDir = UserDir::path();
     // The choice of language and the preferences are read where the program reads them.
     UserDir::visit();

@@ -23,8 +23,6 @@ public:
         const char* display;      // DISPLAY; null when not set
     };
 
-    // -doctor is among the arguments.
-    static bool wanted(int argc, char** argv);
     // Runs every check and writes them to out; 0 when all hold, else 1.
     // Reads -json and -port DEV from the arguments.
     static int run(int argc, char** argv, FILE* out);

@@ -10,6 +10,7 @@
 struct DoctorCheck {
     std::string name;     // the check: "permission", "in_use", ...; also its JSON name
     bool ok = true;
+    bool note = false;    // holds, but is worth knowing (shown as "note")
     std::string subject;  // what was checked (a device, a directory); may be empty
     std::string text;     // what was found
     std::string fix;      // the command that fixes it; empty when it holds
@@ -21,6 +22,12 @@ struct DoctorCheck {
         c.name = name;
         c.subject = subject;
         c.text = text;
+        return c;
+    }
+    static DoctorCheck noted(const char* name, const std::string& subject, const std::string& text)
+    {
+        DoctorCheck c = passed(name, subject, text);
+        c.note = true;
         return c;
     }
     static DoctorCheck failed(const char* name, const std::string& subject, const std::string& text,

@@ -212,8 +212,10 @@ DoctorCheck DoctorHome::display(const char* name)
         XCloseDisplay(d);
         c = DoctorCheck::passed("display", shown, "");
     } else {
-        c = DoctorCheck::failed("display", shown, RPText::message("geen beeldscherm te openen (DISPLAY=%s)", shown.c_str()),
-                                shown.empty() ? "export DISPLAY=:0" : "xhost +SI:localuser:$USER");
+        // Only the window needs one: a station that runs unattended passes.
+        c = DoctorCheck::noted("display", shown,
+                               RPText::message("geen beeldscherm te openen (DISPLAY=%s)", shown.c_str()) + "; " +
+                                   RPText::message("onbewaakte runs hebben er geen nodig, het venster wel"));
     }
     c.facts.strOrNull("display", shown);
     return c;

@@ -30,7 +30,8 @@ public:
     static DoctorCheck dataFiles(const std::string& userDir, const std::string& installed);
     static const std::vector<const char*>& requiredFiles();
 
-    // "display": the X display for the window opens.
+    // "display": the X display for the window opens; without one, a note
+    // (unattended runs need none).
     static DoctorCheck display(const char* name);
 
     // path as one word for a shell: 'it''s' becomes 'it'\''s'.

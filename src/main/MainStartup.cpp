@@ -18,11 +18,13 @@
 #include "helm/BScheduler.h"
 #include "helm/platform/BNamedMutex.h"
 #include "korprog/Dialog.h"
+#include "korprog/WholeFile.h"
 #include "korprog/RunFailure.h"
 #include "korprog/RunMode.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/conndrv/States/KvcdrvRoot.h"
 #include "korprog/progctrl/Data/RPFile.h"
+#include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
@@ -35,6 +37,7 @@
 #include "korprog/runlog/RunOptions.h"
 #include "main/MainSignals.h"
 #include "main/MainWait.h"
+#include "main/OptionTable.h"
 #include "main/PackImport.h"
 #include "main/PortListing.h"
 #include "main/ProductionLine.h"
@@ -51,32 +54,17 @@ namespace {
 // How long an ending program waits for the answer to what it sent last.
 const int SETTLE_MS = 500;
 
-// Option texts are the command line's own.
-const char* const USAGE_LINES_1[] = {
-    "-bindir,        Directory where binfiles are stored",
-    "                e.g. \"korprog -cmdl_crtrpa -bindir <directory>\"",
-    "-createrevpack, Create RevPack database via KorProg gui",
-    "-nohwcheck,     No check on hardware revision.",
-};
+// An option's line of the usage text, its text from the table: "-bindir,"
+// and the text at column 16.
+std::string usageLine(const char* option)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "%-16s%s", (std::string(option) + ",").c_str(), OptionTable::find(option)->help);
+    return line;
+}
 
-// After the usage text: the options and exit codes of unattended runs.
-const char* const USAGE_ADDED[] = {
-    "",
-    "Unattended runs (-program, -upgrade, -cmdl_crtrpa) also take:",
-    "  -json          JSON Lines events on standard output, messages on standard error",
-    "  -report FILE   append one JSON record of the run to FILE",
-    "  -nobackup      no backup of the unit's settings before an upgrade",
-    "  -noverify      no read-back of the settings after programming",
-    "  -port DEV      the port for this run (COMn or a device path, such as",
-    "                 /dev/serial/by-id/...), not written into config.ini; also",
-    "                 for the window. Several -port options: the run on every",
-    "                 port at once, then a summary",
-    "",
-    "  -list-ports    list the serial ports and the Korvan units that answer there",
-    "",
-    "  -doctor [-json] checks the serial ports, their permissions, the user's",
-    "                 directory, the data files and the display; one line per",
-    "                 check (-json: one object), exit code 0 when all hold, else 1",
+// After the options of the table: the exit codes of unattended runs.
+const char* const USAGE_EXIT_CODES[] = {
     "",
     "Exit codes:",
     "   0  done",
@@ -102,38 +90,35 @@ void closeDialogOnShutdown(void*)
     if (MainSignals::received() && Fl::modal()) Fl::modal()->hide();
 }
 
-// How many values follow an option.
-int valuesOf(const char* option)
-{
-    for (const char* o : {"-bindir", "-revpack", "-binfile", "-program", "-report", "-port"})
-        if (!std::strcmp(option, o)) return 1;
-    return std::strcmp(option, "-remdbg") == 0 ? 2 : 0;
-}
-
-// An option's values follow it; one missing at the end of the command line,
-// or given as "", is refused: the run would otherwise be another one.
-bool takeValue(int argc, char** argv, int& i, int n, const char** values, std::string* why)
-{
-    const char* option = argv[i];
-    for (int k = 0; k < n; ++k) {
-        if (i + 1 + k >= argc || argv[i + 1 + k][0] == '\0') {
-            *why = std::string(option) + " needs " + (n == 1 ? "a value" : std::to_string(n) + " values") +
-                   (i + 1 + k >= argc ? "" : ", not an empty one");
-            return false;
-        }
-        values[k] = argv[i + 1 + k];
-    }
-    i += n;
-    return true;
-}
-
 // Paths given on the command line mean what they meant where the user
 // started the program, also once it runs in its own directory.
-const char* fromStartDir(std::string& store, const fs::path& start, const char* path)
+std::string fromStartDir(const fs::path& start, const char* path)
 {
-    if (!path || !*path || path[0] == '/' || start.empty()) return path;
-    store = (start / path).lexically_normal().string();
-    return store.c_str();
+    if (!path || !*path || path[0] == '/' || start.empty()) return path ? path : "";
+    return (start / path).lexically_normal().string();
+}
+
+// The largest settings file a run takes: its lines, each with a line end,
+// and room to spare for stray carriage returns.
+const uintmax_t MAX_SETTINGS_FILE = 64 * 1024;
+
+std::string packPath(const char* name)
+{
+    const std::string pack = name ? name : "";
+    if (pack.empty() || !*Main::_revpacksDir) return "";
+    const bool hasExt = pack.size() > 4 && (pack.compare(pack.size() - 4, 4, ".rpa") == 0 ||
+                                            pack.compare(pack.size() - 4, 4, ".RPA") == 0);
+    return std::string(Main::_revpacksDir) + "/" + pack + (hasExt ? "" : ".rpa");
+}
+
+// An input that is there but can be no input (a FIFO, a device, a
+// directory, too large) is refused before anything reads it; a missing
+// one is told by the run that looks for it.
+std::string unusableInput(const std::string& path, uintmax_t maxBytes, const char* what)
+{
+    int error = 0;
+    if (path.empty() || WholeFile::usable(path, maxBytes, &error) || error == ENOENT) return "";
+    return path + ": not a " + what + " (" + WholeFile::reason(error, maxBytes) + ")";
 }
 
 bool isReadableFile(const char* path)
@@ -152,27 +137,34 @@ std::string MainStartup::_packArgument;
 
 bool MainStartup::usage(int argc, char** argv, FILE* out)
 {
-    if (argc != 2 || !std::strstr(argv[1], "help")) return false;
+    if (argc != 2 || (!std::strstr(argv[1], "help") && std::strcmp(argv[1], "-h") != 0)) return false;
     const std::string hashes(79, '#');
     std::fprintf(out, "%s\n", hashes.c_str());
     std::fprintf(out, "# Usage: %s", argv[0]);
-    std::fprintf(out, "\n#  %s\n", "-cmdl_crtrpa,   Create RevPack database via KorProg command line");
-    for (const char* l : USAGE_LINES_1) std::fprintf(out, "#  %s\n", l);
-    std::fprintf(out, "\n#  %s\n", "-upgrade,       Sofware upgrade via the commandline.");
-    const std::string carets = std::string(42, ' ') + std::string(32, '^');
-    const char* const lines2[] = {
+    // The text of the first version, byte for byte: scripts read it.
+    std::fprintf(out, "\n#  %s\n", usageLine("-cmdl_crtrpa").c_str());
+    const std::string lines1[] = {
+        usageLine("-bindir"),
+        "                e.g. \"korprog -cmdl_crtrpa -bindir <directory>\"",
+        usageLine("-createrevpack"),
+        usageLine("-nohwcheck"),
+    };
+    for (const std::string& l : lines1) std::fprintf(out, "#  %s\n", l.c_str());
+    std::fprintf(out, "\n#  %s\n", usageLine("-upgrade").c_str());
+    const std::string lines2[] = {
         "                e.g. -upgrade -revpack <rpa> -binfile <xx.bin>",
-        "-revpack,       RevPack database which is stored in ./RevPacks",
+        usageLine("-revpack"),
         "                e.g. -revpack KV-xxx[yyy] (No ./RevPacks/, *.rpa included)",
-        carets.c_str(),
-        "-binfile,       Binfile containing the desired sofware version",
-        "-program,       Program settings via command line",
+        std::string(42, ' ') + std::string(32, '^'),
+        usageLine("-binfile"),
+        usageLine("-program"),
         "                e.g. \"korprog -program <\"C:\\xx yy\\file.adn\">\"",
     };
-    for (const char* l : lines2) std::fprintf(out, "#  %s\n", l);
+    for (const std::string& l : lines2) std::fprintf(out, "#  %s\n", l.c_str());
     std::fprintf(out, "%s\n", hashes.c_str());
     // What this version adds, after the usage text every script knows.
-    for (const char* l : USAGE_ADDED) std::fprintf(out, "%s\n", l);
+    OptionTable::writeHelp(out);
+    for (const char* l : USAGE_EXIT_CODES) std::fprintf(out, "%s\n", l);
     std::fflush(out);
     return true;
 }
@@ -227,82 +219,42 @@ std::string MainStartup::programDir(const char* argv0)
 
 bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
 {
-    // The program moves to the user's directory later; relative paths still
-    // name what they named where the user started it.
-    static std::string progFile, binDir, reportFile;
     std::string dummy;
     if (!why) why = &dummy;
     _packArgument.clear();
     RunOptions::PORTS.clear();
     RunOptions::PORT = "";
+    OptionTable::VERSION = OptionTable::DOCTOR = OptionTable::COMPLETION = false;
+    // The program moves to the user's directory later; relative paths still
+    // name what they named where the user started it.
     std::error_code ec;
     const fs::path start = fs::current_path(ec);
-    std::string rpaPath, refusal, first;
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
+    std::string first;
+    OptionTable::Context context{start.string(), &first};
+    OptionTable::walk(argc, argv, [&](const OptionTable::Arg& arg) {
         char line[2100];
-        std::snprintf(line, sizeof line, "i:%d argv:%s", i, a);
+        std::snprintf(line, sizeof line, "i:%d argv:%s", arg.index, arg.text);
         trace(line);
-        const char* file = fromStartDir(rpaPath, start, a);
-        if (isReadableFile(file)) {
-            trace(std::string("Opening file:") + a);
-            if (std::strcmp(fl_filename_ext(a), ".rpa") == 0) {
-                Main::_refPackFile = fl_filename_name(a);
+        if (arg.file) {
+            const std::string file = fromStartDir(start, arg.text);
+            if (!isReadableFile(file.c_str())) return;
+            trace(std::string("Opening file:") + arg.text);
+            if (std::strcmp(fl_filename_ext(arg.text), ".rpa") == 0) {
+                Main::_refPackFile = fl_filename_name(arg.text);
                 _packArgument = file;
             }
-            continue;
+            return;
         }
-        const char* v[2] = {nullptr, nullptr};
-        const int values = valuesOf(a);
-        if (values > 0 && !takeValue(argc, argv, i, values, v, &refusal)) {
-            // The rest is read all the same: it says which run was refused
-            // and how it wants its end told.
-            if (first.empty()) first = refusal;
-            if (!std::strcmp(a, "-program")) FrmKorProgImpl::CMDL_PROGRAM = true;
-            continue;
-        }
-        if (!std::strcmp(a, "-cmdl_crtrpa")) RevPackDb::CMDL_CREATE_REVPACK = true;
-        else if (!std::strcmp(a, "-bindir")) RevPackDb::CMDL_BINDIR = fromStartDir(binDir, start, v[0]);
-        else if (!std::strcmp(a, "-createrevpack")) FrmKorProgImpl::CREATE_REVPACK = true;
-        else if (!std::strcmp(a, "-produpgr")) RevPackDb::CHECK_SPECIAL = false;
-        else if (!std::strcmp(a, "-nohwcheck")) RevPackDb::CHECK_HARDWARE = false;
-        else if (!std::strcmp(a, "-upgrade")) RevPackDb::CMDL_UPGRADE = true;
-        else if (!std::strcmp(a, "-revpack")) {
-            // A pack of the pack directory, by name: a path could read any file.
-            if (std::strchr(v[0], '/')) {
-                if (first.empty())
-                    first = std::string("-revpack takes the name of a pack in ") + Main::_revpacksDir +
-                            ", without a directory: " + v[0];
-                continue;
-            }
-            RevPackDb::CMDL_REVPACK = v[0];
-        }
-        else if (!std::strcmp(a, "-binfile")) RevPackDb::CMDL_BINFILE = v[0];
-        else if (!std::strcmp(a, "-program")) {
-            FrmKorProgImpl::PROG_FILE_ADN = fromStartDir(progFile, start, v[0]);
-            FrmKorProgImpl::CMDL_PROGRAM = true;
-        }
-        else if (!std::strcmp(a, "-nobackup")) RunOptions::BACKUP = false;
-        else if (!std::strcmp(a, "-noverify")) RunOptions::VERIFY = false;
-        else if (!std::strcmp(a, "-json")) RunOptions::JSON = true;
-        else if (!std::strcmp(a, "-q")) RunOptions::QUIET = true;
-        else if (!std::strcmp(a, "-report")) RunOptions::REPORT = fromStartDir(reportFile, start, v[0]);
-        else if (!std::strcmp(a, "-port")) {
-            // COMn and device paths as they are; any other name is a path
-            // from where the program was started.
-            char device[Serial::PORTNAME_MAX + 1];
-            std::string path;
-            RunOptions::PORTS.push_back(Serial::devicePath(v[0], device, sizeof device) ? v[0]
-                                                                                        : fromStartDir(path, start, v[0]));
-        }
-        else if (!std::strcmp(a, "-list-ports")) RunOptions::LIST_PORTS = true;
-        else if (!std::strcmp(a, "-remdbg")) {
-            Main::_dbgAddr = v[0];
-            Main::_dbgPort = std::atoi(v[1]);
-        }
-    }
+        // The rest is read all the same after a refusal: it says which run
+        // was refused and how it wants its end told.
+        OptionTable::apply(arg, context);
+    });
     // One port is this run's; several make a production line of runs.
     if (RunOptions::PORTS.size() == 1) RunOptions::PORT = RunOptions::PORTS[0].c_str();
+    if (first.empty() && FrmKorProgImpl::CMDL_PROGRAM)
+        first = unusableInput(FrmKorProgImpl::PROG_FILE_ADN, MAX_SETTINGS_FILE, "settings file");
+    if (first.empty() && RevPackDb::CMDL_UPGRADE)
+        first = unusableInput(packPath(RevPackDb::CMDL_REVPACK), RPFileCheck::MAX_FILE, "revision pack");
     *why = first;
     return first.empty();
 }
@@ -329,7 +281,12 @@ bool MainStartup::openDisplay()
 
 bool MainStartup::chooseView(std::string* why)
 {
+    // Who answers is decided here, once: a display that cannot be opened
+    // (DISPLAY of a closed session) leaves a run that answers for itself
+    // without one, and nothing later tries it again.
+    RunMode::displayOpened(false);
     if (!RunMode::headless() && openDisplay()) {
+        RunMode::displayOpened(true);
         KvctrlRoot::viewFactory = [](KvctrlRoot* root, SettingBin* bin) -> KvctrlView* {
             return new FrmKorProg(root, bin);
         };
@@ -357,16 +314,37 @@ int MainStartup::run(int argc, char** argv)
     if (usage(argc, argv, stdout)) return 0;
 
     setProgDataDir();
-    // A check of the machine, beside any run: no lock, nothing written.
-    if (Doctor::wanted(argc, argv)) return Doctor::run(argc, argv, stdout);
     nameRevpacksDir();
     std::string why;
     const bool argsOk = handleArgs(argc, argv, &why);
+    // The uses that are no run: a bad command line is refused as input.
+    const bool telling = OptionTable::COMPLETION || OptionTable::VERSION || OptionTable::DOCTOR ||
+                         RunOptions::LIST_PORTS;
+    if (telling && !argsOk) {
+        std::fprintf(stderr, "korprog: %s\n", why.c_str());
+        return RunFailure::exitCode(RunFailure::Kind::BadInput);
+    }
+    if (OptionTable::COMPLETION) {
+        OptionTable::writeCompletion(stdout);
+        return 0;
+    }
+    if (OptionTable::VERSION) {
+        std::printf("korprog %s\n", KORPROG_VERSION);
+        return 0;
+    }
+    // A check of the machine, beside any run: no lock, nothing written.
+    if (OptionTable::DOCTOR) return Doctor::run(argc, argv, stdout);
     if (RunOptions::LIST_PORTS) {
         UserDir::visit();
         return PortListing::run(stdout);
     }
     if (RunOptions::PORTS.size() > 1) return ProductionLine::run(argc, argv, argsOk ? "" : why);
+    // A command line that cannot mean what it says ends before anything
+    // else: no lock is taken, no display opened.
+    if (!argsOk) {
+        beginRun(true);
+        return refuse(RunFailure::Kind::BadInput, why);
+    }
 
     // Before anything is written: a second instance must not touch what the
     // first one works with, and without the lock it could not be told apart.
@@ -380,8 +358,7 @@ int MainStartup::run(int argc, char** argv)
         return unattended ? code : refused;
     }
     setRevpacksDir();
-    beginRun(!argsOk);
-    if (!argsOk) return refuse(RunFailure::Kind::BadInput, why);
+    beginRun(false);
     if (!chooseView(&why)) {
         beginRun(true);
         return refuse(RunFailure::Kind::BadInput, why);
@@ -444,16 +421,14 @@ bool MainStartup::beginRun(bool refused)
     BTrace::noticeOut = RunLog::statusOut();
     if (program) {
         RunLog::begin("program", {FrmKorProgImpl::PROG_FILE_ADN ? FrmKorProgImpl::PROG_FILE_ADN : ""});
-        if (FrmKorProgImpl::PROG_FILE_ADN && *FrmKorProgImpl::PROG_FILE_ADN)
-            RunLog::settingsFile(FrmKorProgImpl::PROG_FILE_ADN);
+        // Only what can be read to its end without waiting is digested.
+        const char* file = FrmKorProgImpl::PROG_FILE_ADN;
+        if (file && *file) RunLog::settingsFile(file, WholeFile::usable(file, MAX_SETTINGS_FILE, nullptr));
     } else if (upgrade) {
         const std::string pack = RevPackDb::CMDL_REVPACK;
         RunLog::begin("upgrade", {pack, RevPackDb::CMDL_BINFILE});
-        if (!pack.empty() && *Main::_revpacksDir) {
-            const bool hasExt = pack.size() > 4 && (pack.compare(pack.size() - 4, 4, ".rpa") == 0 ||
-                                                    pack.compare(pack.size() - 4, 4, ".RPA") == 0);
-            RunLog::pack(std::string(Main::_revpacksDir) + "/" + pack + (hasExt ? "" : ".rpa"));
-        }
+        const std::string path = packPath(pack.c_str());
+        if (!path.empty()) RunLog::pack(path, WholeFile::usable(path, RPFileCheck::MAX_FILE, nullptr));
     } else {
         RunLog::begin("create_pack", {RevPackDb::CMDL_BINDIR});
     }

@@ -16,7 +16,7 @@ public:
     static int run(int argc, char** argv);
 
     // True (after writing the usage text to `out`) when the only argument
-    // contains "help".
+    // contains "help" or is -h.
     static bool usage(int argc, char** argv, FILE* out);
     static void setProgDataDir();
     // Names the pack directory (nameRevpacksDir) and makes it.
@@ -26,8 +26,11 @@ public:
     // it is ours; else the exit code (2: another instance runs, 1: no lock
     // can be made) with the reason in why.
     static int takeLock(std::string* why);
-    // Reads the switches; false, and why, for a command line that cannot be
-    // run (an option without its value, a pack given with a directory).
+    // Reads the switches through OptionTable; false, and why, for a command
+    // line that cannot be run (an unknown option first, then an option
+    // without its value, a pack given with a directory, a port name that
+    // cannot be used, a settings file or pack that is there but no regular
+    // file or too large).
     // Paths (-program, -bindir, a pack file) are taken relative to the
     // directory the program was started in.
     static bool handleArgs(int argc, char** argv, std::string* why);

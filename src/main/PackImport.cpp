@@ -55,8 +55,9 @@ PackImport::Result PackImport::copy(const std::string& from, const std::string& 
     trace("copy \"" + from + "\" \"" + to.string() + "\"");
     std::string bytes, stored;
     int error = 0;
-    if (!WholeFile::read(from, bytes, &error)) return copyFailed(name, dir, error);
-    if (WholeFile::read(to.string(), stored)) {
+    // No pack is larger than a pack may be: a larger file is not read in.
+    if (!WholeFile::read(from, bytes, &error, RPFileCheck::MAX_FILE)) return copyFailed(name, dir, error);
+    if (WholeFile::read(to.string(), stored, nullptr, RPFileCheck::MAX_FILE)) {
         if (stored == bytes) return SAME;
         if (verifies(name, stored) && !verifies(name, bytes)) {
             const std::string text =

@@ -14,6 +14,7 @@
 #include "main/LineSummary.h"
 #include "main/LineUnit.h"
 #include "main/MainStartup.h"
+#include "main/OptionTable.h"
 #include "main/UserDir.h"
 
 namespace {
@@ -50,14 +51,16 @@ void writeLine(FILE* to, const std::string& text)
 
 std::vector<std::string> ProductionLine::childArgs(int argc, char** argv, const std::string& port)
 {
-    std::vector<std::string> args;
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0 && std::strcmp(argv[i], "-port") == 0) {
-            ++i; // and its value
-            continue;
-        }
-        args.push_back(argv[i]);
-    }
+    // Read as the table reads it: a -port that is another option's value,
+    // or a file of that name, stays.
+    const OptionTable::Option* portOption = OptionTable::find("-port");
+    std::vector<std::string> args{argv[0]};
+    OptionTable::walk(argc, argv, [&](const OptionTable::Arg& a) {
+        if (a.option == portOption && a.missing.empty()) return;
+        args.push_back(a.text);
+        if (a.missing.empty())
+            for (const char* v : a.values) args.push_back(v);
+    });
     args.push_back("-port");
     args.push_back(port);
     return args;

@@ -317,13 +317,16 @@ TEST_F(DoctorAdapterTest, EveryCheckHoldsForAnAdapterReadyToUse)
     ASSERT_NE(data, nullptr);
     const char* display = std::getenv("DISPLAY");
     const Doctor::Setup setup{device, "config.ini", user, data, "/ex.rules", display};
-    std::vector<std::string> failed;
-    for (const DoctorCheck& c : Doctor::checks(places, setup))
+    std::vector<std::string> failed, noted;
+    for (const DoctorCheck& c : Doctor::checks(places, setup)) {
         if (!c.ok) failed.push_back(Doctor::line(c));
-    // Without a display all but the window's check hold.
+        if (c.note) noted.push_back(Doctor::line(c));
+    }
+    // A station without a display passes: only the window needs one.
+    EXPECT_EQ(failed, std::vector<std::string>{});
     if (!display)
-        EXPECT_EQ(failed, std::vector<std::string>{
-                              "FAIL  display         geen beeldscherm te openen (DISPLAY=); oplossing: export DISPLAY=:0"});
+        EXPECT_EQ(noted, std::vector<std::string>{"note  display         geen beeldscherm te openen (DISPLAY=); "
+                                                  "onbewaakte runs hebben er geen nodig, het venster wel"});
     else
-        EXPECT_EQ(failed, std::vector<std::string>{});
+        EXPECT_EQ(noted, std::vector<std::string>{});
 }

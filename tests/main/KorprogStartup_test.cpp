@@ -1,11 +1,12 @@
 // The built program's start-up as a process: the single-instance lock, a
 // pack named on the command line, the user's directory on a full disk, old
-// packs of the start directory, and command lines it must refuse.
+// packs of the start directory, and command lines and inputs it must refuse.
 
 #if defined(KORPROG_PATH) && defined(KORVANSIM_PATH)
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -214,6 +215,80 @@ TEST_F(Startup, CommandLinesThatCannotMeanWhatTheySayAreRefused)
     EXPECT_EQ(noFile.err, "korprog: -program needs a value\n");
     const KorprogRun emptyFile = runKorprog(dir.string(), {"-program", ""}, 20);
     EXPECT_EQ(emptyFile.err, "korprog: -program needs a value, not an empty one\n");
+}
+
+// Inputs that can be no input, port names that cannot be used and words
+// that are no option: each refused at once, by name, before the unit, the
+// lock or a display is asked for anything. A run without a window never
+// needs a display, not even a stale one.
+TEST_F(Startup, BadInputsAndOptionsAreRefusedAtOnceByName)
+{
+    ASSERT_EQ(::mkfifo((dir / "fifo.adn").c_str(), 0600), 0);
+    fs::create_directories(dir / "dir.adn");
+    {
+        std::ofstream big(dir / "big.adn", std::ios::binary);
+        big.seekp(2LL * 1024 * 1024 * 1024);
+        big << '\n';
+    }
+    fs::create_directories(packs);
+    ASSERT_EQ(::mkfifo((packs / "KV-1.00[0000].rpa").c_str(), 0600), 0);
+    write(packs / "KV-2.00[1234].rpa", "garbage\n");
+    write(dir / "x.adn", "a|1\n");
+    const std::string longPort = "/dev/" + std::string(295, 'p');
+    const std::string at = "korprog: ";
+
+    struct Case {
+        std::vector<std::string> args, env;
+        int rc;
+        std::string err;  // all of standard error
+    };
+    const Case cases[] = {
+        {{"-program", "fifo.adn", "-json"}, {}, 3,
+         at + (dir / "fifo.adn").string() + ": not a settings file (not a regular file)\n"},
+        {{"-program", "/dev/zero"}, {}, 3, at + "/dev/zero: not a settings file (not a regular file)\n"},
+        {{"-program", "big.adn"}, {}, 3,
+         at + (dir / "big.adn").string() + ": not a settings file (larger than 65536 bytes)\n"},
+        {{"-program", "dir.adn"}, {}, 3, at + (dir / "dir.adn").string() + ": not a settings file (Is a directory)\n"},
+        {{"-upgrade", "-revpack", "KV-1.00[0000]", "-binfile", "a.bin"}, {}, 3,
+         at + (packs / "KV-1.00[0000].rpa").string() + ": not a revision pack (not a regular file)\n"},
+        {{"-program", "x.adn", "-port", longPort}, {}, 3,
+         at + "-port: a port name of 300 characters cannot be used (at most 255)\n"},
+        {{"-program", "x.adn", "-port", "/dev/tty\nUSB0"}, {}, 3,
+         at + "-port: a port name with a control character (such as a line end) cannot be used\n"},
+        {{"-prot", "/dev/ttyUSB1", "-program", "x.adn"}, {}, 3, at + "unknown option -prot; did you mean -port?\n"},
+        {{"-program", "x.adn", "--port", "/dev/ttyUSB1"}, {}, 3, at + "unknown option --port; did you mean -port?\n"},
+        {{"-Port", "/dev/ttyUSB1", "-upgrade"}, {}, 3, at + "unknown option -Port; did you mean -port?\n"},
+        {{"-upgrade", "-nobakup", "-revpack", "missing"}, {}, 3, at + "unknown option -nobakup; did you mean -nobackup?\n"},
+        {{"-doctor", "-jsn"}, {}, 3, at + "unknown option -jsn; did you mean -json?\n"},
+        // The window's bad command line ends with its one code.
+        {{"-prgram", "x.adn"}, {}, 1, at + "unknown option -prgram; did you mean -program?\n"},
+        {{"-upgrade", "-revpack", "KV-2.00[1234]", "-binfile", "a.bin"}, {"DISPLAY=:4711", "KORPROG_HEADLESS"}, 3,
+         "alert: Invalid Checksum (calc=0) in KV-2.00[1234].rpa. Upgrade NOT possible\n" + at +
+             "revision pack KV-2.00[1234] fails its checksum\n"},
+        {{"-upgrade", "-revpack", "KV-2.00[1234]", "-binfile", "a.bin", "-json"}, {"DISPLAY=", "KORPROG_HEADLESS"}, 3,
+         "alert: Invalid Checksum (calc=0) in KV-2.00[1234].rpa. Upgrade NOT possible\n" + at +
+             "revision pack KV-2.00[1234] fails its checksum\n"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& a : c.args) line += " " + a.substr(0, 40);
+        const KorprogRun r = runKorprogWatched(dir.string(), c.args, 20, 0, {}, "", c.env);
+        EXPECT_EQ(r.rc, c.rc) << line << "\n" << r.err;
+        EXPECT_EQ(r.err, c.err) << line;
+    }
+    // -json tells the refusal as the run's end.
+    const KorprogRun fifo = runKorprog(dir.string(), {"-program", "fifo.adn", "-json"}, 20);
+    EXPECT_NE(fifo.out.find("\"kind\":\"bad_input\""), std::string::npos) << fifo.out;
+
+    const KorprogRun version = runKorprog(dir.string(), {"--version"}, 20);
+    EXPECT_EQ(version.rc, 0);
+    EXPECT_EQ(version.out, "korprog 2.22\n");
+    EXPECT_EQ(runKorprog(dir.string(), {"-version"}, 20).out, "korprog 2.22\n");
+    const KorprogRun help = runKorprog(dir.string(), {"-h"}, 20);
+    EXPECT_EQ(help.rc, 0);
+    EXPECT_EQ(help.out, runKorprog(dir.string(), {"-help"}, 20).out);
+    EXPECT_EQ(help.out.rfind("#######", 0), 0u);
+    EXPECT_NE(help.out.find("  -q             only the result line and errors, no progress\n"), std::string::npos);
 }
 
 }  // namespace

@@ -28,10 +28,11 @@ struct KorprogRun {
 // While the program runs, `during` is called every 10 ms with the time
 // passed (seconds) and the program's process; it may act on the world, such
 // as ending the simulator, or signal the program. A tag names its output
-// files (out<tag>.txt), for runs side by side in one directory.
+// files (out<tag>.txt), for runs side by side in one directory. env changes
+// the environment after that: "NAME=value" sets, "NAME" unsets.
 inline KorprogRun runKorprogWatched(const std::string& dir, const std::vector<std::string>& args, int timeoutS,
                                     rlim_t fileLimit, const std::function<void(double, pid_t)>& during,
-                                    const std::string& tag = "")
+                                    const std::string& tag = "", const std::vector<std::string>& env = {})
 {
     const std::string out = "out" + tag + ".txt", err = "err" + tag + ".txt";
     const auto t0 = std::chrono::steady_clock::now();
@@ -40,6 +41,11 @@ inline KorprogRun runKorprogWatched(const std::string& dir, const std::vector<st
         ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
         ::setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
         ::unsetenv("DISPLAY");
+        for (const std::string& e : env) {
+            const size_t eq = e.find('=');
+            if (eq == std::string::npos) ::unsetenv(e.c_str());
+            else ::setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
+        }
         if (::chdir(dir.c_str()) != 0) ::_exit(126);
         if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) ::_exit(125);
         if (fileLimit > 0) fulldisk::limitFileSize(fileLimit);

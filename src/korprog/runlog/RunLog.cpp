@@ -96,20 +96,20 @@ void RunLog::port(const std::string& port)
     if (r.begun && !r.startWritten) r.report.port = port;
 }
 
-void RunLog::settingsFile(const std::string& path)
+void RunLog::settingsFile(const std::string& path, bool digest)
 {
     Run& r = theRun();
     if (!r.begun) return;
     r.report.settingsFile = path;
-    r.report.settingsSha256 = digestOf(path);
+    r.report.settingsSha256 = digest ? digestOf(path) : std::string();
 }
 
-void RunLog::pack(const std::string& path)
+void RunLog::pack(const std::string& path, bool digest)
 {
     Run& r = theRun();
     if (!r.begun) return;
     r.report.pack = path;
-    r.report.packSha256 = digestOf(path);
+    r.report.packSha256 = digest ? digestOf(path) : std::string();
 }
 
 void RunLog::image(const std::string& name, const uint8_t* data, int nrBytes)

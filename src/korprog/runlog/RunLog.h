@@ -31,9 +31,10 @@ public:
     static bool begun();
     // The COM port the run opens.
     static void port(const std::string& port);
-    // A settings file or a pack the run uses, recorded with its SHA-256.
-    static void settingsFile(const std::string& path);
-    static void pack(const std::string& path);
+    // A settings file or a pack the run uses, recorded with its SHA-256
+    // (digest: false for one refused as no input, recorded without).
+    static void settingsFile(const std::string& path, bool digest = true);
+    static void pack(const std::string& path, bool digest = true);
     // The image sent, by name, with the digest of its bytes as the pack holds them.
     static void image(const std::string& name, const uint8_t* data, int nrBytes);
 

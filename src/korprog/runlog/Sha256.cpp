@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -108,9 +109,18 @@ std::string Sha256::ofBytes(const void* data, size_t nrBytes)
 
 bool Sha256::ofFile(const std::string& path, std::string* hex, std::string* error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO or device is no file to digest: opening it must not wait, and
+    // reading it might never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (error) *error = std::strerror(errno);
+        return false;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        if (error) *error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        ::close(fd);
         return false;
     }
     Sha256 s;

@@ -1,5 +1,7 @@
 #include "korprog/progctrl/Data/AdnFile.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +10,7 @@
 #include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/StringUtils.h"
+#include "korprog/WholeFile.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Data/SettingBinView.h"
@@ -109,12 +112,15 @@ AdnFile::Result AdnFile::read(const std::string& path, Rule rule, std::vector<Li
         *why = "no such settings file";
         return CANNOT_OPEN;
     }
-    if (!fs::is_regular_file(path, ec)) {
+    int error = 0;
+    const int fd = WholeFile::open(path, WholeFile::ANY_SIZE, &error);
+    if (fd < 0 && (error == EINVAL || error == EISDIR)) {
         *why = notSettings("not a plain file");
         return CANNOT_OPEN;
     }
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "rb");
     if (!f) {
+        if (fd >= 0) ::close(fd);
         *why = "cannot be read";
         return CANNOT_OPEN;
     }

@@ -15,6 +15,7 @@
 
 #include "bdebug/BAssert.h"
 #include "korprog/AtomicFile.h"
+#include "korprog/WholeFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
 
 namespace fs = std::filesystem;
@@ -82,36 +83,10 @@ int RPFile::removeStaleStaging()
 
 bool RPFile::readFile(const std::string& path, std::string& out, std::string* why, size_t maxBytes)
 {
-    out.clear();
-    auto failed = [why](const std::string& text) {
-        if (why) *why = text;
-        return false;
-    };
-    // A directory opens for reading and fails only on the first read; a
-    // pipe or device may never end.
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return failed(std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) return failed(std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode)) return failed("not a regular file");
-    const std::string tooLarge = "larger than " + std::to_string(maxBytes) + " bytes";
-    if (static_cast<uintmax_t>(st.st_size) > maxBytes) return failed(tooLarge);
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return failed(std::strerror(errno));
-    // Read in one piece where the size is known; a file that grows on the
-    // way is read on until its end or the limit.
-    out.resize(static_cast<size_t>(st.st_size));
-    size_t got = std::fread(&out[0], 1, out.size(), f);
-    out.resize(got);
-    char buf[8192];
-    size_t n;
-    while (got == static_cast<size_t>(st.st_size) && out.size() <= maxBytes &&
-           (n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    const int err = std::ferror(f) ? errno : 0;
-    std::fclose(f);
-    if (err) return failed(std::strerror(err));
-    if (out.size() > maxBytes) return failed(tooLarge);
-    return true;
+    int error = 0;
+    if (WholeFile::read(path, out, &error, maxBytes)) return true;
+    if (why) *why = WholeFile::reason(error, maxBytes);
+    return false;
 }
 
 RPFile::RPFile() : _prefs(nullptr), _changed(false), _wasRead(false) {}

@@ -14,6 +14,7 @@
 #include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/StringUtils.h"
+#include "korprog/WholeFile.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
@@ -230,9 +231,8 @@ void RevPackDb::setRpaFiles()
         const fs::path path = fs::path(_revpacksDir) / name;
         // A directory opens for reading here, but it is no pack.
         if (isDir || fs::is_directory(path, ec)) continue;
-        FILE* fd = std::fopen(path.c_str(), "rb");
-        if (!fd) continue;
-        std::fclose(fd);
+        // Not opened to wait: a FIFO named like a pack is no pack.
+        if (!WholeFile::usable(path.string(), WholeFile::ANY_SIZE, nullptr)) continue;
         if (name.size() == 4) {  // nothing but the extension: a failed save
             fs::remove(path, ec);
             continue;
@@ -492,7 +492,7 @@ bool RevPackDb::calcCheckSum(const std::string& bytes, uint16_t& sum)
 uint16_t RevPackDb::readCheckSum(const char* path)
 {
     std::string bytes;
-    if (!path || !RPFile::readFile(path, bytes)) {
+    if (!path || !RPFile::readFile(path, bytes, nullptr, RPFileCheck::MAX_FILE)) {
         B_ERROR("Error file not found " << (path ? path : ""));
         return 0;
     }
@@ -516,7 +516,7 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
     uint16_t calc = 0;
     bool summed = false;
     _readError.clear();
-    if (!RPFile::readFile(path, bytes, &why)) {
+    if (!RPFile::readFile(path, bytes, &why, RPFileCheck::MAX_FILE)) {
         // Not a checksum that failed: say what is wrong with which file.
         B_ERROR("Error file not found " << path << ": " << why);
         _readError = RPText::message("Cannot read %s: %s", path.c_str(), why.c_str());

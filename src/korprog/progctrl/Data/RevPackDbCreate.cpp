@@ -5,17 +5,21 @@
 
 #include <FL/Fl_Preferences.H>
 #include <FL/filename.H>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "bdebug/BAssert.h"
 #include "bdebug/BTrace.h"
 #include "korprog/AtomicFile.h"
 #include "korprog/Dialog.h"
 #include "korprog/StringUtils.h"
+#include "korprog/WholeFile.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RPText.h"
@@ -43,11 +47,34 @@ void dbg(const std::string& text) { BTrace::instance()->dbgPrint(text); }
 // count bytes from offset on; false when the file does not hold them.
 bool readBytes(const std::string& path, uintmax_t offset, uintmax_t count, uint8_t* dst)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(static_cast<std::streamoff>(offset));
-    in.read(reinterpret_cast<char*>(dst), static_cast<std::streamsize>(count));
-    return in && static_cast<uintmax_t>(in.gcount()) == count;
+    const int fd = WholeFile::open(path, WholeFile::ANY_SIZE, nullptr);
+    if (fd < 0) return false;
+    uintmax_t got = 0;
+    while (got < count) {
+        const ssize_t n = ::pread(fd, dst + got, static_cast<size_t>(count - got), static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<uintmax_t>(n);
+    }
+    ::close(fd);
+    return got == count;
+}
+
+// The size of an image or settings file of the directory; a FIFO or device
+// named like one is no file to read (ec set).
+uintmax_t inputSize(const std::string& path, std::error_code& ec)
+{
+    int error = 0;
+    const int fd = WholeFile::open(path, WholeFile::ANY_SIZE, &error);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0) ::close(fd);
+        ec = std::error_code(error ? error : EIO, std::generic_category());
+        return 0;
+    }
+    ::close(fd);
+    ec.clear();
+    return static_cast<uintmax_t>(st.st_size);
 }
 
 std::string withExt(const std::string& name, const char* ext)
@@ -216,7 +243,7 @@ bool RevPackDb::addImage(int ix)
 
     const std::string path = std::string(_binDirPath) + file;
     std::error_code ec;
-    const uintmax_t size = fs::file_size(path, ec);
+    const uintmax_t size = inputSize(path, ec);
     if (ec) return createFailed(Kind::BadInput, RPText::message("Cannot read %s", path.c_str()));
     // The head of the file gives type and hardware, and so where the
     // application starts.
@@ -249,7 +276,7 @@ bool RevPackDb::addImage(int ix)
     _nrAdnBytes = 0;
     if (*adnFile) {
         const std::string adnPath = std::string(_binDirPath) + adnFile;
-        const uintmax_t adnSize = fs::file_size(adnPath, ec);
+        const uintmax_t adnSize = inputSize(adnPath, ec);
         if (ec) return createFailed(Kind::BadInput, RPText::message("Cannot read %s", adnPath.c_str()));
         if (adnSize > MAX_BINFILE_SIZE - 1)
             return createFailed(Kind::BadInput, RPText::message("Error Adnfile too big: %s", adnPath.c_str()));
