@@ -17,6 +17,7 @@
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/runlog/RunLog.h"
+#include "korprog/runlog/StatusOut.h"
 #include "main/Main.h"
 
 namespace fs = std::filesystem;
@@ -45,6 +46,13 @@ bool isImage(RevPackDb* db, const char* bin)
     for (int i = 0; i < db->actNrBinFiles(); ++i)
         if (std::strcmp(db->actBinFile(i), bin) == 0) return true;
     return false;
+}
+
+// A line the run's reader must keep: never rewritten in place.
+void tell(const std::string& line)
+{
+    BTrace::instance()->dbgPrint("Status Info: " + line, true, true);
+    StatusOut::line(RunLog::statusOut(), line);
 }
 
 }  // namespace
@@ -152,13 +160,13 @@ void KvctrlUnattended::programNotes(KvctrlRoot* root)
         const std::string line = std::string(gettext("Attentie!! Korvan Type", 0)) + " \"" + sb->korType() + "\" " +
                                  gettext("in Bestand verschilt met", 0) + " " + gettext("Verbonden Korvan Type", 0) +
                                  " \"" + unit + "\": " + gettext("de instellingen worden toch geprogrammeerd", 0);
-        root->frmStatusInfo(line.c_str(), false);
+        tell(line);
     }
     const int count = SettingBin::maxKorEntries();
     const std::string left = entriesLeftOut(sb, count);
     if (left.empty()) return;
     const std::string note = RPText::message("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", count, left.c_str());
-    root->frmStatusInfo(note.c_str(), false);
+    tell(note);
 }
 
 std::string KvctrlUnattended::entriesLeftOut(SettingBin* bin, int unitEntries)
@@ -199,9 +207,8 @@ bool KvctrlUnattended::createRevPack(RevPackDb* db, const char* binDir)
         fail(db->createFailure());
         return false;
     }
-    FILE* out = RunLog::statusOut();
-    std::fprintf(out, "Created revision pack %s\n", db->createdPack().c_str());
-    std::fflush(out);
+    // The run's result line, with -q too.
+    StatusOut::line(RunLog::statusOut(), "Created revision pack " + db->createdPack(), true);
     return true;
 }
 
