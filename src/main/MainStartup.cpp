@@ -377,6 +377,7 @@ int MainStartup::run(int argc, char** argv)
     setRevpacksDir();
     beginRun(!argsOk);
     if (!argsOk) return refuse(RunFailure::Kind::BadInput, why);
+    if (RunLog::begun() && !RunLog::reportUsable(&why)) return refuse(RunFailure::Kind::BadInput, why);
     if (!chooseView(&why)) {
         beginRun(true);
         return refuse(RunFailure::Kind::BadInput, why);

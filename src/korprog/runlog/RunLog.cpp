@@ -98,6 +98,15 @@ void RunLog::begin(const std::string& mode, const std::vector<std::string>& inpu
     if (r.events && *RunOptions::PORT) r.events->port(RunOptions::PORT);
 }
 
+bool RunLog::reportUsable(std::string* why)
+{
+    std::string reason;
+    if (!*RunOptions::REPORT || RunReport::usable(RunOptions::REPORT, &reason)) return true;
+    if (why) *why = std::string("cannot write the report ") + RunOptions::REPORT + ": " + reason;
+    RunOptions::REPORT = "";
+    return false;
+}
+
 int RunLog::lineEventsFd()
 {
     const char* text = std::getenv(EVENTS_FD_VARIABLE);

@@ -92,6 +92,8 @@ std::string KvctrlUnattended::upgradeInputFault(KvctrlRoot* root)
     if (!db->checkCheckSum((pack + ".rpa").c_str(), false))
         return db->readError().empty() ? "revision pack " + pack + " fails its checksum" : db->readError();
     db->selectRpFile(pack.c_str());
+    // A pack that could not be taken has no images to name.
+    if (!db->packFault().empty()) return "revision pack " + pack + " " + db->packFault();
     int size = 0;
     db->getEntry(bin, RevPackDb::BIN_SIZE, size);
     if (!isImage(db, bin)) return std::string("no image ") + bin + " in revision pack " + pack;
