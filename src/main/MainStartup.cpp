@@ -60,6 +60,7 @@ const char* const USAGE_ADDED[] = {
     "Unattended runs (-program, -upgrade, -cmdl_crtrpa) also take:",
     "  -json          JSON Lines events on standard output, messages on standard error",
     "  -report FILE   append one JSON record of the run to FILE",
+    "  -q             only the result line and errors",
     "  -nobackup      no backup of the unit's settings before an upgrade",
     "  -noverify      no read-back of the settings after programming",
     "  -port DEV      the port for this run (COMn or a device path, such as",
