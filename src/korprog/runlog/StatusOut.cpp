@@ -23,6 +23,8 @@ bool dumbTerminal()
 StatusOut::Style StatusOut::styleFor(FILE* out)
 {
     if (RunOptions::QUIET) return QUIET;
+    // Beside events the messages stay lines, as a reader of both expects.
+    if (RunOptions::JSON) return TENTHS;
     return out && ::isatty(::fileno(out)) && !dumbTerminal() ? IN_PLACE : TENTHS;
 }
 

@@ -20,7 +20,8 @@ public:
         QUIET      // the result line only
     };
 
-    // The style of an unattended run writing to out.
+    // The style of an unattended run writing to out: QUIET with -q, IN_PLACE
+    // on a terminal (not beside -json's events), else TENTHS.
     static Style styleFor(FILE* out);
 
     // A passing state: rewritten in place, else a line of its own.

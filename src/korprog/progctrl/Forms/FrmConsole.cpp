@@ -64,6 +64,17 @@ void FrmConsole::countInfo(const char* text, int done, int total)
     }
 }
 
+void FrmConsole::noticeInfo(const char* text)
+{
+    if (_style == StatusOut::EVERY) {
+        statusInfo(text, false);
+        return;
+    }
+    _lastStatus = text ? text : "";
+    writeUnwritten();
+    StatusOut::line(_out, _lastStatus);
+}
+
 void FrmConsole::writeUnwritten()
 {
     // The last entry a count reached is told, also off a tenth: where a

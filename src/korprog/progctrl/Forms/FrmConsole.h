@@ -25,6 +25,7 @@ public:
 
     void statusInfo(const char* text, bool disconnect) override;
     void countInfo(const char* text, int done, int total) override;
+    void noticeInfo(const char* text) override;
     void upgradeProgress(const char*, int done, int total) override { _progress.sent(done, total); }
     void removeSettingEdit() override {}
     void ctrlBndSt(KvctrlBndToProt*) override {}

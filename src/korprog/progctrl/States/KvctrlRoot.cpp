@@ -161,6 +161,14 @@ void KvctrlRoot::frmStatusCount(const char* text, int done, int total)
     if (_frame) _frame->countInfo(shownStatus().c_str(), done, total);
 }
 
+void KvctrlRoot::frmStatusNotice(const std::string& text)
+{
+    _statusText = text;
+    _statusRed = false;
+    BTrace::instance()->dbgPrint("Status Info: " + text, true, true);
+    if (_frame) _frame->noticeInfo(shownStatus().c_str());
+}
+
 int KvctrlRoot::entriesOfUnit() { return std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1); }
 
 void KvctrlRoot::statusNote(const std::string& note)

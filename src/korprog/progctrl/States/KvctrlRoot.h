@@ -74,6 +74,8 @@ public:
     void frmStatusInfo(const char* text, bool disconnect) override;
     // The status line of counted work: text after done of total entries.
     void frmStatusCount(const char* text, int done, int total);
+    // A status line that stays (KvctrlView::noticeInfo).
+    void frmStatusNotice(const std::string& text);
     // How many entries a transfer of the unit's settings counts.
     static int entriesOfUnit();
     // What the last transfer left to say (a text fetched cut, a transfer

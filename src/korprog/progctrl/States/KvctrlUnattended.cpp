@@ -48,13 +48,6 @@ bool isImage(RevPackDb* db, const char* bin)
     return false;
 }
 
-// A line the run's reader must keep: never rewritten in place.
-void tell(const std::string& line)
-{
-    BTrace::instance()->dbgPrint("Status Info: " + line, true, true);
-    StatusOut::line(RunLog::statusOut(), line);
-}
-
 }  // namespace
 
 bool KvctrlUnattended::upgrade() { return RevPackDb::CMDL_UPGRADE; }
@@ -162,13 +155,13 @@ void KvctrlUnattended::programNotes(KvctrlRoot* root)
         const std::string line = std::string(gettext("Attentie!! Korvan Type", 0)) + " \"" + sb->korType() + "\" " +
                                  gettext("in Bestand verschilt met", 0) + " " + gettext("Verbonden Korvan Type", 0) +
                                  " \"" + unit + "\": " + gettext("de instellingen worden toch geprogrammeerd", 0);
-        tell(line);
+        root->frmStatusNotice(line);
     }
     const int count = SettingBin::maxKorEntries();
     const std::string left = entriesLeftOut(sb, count);
     if (left.empty()) return;
     const std::string note = RPText::message("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", count, left.c_str());
-    tell(note);
+    root->frmStatusNotice(note);
 }
 
 std::string KvctrlUnattended::entriesLeftOut(SettingBin* bin, int unitEntries)
