@@ -1,9 +1,14 @@
 #include "korprog/AtomicFile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -30,9 +35,25 @@ std::string followLinks(const std::string& target)
     return "";
 }
 
+const char* const TEMP_SUFFIX = ".XXXXXX";
+const size_t TEMP_CHARS = 6;
+// The kinds of file we write whole, by their ending: preferences, editor
+// layout and language, help pages and logo, trace commands, packs and
+// restrictions, settings files.
+const char* const OURS[] = {".ini", ".csv", ".html", ".gif", ".txt", ".rst", ".rpa", ".RPA", ".adn"};
+// A file under way younger than this may be one whose writer has not
+// locked it yet.
+const time_t SETTLE_S = 2;
+
+bool endsWith(const std::string& s, const char* tail)
+{
+    const size_t n = std::strlen(tail);
+    return s.size() > n && s.compare(s.size() - n, n, tail) == 0;
+}
+
 }  // namespace
 
-AtomicFile::AtomicFile(const std::string& target) : _target(target), _fd(nullptr), _error(0) {}
+AtomicFile::AtomicFile(const std::string& target) : _target(target), _fd(nullptr), _lock(-1), _error(0) {}
 
 AtomicFile::~AtomicFile() { discard(); }
 
@@ -53,9 +74,12 @@ FILE* AtomicFile::open()
     const bool exists = ::stat(_path.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL), nullptr;
     if (exists && ::access(_path.c_str(), W_OK) != 0) return fail(errno), nullptr;
-    std::string temp = _path + ".XXXXXX";
+    std::string temp = _path + TEMP_SUFFIX;
     const int fd = ::mkstemp(&temp[0]);
     if (fd < 0) return fail(errno), nullptr;
+    // Tells a start that cleans up that this file is no leftover.
+    _lock = ::dup(fd);
+    if (_lock >= 0) ::flock(_lock, LOCK_EX | LOCK_NB);
     mode_t mode;
     if (exists) {
         mode = st.st_mode & 07777;
@@ -70,6 +94,7 @@ FILE* AtomicFile::open()
         fail(errno);
         ::close(fd);
         ::unlink(temp.c_str());
+        unlock();
         return nullptr;
     }
     _temp = temp;
@@ -88,6 +113,7 @@ bool AtomicFile::commit()
     ok = ok && (std::rename(_temp.c_str(), _path.c_str()) == 0 || fail(errno));
     if (!ok) ::unlink(_temp.c_str());
     _temp.clear();
+    unlock();
     return ok;
 }
 
@@ -109,4 +135,42 @@ void AtomicFile::discard()
     _fd = nullptr;
     if (!_temp.empty()) ::unlink(_temp.c_str());
     _temp.clear();
+    unlock();
+}
+
+void AtomicFile::unlock()
+{
+    if (_lock >= 0) ::close(_lock);
+    _lock = -1;
+}
+
+bool AtomicFile::isTemporary(const std::string& name)
+{
+    const size_t n = std::strlen(TEMP_SUFFIX);
+    if (name.size() <= n || name[name.size() - n] != '.') return false;
+    for (size_t i = name.size() - TEMP_CHARS; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    const std::string target = name.substr(0, name.size() - n);
+    for (const char* ending : OURS)
+        if (endsWith(target, ending)) return true;
+    return false;
+}
+
+int AtomicFile::removeLeftovers(const std::string& dir)
+{
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string path = it->path().string();
+        struct stat st;
+        if (!isTemporary(it->path().filename().string()) || ::lstat(path.c_str(), &st) != 0 ||
+            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || std::time(nullptr) - st.st_mtime < SETTLE_S)
+            continue;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        // A writer that is alive holds its lock.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.c_str()) == 0) ++removed;
+        ::close(fd);
+    }
+    return removed;
 }

@@ -31,8 +31,17 @@ public:
     // The errno of the last failure of open or commit (0 when none).
     int error() const { return _error; }
 
+    // Whether a file name is one of our files under way: a name we write
+    // (LEFTOVER_OF) with the six characters mkstemp adds.
+    static bool isTemporary(const std::string& name);
+    // Removes the files under way in dir that a killed process left: ours
+    // by name, regular, and held by no writer (each is locked while it is
+    // written). Returns how many were removed.
+    static int removeLeftovers(const std::string& dir);
+
 private:
     void discard();
+    void unlock();
     bool fail(int error);
 
     std::string _target;
@@ -40,6 +49,7 @@ private:
     std::string _path;
     std::string _temp;
     FILE* _fd;
+    int _lock;  // a second descriptor of the file under way, locked until it is renamed or gone
     int _error;
 };
 

@@ -8,6 +8,7 @@
 #include "korprog/FlDialogHandler.h"
 #include "korprog/RunMode.h"
 #include "korprog/runlog/RunLog.h"
+#include "korprog/runlog/StatusOut.h"
 
 namespace {
 
@@ -29,9 +30,7 @@ public:
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
         std::fflush(stderr);
-        FILE* out = RunLog::statusOut();
-        std::fprintf(out, "%s -> %s\n", line.c_str(), answer ? answer : "");
-        std::fflush(out);
+        StatusOut::line(RunLog::statusOut(), line + " -> " + (answer ? answer : ""));
         return safe;
     }
     void beep() override {}

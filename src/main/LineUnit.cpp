@@ -34,8 +34,8 @@ std::string text(const nlohmann::json& j, const char* key)
 } // namespace
 
 LineUnit::LineUnit(const std::string& port)
-    : _port(port), _name(PortNames::shortName(port)), _pid(-1), _startMs(bMonotonicMs()), _exit(-1),
-      _seconds(0)
+    : _port(port), _name(PortNames::shortName(port)), _pid(-1), _startMs(bMonotonicMs()),
+      _startWallMs(JsonLine::wallClockMs()), _exit(-1), _seconds(0), _signal(0), _told(false)
 {
 }
 
@@ -57,6 +57,7 @@ bool LineUnit::start(const std::string& exe, const std::vector<std::string>& arg
     std::snprintf(eventsFd, sizeof eventsFd, "%d", EVENTS_FD);
 
     _startMs = bMonotonicMs();
+    _startWallMs = JsonLine::wallClockMs();
     const pid_t parent = ::getpid();
     _pid = ::fork();
     if (_pid == 0) {
@@ -133,9 +134,14 @@ void LineUnit::takeEvent(const std::string& line)
     if (event == "unit") {
         _type = text(j, "type");
         _imei = text(j, "imei");
+        _last = UnitIdentity{_type, text(j, "software"), text(j, "special"), text(j, "hardware"), _imei};
+        if (!_first) _first = _last;
     } else if (event == "end") {
-        // The exit code is the process's own.
+        // The exit code is the process's own; the time the run's.
         _reason = text(j, "reason");
+        _told = true;
+        const auto d = j.find("duration_s");
+        if (d != j.end() && d->is_number()) _seconds = d->get<double>();
     }
 }
 
@@ -146,14 +152,29 @@ void LineUnit::reap()
     pid_t r;
     while ((r = ::waitpid(_pid, &status, 0)) < 0 && errno == EINTR) {
     }
-    _seconds = static_cast<double>(bMonotonicMs() - _startMs) / 1000.0;
+    // Reaped as its output ends: the run's own time, unless it told it.
+    if (!_told) _seconds = static_cast<double>(bMonotonicMs() - _startMs) / 1000.0;
     if (r == _pid && WIFEXITED(status)) {
         _exit = WEXITSTATUS(status);
     } else {
         _exit = 1;
-        if (r == _pid && WIFSIGNALED(status) && _reason.empty())
-            _reason = std::string("ended by signal ") + std::to_string(WTERMSIG(status));
+        if (r == _pid && WIFSIGNALED(status)) _signal = WTERMSIG(status);
+        if (_signal > 0 && _reason.empty()) _reason = std::string("ended by signal ") + std::to_string(_signal);
     }
+}
+
+RunReport LineUnit::record(RunReport base) const
+{
+    base.startedMs = _startWallMs;
+    base.endedMs = JsonLine::wallClockMs();
+    base.port = _port;
+    base.before = _first;
+    base.after = _last;
+    base.exitCode = _exit;
+    base.kind = "other";
+    base.reason = _reason;
+    base.durationS = _seconds;
+    return base;
 }
 
 void LineUnit::signal(int sig) const

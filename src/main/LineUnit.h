@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "korprog/runlog/RunReport.h"
 
 // One unit of a production line: the run of the program on one port, as a
 // child process of the line. What it writes reaches the line's own output
@@ -58,6 +61,13 @@ public:
     // For a unit that never ran.
     void failed(const std::string& reason);
 
+    // The run ended (killed) without telling its end: the line tells it on
+    // its behalf, in events and in the record.
+    bool endedUntold() const { return _exit >= 0 && _signal > 0 && !_told; }
+    // The record of such a run, from what its events told: base holds what
+    // the line knows of every run (mode, inputs).
+    RunReport record(RunReport base) const;
+
 private:
     struct Input {
         int fd;
@@ -69,12 +79,16 @@ private:
     std::string _name;
     pid_t _pid;
     int64_t _startMs;
+    int64_t _startWallMs;
     std::vector<Input> _inputs;
     int _exit;
     std::string _type;
     std::string _imei;
     std::string _reason;
     double _seconds;
+    int _signal;  // the signal that ended the run; 0 for none
+    bool _told;   // its end event came
+    std::optional<UnitIdentity> _first, _last;
 };
 
 #endif

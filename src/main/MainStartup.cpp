@@ -35,6 +35,7 @@
 #include "main/Main.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
+#include "korprog/runlog/StatusOut.h"
 #include "main/MainSignals.h"
 #include "main/MainWait.h"
 #include "main/OptionTable.h"
@@ -359,6 +360,7 @@ int MainStartup::run(int argc, char** argv)
     }
     setRevpacksDir();
     beginRun(false);
+    if (RunLog::begun() && !RunLog::reportUsable(&why)) return refuse(RunFailure::Kind::BadInput, why);
     if (!chooseView(&why)) {
         beginRun(true);
         return refuse(RunFailure::Kind::BadInput, why);
@@ -418,7 +420,7 @@ bool MainStartup::beginRun(bool refused)
     // A reader of the events that goes away must not end the run in the
     // middle of a transfer: a write to it fails instead, and is let be.
     std::signal(SIGPIPE, SIG_IGN);
-    BTrace::noticeOut = RunLog::statusOut();
+    BTrace::noticeOut = StatusOut::forNotices(RunLog::statusOut());
     if (program) {
         RunLog::begin("program", {FrmKorProgImpl::PROG_FILE_ADN ? FrmKorProgImpl::PROG_FILE_ADN : ""});
         // Only what can be read to its end without waiting is digested.
@@ -439,6 +441,8 @@ int MainStartup::endRun(FILE* err)
 {
     const RunFailure& failure = RunFailure::ofRun();
     if (failure.failed() && !failure.reason.empty()) {
+        // The state the run stopped in stays readable above its reason.
+        StatusOut::endInPlace();
         std::fprintf(err, "korprog: %s\n", failure.reason.c_str());
         std::fflush(err);
     }

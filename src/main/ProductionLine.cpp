@@ -1,21 +1,29 @@
 #include "main/ProductionLine.h"
 
 #include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "korprog/RunFailure.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/runlog/RunEvents.h"
+#include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
+#include "korprog/runlog/Sha256.h"
 #include "main/LineSummary.h"
 #include "main/LineUnit.h"
 #include "main/MainStartup.h"
 #include "main/OptionTable.h"
 #include "main/UserDir.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -47,6 +55,63 @@ void writeLine(FILE* to, const std::string& text)
     std::fflush(to);
 }
 
+// Two names of one port: the same device (a link and its device, two
+// links), or, for names that lead to no device, the same path.
+bool samePort(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    const bool da = ::stat(a.c_str(), &sa) == 0, db = ::stat(b.c_str(), &sb) == 0;
+    if (da && db) return S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode) ? sa.st_rdev == sb.st_rdev
+                                                                    : sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (da || db) return false;
+    std::error_code ec;
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+// Why the ports cannot make one line; "" when they can.
+std::string portsFault(const std::vector<std::string>& ports)
+{
+    if (ports.size() > ProductionLine::MAX_PORTS)
+        return "at most " + std::to_string(ProductionLine::MAX_PORTS) + " ports in one line; " +
+               std::to_string(ports.size()) + " were given";
+    for (size_t i = 0; i < ports.size(); ++i)
+        for (size_t j = i + 1; j < ports.size(); ++j)
+            if (samePort(ports[i], ports[j]))
+                return ports[i] == ports[j] ? "-port " + ports[i] + " is given twice"
+                                            : "-port " + ports[i] + " and -port " + ports[j] + " name the same port";
+    return "";
+}
+
+// What the line knows of every run's record; the rest comes from its events.
+RunReport lineRecord()
+{
+    RunReport base;
+    std::string digest, why;
+    if (FrmKorProgImpl::CMDL_PROGRAM) {
+        base.mode = "program";
+        base.settingsFile = FrmKorProgImpl::PROG_FILE_ADN;
+        if (Sha256::ofFile(base.settingsFile, &digest, &why)) base.settingsSha256 = digest;
+    } else {
+        base.mode = "upgrade";
+        base.image = RevPackDb::CMDL_BINFILE;
+    }
+    return base;
+}
+
+// A run killed before it told its end: its end event and its record, as it
+// would have written them.
+void tellOnBehalf(const LineUnit& u, bool json)
+{
+    if (json) {
+        RunEvents events(STDOUT_FILENO);
+        events.port(u.port());
+        events.end(u.exitCode(), "other", u.reason(), u.seconds());
+    }
+    std::string why;
+    if (*RunOptions::REPORT && !u.record(lineRecord()).append(RunOptions::REPORT, &why))
+        writeLine(stderr, "[" + u.name() + "] korprog: cannot write the report " + RunOptions::REPORT + ": " + why + "\n");
+}
+
 } // namespace
 
 std::vector<std::string> ProductionLine::childArgs(int argc, char** argv, const std::string& port)
@@ -71,6 +136,9 @@ int ProductionLine::run(int argc, char** argv, const std::string& refusal)
     std::string why = refusal;
     if (why.empty() && !FrmKorProgImpl::CMDL_PROGRAM && !RevPackDb::CMDL_UPGRADE)
         why = "several -port options need -program or -upgrade, the run to make on each port";
+    if (why.empty()) why = portsFault(RunOptions::PORTS);
+    // Refused before any unit is asked, not found once all are programmed.
+    if (why.empty()) RunLog::reportUsable(&why);
     if (!why.empty()) {
         MainStartup::beginRun(true);
         return MainStartup::refuse(RunFailure::Kind::BadInput, why);
@@ -118,6 +186,12 @@ int ProductionLine::run(int argc, char** argv, const std::string& refusal)
         }
         for (size_t k = 0; k < fds.size(); ++k)
             if (fds[k].revents != 0) owners[k]->read(fds[k].fd, sink);
+        // A run whose output ended is over: its own time, not the line's.
+        for (LineUnit& u : units)
+            if (u.inputs().empty() && u.running()) {
+                u.reap();
+                if (u.endedUntold()) tellOnBehalf(u, json);
+            }
     }
     for (LineUnit& u : units) u.reap();
 

@@ -1,6 +1,7 @@
 #ifndef MAIN_PRODUCTIONLINE_H
 #define MAIN_PRODUCTIONLINE_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@
 // the ports were given. SIGINT and SIGTERM are passed on to every run.
 class ProductionLine {
 public:
+    // More ports than this in one line are refused: each is a process.
+    static constexpr size_t MAX_PORTS = 64;
+
     // refusal: why the command line cannot be run ("" when it can).
     static int run(int argc, char** argv, const std::string& refusal);
 

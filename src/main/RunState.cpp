@@ -3,6 +3,7 @@
 #include "bdebug/BTrace.h"
 #include "korprog/RunFailure.h"
 #include "korprog/runlog/RunLog.h"
+#include "korprog/runlog/StatusOut.h"
 #include "korprog/runlog/RunOptions.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -43,5 +44,6 @@ void RunState::reset()
     MainSignals::reset();
     RunFailure::reset();
     RunLog::reset();
+    StatusOut::reset();
     BTrace::noticeOut = stdout;
 }

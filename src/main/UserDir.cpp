@@ -115,6 +115,7 @@ bool UserDir::enter(const std::string& exe, std::string* why)
         if (why) *why = "cannot create " + dir + (ec ? ": " + ec.message() : "");
         return false;
     }
+    removeLeftovers(dir);
     const std::string defaults = installedData(exe);
     std::string copyWhy;
     // Without defaults the program still runs; it says what it misses when it needs it.
@@ -125,6 +126,16 @@ bool UserDir::enter(const std::string& exe, std::string* why)
     }
     if (why) *why = defaults.empty() ? "no installed data found" : filled ? "" : copyWhy;
     return true;
+}
+
+int UserDir::removeLeftovers(const std::string& dir)
+{
+    // Ours are written here and one level down (packs, backups).
+    int removed = AtomicFile::removeLeftovers(dir);
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_directory(ec) && !it->is_symlink(ec)) removed += AtomicFile::removeLeftovers(it->path().string());
+    return removed;
 }
 
 void UserDir::visit()

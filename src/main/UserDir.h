@@ -28,11 +28,15 @@ public:
     // -1 (and why) when one could not be.
     static int copyMissing(const std::string& from, const std::string& to, std::string* why);
 
-    // Makes the directory, fills in what is missing from the defaults found
-    // next to `exe` and makes it the working directory. False (and why) when
+    // Makes the directory, removes what a killed run left under way, fills
+    // in what is missing from the defaults found next to `exe` and makes it
+    // the working directory. False (and why) when
     // the directory cannot be made or entered; true with a note in why when
     // the defaults were not found or not all of them could be copied.
     static bool enter(const std::string& exe, std::string* why);
+    // Removes what a killed run left of files under way (AtomicFile) in dir
+    // and the directories in it; enter() does so first. Returns how many.
+    static int removeLeftovers(const std::string& dir);
     // Makes the directory the working directory when it is there, making
     // and writing nothing: modes that only tell something (-list-ports,
     // -doctor, a production line's summary) read the user's language from

@@ -205,7 +205,7 @@ TEST_F(LineTest, ASignalReachesEveryRunAndTheSummaryStillComes)
     const KorprogRun r = runKorprogWatched(dir, {"-program", "new.adn", "-port", a, "-port", b}, 30, 0,
                                            [&](double, pid_t line) {
                                                const std::string out = ksimtest::readFile(dir + "/out.txt");
-                                               if (!sent && ksimtest::count(out, "Programmeren #2 ") == 2) {
+                                               if (!sent && ksimtest::count(out, "Programmeren #20 ") == 2) {
                                                    ::kill(line, SIGTERM);
                                                    sent = true;
                                                }
@@ -219,6 +219,63 @@ TEST_F(LineTest, ASignalReachesEveryRunAndTheSummaryStillComes)
     }
 }
 
+// The run on a port is killed: the line tells its end and writes its record
+// in its place; every unit keeps its own time.
+TEST_F(LineTest, ARunKilledByASignalIsToldAndRecordedByTheLineAndEachUnitHasItsOwnTime)
+{
+    const std::string fast = startUnit(0), slow = startUnit(1, {"--baud", "9600"}), missing = dir + "/k2";
+    bool killed = false;
+    const KorprogRun r = runKorprogWatched(
+        dir, {"-json", "-program", "new.adn", "-report", "units.jsonl", "-port", fast, "-port", slow, "-port", missing},
+        60, 0, [&](double, pid_t) {
+            if (killed || sims[1]->log().find("stored entry 30 ") == std::string::npos) return;
+            // The line's run on the slow unit, by its command line.
+            const std::string given = std::string("-port") + '\0' + slow + '\0';
+            for (const auto& p : fs::directory_iterator("/proc")) {
+                const std::string cmdline = ksimtest::readFile((p.path() / "cmdline").string());
+                if (cmdline.rfind(KORPROG_PATH, 0) == 0 && cmdline.find(given) != std::string::npos &&
+                    cmdline.find(std::string("-port") + '\0' + fast) == std::string::npos) {
+                    ::kill(std::stoi(p.path().filename().string()), SIGKILL);
+                    killed = true;
+                }
+            }
+        });
+    ASSERT_TRUE(killed) << r.out << r.err;
+    EXPECT_EQ(r.rc, 1) << r.out << r.err;
+    std::vector<json> ends;
+    json summary;
+    for (const std::string& l : linesOf(r.out)) {
+        const json j = json::parse(l, nullptr, false);
+        ASSERT_TRUE(j.is_object()) << l;
+        if (j["event"] == "end") ends.push_back(j);
+        if (j["event"] == "summary") summary = j;
+    }
+    ASSERT_EQ(ends.size(), 3u) << r.out;
+    bool toldForSlow = false;
+    for (const json& e : ends)
+        if (e["port"] == slow) {
+            toldForSlow = true;
+            EXPECT_EQ(e["exit"], 1);
+            EXPECT_EQ(e["reason"], "ended by signal 9");
+        }
+    EXPECT_TRUE(toldForSlow) << r.out;
+    const std::vector<json> records = report();
+    ASSERT_EQ(records.size(), 3u);
+    for (const json& rec : records)
+        if (rec["port"] == slow) {
+            EXPECT_EQ(rec["reason"], "ended by signal 9");
+            EXPECT_EQ(rec["mode"], "program");
+            EXPECT_EQ(rec["before"]["imei"], "35000000000001");
+        }
+    ASSERT_EQ(summary["units"].size(), 3u) << r.out;
+    const double fastS = summary["units"][0]["duration_s"], slowS = summary["units"][1]["duration_s"],
+                 missingS = summary["units"][2]["duration_s"];
+    EXPECT_LT(missingS, 1.0) << "a port that is not there fails at once";
+    EXPECT_LT(fastS, slowS) << r.out;
+    EXPECT_NE(rowOf(r.err, shortName(slow)).find("mislukt (1)"), std::string::npos) << r.err;
+    EXPECT_NE(rowOf(r.err, shortName(slow)).find("ended by signal 9"), std::string::npos) << r.err;
+}
+
 TEST_F(LineTest, ASecondRunOnABusyPortEndsWithTwoAndNamesTheRunThatHasIt)
 {
     const std::string link = startUnit(0, {"--baud", "9600"});
@@ -228,7 +285,7 @@ TEST_F(LineTest, ASecondRunOnABusyPortEndsWithTwoAndNamesTheRunThatHasIt)
     runKorprogWatched(
         dir, {"-program", "new.adn", "-port", link}, 60, 0,
         [&](double, pid_t pid) {
-            if (second.rc != -1 || ksimtest::readFile(dir + "/out-first.txt").find("Programmeren #1 ") == std::string::npos)
+            if (second.rc != -1 || ksimtest::readFile(dir + "/out-first.txt").find("Programmeren #20 ") == std::string::npos)
                 return;
             // The same port by its device's name.
             second = runKorprog(dir, {"-program", "new.adn", "-port", device}, 20);

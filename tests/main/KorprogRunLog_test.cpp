@@ -248,16 +248,18 @@ TEST_F(RunLogTest, ASignalOrAnUnwritableReportEndsTheRunWithItsEndLine)
     expectFramed(events, "upgrade", 1, "other");
     EXPECT_NE(events.back()["reason"].get<std::string>().find("SIGTERM"), std::string::npos);
 
-    // Where the record should go is a file, not a directory.
+    // Where the record should go is a file, not a directory: found before
+    // the unit is asked anything, not after its work (a record that does not
+    // fit the disk at the end is the InputsTest's).
     startSim({});
     write("blocker", "");
     const KorprogRun r = runKorprog(dir, {"-json", "-program", "new.adn", "-report", "blocker/runs.jsonl"}, 20);
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), newSettings) << "the unit's work was done first";
+    EXPECT_EQ(r.rc, 3);
+    EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), settingsFile("oud ")) << "refused before the unit's work";
     EXPECT_NE(r.err.find("korprog: cannot write the report " + dir + "/blocker/runs.jsonl: Not a directory\n"),
               std::string::npos)
         << r.err;
-    expectFramed(eventsOf(r.out), "program", 1, "other");
+    expectFramed(eventsOf(r.out), "program", 3, "bad_input");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "korprog/runlog/RunOptions.h"
 #include "korprog/runlog/RunReport.h"
 #include "korprog/runlog/Sha256.h"
+#include "korprog/runlog/StatusOut.h"
 
 const char* const RunLog::EVENTS_FD_VARIABLE = "KORPROG_EVENTS_FD";
 
@@ -57,6 +58,25 @@ RunEvents* events()
     return r.events.get();
 }
 
+// The line that tells a person a run went well: what went into which unit.
+std::string resultLine(const RunReport& rec)
+{
+    const UnitIdentity unit = rec.after ? *rec.after : rec.before ? *rec.before : UnitIdentity();
+    std::string onUnit = unit.type.empty() ? "the unit" : unit.type;
+    if (!unit.imei.empty()) onUnit += " (IMEI " + unit.imei + ")";
+    std::string text = "korprog: done: ";
+    if (rec.mode == "upgrade") {
+        text += (rec.image.empty() ? std::string("the image") : rec.image) + " installed on " + onUnit;
+        if (!unit.software.empty()) text += ", software " + unit.software;
+    } else {
+        text += (rec.settingsFile.empty() ? std::string("the settings") : rec.settingsFile) + " programmed into " + onUnit;
+    }
+    if (rec.verifyOk && *rec.verifyOk) text += ", verified";
+    char took[32];
+    std::snprintf(took, sizeof took, ", in %.1f s", rec.durationS);
+    return text + took;
+}
+
 } // namespace
 
 void RunLog::begin(const std::string& mode, const std::vector<std::string>& inputs, int fd)
@@ -76,6 +96,15 @@ void RunLog::begin(const std::string& mode, const std::vector<std::string>& inpu
     else if (RunOptions::JSON)
         r.events.reset(new RunEvents(fd));
     if (r.events && *RunOptions::PORT) r.events->port(RunOptions::PORT);
+}
+
+bool RunLog::reportUsable(std::string* why)
+{
+    std::string reason;
+    if (!*RunOptions::REPORT || RunReport::usable(RunOptions::REPORT, &reason)) return true;
+    if (why) *why = std::string("cannot write the report ") + RunOptions::REPORT + ": " + reason;
+    RunOptions::REPORT = "";
+    return false;
 }
 
 int RunLog::lineEventsFd()
@@ -164,6 +193,7 @@ int RunLog::end(int exitCode, const std::string& kind, const std::string& reason
     rec.reason = reason;
     std::string why;
     if (*RunOptions::REPORT && !rec.append(RunOptions::REPORT, &why)) {
+        StatusOut::endInPlace();
         // The unit's work is done; only its record is missing, and a script
         // that relies on the record must not take the run as complete.
         const std::string text = std::string("cannot write the report ") + RunOptions::REPORT + ": " + why;
@@ -176,6 +206,9 @@ int RunLog::end(int exitCode, const std::string& kind, const std::string& reason
         }
     }
     if (RunEvents* e = events()) e->end(exitCode, rec.kind, rec.reason, rec.durationS);
+    // A pack built tells its own result; the events tell it with -json.
+    if (exitCode == 0 && !RunOptions::JSON && rec.mode != "create_pack")
+        StatusOut::line(statusOut(), resultLine(rec), true);
     r.begun = false;
     return exitCode;
 }

@@ -24,6 +24,10 @@ public:
     // -json; to the production line's descriptor (EVENTS_FD_VARIABLE) in a
     // run of a line. With -port every event names the port.
     static void begin(const std::string& mode, const std::vector<std::string>& inputs, int fd = 1);
+    // Whether the -report file can take a record, asked before the unit is:
+    // false with why ("cannot write the report FILE: reason"), and the run
+    // then writes no record.
+    static bool reportUsable(std::string* why);
     // The production line's descriptor for events; -1 when this run is none of a line's.
     static int lineEventsFd();
     // Whether begin() was called: the run answers for itself, also after it

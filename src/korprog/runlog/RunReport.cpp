@@ -73,12 +73,47 @@ bool RunReport::append(const std::string& path, std::string* error) const
     int locked;
     while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
+    struct stat st;
+    const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
     const std::string text = (locked == 0 && endsMidLine(fd) ? "\n" : "") + line();
     if (!wholeWrite(fd, text) || ::fsync(fd) != 0) {
         const int e = errno;
+        // Whole or not at all: a cut record (a full disk) would leave a file
+        // that no longer reads as JSON Lines. Only under the lock: without it
+        // another run's record may follow ours.
+        if (locked == 0 && before >= 0 && ::ftruncate(fd, before) == 0) ::fsync(fd);
         ::close(fd);
         errno = e;
         return fail(error);
     }
     return ::close(fd) == 0 || fail(error);
+}
+
+bool RunReport::usable(const std::string& path, std::string* error)
+{
+    auto refuse = [&](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    auto reason = [](int e) { return std::string(std::strerror(e)); };
+    struct stat link, st;
+    if (::lstat(path.c_str(), &link) != 0) {
+        if (errno != ENOENT) return refuse(reason(errno));
+        // A new file: its directory must take it.
+        const size_t slash = path.find_last_of('/');
+        const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        struct stat d;
+        if (::stat(dir.c_str(), &d) != 0) return refuse(dir + ": " + reason(errno));
+        if (!S_ISDIR(d.st_mode)) return refuse(dir + ": " + reason(ENOTDIR));
+        if (::access(dir.c_str(), W_OK | X_OK) != 0) return refuse(dir + ": " + reason(errno));
+        return true;
+    }
+    if (::stat(path.c_str(), &st) != 0) return refuse(reason(errno));
+    if (S_ISDIR(st.st_mode)) return refuse(reason(EISDIR));
+    if (!S_ISREG(st.st_mode)) return refuse("not a regular file");
+    // A link planted to make us append to someone else's file.
+    if (S_ISLNK(link.st_mode) && st.st_uid != ::geteuid())
+        return refuse("a symbolic link to a file of another user");
+    if (::access(path.c_str(), W_OK) != 0) return refuse(reason(errno));
+    return true;
 }

@@ -43,7 +43,13 @@ public:
     // short (a disk that was full) gets a line end first, so this record
     // stays a line of its own (runs hold an flock(2) on the file for that). False, with the system's reason in *error,
     // when the record is not safely in the file.
+    // On a failed write the file is put back to its length before it.
     bool append(const std::string& path, std::string* error) const;
+
+    // Whether a record can go to path, looked at before the run starts: a
+    // regular file we may write (made when missing, in a directory that
+    // takes it), not a link to another user's file. False, with why.
+    static bool usable(const std::string& path, std::string* error);
 };
 
 #endif

@@ -52,7 +52,14 @@ public:
         // number.
         std::string& part = _inNum ? _line.number : _line.text;
         const size_t room = _inNum ? SettingBin::MAX_NRS : SettingBin::MAX_TEXT_EXT;
-        if (!_inNum && !SettingBin::textMayHold(static_cast<char>(c))) return true;
+        if (!_inNum && !SettingBin::textMayHold(static_cast<char>(c))) {
+            // The unit's texts have no room for these: the window drops them,
+            // an unattended run must not send a text other than the file's.
+            if (_strict)
+                return refuse(at() + " holds a '" + std::string(1, static_cast<char>(c)) +
+                              "' in its text, which no setting can carry");
+            return true;
+        }
         if (part.size() < room) {
             part += static_cast<char>(c);
             return true;
@@ -109,7 +116,10 @@ AdnFile::Result AdnFile::read(const std::string& path, Rule rule, std::vector<Li
 {
     std::error_code ec;
     if (!fs::exists(path, ec)) {
-        *why = "no such settings file";
+        // Only a name that leads nowhere is missing; a symlink loop or a
+        // path through a file is told with the system's reason.
+        const bool missing = !ec || ec == std::errc::no_such_file_or_directory;
+        *why = missing ? "no such settings file" : "cannot be opened: " + ec.message();
         return CANNOT_OPEN;
     }
     int error = 0;

@@ -9,6 +9,8 @@
 
 #include "bdebug/BAssert.h"
 #include "korprog/AtomicFile.h"
+#include "korprog/RunFailure.h"
+#include "korprog/runlog/RunLog.h"
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/StringUtils.h"
@@ -213,6 +215,11 @@ void ConfigInit::writeFile()
     if (out.commit()) return;
     const char* why = std::strerror(out.error());
     B_ERROR("cannot write " << _file << ": " << why << "; the previous one is kept");
+    // A run nobody watches must not end as if all went well: it fails with
+    // the reason, unless it failed already.
+    if (RunLog::begun())
+        RunFailure::record({RunFailure::Kind::Other, std::string("cannot write ") + _file + ": " + why +
+                                                         "; the previous one is kept"});
     Dialog::alert("%s", RPText::message("Fout!! Bestand \"%s\" kan niet opgeslagen worden: %s. Het vorige bestand blijft.",
                                         _file, why).c_str());
 }

@@ -141,14 +141,17 @@ bool RPFile::load(const std::string& bytes, std::string* why)
 
 bool RPFile::open(const std::string& dir, const std::string& name, const char* extension)
 {
+    _fault.clear();
     if (!setUp(dir, name, extension ? extension : EXTENSION)) return false;
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(_path, ec))) return true;
     std::string bytes, why;
     if (!readFile(_path, bytes, &why, RPFileCheck::MAX_FILE)) {
         B_ERROR("RPFile: cannot read " << _path << ": " << why);
+        _fault = "cannot be read: " + why;
     } else if (!load(bytes, &why)) {
         B_ERROR("RPFile: " << _path << " is not a revision pack (" << why << ")");
+        _fault = "is not a revision pack (" + why + ")";
         // What was filled before the fault goes.
         close();
         setUp(dir, name, extension ? extension : EXTENSION);
@@ -198,7 +201,8 @@ bool RPFile::writePack()
     FILE* f = out.open();
     if (f) writeTo(f);
     if (!out.commit()) {
-        B_ERROR("RPFile: cannot write " << _path);
+        _writeError = out.error();
+        B_ERROR("RPFile: cannot write " << _path << ": " << std::strerror(_writeError));
         return false;
     }
     _changed = false;

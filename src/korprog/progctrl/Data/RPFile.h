@@ -35,14 +35,18 @@ public:
     // refuses the bytes or no database could be set up.
     bool openBytes(const std::string& bytes, const std::string& name, std::string* why);
     bool isOpen() const { return _prefs != nullptr; }
+    // Why the last open() found a file it could not take ("" when none).
+    const std::string& fault() const { return _fault; }
     // Whether an existing file was read into the database.
     bool wasRead() const { return _wasRead; }
     // The root group; null while closed.
     Fl_Preferences* root() const { return _prefs; }
     // Every write through root() must be announced here.
     void changed() { _changed = true; }
-    // Writes the pack when it changed; false when writing failed.
+    // Writes the pack when it changed; false when writing failed, with the
+    // errno in writeError().
     bool flush();
+    int writeError() const { return _writeError; }
     // Writes the pack when it changed, then drops the database.
     void close();
 
@@ -83,6 +87,8 @@ private:
 
     Fl_Preferences* _prefs;
     std::string _dir, _name, _path, _stageDir;
+    std::string _fault;
+    int _writeError = 0;
     bool _changed;
     bool _wasRead;
 };

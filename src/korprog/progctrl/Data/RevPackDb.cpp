@@ -271,6 +271,8 @@ void RevPackDb::selectDb(const char* rpaFile)
     _hwSwList = group(HWSWLIST).release();
 }
 
+std::string RevPackDb::packFault() const { return _db ? _db->fault() : std::string(); }
+
 void RevPackDb::selectRpFile(const char* rpaFile)
 {
     _rpSelected = true;

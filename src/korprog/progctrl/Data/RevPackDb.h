@@ -165,6 +165,8 @@ public:
     // Why the last checkCheckSum could not read its pack (the file and the
     // system's reason); "" when it could.
     const std::string& readError() const { return _readError; }
+    // Why the selected pack file was not taken ("" when it was).
+    std::string packFault() const;
     // The checksum of a file; 0 when it cannot be read or has no "[.]".
     uint16_t readCheckSum(const char* path);
     // The checksum of a pack's bytes; false when they have no "[.]".

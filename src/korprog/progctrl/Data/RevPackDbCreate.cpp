@@ -219,7 +219,11 @@ bool RevPackDb::writeWorkPack(std::string& baseName)
         if (_skipped.empty()) why += ": " + RPText::message("only boot loaders");
         return createFailed(Kind::BadInput, why);
     }
-    if (!flush()) return createFailed(Kind::Other, RPText::message("Cannot write %s", _db->path().c_str()));
+    if (!flush()) {
+        const int error = _db->writeError();
+        return createFailed(Kind::Other, RPText::message("Cannot write %s", _db->path().c_str()) +
+                                             (error ? std::string(": ") + std::strerror(error) : std::string()));
+    }
     baseName = retrNewRevPackName();
     clearDb();
     return true;

@@ -115,7 +115,7 @@ bool KvctrlDownloading::settingEntry(const BEvent* e)
         _cut.emplace_back(see->entryNr(), textCut ? 'T' : 'N');
     }
     _lastEntry = see->entryNr();
-    _root->frmStatusInfo(status, false);
+    _root->frmStatusCount(status, nr, KvctrlRoot::entriesOfUnit());
     return Kvctrl::toParser(this, new KvprotAckEvt());
 }
 

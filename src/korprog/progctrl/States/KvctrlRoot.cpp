@@ -152,6 +152,25 @@ void KvctrlRoot::frmStatusInfo(const char* text, bool disconnect)
         BTrace::instance()->dbgPrint(std::string("Status Info: ") + text, true, true);
 }
 
+void KvctrlRoot::frmStatusCount(const char* text, int done, int total)
+{
+    _statusText = text ? text : "";
+    _statusRed = false;
+    if (RunMode::unattended() || dbg(BTrace::HIGH))
+        BTrace::instance()->dbgPrint(std::string("Status Info: ") + _statusText, true, true);
+    if (_frame) _frame->countInfo(shownStatus().c_str(), done, total);
+}
+
+void KvctrlRoot::frmStatusNotice(const std::string& text)
+{
+    _statusText = text;
+    _statusRed = false;
+    BTrace::instance()->dbgPrint("Status Info: " + text, true, true);
+    if (_frame) _frame->noticeInfo(shownStatus().c_str());
+}
+
+int KvctrlRoot::entriesOfUnit() { return std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1); }
+
 void KvctrlRoot::statusNote(const std::string& note)
 {
     if (note == _statusNote) return;
@@ -160,12 +179,16 @@ void KvctrlRoot::statusNote(const std::string& note)
     showStatus();
 }
 
-void KvctrlRoot::showStatus()
+std::string KvctrlRoot::shownStatus() const
 {
     // The state first: a status line too narrow for both cuts the note.
-    std::string shown = _statusText;
-    if (!_statusNote.empty()) shown = shown.empty() ? _statusNote : shown + " - " + _statusNote;
-    if (_frame) _frame->statusInfo(shown.c_str(), _statusRed);
+    if (_statusNote.empty()) return _statusText;
+    return _statusText.empty() ? _statusNote : _statusText + " - " + _statusNote;
+}
+
+void KvctrlRoot::showStatus()
+{
+    if (_frame) _frame->statusInfo(shownStatus().c_str(), _statusRed);
 }
 
 std::string KvctrlRoot::withBackup(const std::string& told) const

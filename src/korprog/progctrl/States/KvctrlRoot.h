@@ -72,6 +72,12 @@ public:
 
     // The window.
     void frmStatusInfo(const char* text, bool disconnect) override;
+    // The status line of counted work: text after done of total entries.
+    void frmStatusCount(const char* text, int done, int total);
+    // A status line that stays (KvctrlView::noticeInfo).
+    void frmStatusNotice(const std::string& text);
+    // How many entries a transfer of the unit's settings counts.
+    static int entriesOfUnit();
     // What the last transfer left to say (a text fetched cut, a transfer
     // that did not complete), kept in the status line after every text until
     // the next transfer starts ("" removes it).
@@ -162,6 +168,7 @@ public:
 private:
     // The status line: its text after the note, if any.
     void showStatus();
+    std::string shownStatus() const;
 
     BTimer* _lifeCkTmr;
     BTimer* _lifeCkTimeout;

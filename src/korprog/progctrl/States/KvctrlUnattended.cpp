@@ -17,6 +17,7 @@
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/runlog/RunLog.h"
+#include "korprog/runlog/StatusOut.h"
 #include "main/Main.h"
 
 namespace fs = std::filesystem;
@@ -84,6 +85,8 @@ std::string KvctrlUnattended::upgradeInputFault(KvctrlRoot* root)
     if (!db->checkCheckSum((pack + ".rpa").c_str(), false))
         return db->readError().empty() ? "revision pack " + pack + " fails its checksum" : db->readError();
     db->selectRpFile(pack.c_str());
+    // A pack that could not be taken has no images to name.
+    if (!db->packFault().empty()) return "revision pack " + pack + " " + db->packFault();
     int size = 0;
     db->getEntry(bin, RevPackDb::BIN_SIZE, size);
     if (!isImage(db, bin)) return std::string("no image ") + bin + " in revision pack " + pack;
@@ -152,13 +155,13 @@ void KvctrlUnattended::programNotes(KvctrlRoot* root)
         const std::string line = std::string(gettext("Attentie!! Korvan Type", 0)) + " \"" + sb->korType() + "\" " +
                                  gettext("in Bestand verschilt met", 0) + " " + gettext("Verbonden Korvan Type", 0) +
                                  " \"" + unit + "\": " + gettext("de instellingen worden toch geprogrammeerd", 0);
-        root->frmStatusInfo(line.c_str(), false);
+        root->frmStatusNotice(line);
     }
     const int count = SettingBin::maxKorEntries();
     const std::string left = entriesLeftOut(sb, count);
     if (left.empty()) return;
     const std::string note = RPText::message("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", count, left.c_str());
-    root->frmStatusInfo(note.c_str(), false);
+    root->frmStatusNotice(note);
 }
 
 std::string KvctrlUnattended::entriesLeftOut(SettingBin* bin, int unitEntries)
@@ -199,9 +202,8 @@ bool KvctrlUnattended::createRevPack(RevPackDb* db, const char* binDir)
         fail(db->createFailure());
         return false;
     }
-    FILE* out = RunLog::statusOut();
-    std::fprintf(out, "Created revision pack %s\n", db->createdPack().c_str());
-    std::fflush(out);
+    // The run's result line, with -q too.
+    StatusOut::line(RunLog::statusOut(), "Created revision pack " + db->createdPack(), true);
     return true;
 }
 

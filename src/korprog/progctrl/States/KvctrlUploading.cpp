@@ -36,7 +36,7 @@ void showProgress(KvctrlRoot* root, const char* what, int nr)
 {
     char status[128];
     std::snprintf(status, sizeof status, "%s #%d %s.", gettext(what, 0), nr, gettext("gereed", 0));
-    root->frmStatusInfo(status, false);
+    root->frmStatusCount(status, nr, KvctrlRoot::entriesOfUnit());
 }
 
 }  // namespace
@@ -206,7 +206,7 @@ bool KvctrlUploading::sendNextEntry()
     // Every text fits: that was settled before the upload began (KvctrlTextFit).
     if (!sendEntry(_actEntry)) return false;
     showProgress(_root, "Programmeren", _actEntry);
-    RunLog::progress(_actEntry, std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1), "entries");
+    RunLog::progress(_actEntry, KvctrlRoot::entriesOfUnit(), "entries");
     ++_actEntry;
     return true;
 }

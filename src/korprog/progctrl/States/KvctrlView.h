@@ -14,6 +14,12 @@ class KvctrlView : public SettingBinView, public ConfigInitView {
 public:
     // The status line: its text, red when disconnect.
     virtual void statusInfo(const char* text, bool disconnect) = 0;
+    // The status line while counted work goes on: text ("Programmeren #17
+    // gereed.") after done of total entries. The window shows it as any.
+    virtual void countInfo(const char* text, int /*done*/, int /*total*/) { statusInfo(text, false); }
+    // A status line the reader must keep (an unattended run's notes): never
+    // rewritten in place. The window shows it as any.
+    virtual void noticeInfo(const char* text) { statusInfo(text, false); }
     // The status line during the image transfer: text ("Upgrading 50% ready")
     // after done of total image bytes were sent.
     virtual void upgradeProgress(const char* text, int done, int total) = 0;
