@@ -62,7 +62,10 @@ const char* KsimOptions::usage()
            "  --store-differs N    store entry N with the last character of its text changed,\n"
            "                       so that reading the settings back shows a difference\n"
            "  --keep-version       report the old software version after an image\n"
-           "  --no-settings        leave requests for the settings (download) unanswered\n";
+           "  --no-settings        leave requests for the settings (download) unanswered\n"
+           "  --nak-download N     answer the first N requests for the settings with NAK\n"
+           "  --rx PROGRAM         after the boot record, hand the image to PROGRAM -X FILE\n"
+           "                       (lrzsz rx) on a terminal of its own; FILE is the --image\n";
 }
 
 bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, bool* help)
@@ -95,6 +98,7 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
         {"--unplug-after", &unplugAfter, 0, INT_MAX},
         {"--unplug-for", &unplugForMs, 0, 60000},
         {"--store-differs", &storeDiffers, 0, Kvprg::NR_ENTRIES},
+        {"--nak-download", &nakDownload, 0, INT_MAX},
         {"--baud", &baud, 0, 1000000},
         {"--hangup-grace", &hangupGraceMs, 0, 24 * 3600 * 1000},
     };
@@ -112,6 +116,7 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
         {"--adn", &adnFile, 4096, false},
         {"--image", &imageFile, 4096, false},
         {"--link", &link, 4096, false},
+        {"--rx", &rx, 4096, false},
     };
 
     for (int i = 1; i < argc; ++i) {

@@ -34,6 +34,8 @@ struct KsimOptions {
     int storeDiffers = 0;  // entry n is stored with the last character of its text changed
     bool keepVersion = false; // the software version stays the old one after an image
     bool noSettings = false;  // a download request (the settings) gets no answer
+    int nakDownload = 0;      // the first n download requests are answered NAK
+    std::string rx;           // the image phase goes to this XMODEM receiver (rx -X) on a terminal of its own
 
     int baud = 0;           // pace every byte read and written as a line of this rate would
     std::string link;       // symbolic link to the pseudo-terminal

@@ -73,7 +73,7 @@ bool isLoneByte(uint8_t b)
 KsimUnit::KsimUnit(const KsimOptions& options, KsimSettings* settings, Log log)
     : _opt(options), _settings(settings), _log(std::move(log)), _mode(APPLICATION), _app(IDLE),
       _software(options.software), _type(options.type), _lineOpen(false), _silent(false), _framesReceived(0), _now(0), _lastRxUs(0),
-      _pauseHandled(true), _lastTrafficUs(0), _dlNext(1), _dlSinceWait(0), _dlWaiting(false), _ulStored(0),
+      _pauseHandled(true), _lastTrafficUs(0), _dlNext(1), _dlSinceWait(0), _dlWaiting(false), _dlNaks(0), _ulStored(0),
       _ulWaited(false), _nakDueUs(-1), _packets(0), _resetDone(false), _imagesWritten(0), _eotsIgnored(0),
       _unplugDone(false), _unplugDue(false)
 {
@@ -309,6 +309,11 @@ void KsimUnit::handleAppFrame(const KvprgFrame& frame)
     case MSG_DOWNLOAD_REQ:
         if (_opt.noSettings) {
             log("   fault: the settings request is not answered");
+            break;
+        }
+        if (_dlNaks < _opt.nakDownload) {
+            ++_dlNaks;
+            sendByte(NAK, "NAK (fault: download request)");
             break;
         }
         // After a waiting frame the program asks again: carry on where the

@@ -112,6 +112,7 @@ private:
     int _dlNext;
     int _dlSinceWait;
     bool _dlWaiting;
+    int _dlNaks;
     int _ulStored;
     bool _ulWaited;
 

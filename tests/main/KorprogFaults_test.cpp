@@ -175,6 +175,28 @@ TEST_F(LineFaults, UnitThatMissesTheEndOfTheImageIsSentItAgainAndTheRunEndsZero)
     EXPECT_EQ(count(sim.log(), "<- EOT"), 2);
 }
 
+// A unit that refuses the request for its settings once: the read-back
+// after programming and the backup before an upgrade ask again at once and
+// the runs end zero.
+TEST_F(LineFaults, UnitRefusingTheRequestForItsSettingsOnceIsAskedAgain)
+{
+    startSim(sim, {"--nak-download", "1"});
+    const KorprogRun programmed = korprog({"-program", "new.adn"});
+    EXPECT_EQ(programmed.rc, 0) << programmed.err;
+    EXPECT_NE(programmed.out.find("Gecontroleerd"), std::string::npos) << programmed.out;
+    EXPECT_EQ(count(sim.log(), "<- download request"), 2);
+    EXPECT_LT(programmed.seconds, 8);
+
+    sim.stop();
+    startSim(sim, {"--nak-download", "1"});
+    const KorprogRun upgraded = korprog({"-upgrade", "-revpack", pack(1000), "-binfile", "app.bin"});
+    EXPECT_EQ(upgraded.rc, 0) << upgraded.err;
+    EXPECT_EQ(count(sim.log(), "<- download request"), 2);
+    std::error_code ec;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir + "/" + home + "Backups", ec), fs::directory_iterator()), 1);
+    EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+}
+
 TEST_F(LineFaults, PortThatGoesAwayInTheMiddleOfTheImageAndComesBackFinishesTheUpgrade)
 {
     startSim(sim, {"--unplug-after", "8"}, dir + "/korvan0");

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "bdebug/BDownCast.h"
+#include "bdebug/BTrace.h"
+#include "helm/BTimer.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -27,13 +29,18 @@ KvctrlDownloading::KvctrlDownloading(BCompositeState* enclosing, Purpose purpose
       _completed(false),
       _concluded(false),
       _fetched(AdnFile::LINES),
-      _got(AdnFile::LINES, false)
+      _got(AdnFile::LINES, false),
+      _timer(new BTimer(enclosing->queue(), BTimer::ONE_SHOT)),
+      _requests(1)  // "Ophalen" sent it before; the others send it on entry
 {
 }
+
+KvctrlDownloading::~KvctrlDownloading() { delete _timer; }
 
 void KvctrlDownloading::onEntry(const BEvent*)
 {
     _root->startLifeCkTimeout();
+    _timer->load(BTimer::nSecs(DNLD_TIMEOUT_INTV), LOC_DNLD_TO);
     _root->frmStatusInfo(gettext("Ophalen", 0), false);
     if (_purpose != EDIT) {
         // The editor and its settings are not touched.
@@ -50,6 +57,7 @@ void KvctrlDownloading::onEntry(const BEvent*)
 
 void KvctrlDownloading::onExit(const BEvent*)
 {
+    _timer->disarm();
     _root->frmSetCursorBusy(false);
     _root->frmActivateButtons(true);
     if (_purpose != EDIT) {
@@ -73,9 +81,23 @@ void KvctrlDownloading::onEvent(const BEvent* e)
         transition(new KvctrlConnIdle(enclosing()));
         return;
     }
+    if (Kvctrl::isLocal(e) && e->signalId() == LOC_DNLD_TO) {
+        Kvctrl::report(askAgain(), e);
+        transition(static_cast<BState*>(nullptr));
+        return;
+    }
     if (!Kvctrl::fromParser(e)) return;
     bool result = true;
     switch (e->signalId()) {
+    case KVPROT_NAK:
+        // Refused before anything came: asked again. Later the unit is
+        // sending, and a NAK is none of ours.
+        if (_lastEntry == 0 && _requests < MAX_REQUESTS) {
+            _root->restartLifeCkTimeout();
+            result = askAgain();
+        }
+        transition(static_cast<BState*>(nullptr));
+        break;
     case KVPROT_SET_ENTRY:
         result = settingEntry(e);
         transition(static_cast<BState*>(nullptr));
@@ -98,6 +120,7 @@ bool KvctrlDownloading::settingEntry(const BEvent* e)
 {
     const KvprotSeeEvt* see = B_CHECKCAST(KvprotSeeEvt, e);
     if (!see) return false;
+    _timer->disarm();  // the unit is sending
     char status[128];
     std::snprintf(status, sizeof status, "%s #%d %s.", gettext("Ophalen", 0), see->entryNr(), gettext("gereed", 0));
     _root->restartLifeCkTimeout();
@@ -144,6 +167,23 @@ void KvctrlDownloading::concludeFetch()
         KvctrlReadBack::conclude(_root, this, _fetched, _got, _completed);
     else
         KvctrlBackup::conclude(_root, this, _fetched, _completed);
+}
+
+bool KvctrlDownloading::askAgain()
+{
+    if (_lastEntry != 0) return true;
+    // Given up: the life check ends the fetch once the unit stays silent.
+    if (_requests >= MAX_REQUESTS) {
+        _timer->disarm();
+        return true;
+    }
+    ++_requests;
+    BTrace::instance()->dbgPrint("download request sent again (" + std::to_string(_requests) + ")", true, true);
+    _timer->load(BTimer::nSecs(DNLD_TIMEOUT_INTV), LOC_DNLD_TO);
+    char status[128];
+    std::snprintf(status, sizeof status, "%s, %s.", gettext("Ophalen", 0), gettext("wacht tot Korvan gereed is ...", 0));
+    _root->frmStatusInfo(status, false);
+    return Kvctrl::toParser(this, new KvprotDlrEvt());
 }
 
 bool KvctrlDownloading::waiting(const BEvent*)

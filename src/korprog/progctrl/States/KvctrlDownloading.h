@@ -8,6 +8,7 @@
 #include "helm/BSimpleState.h"
 #include "korprog/progctrl/Data/AdnFile.h"
 
+class BTimer;
 class KvctrlRoot;
 
 // Fetches the unit's settings entry by entry; each is acknowledged. For
@@ -18,12 +19,17 @@ class KvctrlRoot;
 // (BACKUP) they go into a store of their own: the settings the engineer
 // edits stay exactly as they were. Such a fetch asks for the settings
 // itself, and a unit that sends nothing within the life-check time ends it
-// without ending the connection.
+// without ending the connection. A request that brings no entry within
+// DNLD_TIMEOUT_INTV, or that the unit refuses, is sent again, at most
+// MAX_REQUESTS times in all: it can be lost on the line like any frame.
 class KvctrlDownloading : public BSimpleState {
 public:
     enum Purpose { EDIT, READ_BACK, BACKUP };
+    static const uint8_t DNLD_TIMEOUT_INTV = 2;  // seconds
+    static const int MAX_REQUESTS = 5;
 
     explicit KvctrlDownloading(BCompositeState* enclosing, Purpose purpose = EDIT);
+    ~KvctrlDownloading() override;
 
     bool isPersistent() const override { return false; }
     void onEntry(const BEvent* e) override;
@@ -33,6 +39,8 @@ public:
 private:
     bool settingEntry(const BEvent* e);
     bool waiting(const BEvent* e);
+    // The request went unanswered or was refused before the first entry.
+    bool askAgain();
     bool endOfDownload(const BEvent* e);
     // The end of a READ_BACK or BACKUP fetch, whole or not.
     void concludeFetch();
@@ -46,6 +54,8 @@ private:
     // What a READ_BACK or BACKUP fetch received, entry k at k - 1.
     std::vector<AdnFile::Line> _fetched;
     std::vector<bool> _got;
+    BTimer* _timer;  // LOC_DNLD_TO, until the first entry
+    int _requests;   // download requests sent before the first entry
 };
 
 #endif
