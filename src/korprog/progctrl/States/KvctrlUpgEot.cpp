@@ -54,8 +54,11 @@ void KvctrlUpgEot::onEvent(const BEvent* e)
             transition(static_cast<BState*>(nullptr));
             return;
         }
-        _upgrading->fail(KvctrlUpgrOutcome(KvctrlUpgrOutcome::EOT_UNANSWERED, "", "", _unanswered));
-        transition(B_ERROR);
+        // Every packet was taken; the answer to the end may be what is lost
+        // (a receiver that exits as it answers). The unit proves the end
+        // by reporting the image's version.
+        _upgrading->endUnacknowledged(KvctrlUpgrOutcome(KvctrlUpgrOutcome::EOT_UNANSWERED, "", "", _unanswered));
+        transition(static_cast<BState*>(nullptr));
         return;
     }
     if (!Kvctrl::fromParser(e)) return;

@@ -10,7 +10,8 @@ class KvctrlUpgrading;
 // brings EOT again. An EOT can be lost on the line, or emptied from the
 // input of a receiver that clears it after each ACK: as XMODEM senders do,
 // EOT goes again when nothing answers it for a few seconds, at most
-// MAX_EOTS times in all.
+// MAX_EOTS times in all. Still unanswered, the upgrade ends all the same:
+// the unit's report of the image's version proves it (KvctrlVersionCheck).
 class KvctrlUpgEot : public BSimpleState {
 public:
     static const uint8_t EOT_RETRY_INTV = 3;  // seconds

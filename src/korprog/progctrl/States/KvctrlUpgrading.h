@@ -42,7 +42,7 @@ public:
     bool btlSent() const { return _btlSent; }
     // Sends the next packet; true when it was the last.
     bool sendPacket();
-    // Back to the start of the current segment, and sends from there.
+    // Sends the last packet again: the one a NAK answers.
     bool re_SendPacket();
     // The end of the image.
     void sendEot();
@@ -53,6 +53,9 @@ public:
     void ackReceived();
     // Why the upgrade is failing.
     void fail(const KvctrlUpgrOutcome& outcome) { _outcome = outcome; }
+    // The whole image was taken, its end never answered: the upgrade ends,
+    // and the unit's report after it decides (outcome: the failure else).
+    void endUnacknowledged(const KvctrlUpgrOutcome& outcome);
     // The driver lost the port (it keeps trying to open it again): true for
     // the event that tells it is open again, on which a step sends again
     // what the unit may have missed.
@@ -84,6 +87,8 @@ private:
     int _bytesAcked;
     bool _btlSent;
     bool _portLost;
+    bool _endUnacknowledged;
+    int _lastPacketPtr;  // image offset of the last packet sent
 };
 
 #endif
