@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "korvansim/SimProcess.h"
 #include "support/KorprogProcess.h"
 #include "support/KorprogUserTest.h"
@@ -195,6 +197,23 @@ TEST_F(LineFaults, UnitRefusingTheRequestForItsSettingsOnceIsAskedAgain)
     std::error_code ec;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir + "/" + home + "Backups", ec), fs::directory_iterator()), 1);
     EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+}
+
+// lrzsz's rx, an XMODEM receiver not made by us, takes the image behind the
+// simulated boot loader: twenty upgrades in a row end zero with the image
+// whole.
+TEST_F(LineFaults, UpgradesThroughAnOutsideXmodemReceiverAllEndZero)
+{
+    if (::access("/usr/bin/rx", X_OK) != 0) GTEST_SKIP() << "lrzsz's rx is not installed";
+    startSim(sim, {"--rx", "/usr/bin/rx"});
+    const std::string name = pack(1000);
+    for (int run = 1; run <= 20; ++run) {
+        fs::remove(sim.path("image.bin"));
+        const KorprogRun r = korprog({"-upgrade", "-nobackup", "-revpack", name, "-binfile", "app.bin"});
+        ASSERT_EQ(r.rc, 0) << "run " << run << ": " << r.err << sim.log();
+        ASSERT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image)) << "run " << run;
+    }
+    EXPECT_EQ(count(sim.log(), "the receiver ended with status 0"), 20);
 }
 
 TEST_F(LineFaults, PortThatGoesAwayInTheMiddleOfTheImageAndComesBackFinishesTheUpgrade)

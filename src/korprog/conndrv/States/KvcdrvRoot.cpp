@@ -274,6 +274,17 @@ void KvcdrvRoot::cutByWrite()
     _cutAt = static_cast<int>(_readBufPtr - _readBuf);
 }
 
+signed char* KvcdrvRoot::restOfRead(signed char* end)
+{
+    // A unit's next message can follow at once (a receiver's NAK right
+    // behind its boot record): the rest of the read is kept for it.
+    const signed char* from = _readBufPtr + 1;
+    const size_t left = static_cast<size_t>(end - from);
+    std::memmove(_readBuf, from, left);
+    clearReceiver();
+    return _readBuf + left;
+}
+
 signed char* KvcdrvRoot::rescanAfterCut(signed char* end)
 {
     const signed char* from = _readBuf + _cutAt;
@@ -413,8 +424,8 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                 if (b == Kvprg::ACK || b == Kvprg::NAK || (b == Kvprg::BOOTLOAD_REQ_BYTE && _readBufPtr == _readBuf)) {
                     trace.end();
                     deliverLone(b);
-                    clearReceiver();
-                    return true;
+                    end = restOfRead(end);
+                    continue;
                 }
                 if (b == Kvprg::SOH) _readState = READ_TYPE_ST;
                 break;
@@ -468,20 +479,14 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                 break;
             case READ_CKSUM_ST: {
                 if (_cutByWrite) {
-                    // Read to its end; what follows in this read is the
-                    // next message.
+                    // Read to its end, and no answer to what we wrote.
                     trace.end(" frame dropped: it was arriving when we wrote");
-                    ++_readBufPtr;
-                    const size_t left = static_cast<size_t>(end - _readBufPtr);
-                    std::memmove(_readBuf, _readBufPtr, left);
-                    clearReceiver();
-                    end = _readBuf + left;
-                    continue;
+                } else {
+                    trace.end();
+                    if (!deliverFrame(_readBufPtr)) result = false;
                 }
-                trace.end();
-                const bool delivered = deliverFrame(_readBufPtr);
-                clearReceiver();
-                return delivered;
+                end = restOfRead(end);
+                continue;
             }
             }
             ++_readBufPtr;

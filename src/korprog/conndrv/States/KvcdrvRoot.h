@@ -69,7 +69,8 @@ public:
     // Handles everything the port has received; true when the port is closed.
     bool readSerialPort();
     // The receive rules over the reads `read` yields, until it yields
-    // nothing, a message was complete, or more than MAXDATA - 1 bytes came.
+    // nothing or more than MAXDATA - 1 bytes came; every message in them is
+    // handed on, in order.
     bool receive(const ReadFn& read);
 
     ReadState readState() const { return _readState; }
@@ -86,6 +87,9 @@ private:
     void reopenLost();
 
     void clearReceiver();
+    // After a message (at _readBufPtr): the bytes behind it in this read
+    // move to the buffer's start, the receiver cleared. The new end.
+    signed char* restOfRead(signed char* end);
     // What our write means for the frame being assembled.
     void cutByWrite();
     // The frame our write cut did not go on as it began: the bytes read

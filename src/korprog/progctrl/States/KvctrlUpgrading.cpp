@@ -54,6 +54,7 @@ KvctrlUpgrading::KvctrlUpgrading(BCompositeState* enclosing, int nrBytes, const 
       _btlSent(false),
       _portLost(false),
       _endUnacknowledged(false),
+      _versionAwaited(false),
       _lastPacketPtr(0)
 {
 }
@@ -89,7 +90,7 @@ void KvctrlUpgrading::onExit(const BEvent*)
 {
     // Done only once the unit reports the image's version: a command-line
     // run ends then (KvctrlVersionCheck).
-    if (_completed) awaitVersion();
+    if (_completed && !_versionAwaited) awaitVersion();
     if (RevPackDb::CMDL_UPGRADE) {
         // Cut short by a signal, the run says so itself.
         if (!_completed && !Main::shutdownActive()) KvctrlUnattended::fail(_outcome.failure());
@@ -115,12 +116,15 @@ void KvctrlUpgrading::awaitVersion()
         _root->versionCheck()->endUnacknowledged(_outcome.failure(), _outcome.told(_bytesAcked, _nrBytes));
 }
 
-void KvctrlUpgrading::endUnacknowledged(const KvctrlUpgrOutcome& outcome)
+void KvctrlUpgrading::endUnacknowledged(const KvctrlUpgrOutcome& outcome, const KvctrlStiEvt* report)
 {
     _outcome = outcome;
     _endUnacknowledged = true;
     BTrace::instance()->dbgPrint("the end of the image went unanswered; the unit's report decides", true, true);
+    awaitVersion();
+    _versionAwaited = true;
     sendLocal(new BLocalEvent(LOC_UPGRADE_END, true), STATE_ROOT);
+    if (report) _root->sbStoreStInfo(report, nullptr);
 }
 
 void KvctrlUpgrading::onEvent(const BEvent* e)

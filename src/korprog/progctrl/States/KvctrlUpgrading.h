@@ -9,6 +9,7 @@
 
 class BTimer;
 class KvctrlRoot;
+class KvctrlStiEvt;
 
 // The firmware upgrade through the unit's boot loader: the second-stage
 // boot loader, the unit's boot record, then the image in numbered 128-byte
@@ -54,8 +55,9 @@ public:
     // Why the upgrade is failing.
     void fail(const KvctrlUpgrOutcome& outcome) { _outcome = outcome; }
     // The whole image was taken, its end never answered: the upgrade ends,
-    // and the unit's report after it decides (outcome: the failure else).
-    void endUnacknowledged(const KvctrlUpgrOutcome& outcome);
+    // and the unit's report decides, report itself when it came already
+    // (outcome: the failure else).
+    void endUnacknowledged(const KvctrlUpgrOutcome& outcome, const KvctrlStiEvt* report);
     // The driver lost the port (it keeps trying to open it again): true for
     // the event that tells it is open again, on which a step sends again
     // what the unit may have missed.
@@ -88,6 +90,7 @@ private:
     bool _btlSent;
     bool _portLost;
     bool _endUnacknowledged;
+    bool _versionAwaited;
     int _lastPacketPtr;  // image offset of the last packet sent
 };
 
