@@ -65,7 +65,8 @@ const char* KsimOptions::usage()
            "  --no-settings        leave requests for the settings (download) unanswered\n"
            "  --nak-download N     answer the first N requests for the settings with NAK\n"
            "  --rx PROGRAM         after the boot record, hand the image to PROGRAM -X FILE\n"
-           "                       (lrzsz rx) on a terminal of its own; FILE is the --image\n";
+           "                       (lrzsz rx, timeout 2 s) on a terminal of its own; FILE is\n"
+           "                       the --image\n";
 }
 
 bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, bool* help)

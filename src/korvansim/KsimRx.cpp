@@ -59,7 +59,9 @@ bool KsimRx::start(const std::string& program, const std::string& file, std::str
         const size_t slash = file.rfind('/');
         const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
         if (slash != std::string::npos && ::chdir(slash == 0 ? "/" : file.substr(0, slash).c_str()) != 0) ::_exit(127);
-        const char* argv[] = {program.c_str(), "-X", "-b", "-y", "-q", base.c_str(), nullptr};
+        // Two seconds before it asks again: it empties its input right
+        // after each answer, and a packet that came before that is lost.
+        const char* argv[] = {program.c_str(), "-X", "-b", "-y", "-q", "-t", "20", base.c_str(), nullptr};
         ::execvp(argv[0], const_cast<char* const*>(argv));
         ::_exit(127);
     }

@@ -18,7 +18,8 @@ public:
     KsimRx(const KsimRx&) = delete;
     KsimRx& operator=(const KsimRx&) = delete;
 
-    // Starts `program -X -b -y -q file`; false with *error.
+    // Starts `program -X -b -y -q -t 20 file` in the file's directory;
+    // false with *error.
     bool start(const std::string& program, const std::string& file, std::string* error);
     bool running() const { return _pid > 0; }
     int fd() const { return _master; }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "bdebug/BDownCast.h"
 #include "bdebug/BTrace.h"
@@ -66,9 +67,10 @@ void KvctrlDownloading::onExit(const BEvent*)
     }
     if (_completed || Main::shutdownActive()) return;
     const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
-    const std::string note = RPText::message("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet volledig opgehaald", _lastEntry, total);
+    const std::string note = RPText::message("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet veranderd", _lastEntry, total);
     _root->transferStopped(_root->errorText(), note);
-    // What arrived stays in view: nothing of it is lost with the unit.
+    // A part of the unit's settings beside the rest of the file's would
+    // pass for either: the editor shows what it showed before.
     _root->sbEnableEdit();
 }
 
@@ -125,17 +127,10 @@ bool KvctrlDownloading::settingEntry(const BEvent* e)
     std::snprintf(status, sizeof status, "%s #%d %s.", gettext("Ophalen", 0), see->entryNr(), gettext("gereed", 0));
     _root->restartLifeCkTimeout();
     const int nr = see->entryNr();
-    if (_purpose != EDIT) {
-        if (nr >= 1 && nr <= AdnFile::LINES) {
-            _fetched[nr - 1].text = see->f1data();
-            _fetched[nr - 1].number = see->f2data();
-            _got[nr - 1] = true;
-        }
-    } else if (!_root->sbEntry(see)) {
-        // Named once at the end: an alert per entry would hold up the unit.
-        SettingBin* bin = _root->korSettingBin();
-        const bool textCut = std::strlen(see->f1data()) > bin->textFieldSize(see->entryNr(), SBEntry::INVALID_TYPE);
-        _cut.emplace_back(see->entryNr(), textCut ? 'T' : 'N');
+    if (nr >= 1 && nr <= AdnFile::LINES) {
+        _fetched[nr - 1].text = see->f1data();
+        _fetched[nr - 1].number = see->f2data();
+        _got[nr - 1] = true;
     }
     _lastEntry = see->entryNr();
     _root->frmStatusInfo(status, false);
@@ -146,16 +141,32 @@ bool KvctrlDownloading::endOfDownload(const BEvent*)
 {
     _completed = true;
     _root->stopLifeCkTimeout();
+    const std::string cut = takeIntoBin();
     SettingBin* bin = _root->korSettingBin();
     bin->unsavedChanges(false);  // the bin holds what the unit holds
     _root->sbEnableEdit();
-    // Named once the settings type (entry 10) is in and the editor is
-    // built on it.
-    std::string cut;
-    for (const auto& part : _cut) cut += (cut.empty() ? "" : "; ") + bin->sbEntryTitle(part.first, part.second);
     if (!cut.empty())
         _root->statusNote(RPText::message("Ophalen gereed, ingekort: %s", cut.c_str()));
     return true;
+}
+
+std::string KvctrlDownloading::takeIntoBin()
+{
+    SettingBin* bin = _root->korSettingBin();
+    std::vector<std::pair<uint8_t, char>> cut;
+    // In the unit's order: a field's size follows the settings type (entry 10).
+    for (int k = 1; k <= AdnFile::LINES; ++k) {
+        if (!_got[k - 1]) continue;
+        const AdnFile::Line& line = _fetched[k - 1];
+        const uint8_t nr = static_cast<uint8_t>(k);
+        if (bin->setEntry(nr, line.text.c_str(), line.number.c_str(), true, SBEntry::INVALID_TYPE)) continue;
+        const bool textCut = line.text.size() > bin->textFieldSize(nr, SBEntry::INVALID_TYPE);
+        cut.emplace_back(nr, textCut ? 'T' : 'N');
+    }
+    // Named once the editor is built on the settings type.
+    std::string names;
+    for (const auto& part : cut) names += (names.empty() ? "" : "; ") + bin->sbEntryTitle(part.first, part.second);
+    return names;
 }
 
 void KvctrlDownloading::concludeFetch()

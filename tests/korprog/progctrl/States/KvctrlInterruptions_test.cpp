@@ -162,9 +162,10 @@ TEST_F(KvctrlInterruptionsTest, WaitingFrameInTheMiddleOfAnUploadSendsTheEntryAg
     EXPECT_FALSE(writtenNow().empty()) << "then the next";
 }
 
-TEST_F(KvctrlInterruptionsTest, OphalenCutOffIsToldAndTheEditorOpensOnWhatArrived)
+TEST_F(KvctrlInterruptionsTest, OphalenCutOffIsToldAndTheEditorOpensOnTheSettingsItHeldBefore)
 {
     connectWith(200);
+    bin()->setEntry(3, "oud 3", "9", false, SBEntry::INVALID_TYPE);
     post(new KvctrlDldReqEvt());
     written(6);
     for (int k = 1; k <= 3; ++k) {
@@ -174,12 +175,15 @@ TEST_F(KvctrlInterruptionsTest, OphalenCutOffIsToldAndTheEditorOpensOnWhatArrive
     advance(1000);  // the cable is pulled
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0], "Korvan niet aangesloten.\n"
-                                 "Ophalen afgebroken na instelling 3 van 200: de instellingen zijn niet volledig opgehaald.");
+                                 "Ophalen afgebroken na instelling 3 van 200: de instellingen zijn niet veranderd.");
     EXPECT_EQ(view.last(),
               "RED Korvan niet aangesloten - Ophalen afgebroken na instelling 3 van 200: de instellingen zijn niet "
-              "volledig opgehaald");
+              "veranderd");
     EXPECT_EQ(view.editorsOpened, 1);
-    EXPECT_STREQ(bin()->getEntry(3)->text, "nieuw 3");
+    EXPECT_STREQ(bin()->getEntry(3)->text, "oud 3");
+    EXPECT_STREQ(bin()->getEntry(3)->tfnr, "9");
+    EXPECT_STREQ(bin()->getEntry(1)->text, "");
+    EXPECT_TRUE(bin()->unsavedChanges()) << "the edit is still the engineer's to save";
     EXPECT_TRUE(view.buttonsOn);
 }
 
@@ -255,10 +259,10 @@ TEST_F(KvctrlInterruptionsTest, DownloadRequestWrittenInTheMiddleOfAStatusRecord
         ASSERT_EQ(written(6), DOWNLOAD_REQUEST) << what;
         unitSends();
         EXPECT_EQ(written(1), ACK) << what;
-        EXPECT_STREQ(bin()->getEntry(1)->text, "Naam 1") << what;
-        EXPECT_STREQ(bin()->getEntry(1)->tfnr, "0612") << what;
         unit(END_OF_DOWNLOAD);
         EXPECT_EQ(view.last(), "Verbonden") << what;
+        EXPECT_STREQ(bin()->getEntry(1)->text, "Naam 1") << what;
+        EXPECT_STREQ(bin()->getEntry(1)->tfnr, "0612") << what;
         EXPECT_TRUE(writtenNow().empty()) << what;
         bin()->setEntry(1, "", "", false, SBEntry::INVALID_TYPE);
     };
