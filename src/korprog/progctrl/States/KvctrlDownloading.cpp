@@ -70,8 +70,9 @@ void KvctrlDownloading::onExit(const BEvent*)
     const std::string note = RPText::message("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet veranderd", _lastEntry, total);
     _root->transferStopped(_root->errorText(), note);
     // A part of the unit's settings beside the rest of the file's would
-    // pass for either: the editor shows what it showed before.
-    _root->sbEnableEdit();
+    // pass for either: the editor shows what it showed before, under the
+    // name of the file it came from.
+    _root->korSettingBin()->enableEdit();
 }
 
 void KvctrlDownloading::onEvent(const BEvent* e)
