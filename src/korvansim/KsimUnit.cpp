@@ -15,8 +15,9 @@ namespace {
 const char SW_PREFIX[] = "VERSION: ";
 static_assert(sizeof SW_PREFIX - 1 == STATUS_SW_SKIP, "software field prefix");
 
-// Packets the program may send again after a NAK: it goes back to the start
-// of its current segment (SEGMENT_SIZE bytes, at most three packets back).
+// Packets a sender may send again after a NAK: the program sends the one the
+// NAK answers; older senders went back to the start of a segment
+// (SEGMENT_SIZE bytes, at most three packets back).
 const int MAX_REWIND = 8;
 const size_t MAX_INPUT = 65536;
 
