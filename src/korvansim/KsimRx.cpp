@@ -44,6 +44,11 @@ bool KsimRx::start(const std::string& program, const std::string& file, std::str
     ::fcntl(_master, F_SETFD, FD_CLOEXEC);
     ::fcntl(_slave, F_SETFD, FD_CLOEXEC);
     ::fcntl(_master, F_SETFL, ::fcntl(_master, F_GETFL) | O_NONBLOCK);
+    // It takes no path with a directory in it: it writes where it runs.
+    // Made before the fork, which must not allocate.
+    const size_t slash = file.rfind('/');
+    const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
     const pid_t pid = ::fork();
     if (pid < 0) {
         *error = std::string("fork: ") + std::strerror(errno);
@@ -55,10 +60,7 @@ bool KsimRx::start(const std::string& program, const std::string& file, std::str
         const int line = ::open(name, O_RDWR);  // the receiver's controlling terminal
         if (line < 0 || ::dup2(line, 0) < 0 || ::dup2(line, 1) < 0) ::_exit(127);
         if (line > 1) ::close(line);
-        // It takes no path with a directory in it: it writes where it runs.
-        const size_t slash = file.rfind('/');
-        const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
-        if (slash != std::string::npos && ::chdir(slash == 0 ? "/" : file.substr(0, slash).c_str()) != 0) ::_exit(127);
+        if (::chdir(dir.c_str()) != 0) ::_exit(127);
         // Two seconds before it asks again: it empties its input right
         // after each answer, and a packet that came before that is lost.
         const char* argv[] = {program.c_str(), "-X", "-b", "-y", "-q", "-t", "20", base.c_str(), nullptr};
