@@ -404,6 +404,7 @@ bool KvcdrvRoot::receive(const ReadFn& read)
             return true;
         }
         checkInvalidStart(n);
+        bool handedOn = false;
 
         signed char* end = _readBufPtr + n;
         while (_readBufPtr < end) {
@@ -425,6 +426,7 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                     trace.end();
                     deliverLone(b);
                     end = restOfRead(end);
+                    handedOn = true;
                     continue;
                 }
                 if (b == Kvprg::SOH) _readState = READ_TYPE_ST;
@@ -486,12 +488,15 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                     if (!deliverFrame(_readBufPtr)) result = false;
                 }
                 end = restOfRead(end);
+                handedOn = true;
                 continue;
             }
             }
             ++_readBufPtr;
         }
         trace.endOfRead();
+        // A flood is what piles up without a message: bytes handed on count no more.
+        if (handedOn) totalRead = static_cast<int>(_readBufPtr - _readBuf);
 
         if (_readBuf + Kvcdrv::MAXDATA - _readBufPtr <= MIN_READ_SPACE) {
             trace.line(" reset readBuffPtr");
