@@ -97,8 +97,8 @@ const int BOOTREC_LEN = 20;
 const int PACKET_DATA_SIZE = 128;
 const int PACKET_SIZE = PACKET_DATA_SIZE + 4;
 const uint8_t PACKET_PAD = 0xFF;
-// The image goes in segments of four packets: a NAK sends the current
-// segment again from its start, so a resend goes back at most this far.
+// The image is traced in segments of four packets. A resend goes back one
+// packet, never further than this.
 const int SEGMENT_SIZE = 512;
 
 } // namespace Kvprg

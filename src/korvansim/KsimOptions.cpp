@@ -64,7 +64,11 @@ const char* KsimOptions::usage()
            "  --number-differs N   store entry N with the last digit of its number changed\n"
            "  --keep-version       report the old software version after an image\n"
            "  --imei-after IMEI    report this IMEI after an image, as another unit would\n"
-           "  --no-settings        leave requests for the settings (download) unanswered\n";
+           "  --no-settings        leave requests for the settings (download) unanswered\n"
+           "  --nak-download N     answer the first N requests for the settings with NAK\n"
+           "  --rx PROGRAM         after the boot record, hand the image to PROGRAM -X FILE\n"
+           "                       (lrzsz rx, timeout 2 s) on a terminal of its own; FILE is\n"
+           "                       the --image\n";
 }
 
 bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, bool* help)
@@ -98,6 +102,7 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
         {"--unplug-for", &unplugForMs, 0, 60000},
         {"--store-differs", &storeDiffers, 0, Kvprg::NR_ENTRIES},
         {"--number-differs", &numberDiffers, 0, Kvprg::NR_ENTRIES},
+        {"--nak-download", &nakDownload, 0, INT_MAX},
         {"--baud", &baud, 0, 1000000},
         {"--hangup-grace", &hangupGraceMs, 0, 24 * 3600 * 1000},
     };
@@ -116,6 +121,7 @@ bool KsimOptions::parse(int argc, const char* const* argv, std::string* error, b
         {"--adn", &adnFile, 4096, false},
         {"--image", &imageFile, 4096, false},
         {"--link", &link, 4096, false},
+        {"--rx", &rx, 4096, false},
     };
 
     for (int i = 1; i < argc; ++i) {

@@ -36,6 +36,8 @@ struct KsimOptions {
     bool keepVersion = false; // the software version stays the old one after an image
     std::string imeiAfterImage; // another unit reports itself after an image: this IMEI
     bool noSettings = false;  // a download request (the settings) gets no answer
+    int nakDownload = 0;      // the first n download requests are answered NAK
+    std::string rx;           // the image phase goes to this XMODEM receiver (rx -X) on a terminal of its own
 
     int baud = 0;           // pace every byte read and written as a line of this rate would
     std::string link;       // symbolic link to the pseudo-terminal

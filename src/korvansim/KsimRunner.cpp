@@ -166,9 +166,21 @@ void KsimRunner::pump(int64_t now)
     }
     if (_open) readInput(now);
     std::string in = _inPacer.take(now);
-    if (!in.empty()) _unit.receive(reinterpret_cast<const uint8_t*>(in.data()), static_cast<int>(in.size()), now);
+    if (!in.empty() && _rx.running()) {
+        _rx.write(in);
+    } else if (!in.empty()) {
+        _unit.receive(reinterpret_cast<const uint8_t*>(in.data()), static_cast<int>(in.size()), now);
+    }
     _unit.poll(now);
     std::string out = _unit.takeOutput();
+    if (_unit.takeHandOver()) {
+        std::string error;
+        if (!_rx.start(_opt.rx, _opt.imageFile, &error)) {
+            log("korvansim: " + error);
+            _unit.imageByReceiver(false);
+        }
+    }
+    if (_rx.running()) out += relayRx(now);
     if (_unit.takeUnplug()) unplug(now);
     if (_open) {
         _outPacer.push(out, now);
@@ -180,6 +192,23 @@ void KsimRunner::pump(int64_t now)
     } else if (!out.empty()) {
         log("   (port closed: " + std::to_string(out.size()) + " bytes not sent)");
     }
+}
+
+std::string KsimRunner::relayRx(int64_t now)
+{
+    bool ended = false;
+    int status = 0;
+    const std::string answers = _rx.read(&ended, &status);
+    for (char c : answers) {
+        const uint8_t b = static_cast<uint8_t>(c);
+        log(std::string("-> receiver: ") + (b == Kvprg::ACK ? "ACK" : b == Kvprg::NAK ? "NAK" : "byte " + std::to_string(b)));
+    }
+    if (ended) {
+        log("the receiver ended with status " + std::to_string(status));
+        _unit.poll(now);
+        _unit.imageByReceiver(status == 0);
+    }
+    return answers;
 }
 
 void KsimRunner::readInput(int64_t now)
@@ -200,6 +229,8 @@ int64_t KsimRunner::waitUs(int64_t now) const
     if (_open) earliest(_outPacer.nextDue());
     if (!_open) earliest(now + CLOSED_CHECK_US);
     if (_replugAtUs >= 0) earliest(_replugAtUs);
+    // The receiver's end is found by looking.
+    if (_rx.running()) earliest(now + 20000);
     if (due < 0) return -1;
     return due > now ? due - now : 0;
 }
@@ -216,8 +247,9 @@ int KsimRunner::run(std::FILE* out)
             log("the program has closed the port for good; ending");
             break;
         }
-        struct pollfd fds[2];
+        struct pollfd fds[3];
         int nfds = 0;
+        if (_rx.running()) fds[nfds++] = {_rx.fd(), static_cast<short>(POLLIN | (_rx.writePending() ? POLLOUT : 0)), 0};
         fds[nfds++] = {g_signalPipe[0], POLLIN, 0};
         // While the port is closed the master reports a hang-up at once;
         // it is looked at again on a short timer instead.

@@ -9,6 +9,7 @@
 #include "korvansim/KsimOptions.h"
 #include "korvansim/KsimPacer.h"
 #include "korvansim/KsimPty.h"
+#include "korvansim/KsimRx.h"
 #include "korvansim/KsimSettings.h"
 #include "korvansim/KsimUnit.h"
 
@@ -37,6 +38,8 @@ private:
     // The --unplug-after fault: the terminal goes, and comes back under the link.
     void unplug(int64_t now);
     bool replug(int64_t now);
+    // The --rx option: the receiver's answers, and its end told to the unit.
+    std::string relayRx(int64_t now);
 
     // First: the unit logs until the runner is gone.
     mutable KsimLog _log;
@@ -44,6 +47,7 @@ private:
     KsimSettings _settings;
     KsimUnit _unit;
     KsimPty _pty;
+    KsimRx _rx;
     KsimPacer _inPacer;
     KsimPacer _outPacer;
     std::string _pendingWrite;

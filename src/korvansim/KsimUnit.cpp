@@ -15,8 +15,9 @@ namespace {
 const char SW_PREFIX[] = "VERSION: ";
 static_assert(sizeof SW_PREFIX - 1 == STATUS_SW_SKIP, "software field prefix");
 
-// Packets the program may send again after a NAK: it goes back to the start
-// of its current segment (SEGMENT_SIZE bytes, at most three packets back).
+// Packets a sender may send again after a NAK: the program sends the one the
+// NAK answers; older senders went back to the start of a segment
+// (SEGMENT_SIZE bytes, at most three packets back).
 const int MAX_REWIND = 8;
 const size_t MAX_INPUT = 65536;
 
@@ -73,9 +74,9 @@ bool isLoneByte(uint8_t b)
 KsimUnit::KsimUnit(const KsimOptions& options, KsimSettings* settings, Log log)
     : _opt(options), _settings(settings), _log(std::move(log)), _mode(APPLICATION), _app(IDLE),
       _software(options.software), _type(options.type), _imei(options.imei), _lineOpen(false), _silent(false), _framesReceived(0), _now(0), _lastRxUs(0),
-      _pauseHandled(true), _lastTrafficUs(0), _dlNext(1), _dlSinceWait(0), _dlWaiting(false), _ulStored(0),
+      _pauseHandled(true), _lastTrafficUs(0), _dlNext(1), _dlSinceWait(0), _dlWaiting(false), _dlNaks(0), _ulStored(0),
       _ulWaited(false), _nakDueUs(-1), _packets(0), _resetDone(false), _imagesWritten(0), _eotsIgnored(0),
-      _unplugDone(false), _unplugDue(false)
+      _unplugDone(false), _unplugDue(false), _handOverDue(false)
 {
 }
 
@@ -311,6 +312,11 @@ void KsimUnit::handleAppFrame(const KvprgFrame& frame)
             log("   fault: the settings request is not answered");
             break;
         }
+        if (_dlNaks < _opt.nakDownload) {
+            ++_dlNaks;
+            sendByte(NAK, "NAK (fault: download request)");
+            break;
+        }
         // After a waiting frame the program asks again: carry on where the
         // download stood. Otherwise a download starts from entry 1.
         if (!(_app == DOWNLOADING && _dlWaiting)) {
@@ -456,9 +462,44 @@ void KsimUnit::handleBootFrame(const KvprgFrame& frame)
     _mode = BOOT_WAIT_PACKET;
     _image.clear();
     _packets = 0;
+    if (!_opt.rx.empty()) {
+        // The receiver asks for packet 1 itself.
+        _mode = BOOT_IMAGE;
+        _nakDueUs = -1;
+        _handOverDue = true;
+        log("   the image phase goes to " + _opt.rx + " -X");
+        return;
+    }
     // The NAK follows apart from the record: the program drops whatever
     // comes in the same read as a frame.
     _nakDueUs = _now + NAK_DELAY_US;
+}
+
+bool KsimUnit::takeHandOver()
+{
+    const bool due = _handOverDue;
+    _handOverDue = false;
+    return due;
+}
+
+void KsimUnit::imageByReceiver(bool ok)
+{
+    if (!ok) {
+        log("   no image from the receiver; the boot loader waits for boot data again");
+        _mode = BOOT_WAIT_DATA;
+        _lastTrafficUs = _now;
+        return;
+    }
+    _image.clear();
+    if (std::FILE* f = std::fopen(_opt.imageFile.c_str(), "rb")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) _image.insert(_image.end(), buf, buf + n);
+        std::fclose(f);
+    }
+    ++_imagesWritten;
+    log("   the receiver wrote an image of " + std::to_string(_image.size()) + " bytes to " + _opt.imageFile);
+    runImage();
 }
 
 void KsimUnit::handlePacket(const uint8_t* bytes)
@@ -529,6 +570,11 @@ void KsimUnit::finishImage()
     } else {
         log("   cannot write the image to " + _opt.imageFile + ": " + std::strerror(errno));
     }
+    runImage();
+}
+
+void KsimUnit::runImage()
+{
     // The version follows "VERSION:" and one separator character.
     static const char marker[] = "VERSION:";
     auto it = std::search(_image.begin(), _image.end(), marker, marker + sizeof marker - 1);

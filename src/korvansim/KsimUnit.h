@@ -51,6 +51,12 @@ public:
     // True once, when the line is to go away (the --unplug-after fault):
     // the runner then drops what the unit would send and closes the terminal.
     bool takeUnplug();
+    // True once, when the boot record is out and the image phase goes to an
+    // outside receiver (the --rx option); the runner relays it from then on.
+    bool takeHandOver();
+    // The outside receiver has ended: with ok, the image it wrote to the
+    // --image file is the unit's new firmware.
+    void imageByReceiver(bool ok);
 
     Mode mode() const { return _mode; }
     const std::string& software() const { return _software; }
@@ -80,6 +86,8 @@ private:
     void finishUpload();
     void enterBootLoader(const char* why);
     void finishImage();
+    // The new firmware's version and type, and back as the application.
+    void runImage();
 
     void sendByte(uint8_t b, const std::string& what);
     void sendFrame(const KvprgFrame& frame, const std::string& what);
@@ -113,6 +121,7 @@ private:
     int _dlNext;
     int _dlSinceWait;
     bool _dlWaiting;
+    int _dlNaks;
     int _ulStored;
     bool _ulWaited;
 
@@ -125,6 +134,7 @@ private:
     int _eotsIgnored;
     bool _unplugDone;
     bool _unplugDue;
+    bool _handOverDue;
 };
 
 #endif

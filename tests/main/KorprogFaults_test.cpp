@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "korvansim/SimProcess.h"
 #include "support/KorprogProcess.h"
 #include "support/KorprogUserTest.h"
@@ -173,6 +175,47 @@ TEST_F(LineFaults, UnitThatMissesTheEndOfTheImageIsSentItAgainAndTheRunEndsZero)
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
     EXPECT_EQ(count(sim.log(), "<- EOT"), 2);
+}
+
+// A unit that refuses the request for its settings once: the read-back
+// after programming and the backup before an upgrade ask again at once and
+// the runs end zero.
+TEST_F(LineFaults, UnitRefusingTheRequestForItsSettingsOnceIsAskedAgain)
+{
+    startSim(sim, {"--nak-download", "1"});
+    const KorprogRun programmed = korprog({"-program", "new.adn"});
+    EXPECT_EQ(programmed.rc, 0) << programmed.err;
+    EXPECT_NE(programmed.out.find("Gecontroleerd"), std::string::npos) << programmed.out;
+    EXPECT_EQ(count(sim.log(), "<- download request"), 2);
+    EXPECT_LT(programmed.seconds, 8);
+
+    sim.stop();
+    startSim(sim, {"--nak-download", "1"});
+    const KorprogRun upgraded = korprog({"-upgrade", "-revpack", pack(1000), "-binfile", "app.bin"});
+    EXPECT_EQ(upgraded.rc, 0) << upgraded.err;
+    EXPECT_EQ(count(sim.log(), "<- download request"), 2);
+    std::error_code ec;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir + "/" + home + "Backups", ec), fs::directory_iterator()), 1);
+    EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
+}
+
+// lrzsz's rx, an XMODEM receiver not made by us, takes the image behind the
+// simulated boot loader: twenty upgrades in a row end zero with the image
+// whole.
+TEST_F(LineFaults, UpgradesThroughAnOutsideXmodemReceiverAllEndZero)
+{
+    if (::access("/usr/bin/rx", X_OK) != 0) GTEST_SKIP() << "lrzsz's rx is not installed";
+    startSim(sim, {"--rx", "/usr/bin/rx"});
+    const std::string name = pack(1000);
+    for (int run = 1; run <= 20; ++run) {
+        fs::remove(sim.path("image.bin"));
+        // rx empties its input right after each answer: a packet that came
+        // sooner is lost, and asked for again after its 2 s.
+        const KorprogRun r = korprog({"-upgrade", "-nobackup", "-revpack", name, "-binfile", "app.bin"}, 40);
+        ASSERT_EQ(r.rc, 0) << "run " << run << ": " << r.err << sim.log();
+        ASSERT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image)) << "run " << run;
+    }
+    EXPECT_EQ(count(sim.log(), "the receiver ended with status 0"), 20);
 }
 
 TEST_F(LineFaults, PortThatGoesAwayInTheMiddleOfTheImageAndComesBackFinishesTheUpgrade)

@@ -35,10 +35,12 @@ KvcdrvRoot::KvcdrvRoot()
       _dataBytesIx(0),
       _frameLost(false),
       _skipToSoh(false),
+      _cutByWrite(false),
+      _cutAt(0),
       _reopenLost(false)
 {
     std::memset(_readBuf, 0, sizeof _readBuf);
-    clearReceiver();
+    cutByWrite();
     _serial = new Serial();
     _bindings = new SLList<BBinding*>();
     _portPollTmr = new BTimer();
@@ -211,8 +213,7 @@ bool KvcdrvRoot::cdrvString(const BEvent* e)
             BTrace::instance()->dbgPrint("bytes the port has not taken yet: " + std::to_string(_serial->backlog()),
                                          true, true);
     }
-    // Whatever the unit sent before is no answer to this message.
-    clearReceiver();
+    cutByWrite();
     if (n != strEvt->nrBytes) {
         B_ASSERT(n == strEvt->nrBytes, "not all bytes written " << n << " of " << strEvt->nrBytes);
         // A port that only stopped taking bytes stays open: the message is
@@ -231,7 +232,7 @@ void KvcdrvRoot::portLost()
     // write, and a unit that comes back under the same name is found.
     _serial->closePort();
     _portOpen = false;
-    clearReceiver();
+    cutByWrite();
     tracePortState("portLost", false);
     sendToController(CDRV_SET_COM_NOT_OPEN);
     _reopenLost = true;
@@ -258,8 +259,46 @@ void KvcdrvRoot::reopenLost()
     sendToController(CDRV_CLEAR_COM_NOT_OPEN);
 }
 
+void KvcdrvRoot::cutByWrite()
+{
+    // Whatever the unit sent before is no answer to this message. A frame
+    // still arriving is finished by its length and then dropped; cleared
+    // here, its tail would become the leading garbage of the next frame,
+    // or, holding an SOH, ACK or NAK, a message of its own.
+    if (_readState == IDLE_ST || _frameLost || _cutByWrite ||
+        (_readState >= READ_START_ST && static_cast<int16_t>(_dataNrBytes) < 0)) {
+        clearReceiver();
+        return;
+    }
+    _cutByWrite = true;
+    _cutAt = static_cast<int>(_readBufPtr - _readBuf);
+}
+
+signed char* KvcdrvRoot::restOfRead(signed char* end)
+{
+    // A unit's next message can follow at once (a receiver's NAK right
+    // behind its boot record): the rest of the read is kept for it.
+    const signed char* from = _readBufPtr + 1;
+    const size_t left = static_cast<size_t>(end - from);
+    std::memmove(_readBuf, from, left);
+    clearReceiver();
+    return _readBuf + left;
+}
+
+signed char* KvcdrvRoot::rescanAfterCut(signed char* end)
+{
+    const signed char* from = _readBuf + _cutAt;
+    const size_t left = static_cast<size_t>(end - from);
+    std::memmove(_readBuf, from, left);
+    cutByWrite();
+    _skipToSoh = true;
+    return _readBuf + left;
+}
+
 void KvcdrvRoot::clearReceiver()
 {
+    _cutByWrite = false;
+    _cutAt = 0;
     _readBufPtr = _readBuf;
     _dataNrBytes = 0;
     _dataBytesIx = 0;
@@ -365,6 +404,7 @@ bool KvcdrvRoot::receive(const ReadFn& read)
             return true;
         }
         checkInvalidStart(n);
+        bool handedOn = false;
 
         signed char* end = _readBufPtr + n;
         while (_readBufPtr < end) {
@@ -385,8 +425,9 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                 if (b == Kvprg::ACK || b == Kvprg::NAK || (b == Kvprg::BOOTLOAD_REQ_BYTE && _readBufPtr == _readBuf)) {
                     trace.end();
                     deliverLone(b);
-                    clearReceiver();
-                    return true;
+                    end = restOfRead(end);
+                    handedOn = true;
+                    continue;
                 }
                 if (b == Kvprg::SOH) _readState = READ_TYPE_ST;
                 break;
@@ -397,9 +438,19 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                 // The length byte is read as signed: 128 and above never complete.
                 _dataNrBytes = static_cast<uint16_t>(static_cast<int16_t>(static_cast<int8_t>(b)));
                 trace.size(int(_dataNrBytes));
+                if (_cutByWrite && static_cast<int16_t>(_dataNrBytes) < 0) {
+                    trace.end(" frame cut by a write: no length");
+                    end = rescanAfterCut(end);
+                    continue;
+                }
                 _readState = READ_START_ST;
                 break;
             case READ_START_ST:
+                if (b != Kvprg::STX && _cutByWrite) {
+                    trace.end(" frame cut by a write: no STX");
+                    end = rescanAfterCut(end);
+                    continue;
+                }
                 if (b != Kvprg::STX) {
                     // A stray or damaged byte where STX belongs: the frame is
                     // broken. This byte is looked at again, skipping.
@@ -419,18 +470,33 @@ bool KvcdrvRoot::receive(const ReadFn& read)
                 else _readState = READ_END_ST;
                 break;
             case READ_END_ST:
+                if (b != Kvprg::ETX && _cutByWrite) {
+                    // The unit broke its answer off: what follows the write
+                    // may be the next message.
+                    trace.end(" frame cut by a write: no ETX after its data");
+                    end = rescanAfterCut(end);
+                    continue;
+                }
                 if (b == Kvprg::ETX) _readState = READ_CKSUM_ST;
                 break;
             case READ_CKSUM_ST: {
-                trace.end();
-                const bool delivered = deliverFrame(_readBufPtr);
-                clearReceiver();
-                return delivered;
+                if (_cutByWrite) {
+                    // Read to its end, and no answer to what we wrote.
+                    trace.end(" frame dropped: it was arriving when we wrote");
+                } else {
+                    trace.end();
+                    if (!deliverFrame(_readBufPtr)) result = false;
+                }
+                end = restOfRead(end);
+                handedOn = true;
+                continue;
             }
             }
             ++_readBufPtr;
         }
         trace.endOfRead();
+        // A flood is what piles up without a message: bytes handed on count no more.
+        if (handedOn) totalRead = static_cast<int>(_readBufPtr - _readBuf);
 
         if (_readBuf + Kvcdrv::MAXDATA - _readBufPtr <= MIN_READ_SPACE) {
             trace.line(" reset readBuffPtr");
@@ -438,6 +504,7 @@ bool KvcdrvRoot::receive(const ReadFn& read)
             // The kept start of a frame is overwritten from here on: its rest
             // is still read to its end, then dropped.
             if (_readState != IDLE_ST) _frameLost = true;
+            _cutAt = 0;
         }
     }
 }

@@ -69,7 +69,8 @@ public:
     // Handles everything the port has received; true when the port is closed.
     bool readSerialPort();
     // The receive rules over the reads `read` yields, until it yields
-    // nothing, a message was complete, or more than MAXDATA - 1 bytes came.
+    // nothing or more than MAXDATA - 1 bytes came; every message in them is
+    // handed on, in order.
     bool receive(const ReadFn& read);
 
     ReadState readState() const { return _readState; }
@@ -86,6 +87,14 @@ private:
     void reopenLost();
 
     void clearReceiver();
+    // After a message (at _readBufPtr): the bytes behind it in this read
+    // move to the buffer's start, the receiver cleared. The new end.
+    signed char* restOfRead(signed char* end);
+    // What our write means for the frame being assembled.
+    void cutByWrite();
+    // The frame our write cut did not go on as it began: the bytes read
+    // after the write are looked at anew from their first SOH. The new end.
+    signed char* rescanAfterCut(signed char* end);
     void checkInvalidStart(int nrRead);
     bool deliverLone(uint8_t byte);
     bool deliverFrame(const signed char* checksumByte);
@@ -115,6 +124,11 @@ private:
     // A frame without STX in its place was dropped: the rest of it is
     // skipped up to the next SOH and holds no lone messages.
     bool _skipToSoh;
+    // A frame was arriving when we wrote: it is read to its end by its
+    // length and dropped, its tail never taken for the start of the next
+    // message. _cutAt: where the bytes read after the write begin.
+    bool _cutByWrite;
+    int _cutAt;
     // The port went away by itself: the poll tries to open it again.
     bool _reopenLost;
 };

@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "bdebug/BDownCast.h"
+#include "bdebug/BTrace.h"
+#include "helm/BTimer.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -27,13 +30,18 @@ KvctrlDownloading::KvctrlDownloading(BCompositeState* enclosing, Purpose purpose
       _completed(false),
       _concluded(false),
       _fetched(AdnFile::LINES),
-      _got(AdnFile::LINES, false)
+      _got(AdnFile::LINES, false),
+      _timer(new BTimer(enclosing->queue(), BTimer::ONE_SHOT)),
+      _requests(1)  // "Ophalen" sent it before; the others send it on entry
 {
 }
+
+KvctrlDownloading::~KvctrlDownloading() { delete _timer; }
 
 void KvctrlDownloading::onEntry(const BEvent*)
 {
     _root->startLifeCkTimeout();
+    _timer->load(BTimer::nSecs(DNLD_TIMEOUT_INTV), LOC_DNLD_TO);
     _root->frmStatusInfo(gettext("Ophalen", 0), false);
     if (_purpose != EDIT) {
         // The editor and its settings are not touched.
@@ -50,6 +58,7 @@ void KvctrlDownloading::onEntry(const BEvent*)
 
 void KvctrlDownloading::onExit(const BEvent*)
 {
+    _timer->disarm();
     _root->frmSetCursorBusy(false);
     _root->frmActivateButtons(true);
     if (_purpose != EDIT) {
@@ -58,10 +67,12 @@ void KvctrlDownloading::onExit(const BEvent*)
     }
     if (_completed || Main::shutdownActive()) return;
     const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
-    const std::string note = RPText::message("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet volledig opgehaald", _lastEntry, total);
+    const std::string note = RPText::message("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet veranderd", _lastEntry, total);
     _root->transferStopped(_root->errorText(), note);
-    // What arrived stays in view: nothing of it is lost with the unit.
-    _root->sbEnableEdit();
+    // A part of the unit's settings beside the rest of the file's would
+    // pass for either: the editor shows what it showed before, under the
+    // name of the file it came from.
+    _root->korSettingBin()->enableEdit();
 }
 
 void KvctrlDownloading::onEvent(const BEvent* e)
@@ -73,9 +84,23 @@ void KvctrlDownloading::onEvent(const BEvent* e)
         transition(new KvctrlConnIdle(enclosing()));
         return;
     }
+    if (Kvctrl::isLocal(e) && e->signalId() == LOC_DNLD_TO) {
+        Kvctrl::report(askAgain(), e);
+        transition(static_cast<BState*>(nullptr));
+        return;
+    }
     if (!Kvctrl::fromParser(e)) return;
     bool result = true;
     switch (e->signalId()) {
+    case KVPROT_NAK:
+        // Refused before anything came: asked again. Later the unit is
+        // sending, and a NAK is none of ours.
+        if (_lastEntry == 0 && _requests < MAX_REQUESTS) {
+            _root->restartLifeCkTimeout();
+            result = askAgain();
+        }
+        transition(static_cast<BState*>(nullptr));
+        break;
     case KVPROT_SET_ENTRY:
         result = settingEntry(e);
         transition(static_cast<BState*>(nullptr));
@@ -98,21 +123,15 @@ bool KvctrlDownloading::settingEntry(const BEvent* e)
 {
     const KvprotSeeEvt* see = B_CHECKCAST(KvprotSeeEvt, e);
     if (!see) return false;
+    _timer->disarm();  // the unit is sending
     char status[128];
     std::snprintf(status, sizeof status, "%s #%d %s.", gettext("Ophalen", 0), see->entryNr(), gettext("gereed", 0));
     _root->restartLifeCkTimeout();
     const int nr = see->entryNr();
-    if (_purpose != EDIT) {
-        if (nr >= 1 && nr <= AdnFile::LINES) {
-            _fetched[nr - 1].text = see->f1data();
-            _fetched[nr - 1].number = see->f2data();
-            _got[nr - 1] = true;
-        }
-    } else if (!_root->sbEntry(see)) {
-        // Named once at the end: an alert per entry would hold up the unit.
-        SettingBin* bin = _root->korSettingBin();
-        const bool textCut = std::strlen(see->f1data()) > bin->textFieldSize(see->entryNr(), SBEntry::INVALID_TYPE);
-        _cut.emplace_back(see->entryNr(), textCut ? 'T' : 'N');
+    if (nr >= 1 && nr <= AdnFile::LINES) {
+        _fetched[nr - 1].text = see->f1data();
+        _fetched[nr - 1].number = see->f2data();
+        _got[nr - 1] = true;
     }
     _lastEntry = see->entryNr();
     _root->frmStatusCount(status, nr, KvctrlRoot::entriesOfUnit());
@@ -123,16 +142,32 @@ bool KvctrlDownloading::endOfDownload(const BEvent*)
 {
     _completed = true;
     _root->stopLifeCkTimeout();
+    const std::string cut = takeIntoBin();
     SettingBin* bin = _root->korSettingBin();
     bin->unsavedChanges(false);  // the bin holds what the unit holds
     _root->sbEnableEdit();
-    // Named once the settings type (entry 10) is in and the editor is
-    // built on it.
-    std::string cut;
-    for (const auto& part : _cut) cut += (cut.empty() ? "" : "; ") + bin->sbEntryTitle(part.first, part.second);
     if (!cut.empty())
         _root->statusNote(RPText::message("Ophalen gereed, ingekort: %s", cut.c_str()));
     return true;
+}
+
+std::string KvctrlDownloading::takeIntoBin()
+{
+    SettingBin* bin = _root->korSettingBin();
+    std::vector<std::pair<uint8_t, char>> cut;
+    // In the unit's order: a field's size follows the settings type (entry 10).
+    for (int k = 1; k <= AdnFile::LINES; ++k) {
+        if (!_got[k - 1]) continue;
+        const AdnFile::Line& line = _fetched[k - 1];
+        const uint8_t nr = static_cast<uint8_t>(k);
+        if (bin->setEntry(nr, line.text.c_str(), line.number.c_str(), true, SBEntry::INVALID_TYPE)) continue;
+        const bool textCut = line.text.size() > bin->textFieldSize(nr, SBEntry::INVALID_TYPE);
+        cut.emplace_back(nr, textCut ? 'T' : 'N');
+    }
+    // Named once the editor is built on the settings type.
+    std::string names;
+    for (const auto& part : cut) names += (names.empty() ? "" : "; ") + bin->sbEntryTitle(part.first, part.second);
+    return names;
 }
 
 void KvctrlDownloading::concludeFetch()
@@ -144,6 +179,23 @@ void KvctrlDownloading::concludeFetch()
         KvctrlReadBack::conclude(_root, this, _fetched, _got, _completed);
     else
         KvctrlBackup::conclude(_root, this, _fetched, _completed);
+}
+
+bool KvctrlDownloading::askAgain()
+{
+    if (_lastEntry != 0) return true;
+    // Given up: the life check ends the fetch once the unit stays silent.
+    if (_requests >= MAX_REQUESTS) {
+        _timer->disarm();
+        return true;
+    }
+    ++_requests;
+    BTrace::instance()->dbgPrint("download request sent again (" + std::to_string(_requests) + ")", true, true);
+    _timer->load(BTimer::nSecs(DNLD_TIMEOUT_INTV), LOC_DNLD_TO);
+    char status[128];
+    std::snprintf(status, sizeof status, "%s, %s.", gettext("Ophalen", 0), gettext("wacht tot Korvan gereed is ...", 0));
+    _root->frmStatusInfo(status, false);
+    return Kvctrl::toParser(this, new KvprotDlrEvt());
 }
 
 bool KvctrlDownloading::waiting(const BEvent*)

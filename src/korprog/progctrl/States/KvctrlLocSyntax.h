@@ -25,7 +25,8 @@ enum KvctrlLocEvt {
     LOC_BOOTINFO_TO = 109,        // no boot record after the boot loader was sent
     LOC_UPLOAD_TO = 110,          // no answer to the upload
     LOC_EOT_TO = 111,             // no answer to the end of the image
-    LOC_VERSION_TO = 112          // the upgraded unit did not report itself in time
+    LOC_VERSION_TO = 112,         // the upgraded unit did not report itself in time
+    LOC_DNLD_TO = 113             // no entry came for the download request
 };
 
 class KvctrlDldReqEvt : public BLocalEvent {

@@ -70,3 +70,9 @@ std::string KvctrlUpgrOutcome::finished(const char* software)
 {
     return RPText::message("Upgrade gereed: de Korvan meldt software %s", software ? software : "");
 }
+
+std::string KvctrlUpgrOutcome::finishedUnacknowledged(const char* software)
+{
+    return RPText::message("Upgrade gereed: de Korvan meldt software %s (einde niet bevestigd)",
+                           software ? software : "");
+}

@@ -38,6 +38,8 @@ public:
     std::string told(int acked, int total) const;
     // "Upgrade gereed: de Korvan meldt software KV-6.01", translated.
     static std::string finished(const char* software);
+    // The same, for a unit that did not answer the end of the image.
+    static std::string finishedUnacknowledged(const char* software);
 
 private:
     // What happened, translated.

@@ -5,8 +5,8 @@
 
 class KvctrlUpgrading;
 
-// The image goes out packet by packet: ACK brings the next, NAK sends the
-// current segment (Kvprg::SEGMENT_SIZE) again. After the last packet's ACK comes EOT.
+// The image goes out packet by packet: ACK brings the next, NAK the same one
+// again. After the last packet's ACK comes EOT.
 class KvctrlUpgrUpload : public BSimpleState {
 public:
     // uplReady: the packet already sent was the image's last.

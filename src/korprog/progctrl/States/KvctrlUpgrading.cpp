@@ -21,6 +21,7 @@
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlUpgrWaitBootReq.h"
 #include "korprog/progctrl/States/KvctrlUpgrWaitStatInfo.h"
+#include "korprog/progctrl/States/KvctrlVersionCheck.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 #include "main/Main.h"
 
@@ -52,7 +53,10 @@ KvctrlUpgrading::KvctrlUpgrading(BCompositeState* enclosing, int nrBytes, const 
       _completed(false),
       _bytesAcked(0),
       _btlSent(false),
-      _portLost(false)
+      _portLost(false),
+      _endUnacknowledged(false),
+      _versionAwaited(false),
+      _lastPacketPtr(0)
 {
 }
 
@@ -92,7 +96,7 @@ void KvctrlUpgrading::onExit(const BEvent*)
 {
     // Done only once the unit reports the image's version: a command-line
     // run ends then (KvctrlVersionCheck).
-    if (_completed) awaitVersion();
+    if (_completed && !_versionAwaited) awaitVersion();
     if (RevPackDb::CMDL_UPGRADE) {
         // Cut short by a signal, the run says so itself.
         if (!_completed && !Main::shutdownActive()) KvctrlUnattended::fail(_outcome.failure());
@@ -114,6 +118,19 @@ void KvctrlUpgrading::awaitVersion()
         db->getEntry(db->binFile(), RevPackDb::BIN_VERSION, software);
     }
     _root->awaitUpgradedVersion(type, software, _imeiBefore);
+    if (_endUnacknowledged)
+        _root->versionCheck()->endUnacknowledged(_outcome.failure(), _outcome.told(_bytesAcked, _nrBytes));
+}
+
+void KvctrlUpgrading::endUnacknowledged(const KvctrlUpgrOutcome& outcome, const KvctrlStiEvt* report)
+{
+    _outcome = outcome;
+    _endUnacknowledged = true;
+    BTrace::instance()->dbgPrint("the end of the image went unanswered; the unit's report decides", true, true);
+    awaitVersion();
+    _versionAwaited = true;
+    sendLocal(new BLocalEvent(LOC_UPGRADE_END, true), STATE_ROOT);
+    if (report) _root->sbStoreStInfo(report, nullptr);
 }
 
 void KvctrlUpgrading::onEvent(const BEvent* e)
@@ -211,6 +228,7 @@ bool KvctrlUpgrading::sendPacket()
     Kvctrl::toParser(this, new KvprotPacknr(_packetNr));
     Kvctrl::toParser(this, new KvprotPacknr1cmpl(static_cast<uint8_t>(255 - _packetNr)));
 
+    _lastPacketPtr = _bytePtr;
     auto* data = new KvprotUpgrData();
     uint8_t checksum = 0;
     int n = 0;
@@ -251,9 +269,10 @@ void KvctrlUpgrading::sendEot()
 
 bool KvctrlUpgrading::re_SendPacket()
 {
-    _bytePtr = _lastSegmenPtr;
-    _packetNr = _segmentPacketNr;
-    _segmentDelta = 0;
+    // Only the packet the receiver asks for: an XMODEM receiver takes the
+    // one before it again, but one further back breaks the transfer off.
+    _bytePtr = _lastPacketPtr;
+    --_packetNr;
     return sendPacket();
 }
 

@@ -9,6 +9,7 @@
 
 class BTimer;
 class KvctrlRoot;
+class KvctrlStiEvt;
 
 // The firmware upgrade through the unit's boot loader: the second-stage
 // boot loader, the unit's boot record, then the image in numbered 128-byte
@@ -42,7 +43,7 @@ public:
     bool btlSent() const { return _btlSent; }
     // Sends the next packet; true when it was the last.
     bool sendPacket();
-    // Back to the start of the current segment, and sends from there.
+    // Sends the last packet again: the one a NAK answers.
     bool re_SendPacket();
     // The end of the image.
     void sendEot();
@@ -53,6 +54,10 @@ public:
     void ackReceived();
     // Why the upgrade is failing.
     void fail(const KvctrlUpgrOutcome& outcome) { _outcome = outcome; }
+    // The whole image was taken, its end never answered: the upgrade ends,
+    // and the unit's report decides, report itself when it came already
+    // (outcome: the failure else).
+    void endUnacknowledged(const KvctrlUpgrOutcome& outcome, const KvctrlStiEvt* report);
     // The driver lost the port (it keeps trying to open it again): true for
     // the event that tells it is open again, on which a step sends again
     // what the unit may have missed.
@@ -87,6 +92,9 @@ private:
     // The IMEI of the unit asked to upgrade; "" when it started in its boot
     // loader (which tells none).
     std::string _imeiBefore;
+    bool _endUnacknowledged;
+    bool _versionAwaited;
+    int _lastPacketPtr;  // image offset of the last packet sent
 };
 
 #endif

@@ -12,7 +12,8 @@
 #include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
 #include "main/Main.h"
 
-KvctrlVersionCheck::KvctrlVersionCheck(KvctrlRoot* root) : _root(root), _timer(new BTimer()), _waiting(false), _unattended(false)
+KvctrlVersionCheck::KvctrlVersionCheck(KvctrlRoot* root) : _root(root), _timer(new BTimer()), _waiting(false), _unattended(false),
+      _endUnacknowledged(false)
 {
 }
 
@@ -25,6 +26,7 @@ void KvctrlVersionCheck::expect(BEvtQueue* queue, const std::string& type, const
     _software = software;
     _imei = imei;
     _waiting = true;
+    _endUnacknowledged = false;
     _unattended = RunMode::unattended();
     _timer->fireIn(queue, BTimer::nSecs(VERSION_WAIT_S), LOC_VERSION_TO);
 }
@@ -33,6 +35,26 @@ void KvctrlVersionCheck::cancel()
 {
     _waiting = false;
     _timer->disarm();
+}
+
+void KvctrlVersionCheck::endUnacknowledged(const RunFailure& failure, const std::string& told)
+{
+    _endUnacknowledged = true;
+    _unacknowledged = failure;
+    _unacknowledgedTold = told;
+}
+
+void KvctrlVersionCheck::failUnacknowledged()
+{
+    BTrace::instance()->dbgPrint("Upgrade failed: " + _unacknowledged.reason, true, true);
+    if (_unattended) {
+        KvctrlUnattended::fail(_unacknowledged);
+        endCommandLineRun();
+        return;
+    }
+    const std::string text = _root->withBackup(_unacknowledgedTold);
+    _root->statusNote(text);
+    Dialog::alert("%s", text.c_str());
 }
 
 std::string KvctrlVersionCheck::mismatch(const std::string& expType, const std::string& expSoftware, const char* type,
@@ -59,6 +81,10 @@ void KvctrlVersionCheck::reported(const char* type, const char* software, const 
         return;
     }
     const std::string wrong = mismatch(_type, _software, type, software);
+    if (!wrong.empty() && _endUnacknowledged) {
+        failUnacknowledged();
+        return;
+    }
     if (!wrong.empty()) {
         const bool swWrong = !_software.empty() && _software != (software ? software : "");
         failed(wrong, swWrong ? RPText::message("Upgrade mislukt: de Korvan meldt %s na de upgrade, verwacht %s",
@@ -67,7 +93,8 @@ void KvctrlVersionCheck::reported(const char* type, const char* software, const 
                                                 _type.c_str()));
         return;
     }
-    _root->statusNote(_root->withBackup(KvctrlUpgrOutcome::finished(software)));
+    _root->statusNote(_root->withBackup(_endUnacknowledged ? KvctrlUpgrOutcome::finishedUnacknowledged(software)
+                                                           : KvctrlUpgrOutcome::finished(software)));
     if (_unattended) {
         _root->frmStatusInfo(gettext("Upgrading Ready", 0), false);
         endCommandLineRun();
@@ -78,6 +105,10 @@ void KvctrlVersionCheck::timedOut()
 {
     if (!_waiting) return;
     cancel();
+    if (_endUnacknowledged) {
+        failUnacknowledged();
+        return;
+    }
     failed("the unit did not report itself within " + std::to_string(VERSION_WAIT_S) + " s after the upgrade",
            RPText::message("Upgrade mislukt: de Korvan meldde zich niet binnen %d s na de upgrade", VERSION_WAIT_S));
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "korprog/RunFailure.h"
+
 class BEvtQueue;
 
 class BTimer;
@@ -29,6 +31,10 @@ public:
     void timedOut();
     // The wait is given up without a word (another transfer starts).
     void cancel();
+    // The unit took the whole image but its end went unanswered: only the
+    // report proves the upgrade; any other outcome is this failure (told:
+    // its words in the window).
+    void endUnacknowledged(const RunFailure& failure, const std::string& told);
 
     // "" when type and software are the expected ones, else the reason:
     // "the unit reports KV-4.12 after the upgrade, expected KV-4.13".
@@ -38,6 +44,7 @@ public:
 private:
     void failed(const std::string& english, const std::string& told);
     void endCommandLineRun();
+    void failUnacknowledged();
 
     KvctrlRoot* _root;
     BTimer* _timer;
@@ -46,6 +53,9 @@ private:
     // is cleared as its transfer ends, before the unit reports itself.
     bool _unattended;
     std::string _type, _software, _imei;
+    bool _endUnacknowledged;
+    RunFailure _unacknowledged;
+    std::string _unacknowledgedTold;
 };
 
 #endif

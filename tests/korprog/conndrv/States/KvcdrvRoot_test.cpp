@@ -199,9 +199,9 @@ TEST_F(DriverTest, ReceiveRulesCutTheReadsIntoMessages)
         {"frame split over reads",
          {Bytes(f.begin(), f.begin() + 2), Bytes(f.begin() + 2, f.begin() + 9), {}, Bytes(f.begin() + 9, f.end())},
          {f}},
-        {"lone bytes ahead of a frame in one read: the rest is dropped",
-         {Bytes{ACK} + w, {}, text("zz") + Bytes{NAK}, {BOOTLOAD_REQ_BYTE, 'x'}},
-         {{ACK}, {NAK}, {BOOTLOAD_REQ_BYTE}}},
+        {"messages one behind the other in one read are each taken",
+         {Bytes{ACK} + w, {}, text("zz") + Bytes{NAK}, {BOOTLOAD_REQ_BYTE, 'x'}, b + Bytes{NAK}},
+         {{ACK}, w, {NAK}, {BOOTLOAD_REQ_BYTE}, b, {NAK}}},
         // Only a unit in its boot loader sends 0x0B alone; behind other
         // bytes it is the tail of a frame whose start was lost.
         {"0x0B behind other bytes is no message", {text("z") + Bytes{BOOTLOAD_REQ_BYTE}, Bytes{BOOTLOAD_REQ_BYTE}, w},
@@ -223,11 +223,12 @@ TEST_F(DriverTest, ReceiveRulesCutTheReadsIntoMessages)
         prot->clearReceived();
     }
 
-    // A write gives up a frame being assembled.
+    // A frame being assembled when we write is no answer: it is read to its
+    // end and dropped, and the message behind it is taken.
     feed(Bytes(f.begin(), f.end() - 4));
     write(STATUS_REQ);
-    feed(Bytes(f.end() - 4, f.end()));  // would have completed the frame
-    feed(w);  // behind the 4 bytes now taken as garbage
+    feed(Bytes(f.end() - 4, f.end()));
+    feed(w);
     EXPECT_EQ(prot->strings(), std::vector<Bytes>{w});
 }
 

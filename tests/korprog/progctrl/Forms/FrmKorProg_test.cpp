@@ -118,6 +118,37 @@ TEST_F(WindowTest, EverydayWorkflowAgainstTheSimulator)
     EXPECT_NE(ini.find("verify=0\n"), std::string::npos) << ini;
 }
 
+// The unit pulled out in the middle of "Ophalen": the editor shows what it
+// showed before, the file opened and the engineer's edit of it, not a part
+// of the unit's settings beside the rest; the alert says so.
+TEST_F(WindowTest, OphalenCutOffLeavesTheEditorAsItWasAndSaysSo)
+{
+    std::ofstream(sim.path("unit.adn")) << settings("Kantoor");
+    std::ofstream("klant.adn") << settings("Magazijn");
+    ASSERT_TRUE(openOnSim({"--baud", "9600"})) << status();
+    dialogs.files = {"klant.adn"};
+    press("Open");
+    ASSERT_NE(input(1, 'T'), nullptr);
+    retype(input(1, 'T'), "Werkplaats");
+
+    press("Ophalen");
+    const std::regex progress("Ophalen #([0-9]+) gereed\\.");
+    std::smatch m;
+    ASSERT_TRUE(until([&] {
+        const std::string s = status();
+        return std::regex_match(s, m, progress) && std::stoi(m[1]) >= 88;
+    })) << status();
+    sim.stop();  // pulled out
+    advance(1000);  // the unit is given up
+    ASSERT_TRUE(until([this] { return buttonsActive() && !dialogs.alerts.empty() && input(1, 'T'); })) << status();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_NE(dialogs.alerts[0].find("Ophalen afgebroken na instelling "), std::string::npos) << dialogs.alerts[0];
+    EXPECT_NE(dialogs.alerts[0].find(": de instellingen zijn niet veranderd."), std::string::npos) << dialogs.alerts[0];
+    EXPECT_STREQ(input(1, 'T')->value(), "Werkplaats");
+    EXPECT_STREQ(root->sbGetEntry(1)->text, "Werkplaats");
+    EXPECT_EQ(value("Naam:"), "klant.adn");
+}
+
 TEST_F(WindowTest, NewSettingsListTheTypesByProductLineAndStartTheChosenOne)
 {
     open("");

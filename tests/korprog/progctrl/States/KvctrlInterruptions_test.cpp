@@ -162,9 +162,10 @@ TEST_F(KvctrlInterruptionsTest, WaitingFrameInTheMiddleOfAnUploadSendsTheEntryAg
     EXPECT_FALSE(writtenNow().empty()) << "then the next";
 }
 
-TEST_F(KvctrlInterruptionsTest, OphalenCutOffIsToldAndTheEditorOpensOnWhatArrived)
+TEST_F(KvctrlInterruptionsTest, OphalenCutOffIsToldAndTheEditorOpensOnTheSettingsItHeldBefore)
 {
     connectWith(200);
+    bin()->setEntry(3, "oud 3", "9", false, SBEntry::INVALID_TYPE);
     post(new KvctrlDldReqEvt());
     written(6);
     for (int k = 1; k <= 3; ++k) {
@@ -174,12 +175,15 @@ TEST_F(KvctrlInterruptionsTest, OphalenCutOffIsToldAndTheEditorOpensOnWhatArrive
     advance(1000);  // the cable is pulled
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0], "Korvan niet aangesloten.\n"
-                                 "Ophalen afgebroken na instelling 3 van 200: de instellingen zijn niet volledig opgehaald.");
+                                 "Ophalen afgebroken na instelling 3 van 200: de instellingen zijn niet veranderd.");
     EXPECT_EQ(view.last(),
               "RED Korvan niet aangesloten - Ophalen afgebroken na instelling 3 van 200: de instellingen zijn niet "
-              "volledig opgehaald");
+              "veranderd");
     EXPECT_EQ(view.editorsOpened, 1);
-    EXPECT_STREQ(bin()->getEntry(3)->text, "nieuw 3");
+    EXPECT_STREQ(bin()->getEntry(3)->text, "oud 3");
+    EXPECT_STREQ(bin()->getEntry(3)->tfnr, "9");
+    EXPECT_STREQ(bin()->getEntry(1)->text, "");
+    EXPECT_TRUE(bin()->unsavedChanges()) << "the edit is still the engineer's to save";
     EXPECT_TRUE(view.buttonsOn);
 }
 
@@ -231,6 +235,65 @@ TEST_F(KvctrlInterruptionsTest, UnitPulledDuringProgrammerenIsToldAndTheEditorKe
     ASSERT_TRUE(waitFor([&] { return view.last() == "Verbonden"; }, 20000)) << view.last();
     EXPECT_TRUE(waitFor([&] { return ksimtest::readFile(unitFile) == file; }));
     back.stop();
+}
+
+// "Ophalen" pressed while the unit is still sending its status record: the
+// rest of the record is no message of its own and swallows no entry. When
+// the unit breaks its record off, the request goes again after 2 s without
+// an entry; a refused one goes again at once.
+TEST_F(KvctrlInterruptionsTest, DownloadRequestWrittenInTheMiddleOfAStatusRecordLosesNoEntry)
+{
+    const Bytes record = {0x01, 0x01, 0x44, 0x02, 0x01, 0x00, 0xc8, 0x22, 0x4b, 0x56, 0x38, 0x38, 0x38, 0x38, 0x47,
+                          0x4d, 0x2d, 0x45, 0x44, 0x22, 0x2c, 0x22, 0x56, 0x45, 0x52, 0x53, 0x49, 0x4f, 0x4e, 0x3a,
+                          0x20, 0x4b, 0x56, 0x2d, 0x34, 0x2e, 0x31, 0x32, 0x22, 0x2c, 0x22, 0x20, 0x20, 0x20, 0x20,
+                          0x20, 0x22, 0x2c, 0x22, 0x44, 0x2e, 0x34, 0x39, 0x22, 0x2c, 0x22, 0x33, 0x35, 0x31, 0x32,
+                          0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x30, 0x31, 0x39, 0x39, 0x22, 0x03, 0x8d};
+    const Bytes firstHalf(record.begin(), record.begin() + 36), secondHalf(record.begin() + 36, record.end());
+    // Entry 1: "Naam 1", "0612".
+    const Bytes entry1 = {0x01, 0x04, 0x10, 0x02, 0x01, 0x22, 0x4e, 0x61, 0x61, 0x6d, 0x20,
+                          0x31, 0x22, 0x2c, 0x22, 0x30, 0x36, 0x31, 0x32, 0x22, 0x03, 0x66};
+    connectWith(200);
+    const auto fetchEntryOne = [&](const char* what, const std::function<void()>& unitSends) {
+        unit(firstHalf);
+        post(new KvctrlDldReqEvt());
+        ASSERT_EQ(written(6), DOWNLOAD_REQUEST) << what;
+        unitSends();
+        EXPECT_EQ(written(1), ACK) << what;
+        unit(END_OF_DOWNLOAD);
+        EXPECT_EQ(view.last(), "Verbonden") << what;
+        EXPECT_STREQ(bin()->getEntry(1)->text, "Naam 1") << what;
+        EXPECT_STREQ(bin()->getEntry(1)->tfnr, "0612") << what;
+        EXPECT_TRUE(writtenNow().empty()) << what;
+        bin()->setEntry(1, "", "", false, SBEntry::INVALID_TYPE);
+    };
+    fetchEntryOne("the record's end and the entry in one read", [&] { unit(secondHalf + entry1); });
+    fetchEntryOne("in two", [&] {
+        unit(secondHalf);
+        unit(entry1);
+    });
+    fetchEntryOne("the record broken off", [&] {
+        unit(entry1);  // taken as the rest of the record
+        advance(190);
+        EXPECT_TRUE(writtenNow().empty());
+        advance(10);
+        ASSERT_EQ(written(6), DOWNLOAD_REQUEST) << "asked again";
+        EXPECT_EQ(view.last(), "Ophalen, wacht tot Korvan gereed is ....");
+        unit(entry1);
+    });
+    fetchEntryOne("the request refused", [&] {
+        unit(secondHalf + Bytes{0x15});
+        ASSERT_EQ(written(6), DOWNLOAD_REQUEST) << "asked again";
+        unit(entry1);
+    });
+
+    // A unit that never answers is asked five times in all, then lost.
+    post(new KvctrlDldReqEvt());
+    for (int request = 1; request <= 5; ++request) {
+        ASSERT_EQ(written(6), DOWNLOAD_REQUEST) << request;
+        advance(200);
+    }
+    EXPECT_TRUE(writtenNow().empty());
+    EXPECT_EQ(view.last().rfind("RED Korvan niet aangesloten", 0), 0u) << view.last();
 }
 
 }  // namespace
