@@ -119,7 +119,10 @@ std::string unusableInput(const std::string& path, uintmax_t maxBytes, const cha
 {
     int error = 0;
     if (path.empty() || WholeFile::usable(path, maxBytes, &error) || error == ENOENT) return "";
-    return path + ": not a " + what + " (" + WholeFile::reason(error, maxBytes) + ")";
+    // What the file is makes it no input; anything else the system says.
+    if (error == EINVAL || error == EFBIG || error == EISDIR)
+        return path + ": not a " + what + " (" + WholeFile::reason(error, maxBytes) + ")";
+    return path + ": cannot be opened: " + WholeFile::reason(error, maxBytes);
 }
 
 bool isReadableFile(const char* path)

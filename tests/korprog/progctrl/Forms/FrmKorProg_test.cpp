@@ -131,7 +131,10 @@ TEST_F(WindowTest, OphalenCutOffLeavesTheEditorAsItWasAndSaysSo)
     ASSERT_NE(input(1, 'T'), nullptr);
     retype(input(1, 'T'), "Werkplaats");
 
+    // Asked about the edit, the engineer lets the fetch replace it.
+    dialogs.answers = {2};
     press("Ophalen");
+    ASSERT_EQ(dialogs.questions.size(), 1u);
     const std::regex progress("Ophalen #([0-9]+) gereed\\.");
     std::smatch m;
     ASSERT_TRUE(until([&] {
