@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "bdebug/BAssert.h"
 #include "helm/BBinding.h"
