@@ -125,6 +125,7 @@ private:
     int findIndex(const std::string& name);
     int findIndex(ModuleId mod, ComponentId comp) const;
     int findIndex(const std::string& name, ModuleId mod, ComponentId comp) const;
+    // The command language (BTraceCommands.cpp).
     void printHelp();
     void handleDbgLevel(bool all, const std::vector<std::string>& args, bool on);
     void handleReRout(const std::vector<std::string>& args);
@@ -133,6 +134,8 @@ private:
     void handleComponentPrint(const std::vector<std::string>& args);
     // Every root of an entry gets the entry's level.
     static void applyLevel(ConfigTable& entry);
+    // Appends root unless the list holds it already.
+    static void addRoot(std::vector<BRootState*>& roots, BRootState* root);
 
     static BTrace* _trace;
     static std::string* _capture;

@@ -96,6 +96,7 @@ public:
     static void setCurrentState(StateId id, SystemAction action);
     static void setCurrentAction(SystemAction action) { _currEvtQue.action = action; }
 
+    // Diagnostics (BSchedulerPrint.cpp).
     static void printData(ModuleId mod, ComponentId cmp);
     static void printSigOverview();
     static void printCurrentEvt();

@@ -61,6 +61,9 @@ public:
     Mode mode() const { return _mode; }
     const std::string& software() const { return _software; }
     int imagesWritten() const { return _imagesWritten; }
+    // Bytes as the log shows them: hex; a long run shows its first 32 and
+    // its length.
+    static std::string hex(const uint8_t* b, size_t n);
 
 private:
     enum AppState { IDLE, DOWNLOADING, UPLOADING };
@@ -84,6 +87,7 @@ private:
     void sendEntryOrEnd();
     void uploadEntry(const KvprgFrame& frame);
     void finishUpload();
+    // The boot loader (KsimUnitBoot.cpp).
     void enterBootLoader(const char* why);
     void finishImage();
     // The new firmware's version and type, and back as the application.

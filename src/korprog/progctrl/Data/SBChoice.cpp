@@ -1,29 +1,16 @@
 #include "korprog/progctrl/Data/SBChoice.h"
 
-#include "korprog/progctrl/Data/MenuItemText.h"
 #include "korprog/progctrl/Data/SBEntry.h"
 #include "korprog/progctrl/Data/SBItemValue.h"
 #include "korprog/progctrl/Data/SBTabSheet.h"
 #include "korprog/progctrl/Data/SBTabs.h"
 
 SBChoice::SBChoice(SBEntry* sbEntry, SettingBin* settingBin)
-    : Fl_Choice(0, 0, sbEntry->list() == 'T' ? SBTabSheet::TXT_W : SBTabSheet::NUM_W, SBTabSheet::ROW_H,
-                sbEntry->name()),
+    : Fl_Choice(0, 0, SBTabSheet::fieldWidth(sbEntry->list()), SBTabSheet::ROW_H, sbEntry->name()),
       _sbEntry(sbEntry),
       _settingBin(settingBin)
 {
-    box(FL_PLASTIC_UP_BOX);
-    labelsize(12);
-    textsize(12);
-    align(FL_ALIGN_LEFT);
-    for (int i = 0; i < sbEntry->nrMenuItems(); ++i) MenuItemText::add(this, sbEntry->menuItem(i, false));
-
-    const int current = SBItemValue::currentItem(sbEntry, settingBin);
-    if (current < sbEntry->nrMenuItems()) {
-        value(current);
-    } else {
-        value(static_cast<const Fl_Menu_Item*>(nullptr));
-    }
+    if (SBItemValue::fill(this, sbEntry, settingBin) < 0) value(static_cast<const Fl_Menu_Item*>(nullptr));
     callback(cbChosen, this);
 }
 

@@ -8,8 +8,7 @@
 #include "korprog/progctrl/Data/SettingBin.h"
 
 SBInput::SBInput(SBEntry* sbEntry, SettingBin* settingBin)
-    : Fl_Input(0, 0, sbEntry->list() == 'T' ? SBTabSheet::TXT_W : SBTabSheet::NUM_W, SBTabSheet::ROW_H,
-               sbEntry->name()),
+    : Fl_Input(0, 0, SBTabSheet::fieldWidth(sbEntry->list()), SBTabSheet::ROW_H, sbEntry->name()),
       _sbEntry(sbEntry),
       _sbPairInput(nullptr),
       _settingBin(settingBin)

@@ -6,18 +6,11 @@
 #include "korprog/progctrl/Data/SBTabs.h"
 
 SBInputChoice::SBInputChoice(SBEntry* sbEntry, SettingBin* settingBin)
-    : kp::Fl_Input_Choice(0, 0, sbEntry->list() == 'T' ? SBTabSheet::TXT_W : SBTabSheet::NUM_W,
-                          SBTabSheet::ROW_H, sbEntry->name()),
+    : kp::Fl_Input_Choice(0, 0, SBTabSheet::fieldWidth(sbEntry->list()), SBTabSheet::ROW_H, sbEntry->name()),
       _sbEntry(sbEntry),
       _settingBin(settingBin)
 {
-    box(FL_PLASTIC_UP_BOX);
-    labelsize(12);
-    textsize(12);
-    for (int i = 0; i < sbEntry->nrMenuItems(); ++i) add(sbEntry->menuItem(i, false));
-
-    const int current = SBItemValue::currentItem(sbEntry, settingBin);
-    if (current < sbEntry->nrMenuItems()) value(current);
+    SBItemValue::fill(this, sbEntry, settingBin);
     callback(cbChosen, this);
 }
 

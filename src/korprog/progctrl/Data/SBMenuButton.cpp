@@ -3,7 +3,6 @@
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
-#include "korprog/progctrl/Data/MenuItemText.h"
 #include "korprog/progctrl/Data/SBEntry.h"
 #include "korprog/progctrl/Data/SBItemValue.h"
 #include "korprog/progctrl/Data/SBTabSheet.h"
@@ -11,22 +10,11 @@
 #include "korprog/progctrl/Data/SettingBin.h"
 
 SBMenuButton::SBMenuButton(SBEntry* sbEntry, SettingBin* settingBin)
-    : Fl_Menu_Button(0, 0, sbEntry->list() == 'T' ? SBTabSheet::TXT_W : SBTabSheet::NUM_W, SBTabSheet::ROW_H,
-                     sbEntry->name()),
+    : Fl_Menu_Button(0, 0, SBTabSheet::fieldWidth(sbEntry->list()), SBTabSheet::ROW_H, sbEntry->name()),
       _sbEntry(sbEntry),
       _settingBin(settingBin)
 {
-    box(FL_PLASTIC_UP_BOX);
-    labelsize(12);
-    textsize(12);
-    align(FL_ALIGN_LEFT);
-    for (int i = 0; i < sbEntry->nrMenuItems(); ++i) MenuItemText::add(this, sbEntry->menuItem(i, false), FL_MENU_RADIO);
-
-    const int current = SBItemValue::currentItem(sbEntry, settingBin);
-    if (current < sbEntry->nrMenuItems()) {
-        value(current);
-        const_cast<Fl_Menu_Item*>(mvalue())->setonly();
-    }
+    if (SBItemValue::fill(this, sbEntry, settingBin, FL_MENU_RADIO) >= 0) const_cast<Fl_Menu_Item*>(mvalue())->setonly();
     showCurrent();
     callback(cbChosen, this);
 }

@@ -17,6 +17,8 @@ public:
     static const int ROW_H = 21;
     static const int TXT_W = 180;
     static const int NUM_W = 164;
+    // Width of an editor widget in the column of list ('T': text).
+    static int fieldWidth(char list) { return list == 'T' ? TXT_W : NUM_W; }
 
     // Joins `parent` (a group being built stays current) and shows the help.
     SBTabSheet(SBTabs* parent, const char* label, const char* help);

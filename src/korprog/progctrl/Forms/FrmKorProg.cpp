@@ -1,3 +1,7 @@
+// The frame's life (building, icon, texts, closing) and the view the
+// controller, the bin and the configuration talk to. The windows' widgets
+// and callbacks: FrmKorProgMainWindow.cpp and FrmKorProgDialogs.cpp.
+
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 
 #include <FL/Fl.H>

@@ -26,10 +26,11 @@ class Fl_Input_Choice;
 
 // The program's windows: the main window, the dialog for new settings, the
 // options window and the window that creates a revision-pack database. One
-// builder per window; every widget callback is a static trampoline that
-// finds this object through its window's user data and calls the member of
-// the same name ending in _i. The behaviour behind the controls lives in
-// FrmKorProgImpl, which works on the widgets held here.
+// builder per window (the main window's in FrmKorProgMainWindow.cpp, the
+// dialogs' in FrmKorProgDialogs.cpp); every widget callback is a static
+// trampoline that finds this object through its window's user data and
+// calls the member of the same name ending in _i. The behaviour behind the
+// controls lives in FrmKorProgImpl, which works on the widgets held here.
 //
 // The main window lives as long as this object; a dialog exists while it is
 // open. Closing the main window ends the program.

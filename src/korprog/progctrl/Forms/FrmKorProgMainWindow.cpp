@@ -1,5 +1,6 @@
-// The main window: button bar, file and unit groups, settings editor, help
-// pane, logo and status line.
+// The main window's layout (button bar, file and unit groups, settings
+// editor, help pane, logo and status line) and its callbacks, which hand
+// each control to FrmKorProgImpl.
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
