@@ -1,4 +1,4 @@
-#include "main/Doctor.h"
+#include "main/doctor/Doctor.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -6,9 +6,9 @@
 
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/RPText.h"
-#include "main/DoctorHome.h"
-#include "main/DoctorModem.h"
-#include "main/DoctorPorts.h"
+#include "main/doctor/DoctorHome.h"
+#include "main/doctor/DoctorModem.h"
+#include "main/doctor/DoctorPorts.h"
 #include "main/OptionTable.h"
 #include "main/UserDir.h"
 
