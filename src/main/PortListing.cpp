@@ -3,12 +3,27 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/States/KvctrlExtSyntax.h"
+#include "korprog/protparser/States/KvprotBndToConnDrv.h"
 
 const char* const PortListing::PORTS_VARIABLE = "KORPROG_PORTS";
 
 namespace {
+
+bool decode(const uint8_t* bytes, int nrBytes, UnitIdentity* unit)
+{
+    CdrvStrEvt* raw = new CdrvStrEvt();
+    raw->set(bytes, nrBytes);
+    KvctrlStiEvt* sti = KvprotBndToConnDrv::getStatusInfo(raw);
+    raw->destroy();
+    if (!sti) return false;
+    *unit = {sti->type, sti->softw, sti->special, sti->hardw, sti->imei};
+    sti->destroy();
+    return !unit->type.empty();
+}
 
 std::string what(const PortProbe::Result& r)
 {
@@ -49,7 +64,7 @@ int PortListing::run(FILE* out, const PortNames::Places& places)
 
     std::vector<std::string> devices;
     for (const PortNames::Port& p : ports) devices.push_back(p.device);
-    const std::vector<PortProbe::Result> results = PortProbe::probe(devices);
+    const std::vector<PortProbe::Result> results = PortProbe::probe(devices, decode);
     int listed = 0;
     for (size_t i = 0; i < ports.size(); ++i) {
         // A ttyS device is there whether or not the machine has the port.

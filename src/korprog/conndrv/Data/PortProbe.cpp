@@ -1,4 +1,4 @@
-#include "main/PortProbe.h"
+#include "korprog/conndrv/Data/PortProbe.h"
 
 #include <poll.h>
 
@@ -6,27 +6,8 @@
 
 #include "helm/platform/BTimerTick.h"
 #include "korprog/KvprgFrame.h"
-#include "korprog/conndrv/KvcdrvExtSyntax.h"
-#include "korprog/progctrl/States/KvctrlExtSyntax.h"
-#include "korprog/protparser/States/KvprotBndToConnDrv.h"
 
-namespace {
-
-bool decode(const uint8_t* bytes, int nrBytes, UnitIdentity* unit)
-{
-    CdrvStrEvt* raw = new CdrvStrEvt();
-    raw->set(bytes, nrBytes);
-    KvctrlStiEvt* sti = KvprotBndToConnDrv::getStatusInfo(raw);
-    raw->destroy();
-    if (!sti) return false;
-    *unit = {sti->type, sti->softw, sti->special, sti->hardw, sti->imei};
-    sti->destroy();
-    return !unit->type.empty();
-}
-
-} // namespace
-
-bool PortProbe::statusIn(std::string& received, UnitIdentity* unit, bool* bootLoader)
+bool PortProbe::statusIn(std::string& received, const StatusDecoder& decode, UnitIdentity* unit, bool* bootLoader)
 {
     using namespace Kvprg;
     size_t at = 0;
@@ -56,7 +37,8 @@ bool PortProbe::statusIn(std::string& received, UnitIdentity* unit, bool* bootLo
     return false;
 }
 
-std::vector<PortProbe::Result> PortProbe::probe(const std::vector<std::string>& devices, int timeoutMs)
+std::vector<PortProbe::Result> PortProbe::probe(const std::vector<std::string>& devices, const StatusDecoder& decode,
+                                                 int timeoutMs)
 {
     const size_t n = devices.size();
     std::vector<Result> results(n);
@@ -94,7 +76,7 @@ std::vector<PortProbe::Result> PortProbe::probe(const std::vector<std::string>& 
             char buf[512];
             bool boot = false;
             for (int got; (got = port.readPort(buf, sizeof buf)) > 0;) received[which[k]].append(buf, size_t(got));
-            if (statusIn(received[which[k]], &r.unit, &boot)) {
+            if (statusIn(received[which[k]], decode, &r.unit, &boot)) {
                 r.outcome = ANSWERED;
                 port.closePort();
             } else if (boot) {
