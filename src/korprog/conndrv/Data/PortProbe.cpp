@@ -6,36 +6,37 @@
 
 #include "helm/platform/BTimerTick.h"
 #include "korprog/KvprgFrame.h"
+#include "korprog/conndrv/Data/FrameReceiver.h"
 
-bool PortProbe::statusIn(std::string& received, const StatusDecoder& decode, UnitIdentity* unit, bool* bootLoader)
-{
-    using namespace Kvprg;
-    size_t at = 0;
-    while (at < received.size()) {
-        const uint8_t b = static_cast<uint8_t>(received[at]);
-        if (b == BOOTLOAD_REQ_BYTE) *bootLoader = true;
-        if (b != SOH) {
-            ++at;
-            continue;
-        }
-        if (received.size() < at + FRAME_DATA_OFS) break; // its length is still to come
-        const size_t size = static_cast<uint8_t>(received[at + FRAME_LEN_OFS]) + FRAME_OVERHEAD;
-        if (received.size() < at + size) break;
-        const uint8_t* frame = reinterpret_cast<const uint8_t*>(received.data()) + at;
-        if (KvprgFrame(frame, static_cast<int>(size)).isWellFormed()) {
-            if (frame[FRAME_TYPE_OFS] == MSG_STATUS_INFO && decode(frame, static_cast<int>(size), unit)) {
-                received.clear();
-                return true;
-            }
-            if (frame[FRAME_TYPE_OFS] == MSG_BOOTLOAD_REQ) *bootLoader = true;
-            at += size;
-        } else {
-            ++at; // no frame starts here
-        }
+namespace {
+
+// What a probe looks for among the messages a port sent: the first status
+// record, or a boot loader's request.
+class Answer : public FrameReceiver::Sink {
+public:
+    Answer(const PortProbe::StatusDecoder& decode, UnitIdentity* unit) : _decode(decode), _unit(unit) {}
+    void lone(uint8_t byte) override
+    {
+        if (byte == Kvprg::BOOTLOAD_REQ_BYTE) bootLoader = true;
     }
-    received.erase(0, at);
-    return false;
-}
+    bool frame(const signed char* bytes, int size) override
+    {
+        using namespace Kvprg;
+        const uint8_t* f = reinterpret_cast<const uint8_t*>(bytes);
+        if (status || !KvprgFrame(f, size).isWellFormed()) return true;
+        if (f[FRAME_TYPE_OFS] == MSG_STATUS_INFO && _decode(f, size, _unit)) status = true;
+        else if (f[FRAME_TYPE_OFS] == MSG_BOOTLOAD_REQ) bootLoader = true;
+        return true;
+    }
+    bool status = false;
+    bool bootLoader = false;
+
+private:
+    const PortProbe::StatusDecoder& _decode;
+    UnitIdentity* _unit;
+};
+
+}  // namespace
 
 std::vector<PortProbe::Result> PortProbe::probe(const std::vector<std::string>& devices, const StatusDecoder& decode,
                                                  int timeoutMs)
@@ -43,11 +44,12 @@ std::vector<PortProbe::Result> PortProbe::probe(const std::vector<std::string>& 
     const size_t n = devices.size();
     std::vector<Result> results(n);
     std::vector<std::unique_ptr<Serial>> ports(n);
-    std::vector<std::string> received(n);
+    std::vector<std::unique_ptr<FrameReceiver>> receivers(n);
     KvprgFrame request;
     request.request(Kvprg::MSG_STATUS_REQ);
     for (size_t i = 0; i < n; ++i) {
         ports[i].reset(new Serial());
+        receivers[i].reset(new FrameReceiver());
         Serial& port = *ports[i];
         port.lookOnly(true);
         if (port.openPort(devices[i].c_str())) {
@@ -73,13 +75,12 @@ std::vector<PortProbe::Result> PortProbe::probe(const std::vector<std::string>& 
         for (size_t k = 0; k < fds.size(); ++k) {
             Serial& port = *ports[which[k]];
             Result& r = results[which[k]];
-            char buf[512];
-            bool boot = false;
-            for (int got; (got = port.readPort(buf, sizeof buf)) > 0;) received[which[k]].append(buf, size_t(got));
-            if (statusIn(received[which[k]], decode, &r.unit, &boot)) {
+            Answer answer(decode, &r.unit);
+            receivers[which[k]]->receive([&port](char* buf, int max) { return port.readPort(buf, max); }, answer);
+            if (answer.status) {
                 r.outcome = ANSWERED;
                 port.closePort();
-            } else if (boot) {
+            } else if (answer.bootLoader) {
                 // A boot loader answers no status request.
                 r.outcome = BOOT_LOADER;
                 port.closePort();

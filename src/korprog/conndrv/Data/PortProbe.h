@@ -14,9 +14,9 @@
 // Asks every port at once whether a Korvan answers there: each one opened
 // as a look (a port a run has is named, and not touched), a status request
 // sent to all, and the answers gathered for at most the time-out, so that
-// sixteen ports take as long as one. What a status record says is read by
-// the protocol's parser, which the caller hands in: the port knows frames,
-// not their content.
+// sixteen ports take as long as one. A port's bytes are cut into messages
+// as a connection cuts them (FrameReceiver); what a status record says is
+// read by the protocol's parser, which the caller hands in.
 class PortProbe {
 public:
     // Reads a status record (a whole frame) into unit; false when it holds none.
@@ -41,11 +41,6 @@ public:
     // One result per device, in order.
     static std::vector<Result> probe(const std::vector<std::string>& devices, const StatusDecoder& decode,
                                      int timeoutMs = TIMEOUT_MS);
-
-    // Takes what a port sent so far (bytes consumed from `received`): true
-    // once a status record is among it, decoded into unit. bootLoader is
-    // set when a boot loader's request came.
-    static bool statusIn(std::string& received, const StatusDecoder& decode, UnitIdentity* unit, bool* bootLoader);
 };
 
 #endif
