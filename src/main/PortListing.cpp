@@ -5,6 +5,7 @@
 
 #include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/PortFaultText.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/protparser/States/KvprotBndToConnDrv.h"
@@ -34,12 +35,7 @@ std::string what(const PortProbe::Result& r)
     case PortProbe::BOOT_LOADER: return gettext("Korvan in de bootloader", 0);
     case PortProbe::SILENT: return gettext("geen Korvan", 0);
     case PortProbe::IN_USE:
-        return r.holder > 0 ? RPText::message("in gebruik door KorProg (proces %d)", int(r.holder))
-                            : gettext("in gebruik door een ander programma", 0);
-    case PortProbe::NOT_OPENED:
-        if (r.fault == Serial::NO_PERMISSION) return gettext("geen toegang (groep dialout)", 0);
-        if (r.fault == Serial::NO_SUCH_PORT) return gettext("bestaat niet", 0);
-        return gettext("reageert niet als seriële poort", 0);
+    case PortProbe::NOT_OPENED: return PortFaultText::brief(r.fault, r.holder);
     }
     return "";
 }
