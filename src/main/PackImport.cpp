@@ -40,12 +40,7 @@ bool isPackName(const char* name)
 
 bool PackImport::verifies(const std::string& name, const std::string& bytes)
 {
-    const size_t open = name.find('[');
-    const size_t close = open == std::string::npos ? std::string::npos : name.find(']', open + 1);
-    uint16_t sum = 0;
-    if (close == std::string::npos || close == open + 1 || !RevPackDb::calcCheckSum(bytes, sum)) return false;
-    const std::string named = name.substr(open + 1, close - open - 1);
-    return RevPackDb::HexStrToNr().toNr(named.c_str()) == sum && RPFileCheck::wellFormed(bytes);
+    return RevPackDb::sumHolds(name, bytes) && RPFileCheck::wellFormed(bytes);
 }
 
 PackImport::Result PackImport::copy(const std::string& from, const std::string& dir)

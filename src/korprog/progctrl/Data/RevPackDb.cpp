@@ -503,6 +503,24 @@ uint16_t RevPackDb::readCheckSum(const char* path)
     return sum;
 }
 
+bool RevPackDb::namedSum(const std::string& fileName, uint32_t* sum)
+{
+    const size_t open = fileName.find('[');
+    const size_t close = open == std::string::npos ? std::string::npos : fileName.find(']', open + 1);
+    if (close == std::string::npos || close == open + 1) return false;
+    *sum = HexStrToNr().toNr(fileName.substr(open + 1, close - open - 1).c_str());
+    return true;
+}
+
+bool RevPackDb::sumHolds(const std::string& fileName, const std::string& bytes, uint16_t* calc)
+{
+    uint16_t sum = 0;
+    uint32_t stated = 0;
+    const bool summed = calcCheckSum(bytes, sum);
+    if (calc) *calc = sum;
+    return summed && namedSum(fileName, &stated) && stated == sum;
+}
+
 bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
 {
     const std::string file = rpaFile ? rpaFile : "";
@@ -510,13 +528,9 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
     const std::string base = sep == std::string::npos ? file : file.substr(sep + 1);
     const std::string path = create ? file : (fs::path(_revpacksDir) / file).string();
 
-    const size_t open = base.find('[');
-    const size_t close = open == std::string::npos ? std::string::npos : base.find(']', open + 1);
-    const bool named = close != std::string::npos && close > open + 1;
-
     std::string bytes, why;
     uint16_t calc = 0;
-    bool summed = false;
+    uint32_t stated = 0;
     _readError.clear();
     if (!RPFile::readFile(path, bytes, &why, RPFileCheck::MAX_FILE)) {
         // Not a checksum that failed: say what is wrong with which file.
@@ -525,10 +539,9 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
         Dialog::alert("%s", _readError.c_str());
         return false;
     }
-    if (!(summed = calcCheckSum(bytes, calc))) B_ERROR("no root section in " << path);
-    if (!named) B_ERROR("no checksum in the name of " << file);
-
-    if (named && summed && _hexToNr.toNr(base.substr(open + 1, close - open - 1).c_str()) == calc) return true;
+    if (sumHolds(base, bytes, &calc)) return true;
+    if (!calcCheckSum(bytes, calc)) B_ERROR("no root section in " << path);
+    if (!namedSum(base, &stated)) B_ERROR("no checksum in the name of " << file);
     Dialog::alert("%s", RPText::message("Invalid Checksum (calc=%x) in %s. Upgrade NOT possible", unsigned(calc),
                                 file.c_str()).c_str());
     return false;
