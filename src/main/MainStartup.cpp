@@ -107,9 +107,7 @@ std::string packPath(const char* name)
 {
     const std::string pack = name ? name : "";
     if (pack.empty() || !*Main::_revpacksDir) return "";
-    const bool hasExt = pack.size() > 4 && (pack.compare(pack.size() - 4, 4, ".rpa") == 0 ||
-                                            pack.compare(pack.size() - 4, 4, ".RPA") == 0);
-    return std::string(Main::_revpacksDir) + "/" + pack + (hasExt ? "" : ".rpa");
+    return std::string(Main::_revpacksDir) + "/" + pack + (RevPackDb::isPackFile(pack) ? "" : RPFile::EXTENSION);
 }
 
 // An input that is there but can be no input (a FIFO, a device, a

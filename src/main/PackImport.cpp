@@ -30,12 +30,6 @@ PackImport::Result copyFailed(const std::string& name, const std::string& dir, i
     return PackImport::FAILED;
 }
 
-bool isPackName(const char* name)
-{
-    const char* ext = fl_filename_ext(name);
-    return std::strcmp(ext, ".rpa") == 0 || std::strcmp(ext, ".RPA") == 0;
-}
-
 }  // namespace
 
 bool PackImport::verifies(const std::string& name, const std::string& bytes)
@@ -78,7 +72,7 @@ int PackImport::moveOld(const std::string& oldDir, const std::string& dir)
     for (int k = 0; k < n; ++k) {
         const char* name = list[k]->d_name;
         const fs::path from = fs::path(oldDir) / name;
-        if (!isPackName(name) || !fs::is_regular_file(from, ec)) continue;
+        if (!RevPackDb::isPackFile(name) || !fs::is_regular_file(from, ec)) continue;
         trace("move \"" + from.string() + "\" \"" + dir + "\"");
         const Result r = copy(from.string(), dir);
         if ((r == PLACED || r == SAME) && fs::remove(from, ec)) ++moved;

@@ -187,9 +187,7 @@ void RevPackDb::removeWorkLeftovers()
     auto copyOfAPack = [](const std::string& name) {
         const size_t dot = name.size() >= 7 ? name.size() - 7 : std::string::npos;
         if (dot == std::string::npos || name[dot] != '.') return false;
-        const std::string pack = name.substr(0, dot);
-        const char* ext = fl_filename_ext(pack.c_str());
-        return std::strcmp(ext, ".rpa") == 0 || std::strcmp(ext, ".RPA") == 0;
+        return isPackFile(name.substr(0, dot));
     };
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(_revpacksDir, ec)) {
@@ -224,8 +222,7 @@ void RevPackDb::setRpaFiles()
             isDir = true;
         }
         if (name == "." || name == "..") continue;
-        const char* ext = fl_filename_ext(name.c_str());
-        if (std::strcmp(ext, ".rpa") != 0 && std::strcmp(ext, ".RPA") != 0) continue;
+        if (!isPackFile(name)) continue;
         if (name == std::string(WORK_PACK) + RPFile::EXTENSION) continue;  // a pack being made
         _exist = true;
         const fs::path path = fs::path(_revpacksDir) / name;
@@ -256,13 +253,23 @@ void RevPackDb::setTypeBinList()
     BINLIST = newNames ? BINLIST_NEW : BINLIST_OLD;
 }
 
+bool RevPackDb::isPackFile(const std::string& name)
+{
+    return endsWith(name, RPFile::EXTENSION) || endsWith(name, ".RPA");
+}
+
+std::string RevPackDb::packName(const std::string& name)
+{
+    return isPackFile(name) ? name.substr(0, name.size() - std::strlen(RPFile::EXTENSION)) : name;
+}
+
 void RevPackDb::selectDb(const char* rpaFile)
 {
     clearDb();
     std::string name = rpaFile ? rpaFile : "";
     // Opened under the name it was listed by: on Linux X.RPA is not X.rpa.
     const char* ext = endsWith(name, ".RPA") ? ".RPA" : RPFile::EXTENSION;
-    if (endsWith(name, ".rpa") || endsWith(name, ".RPA")) name.erase(name.size() - 4);
+    name = packName(name);
     if (!_db->open(_revpacksDir, name, ext)) return;
     setTypeBinList();
     _gen = group(GENERAL).release();

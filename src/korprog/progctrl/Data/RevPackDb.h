@@ -112,6 +112,11 @@ public:
     const char* rpaFile(int ix) const;
     bool exist() const { return _exist; }
 
+    // Whether a file name is a pack's: it ends in ".rpa" or ".RPA".
+    static bool isPackFile(const std::string& name);
+    // The pack's name as the database takes it: without ".rpa" or ".RPA".
+    static std::string packName(const std::string& name);
+
     // Opens a pack by name (".rpa" or ".RPA" optional), closing the open one.
     void selectDb(const char* rpaFile);
     // Opens a pack and loads its image and boot-loader lists.
