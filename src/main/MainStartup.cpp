@@ -31,7 +31,7 @@
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlUploading.h"
-#include "main/Doctor.h"
+#include "main/doctor/Doctor.h"
 #include "main/Main.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
@@ -41,7 +41,7 @@
 #include "main/OptionTable.h"
 #include "main/PackImport.h"
 #include "main/PortListing.h"
-#include "main/ProductionLine.h"
+#include "main/line/ProductionLine.h"
 #include "main/UserDir.h"
 
 // Last: Xlib (through FLTK's x.H) defines macros (None, Status) that other
@@ -107,9 +107,7 @@ std::string packPath(const char* name)
 {
     const std::string pack = name ? name : "";
     if (pack.empty() || !*Main::_revpacksDir) return "";
-    const bool hasExt = pack.size() > 4 && (pack.compare(pack.size() - 4, 4, ".rpa") == 0 ||
-                                            pack.compare(pack.size() - 4, 4, ".RPA") == 0);
-    return std::string(Main::_revpacksDir) + "/" + pack + (hasExt ? "" : ".rpa");
+    return std::string(Main::_revpacksDir) + "/" + pack + (RevPackDb::isPackFile(pack) ? "" : RPFile::EXTENSION);
 }
 
 // An input that is there but can be no input (a FIFO, a device, a

@@ -30,22 +30,11 @@ PackImport::Result copyFailed(const std::string& name, const std::string& dir, i
     return PackImport::FAILED;
 }
 
-bool isPackName(const char* name)
-{
-    const char* ext = fl_filename_ext(name);
-    return std::strcmp(ext, ".rpa") == 0 || std::strcmp(ext, ".RPA") == 0;
-}
-
 }  // namespace
 
 bool PackImport::verifies(const std::string& name, const std::string& bytes)
 {
-    const size_t open = name.find('[');
-    const size_t close = open == std::string::npos ? std::string::npos : name.find(']', open + 1);
-    uint16_t sum = 0;
-    if (close == std::string::npos || close == open + 1 || !RevPackDb::calcCheckSum(bytes, sum)) return false;
-    const std::string named = name.substr(open + 1, close - open - 1);
-    return RevPackDb::HexStrToNr().toNr(named.c_str()) == sum && RPFileCheck::wellFormed(bytes);
+    return RevPackDb::sumHolds(name, bytes) && RPFileCheck::wellFormed(bytes);
 }
 
 PackImport::Result PackImport::copy(const std::string& from, const std::string& dir)
@@ -83,7 +72,7 @@ int PackImport::moveOld(const std::string& oldDir, const std::string& dir)
     for (int k = 0; k < n; ++k) {
         const char* name = list[k]->d_name;
         const fs::path from = fs::path(oldDir) / name;
-        if (!isPackName(name) || !fs::is_regular_file(from, ec)) continue;
+        if (!RevPackDb::isPackFile(name) || !fs::is_regular_file(from, ec)) continue;
         trace("move \"" + from.string() + "\" \"" + dir + "\"");
         const Result r = copy(from.string(), dir);
         if ((r == PLACED || r == SAME) && fs::remove(from, ec)) ++moved;

@@ -3,12 +3,28 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/Data/Language.h"
+#include "korprog/progctrl/Data/PortFaultText.h"
 #include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/States/KvctrlExtSyntax.h"
+#include "korprog/protparser/States/KvprotBndToConnDrv.h"
 
 const char* const PortListing::PORTS_VARIABLE = "KORPROG_PORTS";
 
 namespace {
+
+bool decode(const uint8_t* bytes, int nrBytes, UnitIdentity* unit)
+{
+    CdrvStrEvt* raw = new CdrvStrEvt();
+    raw->set(bytes, nrBytes);
+    KvctrlStiEvt* sti = KvprotBndToConnDrv::getStatusInfo(raw);
+    raw->destroy();
+    if (!sti) return false;
+    *unit = {sti->type, sti->softw, sti->special, sti->hardw, sti->imei};
+    sti->destroy();
+    return !unit->type.empty();
+}
 
 std::string what(const PortProbe::Result& r)
 {
@@ -19,12 +35,7 @@ std::string what(const PortProbe::Result& r)
     case PortProbe::BOOT_LOADER: return gettext("Korvan in de bootloader", 0);
     case PortProbe::SILENT: return gettext("geen Korvan", 0);
     case PortProbe::IN_USE:
-        return r.holder > 0 ? RPText::message("in gebruik door KorProg (proces %d)", int(r.holder))
-                            : gettext("in gebruik door een ander programma", 0);
-    case PortProbe::NOT_OPENED:
-        if (r.fault == Serial::NO_PERMISSION) return gettext("geen toegang (groep dialout)", 0);
-        if (r.fault == Serial::NO_SUCH_PORT) return gettext("bestaat niet", 0);
-        return gettext("reageert niet als seriële poort", 0);
+    case PortProbe::NOT_OPENED: return PortFaultText::brief(r.fault, r.holder);
     }
     return "";
 }
@@ -49,7 +60,7 @@ int PortListing::run(FILE* out, const PortNames::Places& places)
 
     std::vector<std::string> devices;
     for (const PortNames::Port& p : ports) devices.push_back(p.device);
-    const std::vector<PortProbe::Result> results = PortProbe::probe(devices);
+    const std::vector<PortProbe::Result> results = PortProbe::probe(devices, decode);
     int listed = 0;
     for (size_t i = 0; i < ports.size(); ++i) {
         // A ttyS device is there whether or not the machine has the port.

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "korprog/conndrv/Data/PortNames.h"
-#include "main/PortProbe.h"
+#include "korprog/conndrv/Data/PortProbe.h"
 
 // korprog -list-ports: the serial ports present, one a line, with the names
 // that stay theirs, the USB adapter, and whether a Korvan answers there.

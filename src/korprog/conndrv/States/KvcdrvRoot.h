@@ -1,9 +1,8 @@
 #ifndef KORPROG_CONNDRV_STATES_KVCDRVROOT_H
 #define KORPROG_CONNDRV_STATES_KVCDRVROOT_H
 
-#include <functional>
-
 #include "helm/BRootState.h"
+#include "korprog/conndrv/Data/FrameReceiver.h"
 #include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "lib/LList/SLList.h"
 
@@ -15,33 +14,21 @@ enum KvcdrvLocEvt { LOC_PORT_POLL_TMR = 100 };
 
 // The connection driver: the one component that owns the serial port. Every
 // component that needs the line binds to this single persistent root; it
-// opens the port lazily on the first write, polls it, and cuts the received
-// bytes into messages (frames, and lone ACK, NAK or boot-loader request bytes)
-// without reading their content.
+// opens the port lazily on the first write, polls it, and hands the messages
+// its FrameReceiver cuts from the received bytes to the parser.
 class KvcdrvRoot : public BRootState {
 public:
-    enum ReadState {
-        IDLE_ST = 0,
-        READ_TYPE_ST = 1,
-        READ_SIZE_ST = 2,
-        READ_START_ST = 3,
-        READDATA_ST = 4,
-        READ_END_ST = 5,
-        READ_CKSUM_ST = 6
-    };
-    // Reads that look like a new message while a frame is assembled; one
-    // more and the receiver gives the frame up.
-    static constexpr uint8_t MAX_INV_STARTS = 4;
-    // A frame's SOH must lie among the first bytes kept since the last clear.
-    static constexpr int MAX_LEADING_GARBAGE = 7;
+    typedef FrameReceiver::ReadState ReadState;
+    static constexpr ReadState IDLE_ST = FrameReceiver::IDLE_ST;
+    static constexpr ReadState READ_TYPE_ST = FrameReceiver::READ_TYPE_ST;
+    static constexpr ReadState READ_SIZE_ST = FrameReceiver::READ_SIZE_ST;
+    static constexpr ReadState READ_START_ST = FrameReceiver::READ_START_ST;
+    static constexpr ReadState READDATA_ST = FrameReceiver::READDATA_ST;
+    static constexpr ReadState READ_END_ST = FrameReceiver::READ_END_ST;
+    static constexpr ReadState READ_CKSUM_ST = FrameReceiver::READ_CKSUM_ST;
     // Poll period in units of 100 ms.
     static constexpr uint8_t POLL_TMR_INTV = 1;
-    // The read pointer goes back to the start when no more space is left.
-    static constexpr int MIN_READ_SPACE = 4;
-
-    // One read from the line into buf (at most max bytes): the count, or -1
-    // when nothing is waiting.
-    typedef std::function<int(char* buf, int max)> ReadFn;
+    typedef FrameReceiver::ReadFn ReadFn;
 
     // Counted access to the one instance; the last destroy() ends it.
     static KvcdrvRoot* instance();
@@ -73,8 +60,8 @@ public:
     // handed on, in order.
     bool receive(const ReadFn& read);
 
-    ReadState readState() const { return _readState; }
-    uint8_t nrInvStarts() const { return _nrInvStarts; }
+    ReadState readState() const { return _receiver.readState(); }
+    uint8_t nrInvStarts() const { return _receiver.nrInvStarts(); }
 
 private:
     KvcdrvRoot();
@@ -86,18 +73,9 @@ private:
     void portLost();
     void reopenLost();
 
-    void clearReceiver();
-    // After a message (at _readBufPtr): the bytes behind it in this read
-    // move to the buffer's start, the receiver cleared. The new end.
-    signed char* restOfRead(signed char* end);
-    // What our write means for the frame being assembled.
-    void cutByWrite();
-    // The frame our write cut did not go on as it began: the bytes read
-    // after the write are looked at anew from their first SOH. The new end.
-    signed char* rescanAfterCut(signed char* end);
-    void checkInvalidStart(int nrRead);
+    class ToParser;
     bool deliverLone(uint8_t byte);
-    bool deliverFrame(const signed char* checksumByte);
+    bool deliverFrame(const signed char* bytes, int size);
     bool sendToParser(CdrvStrEvt* e);
     bool sendToController(CdrvError error);
     void startPollTimer();
@@ -112,23 +90,7 @@ private:
     static SLList<BBinding*>* _bindings;
     static BTimer* _portPollTmr;
 
-    ReadState _readState;
-    uint8_t _nrInvStarts;
-    signed char _readBuf[Kvcdrv::MAXDATA];
-    signed char* _readBufPtr;
-    uint16_t _dataNrBytes;
-    uint16_t _dataBytesIx;
-    // The start of the frame being assembled was given up when the read
-    // pointer went back to the buffer's start; its rest is read and dropped.
-    bool _frameLost;
-    // A frame without STX in its place was dropped: the rest of it is
-    // skipped up to the next SOH and holds no lone messages.
-    bool _skipToSoh;
-    // A frame was arriving when we wrote: it is read to its end by its
-    // length and dropped, its tail never taken for the start of the next
-    // message. _cutAt: where the bytes read after the write begin.
-    bool _cutByWrite;
-    int _cutAt;
+    FrameReceiver _receiver;
     // The port went away by itself: the poll tries to open it again.
     bool _reopenLost;
 };

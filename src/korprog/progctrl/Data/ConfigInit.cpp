@@ -82,12 +82,12 @@ ConfigInit::ConfigInit(SettingBin* settingBin, ConfigInitView* frame, ConfigInit
     // runs of a production line and theirs.
     _filePort = _comActive;
     // A port for this run only, never written back: -port, whatever the
-    // preferences name, or a simulated unit's while they name none.
-    const char* runPort = std::getenv(RUN_PORT_VARIABLE);
-    if (*RunOptions::PORT && comActive(RunOptions::PORT))
-        _runPort = RunOptions::PORT;
-    else if (_comActive[0] == '\0' && runPort && *runPort && comActive(runPort))
-        _runPort = runPort;
+    // preferences name, or a simulated unit's while they name none. The
+    // preferences' port is chosen already.
+    const PortChoice run = choosePort(RunOptions::PORT, _comActive, [this](const std::string& port) {
+        return port == _comActive || comActive(port.c_str());
+    });
+    if (!run.port.empty() && run.source != _file) _runPort = run.port;
     // A run with its own port shares the user's directory with the runs on
     // the other ports and with the window: what it would write back is what
     // it read, and could undo what one of them saved meanwhile.
@@ -138,6 +138,16 @@ void ConfigInit::unreadable(int error)
         gettext("De voorkeuren worden deze keer niet opgeslagen.", 0) + "\n";
     Dialog::alert("%s", text.c_str());
     if (_frame) _frame->openOptionsWindow();
+}
+
+ConfigInit::PortChoice ConfigInit::choosePort(const std::string& given, const std::string& filePort,
+                                              const std::function<bool(const std::string&)>& usable)
+{
+    const char* variable = std::getenv(RUN_PORT_VARIABLE);
+    const PortChoice order[] = {{given, "-port"}, {filePort, _file}, {variable ? variable : "", RUN_PORT_VARIABLE}};
+    for (const PortChoice& c : order)
+        if (!c.port.empty() && (!usable || usable(c.port))) return c;
+    return {"", RUN_PORT_VARIABLE};
 }
 
 std::string ConfigInit::portIn(const std::string& file)

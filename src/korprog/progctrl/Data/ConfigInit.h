@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,18 @@ public:
     // config.ini names none, and not written into it (-port is used
     // whatever config.ini names).
     static const char* const RUN_PORT_VARIABLE;
+
+    // The port a run uses and what named it: "-port", "config.ini" or
+    // RUN_PORT_VARIABLE.
+    struct PortChoice {
+        std::string port;    // "" when none names one
+        std::string source;  // RUN_PORT_VARIABLE when none names one
+    };
+    // -port (given) over the port config.ini names (filePort) over
+    // RUN_PORT_VARIABLE: the first that names a port `usable` takes (every
+    // one when it is null).
+    static PortChoice choosePort(const std::string& given, const std::string& filePort,
+                                 const std::function<bool(const std::string&)>& usable = nullptr);
 
     typedef char KorType[KORTYPE_SIZE];
     struct KorTypePair {

@@ -36,6 +36,20 @@ std::string PortFaultText::remedy(Serial::OpenFault fault)
     return "";
 }
 
+std::string PortFaultText::brief(Serial::OpenFault fault, pid_t holder)
+{
+    switch (fault) {
+    case Serial::OPEN_OK: return "";
+    case Serial::PORT_LOCKED:
+    case Serial::PORT_BUSY:
+        return holder > 0 ? RPText::message("in gebruik door KorProg (proces %d)", int(holder))
+                          : gettext("in gebruik door een ander programma", 0);
+    case Serial::NO_PERMISSION: return gettext("geen toegang (groep dialout)", 0);
+    case Serial::NO_SUCH_PORT: return gettext("bestaat niet", 0);
+    default: return gettext("reageert niet als seriële poort", 0);
+    }
+}
+
 std::string PortFaultText::full(Serial::OpenFault fault, const char* port, pid_t holder)
 {
     if (fault == Serial::OPEN_OK) return "";

@@ -8,8 +8,8 @@
 #include "korprog/conndrv/Data/Serial.h"
 
 // Why a port could not be opened and what the user can do about it,
-// translated: the window's alert, an unattended run's reason and the
-// doctor's findings say the same.
+// translated: the window's alert, an unattended run's reason, the
+// doctor's findings and the list of ports say the same.
 class PortFaultText {
 public:
     // What is wrong ("COM poort X bestaat niet"), without a full stop; ""
@@ -17,6 +17,9 @@ public:
     static std::string finding(Serial::OpenFault fault, const char* port, pid_t holder = 0);
     // What to do about it, without a full stop; "" when the port opened.
     static std::string remedy(Serial::OpenFault fault);
+    // The few words a port's line in a listing says ("bestaat niet"); ""
+    // when the port opened.
+    static std::string brief(Serial::OpenFault fault, pid_t holder = 0);
     // Both, one line per sentence, as the window's alert says them.
     static std::string full(Serial::OpenFault fault, const char* port, pid_t holder = 0);
 };

@@ -187,9 +187,7 @@ void RevPackDb::removeWorkLeftovers()
     auto copyOfAPack = [](const std::string& name) {
         const size_t dot = name.size() >= 7 ? name.size() - 7 : std::string::npos;
         if (dot == std::string::npos || name[dot] != '.') return false;
-        const std::string pack = name.substr(0, dot);
-        const char* ext = fl_filename_ext(pack.c_str());
-        return std::strcmp(ext, ".rpa") == 0 || std::strcmp(ext, ".RPA") == 0;
+        return isPackFile(name.substr(0, dot));
     };
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(_revpacksDir, ec)) {
@@ -224,8 +222,7 @@ void RevPackDb::setRpaFiles()
             isDir = true;
         }
         if (name == "." || name == "..") continue;
-        const char* ext = fl_filename_ext(name.c_str());
-        if (std::strcmp(ext, ".rpa") != 0 && std::strcmp(ext, ".RPA") != 0) continue;
+        if (!isPackFile(name)) continue;
         if (name == std::string(WORK_PACK) + RPFile::EXTENSION) continue;  // a pack being made
         _exist = true;
         const fs::path path = fs::path(_revpacksDir) / name;
@@ -256,13 +253,23 @@ void RevPackDb::setTypeBinList()
     BINLIST = newNames ? BINLIST_NEW : BINLIST_OLD;
 }
 
+bool RevPackDb::isPackFile(const std::string& name)
+{
+    return endsWith(name, RPFile::EXTENSION) || endsWith(name, ".RPA");
+}
+
+std::string RevPackDb::packName(const std::string& name)
+{
+    return isPackFile(name) ? name.substr(0, name.size() - std::strlen(RPFile::EXTENSION)) : name;
+}
+
 void RevPackDb::selectDb(const char* rpaFile)
 {
     clearDb();
     std::string name = rpaFile ? rpaFile : "";
     // Opened under the name it was listed by: on Linux X.RPA is not X.rpa.
     const char* ext = endsWith(name, ".RPA") ? ".RPA" : RPFile::EXTENSION;
-    if (endsWith(name, ".rpa") || endsWith(name, ".RPA")) name.erase(name.size() - 4);
+    name = packName(name);
     if (!_db->open(_revpacksDir, name, ext)) return;
     setTypeBinList();
     _gen = group(GENERAL).release();
@@ -503,6 +510,24 @@ uint16_t RevPackDb::readCheckSum(const char* path)
     return sum;
 }
 
+bool RevPackDb::namedSum(const std::string& fileName, uint32_t* sum)
+{
+    const size_t open = fileName.find('[');
+    const size_t close = open == std::string::npos ? std::string::npos : fileName.find(']', open + 1);
+    if (close == std::string::npos || close == open + 1) return false;
+    *sum = HexStrToNr().toNr(fileName.substr(open + 1, close - open - 1).c_str());
+    return true;
+}
+
+bool RevPackDb::sumHolds(const std::string& fileName, const std::string& bytes, uint16_t* calc)
+{
+    uint16_t sum = 0;
+    uint32_t stated = 0;
+    const bool summed = calcCheckSum(bytes, sum);
+    if (calc) *calc = sum;
+    return summed && namedSum(fileName, &stated) && stated == sum;
+}
+
 bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
 {
     const std::string file = rpaFile ? rpaFile : "";
@@ -510,13 +535,9 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
     const std::string base = sep == std::string::npos ? file : file.substr(sep + 1);
     const std::string path = create ? file : (fs::path(_revpacksDir) / file).string();
 
-    const size_t open = base.find('[');
-    const size_t close = open == std::string::npos ? std::string::npos : base.find(']', open + 1);
-    const bool named = close != std::string::npos && close > open + 1;
-
     std::string bytes, why;
     uint16_t calc = 0;
-    bool summed = false;
+    uint32_t stated = 0;
     _readError.clear();
     if (!RPFile::readFile(path, bytes, &why, RPFileCheck::MAX_FILE)) {
         // Not a checksum that failed: say what is wrong with which file.
@@ -525,10 +546,9 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
         Dialog::alert("%s", _readError.c_str());
         return false;
     }
-    if (!(summed = calcCheckSum(bytes, calc))) B_ERROR("no root section in " << path);
-    if (!named) B_ERROR("no checksum in the name of " << file);
-
-    if (named && summed && _hexToNr.toNr(base.substr(open + 1, close - open - 1).c_str()) == calc) return true;
+    if (sumHolds(base, bytes, &calc)) return true;
+    if (!calcCheckSum(bytes, calc)) B_ERROR("no root section in " << path);
+    if (!namedSum(base, &stated)) B_ERROR("no checksum in the name of " << file);
     Dialog::alert("%s", RPText::message("Invalid Checksum (calc=%x) in %s. Upgrade NOT possible", unsigned(calc),
                                 file.c_str()).c_str());
     return false;

@@ -112,6 +112,11 @@ public:
     const char* rpaFile(int ix) const;
     bool exist() const { return _exist; }
 
+    // Whether a file name is a pack's: it ends in ".rpa" or ".RPA".
+    static bool isPackFile(const std::string& name);
+    // The pack's name as the database takes it: without ".rpa" or ".RPA".
+    static std::string packName(const std::string& name);
+
     // Opens a pack by name (".rpa" or ".RPA" optional), closing the open one.
     void selectDb(const char* rpaFile);
     // Opens a pack and loads its image and boot-loader lists.
@@ -171,6 +176,12 @@ public:
     uint16_t readCheckSum(const char* path);
     // The checksum of a pack's bytes; false when they have no "[.]".
     static bool calcCheckSum(const std::string& bytes, uint16_t& sum);
+    // The checksum a pack's file name states between '[' and ']'; false
+    // when it states none.
+    static bool namedSum(const std::string& fileName, uint32_t* sum);
+    // Whether a pack's bytes add up to the checksum its file name states;
+    // calc (when not null) gets what they add up to.
+    static bool sumHolds(const std::string& fileName, const std::string& bytes, uint16_t* calc = nullptr);
 
     // Type code (11 characters from "KV") and hardware version (the 4
     // characters before it) found in the loaded image; "" when none.
@@ -302,7 +313,6 @@ private:
     uint8_t _activeAdnData[MAX_BINFILE_SIZE];
     int _nrUnixAdnBytes;
     uint8_t _unixAdnData[MAX_BINFILE_SIZE];
-    HexStrToNr _hexToNr;
     std::string _revpacksDir;
     SleepFunc _sleep;
     // Results of the image inspection.

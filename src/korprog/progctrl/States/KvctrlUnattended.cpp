@@ -35,7 +35,7 @@ void cutPackExtension()
 {
     static char pack[RevPackDb::MAX_NAME];
     std::string name = RevPackDb::CMDL_REVPACK;
-    if (endsWith(name, ".rpa") || endsWith(name, ".RPA")) name.erase(name.size() - 4);
+    name = RevPackDb::packName(name);
     std::snprintf(pack, sizeof pack, "%s", name.c_str());
     RevPackDb::CMDL_REVPACK = pack;
 }

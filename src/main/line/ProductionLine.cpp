@@ -1,4 +1,4 @@
-#include "main/ProductionLine.h"
+#include "main/line/ProductionLine.h"
 
 #include <poll.h>
 #include <sys/stat.h>
@@ -17,8 +17,8 @@
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
 #include "korprog/runlog/Sha256.h"
-#include "main/LineSummary.h"
-#include "main/LineUnit.h"
+#include "main/line/LineSummary.h"
+#include "main/line/LineUnit.h"
 #include "main/MainStartup.h"
 #include "main/OptionTable.h"
 #include "main/UserDir.h"

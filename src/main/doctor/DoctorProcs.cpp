@@ -1,4 +1,4 @@
-#include "main/DoctorProcs.h"
+#include "main/doctor/DoctorProcs.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,8 +1,10 @@
-#ifndef MAIN_PORTPROBE_H
-#define MAIN_PORTPROBE_H
+#ifndef KORPROG_CONNDRV_DATA_PORTPROBE_H
+#define KORPROG_CONNDRV_DATA_PORTPROBE_H
 
 #include <sys/types.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,9 +14,14 @@
 // Asks every port at once whether a Korvan answers there: each one opened
 // as a look (a port a run has is named, and not touched), a status request
 // sent to all, and the answers gathered for at most the time-out, so that
-// sixteen ports take as long as one.
+// sixteen ports take as long as one. A port's bytes are cut into messages
+// as a connection cuts them (FrameReceiver); what a status record says is
+// read by the protocol's parser, which the caller hands in.
 class PortProbe {
 public:
+    // Reads a status record (a whole frame) into unit; false when it holds none.
+    typedef std::function<bool(const uint8_t* frame, int size, UnitIdentity* unit)> StatusDecoder;
+
     static const int TIMEOUT_MS = 1000;
 
     enum Outcome {
@@ -32,12 +39,8 @@ public:
     };
 
     // One result per device, in order.
-    static std::vector<Result> probe(const std::vector<std::string>& devices, int timeoutMs = TIMEOUT_MS);
-
-    // Takes what a port sent so far (bytes consumed from `received`): true
-    // once a status record is among it, decoded into unit. bootLoader is
-    // set when a boot loader's request came.
-    static bool statusIn(std::string& received, UnitIdentity* unit, bool* bootLoader);
+    static std::vector<Result> probe(const std::vector<std::string>& devices, const StatusDecoder& decode,
+                                     int timeoutMs = TIMEOUT_MS);
 };
 
 #endif

@@ -1,4 +1,4 @@
-#include "main/Doctor.h"
+#include "main/doctor/Doctor.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -6,9 +6,9 @@
 
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/RPText.h"
-#include "main/DoctorHome.h"
-#include "main/DoctorModem.h"
-#include "main/DoctorPorts.h"
+#include "main/doctor/DoctorHome.h"
+#include "main/doctor/DoctorModem.h"
+#include "main/doctor/DoctorPorts.h"
 #include "main/OptionTable.h"
 #include "main/UserDir.h"
 
@@ -94,25 +94,18 @@ int Doctor::run(int argc, char** argv, FILE* out)
     Setup setup;
     const OptionTable::Option* jsonOption = OptionTable::find("-json");
     const OptionTable::Option* port = OptionTable::find("-port");
+    std::string given;
     OptionTable::walk(argc, argv, [&](const OptionTable::Arg& a) {
         if (a.option == jsonOption) asJson = true;
-        if (a.option == port && a.missing.empty()) {
-            setup.port = a.values[0];
-            setup.portSource = "-port";
-        }
+        if (a.option == port && a.missing.empty()) given = a.values[0];
     });
     setup.userDir = UserDir::path();
     // The choice of language and the preferences are read where the program reads them.
     UserDir::visit();
-    if (setup.port.empty()) {
-        setup.port = ConfigInit::portIn(setup.userDir + "/" + ConfigInit::fileName());
-        setup.portSource = ConfigInit::fileName();
-    }
-    if (setup.port.empty()) {
-        const char* env = std::getenv(ConfigInit::RUN_PORT_VARIABLE);
-        setup.port = env ? env : "";
-        setup.portSource = ConfigInit::RUN_PORT_VARIABLE;
-    }
+    const ConfigInit::PortChoice choice =
+        ConfigInit::choosePort(given, ConfigInit::portIn(setup.userDir + "/" + ConfigInit::fileName()));
+    setup.port = choice.port;
+    setup.portSource = choice.source;
     const std::string exe = UserDir::executable(argv[0]);
     setup.installed = UserDir::installedData(exe);
     setup.exampleRule = exampleRule(exe);

@@ -1,4 +1,4 @@
-#include "main/DoctorHome.h"
+#include "main/doctor/DoctorHome.h"
 
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -13,8 +13,8 @@
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/PortFaultText.h"
 #include "korprog/progctrl/Data/RPText.h"
-#include "main/DoctorPorts.h"
-#include "main/DoctorProcs.h"
+#include "main/doctor/DoctorPorts.h"
+#include "main/doctor/DoctorProcs.h"
 
 // Last: Xlib defines macros (None, Status) that other headers use as names.
 #include <X11/Xlib.h>

@@ -1,4 +1,4 @@
-#include "main/LineSummary.h"
+#include "main/line/LineSummary.h"
 
 #include <algorithm>
 #include <cstdio>

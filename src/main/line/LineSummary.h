@@ -1,10 +1,10 @@
-#ifndef MAIN_LINESUMMARY_H
-#define MAIN_LINESUMMARY_H
+#ifndef MAIN_LINE_LINESUMMARY_H
+#define MAIN_LINE_LINESUMMARY_H
 
 #include <string>
 #include <vector>
 
-#include "main/LineUnit.h"
+#include "main/line/LineUnit.h"
 
 // What a production line tells once every run has ended: for a person a
 // table, one row per port in the order given (port, unit type, IMEI,

@@ -1,11 +1,11 @@
-#ifndef MAIN_DOCTORHOME_H
-#define MAIN_DOCTORHOME_H
+#ifndef MAIN_DOCTOR_DOCTORHOME_H
+#define MAIN_DOCTOR_DOCTORHOME_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "main/DoctorCheck.h"
+#include "main/doctor/DoctorCheck.h"
 
 // What the program needs besides a port it may open: the port it is told
 // to use, its user's directory, its data files and a display.

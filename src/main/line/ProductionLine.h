@@ -1,5 +1,5 @@
-#ifndef MAIN_PRODUCTIONLINE_H
-#define MAIN_PRODUCTIONLINE_H
+#ifndef MAIN_LINE_PRODUCTIONLINE_H
+#define MAIN_LINE_PRODUCTIONLINE_H
 
 #include <cstddef>
 #include <string>

@@ -1,11 +1,11 @@
-#ifndef MAIN_DOCTORPORTS_H
-#define MAIN_DOCTORPORTS_H
+#ifndef MAIN_DOCTOR_DOCTORPORTS_H
+#define MAIN_DOCTOR_DOCTORPORTS_H
 
 #include <string>
 #include <vector>
 
 #include "korprog/conndrv/Data/PortNames.h"
-#include "main/DoctorCheck.h"
+#include "main/doctor/DoctorCheck.h"
 
 // The serial ports present and what stands between the user and each of
 // them: the device's group and mode, and other programs holding it.

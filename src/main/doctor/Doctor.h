@@ -1,11 +1,11 @@
-#ifndef MAIN_DOCTOR_H
-#define MAIN_DOCTOR_H
+#ifndef MAIN_DOCTOR_DOCTOR_H
+#define MAIN_DOCTOR_DOCTOR_H
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "main/DoctorCheck.h"
+#include "main/doctor/DoctorCheck.h"
 
 // `korprog -doctor`: checks what stands between the user and a working
 // port, one line per check, each failed one with the command that fixes it;

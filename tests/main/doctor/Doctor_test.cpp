@@ -1,4 +1,4 @@
-#include "main/Doctor.h"
+#include "main/doctor/Doctor.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -17,9 +17,9 @@
 #include <string>
 
 #include "korprog/conndrv/Data/PortLock.h"
-#include "main/DoctorHome.h"
-#include "main/DoctorModem.h"
-#include "main/DoctorPorts.h"
+#include "main/doctor/DoctorHome.h"
+#include "main/doctor/DoctorModem.h"
+#include "main/doctor/DoctorPorts.h"
 #include "support/KvPty.h"
 #include "support/TempDir.h"
 

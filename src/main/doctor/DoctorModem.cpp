@@ -1,4 +1,4 @@
-#include "main/DoctorModem.h"
+#include "main/doctor/DoctorModem.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -7,7 +7,7 @@
 
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
-#include "main/DoctorProcs.h"
+#include "main/doctor/DoctorProcs.h"
 
 bool DoctorModem::ignored(const DoctorPlaces& places, const std::string& device)
 {

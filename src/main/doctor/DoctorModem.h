@@ -1,11 +1,11 @@
-#ifndef MAIN_DOCTORMODEM_H
-#define MAIN_DOCTORMODEM_H
+#ifndef MAIN_DOCTOR_DOCTORMODEM_H
+#define MAIN_DOCTOR_DOCTORMODEM_H
 
 #include <string>
 #include <vector>
 
-#include "main/DoctorCheck.h"
-#include "main/DoctorPorts.h"
+#include "main/doctor/DoctorCheck.h"
+#include "main/doctor/DoctorPorts.h"
 
 // ModemManager opens every new USB serial adapter for a while after it is
 // plugged in, to see whether a modem answers: meanwhile the port is taken

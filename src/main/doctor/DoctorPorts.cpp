@@ -1,4 +1,4 @@
-#include "main/DoctorPorts.h"
+#include "main/doctor/DoctorPorts.h"
 
 #include <grp.h>
 #include <pwd.h>
@@ -14,7 +14,7 @@
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/PortFaultText.h"
 #include "korprog/progctrl/Data/RPText.h"
-#include "main/DoctorProcs.h"
+#include "main/doctor/DoctorProcs.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "main/LineUnit.h"
+#include "main/line/LineUnit.h"
 
 #include <fcntl.h>
 #include <sys/prctl.h>

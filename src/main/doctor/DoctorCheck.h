@@ -1,5 +1,5 @@
-#ifndef MAIN_DOCTORCHECK_H
-#define MAIN_DOCTORCHECK_H
+#ifndef MAIN_DOCTOR_DOCTORCHECK_H
+#define MAIN_DOCTOR_DOCTORCHECK_H
 
 #include <string>
 

@@ -1,5 +1,5 @@
-#ifndef MAIN_LINEUNIT_H
-#define MAIN_LINEUNIT_H
+#ifndef MAIN_LINE_LINEUNIT_H
+#define MAIN_LINE_LINEUNIT_H
 
 #include <sys/types.h>
 

@@ -1,5 +1,5 @@
-#ifndef MAIN_DOCTORPROCS_H
-#define MAIN_DOCTORPROCS_H
+#ifndef MAIN_DOCTOR_DOCTORPROCS_H
+#define MAIN_DOCTOR_DOCTORPROCS_H
 
 #include <string>
 #include <vector>
