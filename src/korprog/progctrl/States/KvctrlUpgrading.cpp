@@ -18,10 +18,10 @@
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlUpgrWaitBootReq.h"
 #include "korprog/progctrl/States/KvctrlUpgrWaitStatInfo.h"
-#include "korprog/progctrl/States/KvctrlVersionCheck.h"
+#include "korprog/progctrl/Run/KvctrlVersionCheck.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 #include "main/Main.h"
 

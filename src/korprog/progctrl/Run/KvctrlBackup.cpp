@@ -1,4 +1,4 @@
-#include "korprog/progctrl/States/KvctrlBackup.h"
+#include "korprog/progctrl/Run/KvctrlBackup.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,7 +18,7 @@
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
 

@@ -1,4 +1,4 @@
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 
 #include <cstdio>
 #include <cstring>

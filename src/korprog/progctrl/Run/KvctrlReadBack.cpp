@@ -1,4 +1,4 @@
-#include "korprog/progctrl/States/KvctrlReadBack.h"
+#include "korprog/progctrl/Run/KvctrlReadBack.h"
 
 #include <cctype>
 #include <string>
@@ -16,7 +16,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
