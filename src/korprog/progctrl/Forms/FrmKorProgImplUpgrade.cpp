@@ -111,9 +111,16 @@ bool FrmKorProgImpl::btExecUpgrade()
     if (ok) {
         // The pack was chosen before: its loader is chosen again for the
         // unit connected now.
-        _rpDb->setBootData(nullptr);
+        const bool chosen = _rpDb->setBootData(nullptr);
         prepared = plan->prepareUpgrade(image.c_str(), byUnit);
         ok = prepared.fault == KvctrlRunPlan::Fault::None;
+        // One chosen that fits no frame is refused like none at all, before
+        // the unit is sent into its boot loader for an image that cannot follow.
+        if (chosen && prepared.fault == KvctrlRunPlan::Fault::NoBootLoader)
+            _root->frmStatusInfo(RPText::message("Invalid Revpack:%s. No 2nd boot for HW version: %s", _rpDb->actRpFile(),
+                                                 RevPackDb::actHwVersion())
+                                     .c_str(),
+                                 true);
     }
     if (!ok) {
         _root->activeLifeCk(true);
