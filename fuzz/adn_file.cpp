@@ -12,7 +12,7 @@
 #include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Data/SettingBinOwner.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 
 using namespace fuzzkit;
 

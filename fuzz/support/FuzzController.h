@@ -28,7 +28,7 @@
 #include "korprog/progctrl/States/KvctrlBndToProt.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "main/Main.h"
 #include "main/RunState.h"

@@ -7,7 +7,7 @@
 
 #include "helm/platform/BTimerTick.h"
 #include "korprog/RunMode.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "main/Main.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "bdebug/BAssert.h"
-#include "helm/BLocalEvent.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPOut.h"
 #include "korprog/progctrl/Data/RPText.h"
@@ -22,8 +21,8 @@
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/Run/KvctrlRunPlan.h"
 #include "korprog/progctrl/States/KvctrlBndToProt.h"
-#include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 
 void FrmKorProgImpl::btOptCkSwUpgrade()
@@ -106,15 +105,22 @@ bool FrmKorProgImpl::btExecUpgrade()
     activateUpgradeTab(false);
     _ctrlBnd = _frame->ctrlBndSt();
     _rpDb = _root->revPack();
+    KvctrlRunPlan* plan = _root->runPlan();
+    KvctrlRunPlan::Prepared prepared;
     bool ok = _rpDb && !image.empty() && _rpDb->checkCheckSum(_rpList->value(), false);
-    ok = ok && (byUnit || _rpDb->checkTypeSwHwVers(image.c_str()));
-    ok = ok && _rpDb->setBootData(nullptr);
-    std::string adn;
     if (ok) {
-        adn = _rpDb->setBinData(image.c_str());
-        // An image refused on loading, or whose settings could not be
-        // written out, must not go into the unit.
-        ok = _rpDb->binFileSelected();
+        // The pack was chosen before: its loader is chosen again for the
+        // unit connected now.
+        const bool chosen = _rpDb->setBootData(nullptr);
+        prepared = plan->prepareUpgrade(image.c_str(), byUnit);
+        ok = prepared.fault == KvctrlRunPlan::Fault::None;
+        // One chosen that fits no frame is refused like none at all, before
+        // the unit is sent into its boot loader for an image that cannot follow.
+        if (chosen && prepared.fault == KvctrlRunPlan::Fault::NoBootLoader)
+            _root->frmStatusInfo(RPText::message("Invalid Revpack:%s. No 2nd boot for HW version: %s", _rpDb->actRpFile(),
+                                                 RevPackDb::actHwVersion())
+                                     .c_str(),
+                                 true);
     }
     if (!ok) {
         _root->activeLifeCk(true);
@@ -124,15 +130,11 @@ bool FrmKorProgImpl::btExecUpgrade()
     _root->binFileSet(true);
     _root->activeLifeCk(true);
     if (byUnit || !_ctrlBnd) return true;  // the controller waits for binFileSet
-    if (adn.empty()) {
-        _ctrlBnd->sendLocal(new BLocalEvent(LOC_UPGRADE_REQ, true), STATE_ROOT);
-        return true;
-    }
     // The image's own settings go into the unit first; the upgrade follows
     // when they are in.
-    if (!loadSettings(adn)) return true;
-    _settingBin->progPreUpgrade(true);
-    _ctrlBnd->sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
+    const bool withSettings = !prepared.settings.empty();
+    if (withSettings && !loadSettings(prepared.settings)) return true;
+    plan->startUpgrade(_ctrlBnd, withSettings);
     return true;
 }
 

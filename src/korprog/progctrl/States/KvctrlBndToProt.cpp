@@ -7,7 +7,7 @@
 #include "korprog/progctrl/States/KvctrlInit.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-#include "korprog/progctrl/States/KvctrlVersionCheck.h"
+#include "korprog/progctrl/Run/KvctrlVersionCheck.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/protparser/States/KvprotBinding.h"
 #include "korprog/runlog/RunLog.h"

@@ -6,14 +6,14 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
-#include "korprog/progctrl/States/KvctrlBackup.h"
+#include "korprog/progctrl/Run/KvctrlRunPlan.h"
 #include "korprog/progctrl/States/KvctrlDownloading.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
-#include "korprog/progctrl/States/KvctrlTextFit.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlTextFit.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlUpgrading.h"
 #include "korprog/progctrl/States/KvctrlUploading.h"
 #include "korprog/progctrl/States/KvctrlView.h"
@@ -72,15 +72,10 @@ void KvctrlConnIdle::onEvent(const BEvent* e)
         // must fit the unit before anything is sent (or backed up).
         SettingBin* bin = _root->korSettingBin();
         if (!_root->sbCheckKorTypes() || !KvctrlTextFit::allow(_root)) {
-            if (bin->progPreUpgrade()) {
-                // Nothing of the upgrade went out: the image does not follow later.
-                RevPackDb::activeAdnFileReset();
-                bin->progPreUpgrade(false);
-            }
+            if (bin->progPreUpgrade()) _root->runPlan()->dropSettings();
             transition(static_cast<BState*>(nullptr));
-        } else if (bin->progPreUpgrade() && KvctrlBackup::needed(_root)) {
+        } else if (bin->progPreUpgrade() && _root->runPlan()->backupFirst(LOC_UPL_REQUEST)) {
             // A pack's settings replace the unit's: those are saved first.
-            _root->backupFor(LOC_UPL_REQUEST);
             transition(new KvctrlDownloading(enclosing(), KvctrlDownloading::BACKUP));
         } else {
             result = uploadRequest(e);
@@ -129,12 +124,11 @@ bool KvctrlConnIdle::upgradeReq(const BEvent* e, bool reqToKor)
         _root->informSetBinFile();
         return true;
     }
-    if (reqToKor && KvctrlBackup::needed(_root)) {
-        _root->backupFor(LOC_UPGRADE_REQ);
+    if (reqToKor && _root->runPlan()->backupFirst(LOC_UPGRADE_REQ)) {
         transition(new KvctrlDownloading(enclosing(), KvctrlDownloading::BACKUP));
         return true;
     }
-    if (!reqToKor && KvctrlBackup::needed(_root) && !_root->upgrInitByKor())
+    if (!reqToKor && _root->runPlan()->backupNeeded() && !_root->upgrInitByKor())
         _root->frmStatusInfo(RPText::message("De Korvan staat in de bootloader: er zijn geen instellingen om te bewaren").c_str(), false);
     bool sent = true;
     if (reqToKor)

@@ -9,7 +9,7 @@
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 
 KvctrlDisconnected::KvctrlDisconnected(BCompositeState* enclosing, RunFailure::Kind why)

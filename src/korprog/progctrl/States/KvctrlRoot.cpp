@@ -21,9 +21,10 @@
 #include "korprog/progctrl/States/KvctrlBndToProt.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
-#include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
-#include "korprog/progctrl/States/KvctrlVersionCheck.h"
+#include "korprog/progctrl/Run/KvctrlRunPlan.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUpgrOutcome.h"
+#include "korprog/progctrl/Run/KvctrlVersionCheck.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 #include "korprog/runlog/RunLog.h"
@@ -86,8 +87,7 @@ KvctrlRoot::KvctrlRoot()
       _connected(false),
       _statusRed(false),
       _versionCheck(new KvctrlVersionCheck(this)),
-      _backupDone(false),
-      _backupFor(LOC_UPGRADE_REQ)
+      _runPlan(new KvctrlRunPlan(this))
 {
     _lastRevpackFile[0] = '\0';
     _lastBinFile[0] = '\0';
@@ -98,6 +98,7 @@ KvctrlRoot::~KvctrlRoot()
     delete _lifeCkTmr;
     delete _lifeCkTimeout;
     delete _versionCheck;
+    delete _runPlan;
     delete _configInit;  // writes config.ini, asking us for the last pack and image
     delete _frame;
     delete _korSettingBin;
@@ -193,9 +194,10 @@ void KvctrlRoot::showStatus()
 
 std::string KvctrlRoot::withBackup(const std::string& told) const
 {
-    if (_backupFile.empty()) return told;
+    const std::string& backup = _runPlan->backupFile();
+    if (backup.empty()) return told;
     const bool sentence = !told.empty() && told.back() == '.';
-    return told + (sentence ? " " : ". ") + RPText::message("Reservekopie van de instellingen: %s", _backupFile.c_str());
+    return told + (sentence ? " " : ". ") + RPText::message("Reservekopie van de instellingen: %s", backup.c_str());
 }
 
 void KvctrlRoot::transferStopped(const std::string& cause, const std::string& note)

@@ -15,6 +15,7 @@ class BTimer;
 class ConfigInit;
 class KvctrlBndToProt;
 class KvctrlBootInf;
+class KvctrlRunPlan;
 class KvctrlStiEvt;
 class KvctrlVersionCheck;
 class KvctrlView;
@@ -91,17 +92,10 @@ public:
     // when it had one.
     void awaitUpgradedVersion(const std::string& type, const std::string& software, const std::string& imei = "");
     KvctrlVersionCheck* versionCheck() const { return _versionCheck; }
-    // The backup of this upgrade is made (or gone without); the request it
-    // held up is backupFor.
-    bool backupDone() const { return _backupDone; }
-    void backupDone(bool done) { _backupDone = done; }
-    // The backup file of the last upgrade, "" when it had none; the
-    // upgrade's outcome names it (withBackup).
-    const std::string& backupFile() const { return _backupFile; }
-    void backupFile(const std::string& path) { _backupFile = path; }
+    // The plan of the run at hand: its steps and what they produced.
+    KvctrlRunPlan* runPlan() const { return _runPlan; }
+    // told, naming the backup file of the last upgrade when it had one.
     std::string withBackup(const std::string& told) const;
-    SignalId backupFor() const { return _backupFor; }
-    void backupFor(SignalId request) { _backupFor = request; }
     void frmUpgradeProgress(const char* text, int done, int total);
     void frmRmSetEdit();
     void frmCtrlBndSt(KvctrlBndToProt* bndSt);
@@ -189,9 +183,7 @@ private:
     std::string _statusText;  // the last status line, without the note
     bool _statusRed;
     KvctrlVersionCheck* _versionCheck;
-    bool _backupDone;
-    std::string _backupFile;
-    SignalId _backupFor;
+    KvctrlRunPlan* _runPlan;
 };
 
 #endif

@@ -1,7 +1,8 @@
 #ifndef KORPROG_PROGCTRL_STATES_KVCTRLSTATELIST_H
 #define KORPROG_PROGCTRL_STATES_KVCTRLSTATELIST_H
 
-// State ids of the programming controller.
+// State ids of the programming controller. Their tree and the transitions
+// between them: STATES.md beside this file.
 enum KvctrlStateList {
     KVCTRLDOWNLOADING = 10,
     KVCTRLBNDTOPROT = 11,

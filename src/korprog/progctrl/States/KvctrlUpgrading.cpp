@@ -18,10 +18,11 @@
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlRunPlan.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlUpgrWaitBootReq.h"
 #include "korprog/progctrl/States/KvctrlUpgrWaitStatInfo.h"
-#include "korprog/progctrl/States/KvctrlVersionCheck.h"
+#include "korprog/progctrl/Run/KvctrlVersionCheck.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 #include "main/Main.h"
 
@@ -63,14 +64,12 @@ KvctrlUpgrading::KvctrlUpgrading(BCompositeState* enclosing, int nrBytes, const 
 KvctrlUpgrading::~KvctrlUpgrading()
 {
     delete _timer;
-    RevPackDb::activeAdnFileReset();
-    _root->backupDone(false);  // the next upgrade makes its own
+    _root->runPlan()->imageEnded();
 }
 
 void KvctrlUpgrading::onEntry(const BEvent*)
 {
-    // An upgrade without a backup names none, not an earlier one's.
-    if (!_root->backupDone()) _root->backupFile("");
+    _root->runPlan()->imageBegins();
     _root->frmStatusInfo(gettext("Upgrading", 0), false);
     _root->frmSetCursorBusy(true);
     _root->frmActivateButtons(false);

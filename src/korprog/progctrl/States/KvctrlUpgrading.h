@@ -5,7 +5,7 @@
 #include <string>
 
 #include "helm/BCompositeState.h"
-#include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
+#include "korprog/progctrl/Run/KvctrlUpgrOutcome.h"
 
 class BTimer;
 class KvctrlRoot;

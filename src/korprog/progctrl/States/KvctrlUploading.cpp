@@ -11,7 +11,6 @@
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
-#include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlConnIdle.h"
@@ -19,9 +18,9 @@
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-#include "korprog/progctrl/States/KvctrlReadBack.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlRunPlan.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 #include "korprog/runlog/RunLog.h"
@@ -64,16 +63,8 @@ KvctrlUploading::KvctrlUploading(BCompositeState* enclosing)
 KvctrlUploading::~KvctrlUploading()
 {
     delete _timer;
-    if (RevPackDb::activeAdnFile()[0] != '\0') {
-        // These were the settings of an upgrade: it follows only when they
-        // all went in.
-        if (_completed && !_readBack)
-            sendLocal(new BLocalEvent(LOC_UPGRADE_REQ, true), STATE_ROOT);
-        else if (!_completed) {
-            RevPackDb::activeAdnFileReset();
-            _root->backupDone(false);
-        }
-    }
+    // The image of an upgrade follows only settings that all went in.
+    _root->runPlan()->settingsSent(this, _completed);
     _settingBin->progPreUpgrade(false);
 }
 
@@ -169,7 +160,7 @@ void KvctrlUploading::onEvent(const BEvent* e)
     case LOC_UPL_END:
         Main::_exitCode = 0;
         // What the unit took is proven by reading it back.
-        _readBack = _completed && _acked > 0 && !Main::shutdownActive() && KvctrlReadBack::enabled(_root);
+        _readBack = _root->runPlan()->readBackAfter(_completed && _acked > 0);
         if (_readBack)
             transition(new KvctrlDownloading(enclosing(), KvctrlDownloading::READ_BACK));
         else

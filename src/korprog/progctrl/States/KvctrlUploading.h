@@ -22,7 +22,8 @@ public:
     static const uint8_t UPLOAD_TIMEOUT_INTV = 2;
 
     explicit KvctrlUploading(BCompositeState* enclosing);
-    // Starts the upgrade these settings were programmed for.
+    // Tells the run's plan the upload ended: the upgrade these settings
+    // were programmed for may follow.
     ~KvctrlUploading() override;
 
     // An entry or the end of upload is out and its answer not yet in.
@@ -70,7 +71,8 @@ private:
     int _naksInARow;
     // The last entry the unit acknowledged.
     int _acked;
-    // A read-back follows; it ends a command-line run or starts the upgrade.
+    // A read-back follows (the run's plan decides); it ends a command-line
+    // run or starts the upgrade.
     bool _readBack;
     static bool _awaited;
 };

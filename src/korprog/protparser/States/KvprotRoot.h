@@ -4,7 +4,7 @@
 #include "helm/BRootState.h"
 
 // The protocol parser's root. All the work happens in its one sub-state,
-// which binds the connection driver.
+// which binds the connection driver (STATES.md beside this file).
 class KvprotRoot : public BRootState {
 public:
     KvprotRoot();

@@ -258,6 +258,23 @@ TEST_F(UpgradeWindowTest, UpgradeFromTheTabArrivesWholeInTheSimulator)
     EXPECT_EQ(ksimtest::readFile(backup), unitSettings("Kantoor")) << backup;
 }
 
+// A boot loader that fits no frame cannot be sent: the button refuses the
+// pack before the unit is backed up or sent into its boot loader.
+TEST_F(UpgradeWindowTest, PackWhoseBootLoaderFitsNoFrameIsRefusedBeforeAnythingGoesOut)
+{
+    KvTestPack p;
+    p.data = KvTestPack::image(3000, "KV-4.30");
+    p.loaderSize = 2045;
+    p.write(Main::_revpacksDir, "KV-4.30");
+    ASSERT_TRUE(openOnSimWithImage()) << status();
+    options(true);
+    press("Upgrade", tab());
+    EXPECT_FALSE(until([this] { return simLogCount("<- download request") + simLogCount("<- upgrade request") > 0; }, 1500))
+        << sim.log();
+    EXPECT_NE(status().find("No 2nd boot for HW version: D.49"), std::string::npos) << status();
+    EXPECT_TRUE(onTab<RPbinList>("Select Bin File: ")->active()) << "the tab is usable again";
+}
+
 TEST_F(UpgradeWindowTest, UpgradeWhoseUnitIsPulledOutIsToldAndTheTabIsUsableAgain)
 {
     KvTestPack p;

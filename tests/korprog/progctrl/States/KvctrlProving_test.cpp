@@ -1,10 +1,8 @@
 // Programming and upgrades that prove themselves: the read-back after
 // "Programmeren" (against the simulator, which can store an entry other
-// than it was sent) and the names of what they tell.
+// than it was sent).
 
-#include "korprog/progctrl/States/KvctrlBackup.h"
-#include "support/TempDir.h"
-#include "korprog/progctrl/States/KvctrlReadBack.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/States/KvctrlTestKit.h"
 
 namespace {
@@ -63,36 +61,4 @@ TEST_F(KvctrlProvingTest, ReadBackOfSlashesAndBackslashesSaysTheyAreIn)
     ASSERT_TRUE(programmed({}, "C:\\dir/sub")) << view.last();
     EXPECT_EQ(view.last(), "Verbonden - Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen");
     EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alerts.front();
-}
-
-TEST(KvctrlReadBack, NamesTheFirstFewDifferencesAndCountsTheRest)
-{
-    std::vector<EntryDifference> d;
-    for (int k = 1; k <= 7; ++k) d.push_back({k, k == 2 ? "number" : "text", "a", "b"});
-    EXPECT_EQ(KvctrlReadBack::reason(d),
-              "verify failed: entry 1 reads back 'b' instead of 'a'; entry 2 number reads back 'b' instead of 'a'; "
-              "entry 3 reads back 'b' instead of 'a'; entry 4 reads back 'b' instead of 'a'; entry 5 reads back 'b' "
-              "instead of 'a'; and 2 more");
-}
-
-TEST(KvctrlBackup, FileNameIsTypeImeiAndUtcTimeWithNoimeiAndSafeCharacters)
-{
-    EXPECT_EQ(KvctrlBackup::fileName("KV8888GM-ED", "351234567890123", 1700000000),
-              "Backups/KV8888GM-ED_351234567890123_20231114-221320.adn");
-    EXPECT_EQ(KvctrlBackup::fileName("KV/88 88", "", 0), "Backups/KV_88_88_noimei_19700101-000000.adn");
-}
-
-// Units without an IMEI, of one type, backed up in one second: on a
-// production line each keeps its own backup.
-TEST(KvctrlBackup, ABackupNeverReplacesAnotherOfTheSameName)
-{
-    TempDir here("korprog-backup", TempDir::ENTER);
-    const std::string name = KvctrlBackup::fileName("KV8888PM-ED", "", 1700000000);
-    std::string first, second, why;
-    ASSERT_TRUE(KvctrlBackup::save(name, {{"Eerste", "1"}}, &why, &first)) << why;
-    ASSERT_TRUE(KvctrlBackup::save(name, {{"Tweede", "2"}}, &why, &second)) << why;
-    EXPECT_EQ(first, name);
-    EXPECT_EQ(second, "Backups/KV8888PM-ED_noimei_20231114-221320_2.adn");
-    EXPECT_EQ(TempDir::read(first), "Eerste|1\n");
-    EXPECT_EQ(TempDir::read(second), "Tweede|2\n");
 }

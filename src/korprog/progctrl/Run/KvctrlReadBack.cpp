@@ -1,22 +1,21 @@
-#include "korprog/progctrl/States/KvctrlReadBack.h"
+#include "korprog/progctrl/Run/KvctrlReadBack.h"
 
 #include <cctype>
 #include <string>
 
 #include "bdebug/BTrace.h"
-#include "helm/BLocalEvent.h"
 #include "helm/BState.h"
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
-#include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlRunPlan.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
@@ -100,13 +99,10 @@ void KvctrlReadBack::conclude(KvctrlRoot* root, BState* from, const std::vector<
     const std::vector<EntryDifference> differences = complete ? compare(*bin, fetched, got) : std::vector<EntryDifference>();
     const bool ok = complete && differences.empty();
     RunLog::verify(ok, differences);
-    const bool forUpgrade = RevPackDb::activeAdnFile()[0] != '\0';
-    if (ok) {
-        root->statusNote(RPText::message("Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen"));
-        if (forUpgrade) from->sendLocal(new BLocalEvent(LOC_UPGRADE_REQ, true), STATE_ROOT);
-    } else {
-        if (forUpgrade) RevPackDb::activeAdnFileReset();  // the image does not follow settings that did not verify
-        root->backupDone(false);
+    const bool forUpgrade = KvctrlRunPlan::settingsOfUpgrade();
+    if (ok) root->statusNote(RPText::message("Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen"));
+    root->runPlan()->settingsVerified(from, ok);
+    if (!ok) {
         const std::string english = complete ? reason(differences) : "verify failed: the settings could not be read back";
         BTrace::instance()->dbgPrint(english, true, true);
         if (RunMode::unattended()) {

@@ -1,4 +1,4 @@
-#include "korprog/progctrl/States/KvctrlTextFit.h"
+#include "korprog/progctrl/Run/KvctrlTextFit.h"
 
 #include <cstring>
 
@@ -9,7 +9,7 @@
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 
 std::vector<KvctrlTextFit::TooLong> KvctrlTextFit::find(SettingBin* bin)
 {

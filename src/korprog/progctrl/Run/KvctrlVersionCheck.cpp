@@ -1,4 +1,4 @@
-#include "korprog/progctrl/States/KvctrlVersionCheck.h"
+#include "korprog/progctrl/Run/KvctrlVersionCheck.h"
 
 #include "bdebug/BTrace.h"
 #include "helm/BTimer.h"
@@ -8,8 +8,8 @@
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
-#include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUpgrOutcome.h"
 #include "main/Main.h"
 
 KvctrlVersionCheck::KvctrlVersionCheck(KvctrlRoot* root) : _root(root), _timer(new BTimer()), _waiting(false), _unattended(false),

@@ -1,5 +1,5 @@
-#ifndef KORPROG_PROGCTRL_STATES_KVCTRLUNATTENDED_H
-#define KORPROG_PROGCTRL_STATES_KVCTRLUNATTENDED_H
+#ifndef KORPROG_PROGCTRL_RUN_KVCTRLUNATTENDED_H
+#define KORPROG_PROGCTRL_RUN_KVCTRLUNATTENDED_H
 
 #include <string>
 
@@ -28,9 +28,9 @@ public:
     // "path: " and the reason in why.
     static bool checkProgramFile(const char* path, std::string* why);
 
-    // From the idle state: loads pack and image, checks the image against
-    // the unit, and posts the request that starts the upgrade (or the
-    // settings the image carries, which go first).
+    // From the idle state: selects the pack, prepares the upgrade and starts
+    // it through the run's plan (KvctrlRunPlan); what cannot be prepared
+    // fails the run.
     static void startUpgrade(KvctrlRoot* root, BState* from);
     // Status lines of -program as its upload starts: settings of another
     // type than the unit's (programmed all the same), and entries of the

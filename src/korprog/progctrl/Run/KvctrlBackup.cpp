@@ -1,4 +1,4 @@
-#include "korprog/progctrl/States/KvctrlBackup.h"
+#include "korprog/progctrl/Run/KvctrlBackup.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,28 +9,20 @@
 #include <unistd.h>
 
 #include "bdebug/BTrace.h"
-#include "helm/BLocalEvent.h"
 #include "helm/BState.h"
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
-#include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlRunPlan.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/runlog/RunLog.h"
-#include "korprog/runlog/RunOptions.h"
 
 namespace fs = std::filesystem;
 
 const char* const KvctrlBackup::DIR = "Backups";
-
-bool KvctrlBackup::needed(KvctrlRoot* root)
-{
-    if (!RunOptions::BACKUP) return false;
-    return !root->backupDone() && !root->upgrInitByKor() && root->korSettingBin()->unitKorType()[0] != '\0';
-}
 
 std::string KvctrlBackup::fileName(const std::string& type, const std::string& imei, std::time_t when)
 {
@@ -99,11 +91,9 @@ void KvctrlBackup::conclude(KvctrlRoot* root, BState* from, const std::vector<Ad
     if (complete && save(path, fetched, &why, &saved)) {
         std::error_code ec;
         const std::string shown = fs::absolute(saved, ec).string();
-        root->backupDone(true);
-        root->backupFile(shown);
         RunLog::backup(shown);
         root->frmStatusInfo(RPText::message("Reservekopie opgeslagen in %s", shown.c_str()).c_str(), false);
-        from->sendLocal(new BLocalEvent(root->backupFor(), true), STATE_ROOT);
+        root->runPlan()->backupMade(from, shown);
         return;
     }
     BTrace::instance()->dbgPrint("backup failed: " + why, true, true);
@@ -117,13 +107,10 @@ void KvctrlBackup::conclude(KvctrlRoot* root, BState* from, const std::vector<Ad
     const std::string question = RPText::message("De reservekopie is mislukt: %s.", told.c_str()) + "\n" +
                                  gettext("Doorgaan zonder reservekopie?", 0);
     if (Dialog::choice(question.c_str(), gettext("Nee", 0), gettext("Ja", 0), nullptr, 0) == 1) {
-        root->backupDone(true);
-        root->backupFile("");
-        from->sendLocal(new BLocalEvent(root->backupFor(), true), STATE_ROOT);
+        root->runPlan()->backupMade(from, "");
         return;
     }
     // Nothing of the upgrade went out: the pack's settings stay out too.
-    RevPackDb::activeAdnFileReset();
-    bin->progPreUpgrade(false);
+    root->runPlan()->dropSettings();
     root->statusNote(RPText::message("De reservekopie is mislukt: de upgrade is niet gestart"));
 }

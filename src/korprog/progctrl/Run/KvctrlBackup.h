@@ -1,5 +1,5 @@
-#ifndef KORPROG_PROGCTRL_STATES_KVCTRLBACKUP_H
-#define KORPROG_PROGCTRL_STATES_KVCTRLBACKUP_H
+#ifndef KORPROG_PROGCTRL_RUN_KVCTRLBACKUP_H
+#define KORPROG_PROGCTRL_RUN_KVCTRLBACKUP_H
 
 #include <ctime>
 #include <string>
@@ -15,16 +15,13 @@ class KvctrlRoot;
 // application are fetched (KvctrlDownloading, BACKUP) and saved to
 // Backups/TYPE_IMEI_YYYYMMDD-HHMMSS.adn before anything of the upgrade goes
 // out, the settings its pack carries included. The request that started
-// the upgrade waits (KvctrlRoot::backupFor) and is posted again once the
-// backup is saved.
+// the upgrade waits in the run's plan and is posted again once the
+// backup is saved. Whether one is needed is the run's plan's question
+// (KvctrlRunPlan::backupNeeded).
 class KvctrlBackup {
 public:
     static const char* const DIR;
 
-    // Whether the upgrade request at hand must wait for a backup: asked for
-    // (-nobackup leaves it out), not made yet for this upgrade, and the unit
-    // runs its application.
-    static bool needed(KvctrlRoot* root);
     // Backups/TYPE_IMEI_YYYYMMDD-HHMMSS.adn, the time in UTC; "noimei"
     // without an IMEI; characters a file name cannot hold become '_'.
     static std::string fileName(const std::string& type, const std::string& imei, std::time_t when);

@@ -1,4 +1,4 @@
-#include "korprog/progctrl/States/KvctrlUpgrOutcome.h"
+#include "korprog/progctrl/Run/KvctrlUpgrOutcome.h"
 
 #include "korprog/progctrl/Data/RPText.h"
 

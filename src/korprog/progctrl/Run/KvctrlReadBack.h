@@ -1,5 +1,5 @@
-#ifndef KORPROG_PROGCTRL_STATES_KVCTRLREADBACK_H
-#define KORPROG_PROGCTRL_STATES_KVCTRLREADBACK_H
+#ifndef KORPROG_PROGCTRL_RUN_KVCTRLREADBACK_H
+#define KORPROG_PROGCTRL_RUN_KVCTRLREADBACK_H
 
 #include <string>
 #include <vector>
@@ -33,9 +33,10 @@ public:
     // the first NAMED and how many more.
     static std::string reason(const std::vector<EntryDifference>& differences);
 
-    // Tells the outcome (status line, alert or the run's failure, RunLog),
-    // starts the upgrade the settings belong to when they verified, and ends
-    // a command-line programming run. complete: the whole fetch arrived.
+    // Tells the outcome (status line, alert or the run's failure, RunLog)
+    // and the run's plan (an upgrade the settings belong to follows when
+    // they verified), and ends a command-line programming run. complete:
+    // the whole fetch arrived.
     static void conclude(KvctrlRoot* root, BState* from, const std::vector<AdnFile::Line>& fetched,
                          const std::vector<bool>& got, bool complete);
 };

@@ -1,20 +1,18 @@
-#include "korprog/progctrl/States/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnattended.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 #include "bdebug/BTrace.h"
-#include "helm/BLocalEvent.h"
 #include "helm/BState.h"
-#include "korprog/KvprgProtDefs.h"
 #include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPText.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
-#include "korprog/progctrl/States/KvctrlLocSyntax.h"
+#include "korprog/progctrl/Run/KvctrlRunPlan.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/StatusOut.h"
@@ -23,12 +21,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-bool endsWith(const std::string& s, const char* tail)
-{
-    const size_t n = std::strlen(tail);
-    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
-}
 
 // The pack's name as the database takes it: without ".rpa" or ".RPA".
 void cutPackExtension()
@@ -99,52 +91,43 @@ std::string KvctrlUnattended::upgradeInputFault(KvctrlRoot* root)
 
 void KvctrlUnattended::startUpgrade(KvctrlRoot* root, BState* from)
 {
-    // The settings the image carries were just programmed: the upgrade
-    // request that follows them is on its way.
-    // After the backup, the request it held up is posted again by it.
-    if (RevPackDb::activeAdnFile()[0] != '\0' || root->backupDone()) return;
+    // An upgrade on its way is its plan's: the step that ends posts the
+    // request of the next (after the image's settings, after the backup).
+    KvctrlRunPlan* plan = root->runPlan();
+    if (plan->underway()) return;
     cutPackExtension();
     root->createRevPack();
-    RevPackDb* db = root->revPack();
-    db->selectRpFile(RevPackDb::CMDL_REVPACK);
+    root->revPack()->selectRpFile(RevPackDb::CMDL_REVPACK);
     const char* bin = RevPackDb::CMDL_BINFILE;
-    if (!db->checkTypeSwHwVers(bin)) {
+    const KvctrlRunPlan::Prepared prepared = plan->prepareUpgrade(bin, false);
+    using Fault = KvctrlRunPlan::Fault;
+    switch (prepared.fault) {
+    case Fault::None: break;
+    case Fault::NotAllowed:
         fail(RunFailure::Kind::NotAllowed, std::string("image ") + bin + " is not allowed for this unit (type " +
                                                RevPackDb::actKorType() + ", hardware " +
                                                RevPackDb::actHwVersion() + ")");
         return;
-    }
-    if (db->bootSize() <= 0 || db->bootSize() > Kvprg::MAX_BOOT_DATA) {
+    case Fault::NoBootLoader:
         // The pack's loaders do not fit the unit's processor.
         fail(RunFailure::Kind::Refused, std::string("revision pack ") + RevPackDb::CMDL_REVPACK +
                                             " has no usable boot loader for hardware " + RevPackDb::actHwVersion());
         return;
-    }
-    const std::string adn = db->setBinData(bin);
-    if (db->binSize() <= 0) {
+    case Fault::NotLoaded:
         fail(RunFailure::Kind::BadInput, std::string("image ") + bin + " cannot be loaded");
         return;
-    }
-    RunLog::image(bin, db->binData(), db->binSize());
-    // The image carries settings that could not be written out: it does
-    // not go without them.
-    if (!db->binFileSelected()) {
+    case Fault::SettingsNotPrepared:
         fail(RunFailure::Kind::Other,
              std::string("the settings of image ") + bin + " cannot be prepared; nothing was sent");
         return;
     }
-    if (adn.empty()) {
-        from->sendLocal(new BLocalEvent(LOC_UPGRADE_REQ, true), STATE_ROOT);
-        return;
-    }
-    SettingBin* sb = root->korSettingBin();
+    const bool withSettings = !prepared.settings.empty();
     std::string why;
-    if (!sb->loadFromFile(adn, false, &why)) {
+    if (withSettings && !root->korSettingBin()->loadFromFile(prepared.settings, false, &why)) {
         fail(RunFailure::Kind::BadInput, std::string("the settings of image ") + bin + " cannot be read (" + why + "); nothing was sent");
         return;
     }
-    sb->progPreUpgrade(true);
-    from->sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
+    plan->startUpgrade(from, withSettings);
 }
 
 void KvctrlUnattended::programNotes(KvctrlRoot* root)
