@@ -236,7 +236,7 @@ TEST_F(RunLogTest, ASignalOrAnUnwritableReportEndsTheRunWithItsEndLine)
     startSim({"--baud", "9600"});
     bool signalled = false;
     const KorprogRun cut =
-        runKorprogWatched(dir, upgrade(pack()), 20, 0, [&](double, pid_t pid) {
+        runKorprog(dir, upgrade(pack()), 20, [&](double, pid_t pid) {
             if (!signalled && ksimtest::readFile(dir + "/out.txt").find("\"progress\"") != std::string::npos) {
                 signalled = true;
                 ::kill(pid, SIGTERM);

@@ -155,7 +155,7 @@ protected:
     {
         config(unit.pty.name);
         *termAt = -1;
-        return runKorprogWatched(dir, args, 40, 0, [&](double s, pid_t pid) {
+        return runKorprog(dir, args, 40, [&](double s, pid_t pid) {
             unit.serve(s);
             if (termAfter >= 0 && unit.hungAt >= 0 && *termAt < 0 && s > unit.hungAt + termAfter) {
                 ::kill(pid, SIGTERM);
@@ -219,7 +219,7 @@ TEST_F(StoppedUnit, SigtermInTheMiddleOfProgrammingIsNoSuccess)
     ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn"), "--baud", "9600"}));
     config(sim.device);
     double termAt = -1;
-    const KorprogRun r = runKorprogWatched(dir, {"-program", "new.adn"}, 40, 0, [&](double s, pid_t pid) {
+    const KorprogRun r = runKorprog(dir, {"-program", "new.adn"}, 40, [&](double s, pid_t pid) {
         if (termAt < 0 && count(sim.log(), "stored entry") >= 20) {
             ::kill(pid, SIGTERM);
             termAt = s;
