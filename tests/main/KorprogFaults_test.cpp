@@ -123,7 +123,7 @@ TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServed
     EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
 }
 
-TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettings)
+TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAsLostCode6AndKeepsItsSettings)
 {
     startSim(sim, {"--silent-after", "60"});
     const KorprogRun r = korprog({"-program", "new.adn"});
@@ -133,7 +133,7 @@ TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettin
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings) << "an unfinished upload stores nothing";
 }
 
-TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageFailsTheRunAndTheNextRunUpgradesIt)
+TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageEndsTheRunAsLostCode6AndTheNextRunUpgradesIt)
 {
     for (const std::vector<std::string>& loaders : {std::vector<std::string>{"00", "49"}, {"49"}}) {
         SCOPED_TRACE(std::to_string(loaders.size()) + " loaders");
@@ -246,7 +246,7 @@ TEST_F(LineFaults, PackSettingsStoppedBeforeTheirEndAreNotFollowedByTheUpgrade)
     EXPECT_FALSE(fs::exists(sim.path("image.bin")));
 }
 
-TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAndTheUnitBackOnTheSameNameIsProgrammed)
+TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAsLostCode6AndTheUnitBackOnTheSameNameIsProgrammed)
 {
     const std::string link = dir + "/korvan0";
     // Paced: unpaced, a loaded machine can finish the upload between two looks.

@@ -185,7 +185,7 @@ TEST_F(StoppedUnit, UnitThatStopsReadingMidProgramIsGivenUpAsASilentOne)
 
 // The program's next message after the last ACK meets a full line; 1 s
 // later it is told to end.
-TEST_F(StoppedUnit, SigtermEndsARunWhoseUnitStoppedReadingWithinTwoSecondsAsAFailure)
+TEST_F(StoppedUnit, SigtermEndsARunWhoseUnitStoppedReadingWithinTwoSecondsWithCode1)
 {
     KvTestPack p;
     p.data = KvTestPack::image(3000, "KV-4.61");

@@ -87,7 +87,7 @@ TEST_F(Unattended, ProgramWritesTheWholeFileIntoTheUnitAndEndsZero)
 
 // Refused before the first entry: stopped there, the unit would hold a mix
 // of new and old settings.
-TEST_F(Unattended, ProgramOfATextTooLongForTheUnitEndsNonZeroWithNothingProgrammed)
+TEST_F(Unattended, ProgramOfATextTooLongForTheUnitIsRefusedWithCode3AndNothingProgrammed)
 {
     startSim({});
     std::string file = settingsFile("x");
@@ -150,7 +150,7 @@ TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
     EXPECT_EQ(sim.log().find("<- "), std::string::npos) << "nothing reached the unit";
 }
 
-TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsNonZeroAtOnce)
+TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsAtOnceWithRefusedCode7)
 {
     startSim({"--boot"});
     write("new.adn", settingsFile("x"));
@@ -159,7 +159,7 @@ TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsNonZeroAtOnce)
     EXPECT_EQ(r.err, "korprog: the unit waits in its boot loader; it takes no settings\n");
 }
 
-TEST_F(Unattended, ProgramWithoutAUnitEndsNonZeroAfterTheStartUp)
+TEST_F(Unattended, ProgramWithoutAUnitEndsWithNoUnitCode5WithinFifteenSeconds)
 {
     KvPty silent;
     config(silent.name);
@@ -190,7 +190,7 @@ TEST_F(Unattended, UpgradeSendsThePacksImageAndEndsZeroWithProgressLines)
     EXPECT_NE(sim.log().find("new software version KV-4.61"), std::string::npos);
 }
 
-TEST_F(Unattended, UpgradeOfAUnitThatNaksEveryPacketEndsNonZeroAfterTenNaks)
+TEST_F(Unattended, UpgradeOfAUnitThatNaksEveryPacketEndsWithRefusedCode7AfterTenPackets)
 {
     startSim({"--nak-packets"});
     KvTestPack p;
