@@ -97,7 +97,7 @@ TEST_F(LineFaults, GarbageNaksAndWaitingFramesCostTimeButNoData)
     EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
 }
 
-TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServedAfter)
+TEST_F(LineFaults, NakStormsEndTheRunAsNoUnit5OrRefused7WithTheUnitUnchangedAndAHealthyUnitIsServedAfter)
 {
     // Every frame refused: the unit is never seen, nothing is stored.
     startSim(sim, {"--nak-every", "1"});
@@ -114,6 +114,8 @@ TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServed
     EXPECT_EQ(imageStorm.rc, 7);
     EXPECT_EQ(imageStorm.err, "korprog: the unit refused the image 10 times in a row\n");
     EXPECT_FALSE(fs::exists(sim.path("image.bin")));
+    EXPECT_EQ(sim.log().find("image of"), std::string::npos);
+    EXPECT_EQ(count(sim.log(), "<- packet"), 10);
 
     // The unit back without faults, still in its boot loader.
     sim.stop();

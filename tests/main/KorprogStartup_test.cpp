@@ -75,11 +75,8 @@ TEST_F(Startup, SecondInstanceEndsAtOnceAndLeavesThePacksOfTheFirstAlone)
     for (int i = 0; i < 1000 && !fs::exists(user / "dbgTraceCommands.txt"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(fs::exists(stale)) << "removed at start";
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     BNamedMutex probe;
-    const bool held = probe.create("Helm_" Sw_VERSION "_MutexId") == BNamedMutex::ALREADY_EXISTS;
-    unsetenv("XDG_RUNTIME_DIR");
-    ASSERT_TRUE(held);
+    ASSERT_EQ(korprogtest::askProgramLock(probe, dir.string()), BNamedMutex::ALREADY_EXISTS);
 
     // Another file of the pack's name, opened from the file manager.
     write(dir / name, "another file of that name");

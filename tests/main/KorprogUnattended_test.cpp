@@ -190,21 +190,6 @@ TEST_F(Unattended, UpgradeSendsThePacksImageAndEndsZeroWithProgressLines)
     EXPECT_NE(sim.log().find("new software version KV-4.61"), std::string::npos);
 }
 
-TEST_F(Unattended, UpgradeOfAUnitThatNaksEveryPacketEndsWithRefusedCode7AfterTenPackets)
-{
-    startSim({"--nak-packets"});
-    KvTestPack p;
-    p.data = KvTestPack::image(1000);
-    const KorprogRun r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-nak"), "-binfile", "app.bin"});
-    EXPECT_EQ(r.rc, 7);
-    EXPECT_EQ(r.err, "korprog: the unit refused the image 10 times in a row\n");
-    EXPECT_EQ(ksimtest::readFile(sim.path("sim.log")).find("image of"), std::string::npos);
-    const std::string log = sim.log();
-    int packets = 0;
-    for (size_t at = log.find("<- packet"); at != std::string::npos; at = log.find("<- packet", at + 1)) ++packets;
-    EXPECT_EQ(packets, 10);
-}
-
 TEST_F(Unattended, PackImageCarryingSettingsProgramsThemBeforeTheImage)
 {
     startSim({});

@@ -15,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "helm/platform/BNamedMutex.h"
 #include "korvansim/SimProcess.h"
+#include "main/Main.h"
 #include "support/FullDisk.h"
 
 // Where and how the program starts. `dir` is its working directory, its data
@@ -45,6 +47,18 @@ inline std::vector<std::string> linesOf(const std::string& text)
     for (size_t nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1) lines.push_back(text.substr(at, nl - at));
     if (at < text.size()) lines.push_back(text.substr(at));
     return lines;
+}
+
+// The name of the single-instance lock; its file is this with ".lock".
+const char* const PROGRAM_LOCK = "Helm_" Sw_VERSION "_MutexId";
+
+// Asks for the program's lock in `dir` as a run started there asks for it.
+inline BNamedMutex::Result askProgramLock(BNamedMutex& lock, const std::string& dir)
+{
+    ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    const BNamedMutex::Result r = lock.create(PROGRAM_LOCK);
+    ::unsetenv("XDG_RUNTIME_DIR");
+    return r;
 }
 
 } // namespace korprogtest
