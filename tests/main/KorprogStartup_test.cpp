@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -28,15 +27,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string> names(const fs::path& dir)
-{
-    std::vector<std::string> n;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec)) n.push_back(e.path().filename().string());
-    std::sort(n.begin(), n.end());
-    return n;
-}
 
 class Startup : public KorprogDirTest {
 protected:

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -65,8 +64,6 @@ protected:
         write("images/KV8888GM-ED_4.20.bin", image);
         write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
     }
-
-    static int lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 
     SimProcess sim;
 };
@@ -143,7 +140,7 @@ TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
     for (const Case& c : cases) {
         const KorprogRun r = korprog({"-program", c.file});
         EXPECT_EQ(r.rc, 3) << c.file;
-        EXPECT_EQ(lines(r.err), 1) << r.err;
+        EXPECT_EQ(ksimtest::count(r.err, "\n"), 1) << r.err;
         EXPECT_EQ(r.err.rfind("korprog: ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
     }
@@ -180,10 +177,7 @@ TEST_F(Unattended, UpgradeSendsThePacksImageAndEndsZeroWithProgressLines)
     const KorprogRun r = korprog({"-upgrade", "-revpack", name + ".rpa", "-binfile", "app.bin"});
     EXPECT_EQ(r.rc, 0) << r.err << r.out;
     EXPECT_EQ(read(sim.path("image.bin")), KvTestPack::padded(p.data));
-    int progressLines = 0;
-    for (size_t at = r.out.find("bytes sent"); at != std::string::npos; at = r.out.find("bytes sent", at + 1))
-        ++progressLines;
-    EXPECT_EQ(progressLines, 10) << "one line per tenth of the image\n" << r.out;
+    EXPECT_EQ(ksimtest::count(r.out, "bytes sent"), 10) << "one line per tenth of the image\n" << r.out;
     EXPECT_NE(r.out.find("Upgrading 12% ready: 384 of 3000 bytes sent"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Upgrading 100% ready: 3000 of 3000 bytes sent\n"), std::string::npos);
     EXPECT_NE(r.out.find("Upgrading Ready"), std::string::npos);
@@ -313,13 +307,7 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     EXPECT_NE(pack.find("[./Alarmbox_4.20.bin]"), std::string::npos);
     EXPECT_NE(pack.find("[./BOOT_LOAD_B49.bin]"), std::string::npos);
 
-    auto listing = [this] {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(packs)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    };
-    const std::vector<std::string> withPack = listing();
+    const std::vector<std::string> withPack = names(packs);
     const KorprogRun missing = korprog({"-cmdl_crtrpa", "-bindir", "no-such-dir"});
     EXPECT_EQ(missing.rc, 3);
     EXPECT_NE(missing.err.find("korprog: _binDirPath=" + (dir / "no-such-dir").string() + "/ does NOT Exist!\n"),
@@ -328,7 +316,7 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     const KorprogRun noDir = korprog({"-cmdl_crtrpa"});
     EXPECT_EQ(noDir.rc, 3);
     EXPECT_NE(noDir.err.find("korprog: -cmdl_crtrpa needs -bindir DIR\n"), std::string::npos) << noDir.err;
-    EXPECT_EQ(listing(), withPack) << "nothing new, no work file left";
+    EXPECT_EQ(names(packs), withPack) << "nothing new, no work file left";
 }
 
 }  // namespace

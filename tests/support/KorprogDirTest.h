@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "korvansim/SimProcess.h"
 #include "support/TempDir.h"
@@ -27,6 +29,16 @@ protected:
         packs = user / "RevPacks";
     }
     std::string read(const std::filesystem::path& p) const { return ksimtest::readFile((dir / p).string()); }
+    // The names of the files in `where`, sorted; none when it is missing.
+    std::vector<std::string> names(const std::filesystem::path& where) const
+    {
+        std::vector<std::string> found;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(dir / where, ec))
+            found.push_back(e.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
     void write(const std::filesystem::path& p, const std::string& text) const
     {
         std::ofstream(dir / p, std::ios::binary) << text;
