@@ -97,7 +97,7 @@ TEST_F(LineFaults, GarbageNaksAndWaitingFramesCostTimeButNoData)
     EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
 }
 
-TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServedAfter)
+TEST_F(LineFaults, NakStormsEndTheRunAsNoUnit5OrRefused7WithTheUnitUnchangedAndAHealthyUnitIsServedAfter)
 {
     // Every frame refused: the unit is never seen, nothing is stored.
     startSim(sim, {"--nak-every", "1"});
@@ -114,6 +114,8 @@ TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServed
     EXPECT_EQ(imageStorm.rc, 7);
     EXPECT_EQ(imageStorm.err, "korprog: the unit refused the image 10 times in a row\n");
     EXPECT_FALSE(fs::exists(sim.path("image.bin")));
+    EXPECT_EQ(sim.log().find("image of"), std::string::npos);
+    EXPECT_EQ(count(sim.log(), "<- packet"), 10);
 
     // The unit back without faults, still in its boot loader.
     sim.stop();
@@ -123,7 +125,7 @@ TEST_F(LineFaults, NakStormsEndTheRunWithTheUnitUnchangedAndAHealthyUnitIsServed
     EXPECT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image));
 }
 
-TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettings)
+TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAsLostCode6AndKeepsItsSettings)
 {
     startSim(sim, {"--silent-after", "60"});
     const KorprogRun r = korprog({"-program", "new.adn"});
@@ -133,7 +135,7 @@ TEST_F(LineFaults, UnitSilentInTheMiddleOfProgrammingEndsTheRunAndKeepsItsSettin
     EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), oldSettings) << "an unfinished upload stores nothing";
 }
 
-TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageFailsTheRunAndTheNextRunUpgradesIt)
+TEST_F(LineFaults, UnitResetInTheMiddleOfTheImageEndsTheRunAsLostCode6AndTheNextRunUpgradesIt)
 {
     for (const std::vector<std::string>& loaders : {std::vector<std::string>{"00", "49"}, {"49"}}) {
         SCOPED_TRACE(std::to_string(loaders.size()) + " loaders");
@@ -246,7 +248,7 @@ TEST_F(LineFaults, PackSettingsStoppedBeforeTheirEndAreNotFollowedByTheUpgrade)
     EXPECT_FALSE(fs::exists(sim.path("image.bin")));
 }
 
-TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAndTheUnitBackOnTheSameNameIsProgrammed)
+TEST_F(LineFaults, PortRemovedWhileProgrammingEndsTheRunAsLostCode6AndTheUnitBackOnTheSameNameIsProgrammed)
 {
     const std::string link = dir + "/korvan0";
     // Paced: unpaced, a loaded machine can finish the upload between two looks.

@@ -31,14 +31,7 @@ using nlohmann::json;
 
 namespace {
 
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t at = 0;
-    for (size_t nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1) lines.push_back(text.substr(at, nl - at));
-    if (at < text.size()) lines.push_back(text.substr(at));
-    return lines;
-}
+using korprogtest::linesOf;
 
 // The file may not be written, even by root: immutable where the file
 // system has the flag, else without write permission. False when neither.
@@ -209,32 +202,20 @@ TEST_F(InputsTest, ARunTellsItsProgressByTenthsOrInPlaceAndEndsWithItsResult)
     // whatever the run wrote until the run has ended.
     KvPty term;
     const int keep = ::open(term.name.c_str(), O_RDWR | O_NOCTTY);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    KorprogStart how(dir, {"TERM=xterm"});
+    how.tag = "-tty";
+    how.inChild = [&term] {
         ::setsid();
-        const int tty = ::open(term.name.c_str(), O_RDWR);
-        ::dup2(tty, 1);
-        ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-        ::setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
-        ::setenv("TERM", "xterm", 1);
-        ::unsetenv("DISPLAY");
-        if (::chdir(dir.c_str()) != 0 || !std::freopen("err-tty.txt", "w", stderr)) ::_exit(125);
-        ::execl(KORPROG_PATH, KORPROG_PATH, "-program", "new.adn", "-port", link.c_str(), nullptr);
-        ::_exit(127);
-    }
+        ::dup2(::open(term.name.c_str(), O_RDWR), 1);
+    };
     std::string shown;
-    int status = -1;
-    for (int i = 0; i < 100; ++i) {
-        const bool ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    auto show = [&] {
         const Bytes b = term.read(1 << 16, 200);
         shown.append(b.begin(), b.end());
-        if (ended) break;
-    }
+    };
+    runKorprog(how, {"-program", "new.adn", "-port", link}, 20, [&](double, pid_t) { show(); });
+    show();
     ::close(keep);
-    if (!WIFEXITED(status)) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-    }
     SCOPED_TRACE(read("err-tty.txt"));
     EXPECT_GE(ksimtest::count(shown, "\r"), 20) << shown;
     EXPECT_NE(shown.find("\033[K"), std::string::npos) << shown;

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -18,25 +16,19 @@
 #include <vector>
 
 #include "korvansim/SimProcess.h"
-#include "support/TempDir.h"
+#include "support/KorprogDirTest.h"
+#include "support/KorprogProcess.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class Interactive : public ::testing::Test {
+class Interactive : public KorprogDirTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(scratch.ok());
-        dir = scratch.path();
-    }
+    Interactive() : KorprogDirTest("korprog-interactive") {}
     void TearDown() override
     {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
+        program.kill();
         sim.stop();
     }
 
@@ -48,50 +40,18 @@ protected:
     // Starts korprog, without arguments unless given.
     void start(Screen screen, const std::vector<std::string>& args = {})
     {
-        pid = fork();
-        if (pid == 0) {
-            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-            setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
-            unsetenv("KORPROG_HEADLESS");
-            if (screen != WINDOW) unsetenv("DISPLAY");
-            if (screen == HEADLESS) setenv("KORPROG_HEADLESS", "1", 1);
-            if (chdir(dir.c_str()) != 0) _exit(126);
-            // In sanitizer builds: fontconfig, which draws the window's
-            // texts, keeps its font cache for the life of the process.
-            std::ofstream("lsan.supp") << "leak:libfontconfig.so\n";
-            // Read at the end, after the program moved into the user's directory.
-            setenv("LSAN_OPTIONS", ("suppressions=" + (dir / "lsan.supp").string()).c_str(), 1);
-            if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(125);
-            std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
-            for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(KORPROG_PATH, argv.data());
-            _exit(127);
-        }
+        // In sanitizer builds: fontconfig, which draws the window's texts,
+        // keeps its font cache for the life of the process. Read at the
+        // end, after the program moved into the user's directory.
+        std::ofstream(dir / "lsan.supp") << "leak:libfontconfig.so\n";
+        KorprogStart how(dir.string(), {"KORPROG_HEADLESS", "LSAN_OPTIONS=suppressions=" + (dir / "lsan.supp").string()});
+        how.display = screen == WINDOW;
+        if (screen == HEADLESS) how.env.push_back("KORPROG_HEADLESS=1");
+        program.start(how, args);
     }
     // Exit code, or -2 when the program still runs after `ms`.
-    int waitExit(int ms)
-    {
-        for (int i = 0; i < ms / 10; ++i) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -2;
-    }
-    int simCount(const std::string& text) const
-    {
-        const std::string log = sim.log();
-        int n = 0;
-        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
-        return n;
-    }
-    std::string read(const std::string& name) const { return ksimtest::readFile((dir / name).string()); }
-    // The user's directory, where the program keeps its preferences.
-    fs::path user() const { return dir / "Ombrix/Korvan Tools/Programmer"; }
+    int waitExit(int ms) { return program.wait(ms / 1000.0); }
+    int simCount(const std::string& text) const { return ksimtest::count(sim.log(), text); }
 
     // The visible windows on the display, one a line: "id width height x
     // y title" (xdotool).
@@ -109,9 +69,7 @@ protected:
         return found;
     }
 
-    TempDir scratch{"korprog-interactive"};
-    fs::path dir;
-    pid_t pid = -1;
+    KorprogProcess program;
     SimProcess sim;
 };
 
@@ -122,7 +80,7 @@ TEST_F(Interactive, WithoutADisplayAnInteractiveStartEndsAtOnceAndSaysWhy)
     EXPECT_EQ(read("err.txt"),
               "korprog: no display to open the window on (DISPLAY is not set); without one only -program, "
               "-upgrade and -cmdl_crtrpa run\n");
-    EXPECT_FALSE(fs::exists(user() / "config.ini")) << "nothing started";
+    EXPECT_FALSE(fs::exists(user / "config.ini")) << "nothing started";
 }
 
 TEST_F(Interactive, SigtermWhileConnectedEndsZeroWithThePreferencesWritten)
@@ -130,16 +88,16 @@ TEST_F(Interactive, SigtermWhileConnectedEndsZeroWithThePreferencesWritten)
     const bool window = std::getenv("DISPLAY") != nullptr;
     std::ofstream(sim.path("unit.adn")) << "";
     ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn")}));
-    fs::create_directories(user());
-    std::ofstream(user() / "config.ini") << "comport=" << sim.device << "\nkorvantype=KV8888GM-ED\n";
+    fs::create_directories(user);
+    std::ofstream(user / "config.ini") << "comport=" << sim.device << "\nkorvantype=KV8888GM-ED\n";
     start(window ? WINDOW : HEADLESS);
     // Connected, and the life check has run a while.
     for (int i = 0; i < 1000 && simCount("<- status request") < 3; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_GE(simCount("<- status request"), 3) << read("err.txt");
-    kill(pid, SIGTERM);
+    program.signal(SIGTERM);
     EXPECT_EQ(waitExit(5000), 0) << (window ? "with the window: " : "without a window: ") << read("err.txt");
-    const std::string ini = ksimtest::readFile((user() / "config.ini").string());
+    const std::string ini = read(user / "config.ini");
     EXPECT_NE(ini.find("comport=" + sim.device + "\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("korvantype=KV8888GM-ED;KV8888GM-ED\n"), std::string::npos) << "written back: " << ini;
 }
@@ -155,15 +113,15 @@ TEST_F(Interactive, SigtermWhileAUnitInItsBootLoaderWaitsForAnImageEndsWithinTwo
         sim.stop();
         std::ofstream(sim.path("unit.adn")) << "";
         ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn"), "--boot"}));
-        fs::create_directories(user());
-        std::ofstream(user() / "config.ini") << "comport=" << sim.device << "\nkorvantype=KV8888GM-ED\n";
+        fs::create_directories(user);
+        std::ofstream(user / "config.ini") << "comport=" << sim.device << "\nkorvantype=KV8888GM-ED\n";
         start(screen);
         for (int i = 0; i < 1000 && simCount("-> boot-loader request (0B)") < 1; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ASSERT_GE(simCount("-> boot-loader request (0B)"), 1) << read("err.txt");
         // The alert is up (with the window) or answered and the wait begun.
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        kill(pid, SIGTERM);
+        program.signal(SIGTERM);
         EXPECT_EQ(waitExit(2000), 0) << read("err.txt");
     }
 }
@@ -178,8 +136,8 @@ TEST_F(Interactive, QuestionHeldOpenDuringProgrammerenLosesNothing)
     if (!std::getenv("DISPLAY") || std::system("command -v xdotool >/dev/null") != 0) GTEST_SKIP() << "no display or xdotool";
     std::ofstream(sim.path("unit.adn")) << "";
     ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn"), "--hardware", "D.49"}));
-    fs::create_directories(user());
-    std::ofstream(user() / "config.ini") << "comport=" << sim.device << "\n";
+    fs::create_directories(user);
+    std::ofstream(user / "config.ini") << "comport=" << sim.device << "\n";
     std::string file;
     for (int k = 1; k <= 200; ++k)
         file += (k == 10 ? std::string("KV8888GM-ED") : "nieuw " + std::to_string(k)) + "|" +

@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "korvansim/SimProcess.h"
+#include "support/KorprogDirTest.h"
 #include "support/KorprogProcess.h"
 #include "support/KvSettingsFile.h"
 #include "support/KvTestPack.h"
-#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -31,21 +31,20 @@ using ksimtest::count;
 
 const char* const SIGTERM_REASON = "korprog: ended by SIGTERM before the run was complete\n";
 
-class Proving : public ::testing::Test {
+class Proving : public KorprogDirTest {
 protected:
+    Proving() : KorprogDirTest("korprog-proving") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch.ok());
-        dir = scratch.path();
-        user = dir / "Ombrix/Korvan Tools/Programmer";
-        fs::create_directories(user / "RevPacks");
+        KorprogDirTest::SetUp();
+        fs::create_directories(packs);
         std::ofstream(dir / "new.adn") << settingsFile("Nieuw ");
         KvTestPack p;
         p.data = KvTestPack::image(700);  // declares and carries KV-4.20
-        pack = p.write((user / "RevPacks").string(), "KV-prove");
+        pack = p.write(packs.string(), "KV-prove");
         // Declared KV8888GM-ED, but makes the unit another type.
         p.data = KvTestPack::image(700, "KV-4.20", "KV9999GM-ED");
-        otherType = p.write((user / "RevPacks").string(), "KV-other");
+        otherType = p.write(packs.string(), "KV-other");
     }
 
     // The simulator holding settingsFile("oud ") with `faults`, and
@@ -73,8 +72,6 @@ protected:
         return found;
     }
 
-    TempDir scratch{"korprog-proving"};
-    fs::path dir, user;
     std::string pack, otherType;
     SimProcess sim;
 };
@@ -170,7 +167,7 @@ TEST_F(Proving, WhatCannotGoInWholeIsRefusedBeforeTheUnitIsAskedAnything)
     KvTestPack bigLoader;
     bigLoader.data = KvTestPack::image(700);
     bigLoader.loaderSize = 2045;
-    const std::string loaderPack = bigLoader.write((user / "RevPacks").string(), "KV-loader");
+    const std::string loaderPack = bigLoader.write(packs.string(), "KV-loader");
     const struct {
         const char* what;
         std::vector<std::string> args;
@@ -218,7 +215,7 @@ TEST_F(Proving, FetchesCutShortAreToldByWhatCutThemShort)
         SCOPED_TRACE(c.what);
         startSim({"--baud", "9600"});
         bool done = false;
-        const KorprogRun r = runKorprogWatched(dir.string(), c.args, 40, 0, [&](double, pid_t pid) {
+        const KorprogRun r = runKorprog(dir.string(), c.args, 40, [&](double, pid_t pid) {
             // The unit sends entries only when its settings are fetched.
             if (done || count(sim.log(), "-> entry ") < 50) return;
             done = true;
@@ -252,27 +249,15 @@ TEST_F(Proving, ClosedStandardDescriptorsKeepOurTextOffTheLine)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         startSim({});
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-            ::setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
-            ::unsetenv("DISPLAY");
-            if (::chdir(dir.c_str()) != 0) ::_exit(126);
-            // What stays open goes to files of its own, out of the test's output.
+        // What stays open goes to files of its own, out of the test's output.
+        KorprogStart how(dir.string());
+        how.inChild = [&c] {
             ::dup2(::open("/dev/null", O_RDONLY), 0);
-            ::dup2(::open("fd1.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            ::dup2(::open("fd2.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
             for (int fd : c.closed) ::close(fd);
-            std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
-            for (const std::string& a : c.args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(KORPROG_PATH, argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        for (int i = 0; i < 3000 && ::waitpid(pid, &status, WNOHANG) != pid; ++i) ::usleep(10000);
-        EXPECT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 0);
+        };
+        const KorprogRun r = runKorprog(how, c.args, 30);
+        EXPECT_GE(r.rc, 0) << "ended by itself";
+        EXPECT_EQ(r.rc, 0);
         EXPECT_EQ(ksimtest::readFile(sim.path("unit.adn")), settingsFile("Nieuw "));
         EXPECT_EQ(sim.log().find("<- dropped"), std::string::npos) << "bytes outside frames reached the unit";
         for (const auto& e : fs::directory_iterator(dir)) {

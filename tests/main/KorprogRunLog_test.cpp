@@ -13,10 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "helm/platform/BNamedMutex.h"
 #include "korprog/runlog/Sha256.h"
 #include "korvansim/SimProcess.h"
-#include "main/Main.h"
 #include "support/KorprogProcess.h"
 #include "support/KorprogUserTest.h"
 #include "support/KvPty.h"
@@ -162,11 +160,8 @@ TEST_F(RunLogTest, EachWayARunEndsHasItsExitCodeAndItsEndLine)
 
     // Another instance holds the program: refused before the command line
     // is acted on, and told all the same.
-    ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     BNamedMutex other;
-    const bool held = other.create("Helm_" Sw_VERSION "_MutexId") == BNamedMutex::CREATED;
-    ::unsetenv("XDG_RUNTIME_DIR");
-    ASSERT_TRUE(held);
+    ASSERT_EQ(korprogtest::askProgramLock(other, dir), BNamedMutex::CREATED);
     const KorprogRun busy = runKorprog(dir, {"-json", "-program", "new.adn"}, 20);
     EXPECT_EQ(busy.rc, 2);
     expectFramed(eventsOf(busy.out), "program", 2, "busy");
@@ -236,7 +231,7 @@ TEST_F(RunLogTest, ASignalOrAnUnwritableReportEndsTheRunWithItsEndLine)
     startSim({"--baud", "9600"});
     bool signalled = false;
     const KorprogRun cut =
-        runKorprogWatched(dir, upgrade(pack()), 20, 0, [&](double, pid_t pid) {
+        runKorprog(dir, upgrade(pack()), 20, [&](double, pid_t pid) {
             if (!signalled && ksimtest::readFile(dir + "/out.txt").find("\"progress\"") != std::string::npos) {
                 signalled = true;
                 ::kill(pid, SIGTERM);

@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -21,71 +20,23 @@
 
 #include "helm/platform/BNamedMutex.h"
 #include "main/Main.h"
+#include "support/KorprogDirTest.h"
 #include "support/KorprogProcess.h"
 #include "support/KvTestPack.h"
-#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Starts the program in its own process with a private lock and data directory.
-pid_t startProgram(const fs::path& dir, const std::vector<std::string>& args)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-        setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
-        setenv("KORPROG_HEADLESS", "1", 1);
-        unsetenv("DISPLAY");
-        if (chdir(dir.c_str()) != 0) _exit(126);
-        std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(KORPROG_PATH, argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-int waitExit(pid_t pid, int seconds)
-{
-    for (int i = 0; i < seconds * 100; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -2;
-}
-
-std::vector<std::string> names(const fs::path& dir)
-{
-    std::vector<std::string> n;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(dir, ec)) n.push_back(e.path().filename().string());
-    std::sort(n.begin(), n.end());
-    return n;
-}
-
-class Startup : public ::testing::Test {
+class Startup : public KorprogDirTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(scratch.ok());
-        dir = scratch.path();
-        user = dir / "Ombrix/Korvan Tools/Programmer";
-        packs = user / "RevPacks";
-    }
+    Startup() : KorprogDirTest("korprog-startup") {}
     // A run that ends by itself once start-up is through.
     KorprogRun korprog(std::vector<std::string> args, rlim_t fileLimit = 0)
     {
         args.insert(args.end(), {"-program", "missing.adn"});
         return runKorprog(dir.string(), args, 20, fileLimit);
     }
-    std::string read(const fs::path& p) const { return ksimtest::readFile(p.string()); }
-    void write(const fs::path& p, const std::string& text) const { std::ofstream(p, std::ios::binary) << text; }
     // A pack that verifies, made in `where`; its file name.
     std::string pack(const fs::path& where, size_t imageSize = 3000) const
     {
@@ -94,8 +45,6 @@ protected:
         p.data = KvTestPack::image(imageSize);
         return p.write(where.string(), "KV-6.01") + ".rpa";
     }
-    TempDir scratch{"korprog-startup"};
-    fs::path dir, user, packs;
 };
 
 TEST_F(Startup, SecondInstanceEndsAtOnceAndLeavesThePacksOfTheFirstAlone)
@@ -107,27 +56,28 @@ TEST_F(Startup, SecondInstanceEndsAtOnceAndLeavesThePacksOfTheFirstAlone)
     fs::create_directory(stale);
     const std::string name = pack(packs);
     const std::string stored = read(packs / name);
-    pid_t first = startProgram(dir, {});
+    KorprogProcess first, second;
+    KorprogStart how(dir.string(), {"KORPROG_HEADLESS=1"});
+    how.tag = "1";
+    first.start(how, {});
     // The commands file appears once start-up is through; probing the lock
     // before that could make the first process take us for an instance.
     for (int i = 0; i < 1000 && !fs::exists(user / "dbgTraceCommands.txt"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(fs::exists(stale)) << "removed at start";
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
     BNamedMutex probe;
-    const bool held = probe.create("Helm_" Sw_VERSION "_MutexId") == BNamedMutex::ALREADY_EXISTS;
-    unsetenv("XDG_RUNTIME_DIR");
-    ASSERT_TRUE(held);
+    ASSERT_EQ(korprogtest::askProgramLock(probe, dir.string()), BNamedMutex::ALREADY_EXISTS);
 
     // Another file of the pack's name, opened from the file manager.
     write(dir / name, "another file of that name");
-    pid_t second = startProgram(dir, {name, "-upgrade"});
-    EXPECT_EQ(waitExit(second, 10), 2);
+    how.tag = "2";
+    second.start(how, {name, "-upgrade"});
+    EXPECT_EQ(second.wait(10), 2);
     EXPECT_EQ(read(packs / name), stored);
     EXPECT_EQ(names(packs), (std::vector<std::string>{name, "SwHwRestrictions.txt"}));
-    EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "the first keeps running";
-    kill(first, SIGTERM);
-    EXPECT_EQ(waitExit(first, 10), 0);
+    EXPECT_TRUE(first.running()) << "the first keeps running";
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(10), 0);
 }
 
 // Fail closed: without the lock a second instance could not be told apart.
@@ -272,7 +222,7 @@ TEST_F(Startup, BadInputsAndOptionsAreRefusedAtOnceByName)
     for (const Case& c : cases) {
         std::string line;
         for (const std::string& a : c.args) line += " " + a.substr(0, 40);
-        const KorprogRun r = runKorprogWatched(dir.string(), c.args, 20, 0, {}, "", c.env);
+        const KorprogRun r = runKorprog(KorprogStart(dir.string(), c.env), c.args, 20);
         EXPECT_EQ(r.rc, c.rc) << line << "\n" << r.err;
         EXPECT_EQ(r.err, c.err) << line;
     }

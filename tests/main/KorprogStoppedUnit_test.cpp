@@ -155,7 +155,7 @@ protected:
     {
         config(unit.pty.name);
         *termAt = -1;
-        return runKorprogWatched(dir, args, 40, 0, [&](double s, pid_t pid) {
+        return runKorprog(dir, args, 40, [&](double s, pid_t pid) {
             unit.serve(s);
             if (termAfter >= 0 && unit.hungAt >= 0 && *termAt < 0 && s > unit.hungAt + termAfter) {
                 ::kill(pid, SIGTERM);
@@ -185,7 +185,7 @@ TEST_F(StoppedUnit, UnitThatStopsReadingMidProgramIsGivenUpAsASilentOne)
 
 // The program's next message after the last ACK meets a full line; 1 s
 // later it is told to end.
-TEST_F(StoppedUnit, SigtermEndsARunWhoseUnitStoppedReadingWithinTwoSecondsAsAFailure)
+TEST_F(StoppedUnit, SigtermEndsARunWhoseUnitStoppedReadingWithinTwoSecondsWithCode1)
 {
     KvTestPack p;
     p.data = KvTestPack::image(3000, "KV-4.61");
@@ -219,7 +219,7 @@ TEST_F(StoppedUnit, SigtermInTheMiddleOfProgrammingIsNoSuccess)
     ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn"), "--baud", "9600"}));
     config(sim.device);
     double termAt = -1;
-    const KorprogRun r = runKorprogWatched(dir, {"-program", "new.adn"}, 40, 0, [&](double s, pid_t pid) {
+    const KorprogRun r = runKorprog(dir, {"-program", "new.adn"}, 40, [&](double s, pid_t pid) {
         if (termAt < 0 && count(sim.log(), "stored entry") >= 20) {
             ::kill(pid, SIGTERM);
             termAt = s;

@@ -4,55 +4,35 @@
 #if defined(KORPROG_PATH) && defined(KORVANSIM_PATH)
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "korvansim/SimProcess.h"
+#include "support/KorprogDirTest.h"
+#include "support/KorprogProcess.h"
 #include "support/KvPty.h"
 #include "support/KvSettingsFile.h"
 #include "support/KvTestPack.h"
-#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int rc;
-    std::string out, err;
-};
-
-class Unattended : public ::testing::Test {
+class Unattended : public KorprogDirTest {
 protected:
+    Unattended() : KorprogDirTest("korprog-unattended") {}
     void SetUp() override
     {
-        ASSERT_TRUE(scratch.ok());
-        dir = scratch.path();
-        user = dir / "Ombrix/Korvan Tools/Programmer";
-        packs = user / "RevPacks";
+        KorprogDirTest::SetUp();
         fs::create_directories(packs);
     }
-    void TearDown() override
-    {
-        sim.stop();
-    }
-    void write(const std::string& name, const std::string& content)
-    {
-        std::ofstream(dir / name, std::ios::binary) << content;
-    }
-    std::string read(const fs::path& p) const { return ksimtest::readFile(p.string()); }
+    void TearDown() override { sim.stop(); }
 
     // The user's preferences, in the directory the program runs in.
     void config(const std::string& port) { std::ofstream(user / "config.ini") << "comport=" << port << "\n"; }
@@ -66,36 +46,10 @@ protected:
         config(sim.device);
     }
 
-    Outcome korprog(const std::vector<std::string>& args, int timeoutS = 20)
+    // As a user starts it, not as ctest does.
+    KorprogRun korprog(const std::vector<std::string>& args, int timeoutS = 20)
     {
-        pid_t pid = fork();
-        if (pid == 0) {
-            setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-            setenv("KORPROG_DATA_DIR", dir.c_str(), 1);
-            unsetenv("DISPLAY");
-            unsetenv("KORPROG_HEADLESS");  // as a user starts it, not as ctest does
-            if (chdir(dir.c_str()) != 0) _exit(126);
-            if (!freopen("out.txt", "w", stdout) || !freopen("err.txt", "w", stderr)) _exit(125);
-            std::vector<char*> argv{const_cast<char*>(KORPROG_PATH)};
-            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(KORPROG_PATH, argv.data());
-            _exit(127);
-        }
-        int rc = -2;
-        for (int i = 0; i < timeoutS * 100; ++i) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (rc == -2) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        return {rc, read(dir / "out.txt"), read(dir / "err.txt")};
+        return runKorprog(KorprogStart(dir.string(), {"KORPROG_HEADLESS"}), args, timeoutS);
     }
 
     // The directory "images": an image of type KV8888GM-ED for processor 49
@@ -111,10 +65,6 @@ protected:
         write("images/BOOT_LOAD_B49.bin", std::string(1600, '\x49'));
     }
 
-    static int lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
-
-    TempDir scratch{"korprog-unattended"};
-    fs::path dir, user, packs;
     SimProcess sim;
 };
 
@@ -123,7 +73,7 @@ TEST_F(Unattended, ProgramWritesTheWholeFileIntoTheUnitAndEndsZero)
     startSim({});
     const std::string file = settingsFile("Nieuw ");
     write("new.adn", file);
-    const Outcome r = korprog({"-program", "new.adn"});
+    const KorprogRun r = korprog({"-program", "new.adn"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(read(sim.path("unit.adn")), file);
     // What went in is read back before the run ends.
@@ -134,13 +84,13 @@ TEST_F(Unattended, ProgramWritesTheWholeFileIntoTheUnitAndEndsZero)
 
 // Refused before the first entry: stopped there, the unit would hold a mix
 // of new and old settings.
-TEST_F(Unattended, ProgramOfATextTooLongForTheUnitEndsNonZeroWithNothingProgrammed)
+TEST_F(Unattended, ProgramOfATextTooLongForTheUnitIsRefusedWithCode3AndNothingProgrammed)
 {
     startSim({});
     std::string file = settingsFile("x");
     file.replace(file.find("x3|"), 2, "thirteen char");  // entry 3 of a GSM unit holds 12
     write("new.adn", file);
-    const Outcome r = korprog({"-program", "new.adn"});
+    const KorprogRun r = korprog({"-program", "new.adn"});
     EXPECT_EQ(r.rc, 3);
     EXPECT_EQ(r.err, "korprog: texts too long for the unit: entry 3 (Algemeen, PIN-code SIM) has 13 characters, at "
                      "most 12; nothing was programmed\n");
@@ -155,7 +105,7 @@ TEST_F(Unattended, ProgramAnswersItsQuestionsOnStandardOutputAndSaysWhatItLeftOu
     std::string file = settingsFile("Nieuw ");
     file.replace(file.find("Nieuw 80|\n"), 10, "Nieuw 80|1\n");
     write("new.adn", file);
-    const Outcome r = korprog({"-program", "new.adn"});
+    const KorprogRun r = korprog({"-program", "new.adn"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.err, "");
     for (const char* line :
@@ -188,31 +138,31 @@ TEST_F(Unattended, ProgramRefusesWhatIsNoSettingsFileBeforeTheUnitHearsAnything)
                  {"quote.adn", "not a settings file (line 2 holds a '\"', which no setting can carry)"},
                  {"quotenr.adn", "line 3 holds a '\"'"}};
     for (const Case& c : cases) {
-        const Outcome r = korprog({"-program", c.file});
+        const KorprogRun r = korprog({"-program", c.file});
         EXPECT_EQ(r.rc, 3) << c.file;
-        EXPECT_EQ(lines(r.err), 1) << r.err;
+        EXPECT_EQ(ksimtest::count(r.err, "\n"), 1) << r.err;
         EXPECT_EQ(r.err.rfind("korprog: ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
     }
     EXPECT_EQ(sim.log().find("<- "), std::string::npos) << "nothing reached the unit";
 }
 
-TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsNonZeroAtOnce)
+TEST_F(Unattended, ProgramOfAUnitInItsBootLoaderEndsAtOnceWithRefusedCode7)
 {
     startSim({"--boot"});
     write("new.adn", settingsFile("x"));
-    const Outcome r = korprog({"-program", "new.adn"}, 5);
+    const KorprogRun r = korprog({"-program", "new.adn"}, 5);
     EXPECT_EQ(r.rc, 7);
     EXPECT_EQ(r.err, "korprog: the unit waits in its boot loader; it takes no settings\n");
 }
 
-TEST_F(Unattended, ProgramWithoutAUnitEndsNonZeroAfterTheStartUp)
+TEST_F(Unattended, ProgramWithoutAUnitEndsWithNoUnitCode5WithinFifteenSeconds)
 {
     KvPty silent;
     config(silent.name);
     write("new.adn", settingsFile("x"));
     const auto t0 = std::chrono::steady_clock::now();
-    const Outcome r = korprog({"-program", "new.adn"});
+    const KorprogRun r = korprog({"-program", "new.adn"});
     EXPECT_EQ(r.rc, 5);
     EXPECT_EQ(r.err, "korprog: Korvan niet aangesloten\n");
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(15));
@@ -224,32 +174,14 @@ TEST_F(Unattended, UpgradeSendsThePacksImageAndEndsZeroWithProgressLines)
     KvTestPack p;
     p.data = KvTestPack::image(3000, "KV-4.61");
     const std::string name = p.write(packs.string(), "KV-e2e");
-    const Outcome r = korprog({"-upgrade", "-revpack", name + ".rpa", "-binfile", "app.bin"});
+    const KorprogRun r = korprog({"-upgrade", "-revpack", name + ".rpa", "-binfile", "app.bin"});
     EXPECT_EQ(r.rc, 0) << r.err << r.out;
     EXPECT_EQ(read(sim.path("image.bin")), KvTestPack::padded(p.data));
-    int progressLines = 0;
-    for (size_t at = r.out.find("bytes sent"); at != std::string::npos; at = r.out.find("bytes sent", at + 1))
-        ++progressLines;
-    EXPECT_EQ(progressLines, 10) << "one line per tenth of the image\n" << r.out;
+    EXPECT_EQ(ksimtest::count(r.out, "bytes sent"), 10) << "one line per tenth of the image\n" << r.out;
     EXPECT_NE(r.out.find("Upgrading 12% ready: 384 of 3000 bytes sent"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Upgrading 100% ready: 3000 of 3000 bytes sent\n"), std::string::npos);
     EXPECT_NE(r.out.find("Upgrading Ready"), std::string::npos);
     EXPECT_NE(sim.log().find("new software version KV-4.61"), std::string::npos);
-}
-
-TEST_F(Unattended, UpgradeOfAUnitThatNaksEveryPacketEndsNonZeroAfterTenNaks)
-{
-    startSim({"--nak-packets"});
-    KvTestPack p;
-    p.data = KvTestPack::image(1000);
-    const Outcome r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-nak"), "-binfile", "app.bin"});
-    EXPECT_EQ(r.rc, 7);
-    EXPECT_EQ(r.err, "korprog: the unit refused the image 10 times in a row\n");
-    EXPECT_EQ(ksimtest::readFile(sim.path("sim.log")).find("image of"), std::string::npos);
-    const std::string log = sim.log();
-    int packets = 0;
-    for (size_t at = log.find("<- packet"); at != std::string::npos; at = log.find("<- packet", at + 1)) ++packets;
-    EXPECT_EQ(packets, 10);
 }
 
 TEST_F(Unattended, PackImageCarryingSettingsProgramsThemBeforeTheImage)
@@ -260,7 +192,7 @@ TEST_F(Unattended, PackImageCarryingSettingsProgramsThemBeforeTheImage)
     p.rows = {"KV----G----;KV----W----"};
     p.data = KvTestPack::image(700, "KV-4.30", p.type);
     p.adn = settingsFile("Pack ");
-    const Outcome r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-adn"), "-binfile", "app.bin"});
+    const KorprogRun r = korprog({"-upgrade", "-revpack", p.write(packs.string(), "KV-adn"), "-binfile", "app.bin"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(read(sim.path("unit.adn")), p.adn);
     EXPECT_EQ(read(sim.path("image.bin")), KvTestPack::padded(p.data));
@@ -287,7 +219,7 @@ TEST_F(Unattended, UpgradeRefusesPackAndImageItCannotUseBeforeTheUnitIsAsked)
                  {name, "BOOT_LOAD_49.bin", "no image BOOT_LOAD_49.bin", 3},
                  {otherName, "app.bin", "image app.bin is not allowed for this unit (type KV8888GM-ED", 8}};
     for (const Case& c : cases) {
-        const Outcome r = korprog({"-upgrade", "-revpack", c.pack, "-binfile", c.bin});
+        const KorprogRun r = korprog({"-upgrade", "-revpack", c.pack, "-binfile", c.bin});
         EXPECT_EQ(r.rc, c.rc) << c.pack << " " << c.bin;
         EXPECT_NE(r.err.find("korprog: " + c.reason), std::string::npos) << r.err;
     }
@@ -328,11 +260,11 @@ TEST_F(Unattended, UpgradeRefusesADamagedOrUnreadablePackBeforeSendingAnything)
     };
     fs::create_symlink("/proc/self/mem", packs / "KV-mem[0000].rpa");  // reading it fails, also for root
     for (const auto& c : cases) {
-        const Outcome r = korprog({"-upgrade", "-revpack", c.pack, "-binfile", "app.bin"});
+        const KorprogRun r = korprog({"-upgrade", "-revpack", c.pack, "-binfile", "app.bin"});
         EXPECT_EQ(r.rc, 3) << c.pack;
         EXPECT_NE(r.err.find("korprog: " + c.reason + "\n"), std::string::npos) << r.err;
     }
-    const Outcome mem = korprog({"-upgrade", "-revpack", "KV-mem[0000]", "-binfile", "app.bin"});
+    const KorprogRun mem = korprog({"-upgrade", "-revpack", "KV-mem[0000]", "-binfile", "app.bin"});
     EXPECT_EQ(mem.rc, 3);
     EXPECT_NE(mem.err.find("korprog: Cannot read " + (packs / "KV-mem[0000].rpa").string() + ": Input/output error\n"),
               std::string::npos)
@@ -346,7 +278,7 @@ TEST_F(Unattended, CreateRevPackOfImagesThatAreAllSkippedMakesNoPackAndSaysWhy)
     images();
     std::ofstream(user / "config.ini") << "korvantype=KV4400WS-BX;Other\n";
 
-    const Outcome r = korprog({"-cmdl_crtrpa", "-bindir", "images"});
+    const KorprogRun r = korprog({"-cmdl_crtrpa", "-bindir", "images"});
     EXPECT_EQ(r.rc, 3);
     EXPECT_NE(r.err.find("korprog: No usable image in " + (dir / "images").string() +
                          "/: KV8888GM-ED_4.20.bin skipped, type not in config.ini\n"),
@@ -363,7 +295,7 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     // The images are named by the type names of the user's config.ini.
     std::ofstream(user / "config.ini") << "korvantype=KV8888GM-ED;Alarmbox\n";
 
-    const Outcome made = korprog({"-cmdl_crtrpa", "-bindir", "images"});
+    const KorprogRun made = korprog({"-cmdl_crtrpa", "-bindir", "images"});
     EXPECT_EQ(made.rc, 0) << made.err;
     std::vector<std::string> files;
     for (const auto& e : fs::directory_iterator(packs))
@@ -375,22 +307,16 @@ TEST_F(Unattended, CreateRevPackBuildsAPackWithoutADisplayOrRefusesAMissingDirec
     EXPECT_NE(pack.find("[./Alarmbox_4.20.bin]"), std::string::npos);
     EXPECT_NE(pack.find("[./BOOT_LOAD_B49.bin]"), std::string::npos);
 
-    auto listing = [this] {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(packs)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    };
-    const std::vector<std::string> withPack = listing();
-    const Outcome missing = korprog({"-cmdl_crtrpa", "-bindir", "no-such-dir"});
+    const std::vector<std::string> withPack = names(packs);
+    const KorprogRun missing = korprog({"-cmdl_crtrpa", "-bindir", "no-such-dir"});
     EXPECT_EQ(missing.rc, 3);
     EXPECT_NE(missing.err.find("korprog: _binDirPath=" + (dir / "no-such-dir").string() + "/ does NOT Exist!\n"),
               std::string::npos)
         << missing.err;
-    const Outcome noDir = korprog({"-cmdl_crtrpa"});
+    const KorprogRun noDir = korprog({"-cmdl_crtrpa"});
     EXPECT_EQ(noDir.rc, 3);
     EXPECT_NE(noDir.err.find("korprog: -cmdl_crtrpa needs -bindir DIR\n"), std::string::npos) << noDir.err;
-    EXPECT_EQ(listing(), withPack) << "nothing new, no work file left";
+    EXPECT_EQ(names(packs), withPack) << "nothing new, no work file left";
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 
 namespace {
 
-TEST(MainSignals, SigtermEndsAPauseAndAnUnattendedRunAsAFailure)
+TEST(MainSignals, SigtermEndsAPauseAndAnUnattendedRunWithCode1)
 {
     FrmKorProgImpl::CMDL_PROGRAM = true;
     MainSignals::catchSignals();
