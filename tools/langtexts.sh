@@ -10,7 +10,7 @@
 #
 # A text is found where the code passes a string literal to gettext(),
 # N_() (a text translated later, in a table), texts() (window labels and
-# tooltips), tr(), RPOut() or RPText::message(); and in data/config.csv
+# tooltips), tr(), RPOut() or Translated::message(); and in data/config.csv
 # the columns the editor translates: name, tab, help, tab help, and kinds
 # that are menus ("sel:...").
 set -euo pipefail

@@ -4,6 +4,7 @@
 # one. The port probe opens ports as the connection driver does.
 korprog_library(settings PATTERNS
   korprog/progctrl/Data/Language.cpp
+  korprog/progctrl/Data/Translated.cpp
   korprog/progctrl/Data/SettingBin.cpp
   korprog/progctrl/Data/AdnFile.cpp
   korprog/progctrl/Data/SettingEntry.cpp

@@ -11,7 +11,7 @@
 #include "korprog/Dialog.h"
 #include "korprog/WholeFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +23,7 @@ void trace(const std::string& text) { BTrace::instance()->dbgPrint(text, true, t
 PackImport::Result copyFailed(const std::string& name, const std::string& dir, int error)
 {
     const std::string text =
-        RPText::message("Revisiepakket \"%s\" kan niet gekopieerd worden naar %s: %s.", name.c_str(), dir.c_str(),
+        Translated::message("Revisiepakket \"%s\" kan niet gekopieerd worden naar %s: %s.", name.c_str(), dir.c_str(),
                         std::strerror(error));
     trace(text);
     Dialog::alert("%s", text.c_str());
@@ -50,7 +50,7 @@ PackImport::Result PackImport::copy(const std::string& from, const std::string& 
         if (stored == bytes) return SAME;
         if (verifies(name, stored) && !verifies(name, bytes)) {
             const std::string text =
-                RPText::message("Revisiepakket \"%s\" klopt niet met zijn checksum: het bewaarde pakket blijft.",
+                Translated::message("Revisiepakket \"%s\" klopt niet met zijn checksum: het bewaarde pakket blijft.",
                                 name.c_str());
             trace(text);
             Dialog::alert("%s", text.c_str());

@@ -6,7 +6,7 @@
 #include "korprog/conndrv/KvcdrvExtSyntax.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/PortFaultText.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/protparser/States/KvprotBndToConnDrv.h"
 
@@ -30,7 +30,7 @@ std::string what(const PortProbe::Result& r)
 {
     switch (r.outcome) {
     case PortProbe::ANSWERED:
-        return RPText::message("Korvan %s, software %s, IMEI %s", r.unit.type.c_str(), r.unit.software.c_str(),
+        return Translated::message("Korvan %s, software %s, IMEI %s", r.unit.type.c_str(), r.unit.software.c_str(),
                                r.unit.imei.empty() ? gettext("geen", 0) : r.unit.imei.c_str());
     case PortProbe::BOOT_LOADER: return gettext("Korvan in de bootloader", 0);
     case PortProbe::SILENT: return gettext("geen Korvan", 0);

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "korprog/progctrl/Data/ConfigInit.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "main/doctor/DoctorHome.h"
 #include "main/doctor/DoctorModem.h"
 #include "main/doctor/DoctorPorts.h"
@@ -71,7 +71,7 @@ std::string Doctor::line(const DoctorCheck& c)
     std::string text = c.subject;
     if (!c.subject.empty() && !c.text.empty()) text += ": ";
     text += c.text;
-    if (!c.fix.empty()) text += (text.empty() ? "" : "; ") + RPText::message("oplossing: %s", c.fix.c_str());
+    if (!c.fix.empty()) text += (text.empty() ? "" : "; ") + Translated::message("oplossing: %s", c.fix.c_str());
     return oneLine(head + text);
 }
 

@@ -12,7 +12,7 @@
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/PortFaultText.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "main/doctor/DoctorPorts.h"
 #include "main/doctor/DoctorProcs.h"
 
@@ -114,7 +114,7 @@ DoctorCheck DoctorHome::configuredPort(const DoctorPlaces& places, const std::st
     const std::string finding = PortFaultText::finding(told, port.c_str(), serial.lockHolder());
     switch (told) {
     case Serial::OPEN_OK:
-        c = DoctorCheck::passed("configured_port", port, RPText::message("COM poort %s gaat open", port.c_str()));
+        c = DoctorCheck::passed("configured_port", port, Translated::message("COM poort %s gaat open", port.c_str()));
         break;
     case Serial::NO_PERMISSION:
         c = DoctorCheck::failed("configured_port", port, finding,
@@ -146,14 +146,14 @@ DoctorCheck DoctorHome::userDir(const std::string& dir)
     if (err) {
         struct stat st;
         const bool own = ::stat(probe.c_str(), &st) == 0 && st.st_uid == ::getuid();
-        c = DoctorCheck::failed("user_dir", dir, RPText::message("niet schrijfbaar: %s", std::strerror(err)),
+        c = DoctorCheck::failed("user_dir", dir, Translated::message("niet schrijfbaar: %s", std::strerror(err)),
                                 own ? "chmod -R u+w " + shellQuote(probe.string())
                                     : "sudo chown -R $USER: " + shellQuote(probe.string()));
     } else if (freeBytes < MIN_FREE) {
-        c = DoctorCheck::failed("user_dir", dir, RPText::message("schrijfbaar, %s vrij", bytesText(freeBytes).c_str()),
+        c = DoctorCheck::failed("user_dir", dir, Translated::message("schrijfbaar, %s vrij", bytesText(freeBytes).c_str()),
                                 gettext("maak ruimte vrij op dat bestandssysteem", 0));
     } else {
-        c = DoctorCheck::passed("user_dir", dir, RPText::message("schrijfbaar, %s vrij", bytesText(freeBytes).c_str()));
+        c = DoctorCheck::passed("user_dir", dir, Translated::message("schrijfbaar, %s vrij", bytesText(freeBytes).c_str()));
     }
     c.facts.str("path", dir).flag("exists", exists).flag("writable", err == 0).num("free_bytes", int64_t(freeBytes));
     return c;
@@ -190,13 +190,13 @@ DoctorCheck DoctorHome::dataFiles(const std::string& userDir, const std::string&
     DoctorCheck c;
     if (missing.empty()) {
         c = DoctorCheck::passed("data_files", userDir,
-                                RPText::message("compleet (%d bestanden)", int(requiredFiles().size())));
+                                Translated::message("compleet (%d bestanden)", int(requiredFiles().size())));
     } else {
         std::string list, rm;
         for (const std::string& m : missing) list += (list.empty() ? "" : ", ") + m;
         for (const std::string& u : unreadable) rm += " " + u;
         // A file the user has is never replaced: removed, it comes back from the defaults.
-        c = DoctorCheck::failed("data_files", userDir, RPText::message("ontbreekt: %s", list.c_str()),
+        c = DoctorCheck::failed("data_files", userDir, Translated::message("ontbreekt: %s", list.c_str()),
                                 reinstall ? "sudo apt install --reinstall korprog" : "rm -f" + rm);
     }
     c.facts.strOrNull("installed", installed).strings("missing", missing);
@@ -214,8 +214,8 @@ DoctorCheck DoctorHome::display(const char* name)
     } else {
         // Only the window needs one: a station that runs unattended passes.
         c = DoctorCheck::noted("display", shown,
-                               RPText::message("geen beeldscherm te openen (DISPLAY=%s)", shown.c_str()) + "; " +
-                                   RPText::message("onbewaakte runs hebben er geen nodig, het venster wel"));
+                               Translated::message("geen beeldscherm te openen (DISPLAY=%s)", shown.c_str()) + "; " +
+                                   Translated::message("onbewaakte runs hebben er geen nodig, het venster wel"));
     }
     c.facts.strOrNull("display", shown);
     return c;

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "main/doctor/DoctorProcs.h"
 
 bool DoctorModem::ignored(const DoctorPlaces& places, const std::string& device)
@@ -44,7 +44,7 @@ std::vector<DoctorCheck> DoctorModem::check(const DoctorPlaces& places, const st
                                 " && sudo udevadm control --reload && sudo udevadm trigger";
         DoctorCheck c = DoctorCheck::failed(
             "modemmanager", port.device,
-            RPText::message("ModemManager draait en onderzoekt %s na het aansluiten (voorbeeld: %s)",
+            Translated::message("ModemManager draait en onderzoekt %s na het aansluiten (voorbeeld: %s)",
                             port.device.c_str(), exampleRule.c_str()),
             fix);
         c.facts.flag("running", true)

@@ -13,7 +13,7 @@
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/PortFaultText.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "main/doctor/DoctorProcs.h"
 
 namespace fs = std::filesystem;
@@ -78,7 +78,7 @@ DoctorCheck DoctorPorts::listed(const Port& port)
 {
     std::string names;
     for (const std::string& n : port.names) names += (names.empty() ? "" : ", ") + n;
-    DoctorCheck c = DoctorCheck::passed("ports", port.device, names.empty() ? "" : RPText::message("ook bekend als %s", names.c_str()));
+    DoctorCheck c = DoctorCheck::passed("ports", port.device, names.empty() ? "" : Translated::message("ook bekend als %s", names.c_str()));
     c.facts.str("device", port.device).strings("names", port.names);
     return c;
 }
@@ -126,20 +126,20 @@ DoctorCheck DoctorPorts::permission(const std::string& device, const Access& a)
     DoctorCheck c;
     if (a.mayOpen)
         c = DoctorCheck::passed("permission", device,
-                                RPText::message("groep %s, rechten %s: u mag de poort openen", a.group.c_str(), a.mode.c_str()));
+                                Translated::message("groep %s, rechten %s: u mag de poort openen", a.group.c_str(), a.mode.c_str()));
     else if (a.groupMayOpen && a.inGroupAtLogin && !a.inGroupNow)
         c = DoctorCheck::failed("permission", device,
-                                RPText::message("u bent lid van groep %s, maar deze aanmelding weet dat nog niet", a.group.c_str()),
+                                Translated::message("u bent lid van groep %s, maar deze aanmelding weet dat nog niet", a.group.c_str()),
                                 loginAgain("newgrp " + a.group));
     else if (a.groupMayOpen && !a.inGroupAtLogin)
         c = DoctorCheck::failed("permission", device,
-                                RPText::message("groep %s, rechten %s: u bent geen lid van groep %s", a.group.c_str(),
+                                Translated::message("groep %s, rechten %s: u bent geen lid van groep %s", a.group.c_str(),
                                                 a.mode.c_str(), a.group.c_str()),
                                 loginAgain("sudo usermod -aG " + a.group + " $USER"));
     else
         // Until the device comes again: a lasting mode is udev's to give.
         c = DoctorCheck::failed("permission", device,
-                                RPText::message("groep %s, rechten %s: u mag de poort niet openen", a.group.c_str(), a.mode.c_str()),
+                                Translated::message("groep %s, rechten %s: u mag de poort niet openen", a.group.c_str(), a.mode.c_str()),
                                 "sudo chgrp dialout " + device + " && sudo chmod 660 " + device);
     c.facts.str("device", device)
         .str("group", a.group)
@@ -166,10 +166,10 @@ DoctorCheck DoctorPorts::inUse(const DoctorPlaces& places, const std::string& de
     }
     DoctorCheck c;
     if (run > 0 && holders.empty())
-        c = DoctorCheck::failed("in_use", device, RPText::message("in gebruik door KorProg (proces %d)", int(run)),
+        c = DoctorCheck::failed("in_use", device, Translated::message("in gebruik door KorProg (proces %d)", int(run)),
                                 PortFaultText::remedy(Serial::PORT_LOCKED));
     else if (!holders.empty())
-        c = DoctorCheck::failed("in_use", device, RPText::message("in gebruik door %s", DoctorProcs::describe(holders).c_str()),
+        c = DoctorCheck::failed("in_use", device, Translated::message("in gebruik door %s", DoctorProcs::describe(holders).c_str()),
                                 DoctorProcs::killCommand(holders));
     else if (busy)
         c = DoctorCheck::failed("in_use", device, gettext("in gebruik door een proces dat u niet kunt zien", 0),

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/runlog/JsonLine.h"
 
 namespace {
@@ -18,7 +18,7 @@ size_t width(const std::string& s)
 
 std::string result(const LineUnit& u)
 {
-    return u.exitCode() == 0 ? gettext("gelukt", 0) : RPText::message("mislukt (%d)", u.exitCode());
+    return u.exitCode() == 0 ? gettext("gelukt", 0) : Translated::message("mislukt (%d)", u.exitCode());
 }
 
 std::string seconds(double s)
@@ -53,7 +53,7 @@ std::string LineSummary::table(const std::vector<LineUnit>& units)
         while (!line.empty() && line.back() == ' ') line.pop_back();
         text += line + "\n";
     }
-    return text + RPText::message("%d van %d gelukt", ok, static_cast<int>(units.size())) + "\n";
+    return text + Translated::message("%d van %d gelukt", ok, static_cast<int>(units.size())) + "\n";
 }
 
 std::string LineSummary::event(const std::vector<LineUnit>& units)

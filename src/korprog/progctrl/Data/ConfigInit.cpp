@@ -19,7 +19,7 @@
 #include "korprog/progctrl/Data/ConfigInitOwner.h"
 #include "korprog/progctrl/Data/ConfigInitView.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/runlog/RunOptions.h"
 
@@ -134,7 +134,7 @@ void ConfigInit::unreadable(int error)
     _keepFile = true;
     B_ERROR("cannot read " << _file << ": " << std::strerror(error));
     const std::string text =
-        RPText::message("Fout!! Bestand \"%s\" kan niet gelezen worden: %s.", _file, std::strerror(error)) + "\n" +
+        Translated::message("Fout!! Bestand \"%s\" kan niet gelezen worden: %s.", _file, std::strerror(error)) + "\n" +
         gettext("De voorkeuren worden deze keer niet opgeslagen.", 0) + "\n";
     Dialog::alert("%s", text.c_str());
     if (_frame) _frame->openOptionsWindow();
@@ -230,7 +230,7 @@ void ConfigInit::writeFile()
     if (RunLog::begun())
         RunFailure::record({RunFailure::Kind::Other, std::string("cannot write ") + _file + ": " + why +
                                                          "; the previous one is kept"});
-    Dialog::alert("%s", RPText::message("Fout!! Bestand \"%s\" kan niet opgeslagen worden: %s. Het vorige bestand blijft.",
+    Dialog::alert("%s", Translated::message("Fout!! Bestand \"%s\" kan niet opgeslagen worden: %s. Het vorige bestand blijft.",
                                         _file, why).c_str());
 }
 

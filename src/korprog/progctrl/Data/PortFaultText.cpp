@@ -1,7 +1,7 @@
 #include "korprog/progctrl/Data/PortFaultText.h"
 
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 
 std::string PortFaultText::finding(Serial::OpenFault fault, const char* port, pid_t holder)
 {
@@ -9,13 +9,13 @@ std::string PortFaultText::finding(Serial::OpenFault fault, const char* port, pi
     switch (fault) {
     case Serial::OPEN_OK: return "";
     case Serial::NO_PORT_NAME: return gettext("Voor communicatie met Korvan eerst COM poort", 0);
-    case Serial::NO_SUCH_PORT: return RPText::message("COM poort %s bestaat niet", port);
-    case Serial::NO_PERMISSION: return RPText::message("Geen toegang tot COM poort %s", port);
-    case Serial::PORT_BUSY: return RPText::message("COM poort %s is in gebruik door een ander programma", port);
+    case Serial::NO_SUCH_PORT: return Translated::message("COM poort %s bestaat niet", port);
+    case Serial::NO_PERMISSION: return Translated::message("Geen toegang tot COM poort %s", port);
+    case Serial::PORT_BUSY: return Translated::message("COM poort %s is in gebruik door een ander programma", port);
     case Serial::PORT_LOCKED:
-        return holder > 0 ? RPText::message("COM poort %s is in gebruik door KorProg (proces %d)", port, int(holder))
-                          : RPText::message("COM poort %s is in gebruik door een andere KorProg", port);
-    case Serial::NOT_A_SERIAL_PORT: return RPText::message("COM poort %s reageert niet", port);
+        return holder > 0 ? Translated::message("COM poort %s is in gebruik door KorProg (proces %d)", port, int(holder))
+                          : Translated::message("COM poort %s is in gebruik door een andere KorProg", port);
+    case Serial::NOT_A_SERIAL_PORT: return Translated::message("COM poort %s reageert niet", port);
     }
     return "";
 }
@@ -42,7 +42,7 @@ std::string PortFaultText::brief(Serial::OpenFault fault, pid_t holder)
     case Serial::OPEN_OK: return "";
     case Serial::PORT_LOCKED:
     case Serial::PORT_BUSY:
-        return holder > 0 ? RPText::message("in gebruik door KorProg (proces %d)", int(holder))
+        return holder > 0 ? Translated::message("in gebruik door KorProg (proces %d)", int(holder))
                           : gettext("in gebruik door een ander programma", 0);
     case Serial::NO_PERMISSION: return gettext("geen toegang (groep dialout)", 0);
     case Serial::NO_SUCH_PORT: return gettext("bestaat niet", 0);

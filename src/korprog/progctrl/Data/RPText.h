@@ -6,19 +6,14 @@
 
 #include "korprog/progctrl/Data/Language.h"
 
-// User-visible texts with values in them, translated and filled in (the one
-// way the program fills in a text, everywhere), and the reading of fields
-// of foreign packs.
+// The help page of the upgrade tab and the reading of fields of foreign
+// packs. (Texts are filled in by Translated::message.)
 class RPText {
 public:
     // The help page of the upgrade tab (a file beside the program), shown
     // when one of its widgets is pushed.
     static constexpr const char* TAB_HELP = N_("TabRevPacks.html");
 
-    // The translation of format, filled in. A translation whose conversions
-    // differ from the original's is not used, so a faulty language table
-    // cannot misread the arguments.
-    static std::string message(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
     // The character at pos, or '\0' outside the text: comparisons on texts
     // read from foreign packs never leave them.

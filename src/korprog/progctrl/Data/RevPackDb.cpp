@@ -19,6 +19,7 @@
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
 #include "korprog/progctrl/Data/AdnFile.h"
 
@@ -317,7 +318,7 @@ const char* RevPackDb::setBinData(const char* binFile)
     bool refused = false;
     if (size > MAX_BINFILE_SIZE) {
         B_ERROR("image " << name << " claims " << size << " bytes; refused");
-        Dialog::alert("%s", RPText::message("%s too big", name).c_str());
+        Dialog::alert("%s", Translated::message("%s too big", name).c_str());
         refused = true;
     } else if (size < 0) {
         B_ERROR("image " << name << " has a negative size; refused");
@@ -325,7 +326,7 @@ const char* RevPackDb::setBinData(const char* binFile)
     } else if (!blockIntact(name, BIN_SIZE, BIN_DATA)) {
         // Sent as it would be read, the unit would get other bytes than
         // the image's, or zeros in place of the missing ones.
-        Dialog::alert("%s", RPText::message("Invalid Revpack: image %s is damaged", name).c_str());
+        Dialog::alert("%s", Translated::message("Invalid Revpack: image %s is damaged", name).c_str());
         refused = true;
     } else {
         _nrBinBytes = size;
@@ -345,10 +346,10 @@ const char* RevPackDb::setBinData(const char* binFile)
             char adnFile[MAX_TXT_LEN];
             getEntry(name, ADN_FILE, adnFile);
             B_ERROR("settings file " << adnFile << " of " << name << " claims " << adnSize << " bytes; refused");
-            Dialog::alert("%s", RPText::message("%s too big", adnFile).c_str());
+            Dialog::alert("%s", Translated::message("%s too big", adnFile).c_str());
         } else if (!blockIntact(name, ADN_SIZE, ADN_DATA)) {
             // A pack whose blocks disagree with their sizes is not used.
-            Dialog::alert("%s", RPText::message("Invalid Revpack: image %s is damaged", name).c_str());
+            Dialog::alert("%s", Translated::message("Invalid Revpack: image %s is damaged", name).c_str());
             refused = true;
             _nrBinBytes = 0;
         } else {
@@ -395,7 +396,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
     std::memset(_bootData, 0xFF, sizeof _bootData);
     if (_nrBootFiles == 0) {
         Dialog::beep();
-        statusInfo(RPText::message("Error!! No 2nd stage boot loader in Revpack %s.", _actRpFile), true);
+        statusInfo(Translated::message("Error!! No 2nd stage boot loader in Revpack %s.", _actRpFile), true);
         return false;
     }
 
@@ -428,7 +429,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
 
     if (chosen < 0) {
         Dialog::beep();
-        statusInfo(RPText::message("Invalid Revpack:%s. No 2nd boot for HW version: %s", _actRpFile, _actHwVersion), true);
+        statusInfo(Translated::message("Invalid Revpack:%s. No 2nd boot for HW version: %s", _actRpFile, _actHwVersion), true);
         if (_root) _root->refreshWindow();
         if (_sleep) _sleep(2000);
         return false;
@@ -438,7 +439,7 @@ bool RevPackDb::setBootData(const char* hwVersion)
     const char* name = _bootFiles[chosen];
     // Nothing to confirm while the hardware is unknown.
     if (hwKnown)
-        statusInfo(RPText::message("Correct Revpack:%s. With 2nd boot for HW version: %s", _actRpFile, _actHwVersion),
+        statusInfo(Translated::message("Correct Revpack:%s. With 2nd boot for HW version: %s", _actRpFile, _actHwVersion),
                    false);
     int size = 0;
     getEntry(name, BIN_SIZE, size);
@@ -448,11 +449,11 @@ bool RevPackDb::setBootData(const char* hwVersion)
     }
     if (!blockIntact(name, BIN_SIZE, BIN_DATA)) {
         Dialog::beep();
-        statusInfo(RPText::message("Invalid Revpack: image %s is damaged", name), true);
+        statusInfo(Translated::message("Invalid Revpack: image %s is damaged", name), true);
         return false;
     }
     if (size > MAX_BOOT_SIZE - 1) {
-        Dialog::alert("%s", RPText::message("%s too big", name).c_str());
+        Dialog::alert("%s", Translated::message("%s too big", name).c_str());
         // The first part is kept, so that size and bytes always agree.
         getEntry(name, BIN_DATA, _bootData, MAX_BOOT_SIZE);
         _bootSize = MAX_BOOT_SIZE;
@@ -542,14 +543,14 @@ bool RevPackDb::checkCheckSum(const char* rpaFile, bool create)
     if (!RPFile::readFile(path, bytes, &why, RPFileCheck::MAX_FILE)) {
         // Not a checksum that failed: say what is wrong with which file.
         B_ERROR("Error file not found " << path << ": " << why);
-        _readError = RPText::message("Cannot read %s: %s", path.c_str(), why.c_str());
+        _readError = Translated::message("Cannot read %s: %s", path.c_str(), why.c_str());
         Dialog::alert("%s", _readError.c_str());
         return false;
     }
     if (sumHolds(base, bytes, &calc)) return true;
     if (!calcCheckSum(bytes, calc)) B_ERROR("no root section in " << path);
     if (!namedSum(base, &stated)) B_ERROR("no checksum in the name of " << file);
-    Dialog::alert("%s", RPText::message("Invalid Checksum (calc=%x) in %s. Upgrade NOT possible", unsigned(calc),
+    Dialog::alert("%s", Translated::message("Invalid Checksum (calc=%x) in %s. Upgrade NOT possible", unsigned(calc),
                                 file.c_str()).c_str());
     return false;
 }

@@ -11,7 +11,7 @@
 #include "bdebug/BAssert.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 
 namespace fs = std::filesystem;
@@ -195,7 +195,7 @@ std::string RevPackDb::damage(const char* image)
         if (!grpExist(b.c_str())) continue;
         if (!blockIntact(b.c_str(), BIN_SIZE, BIN_DATA) ||
             (entryExist(b.c_str(), ADN_FILE) && !blockIntact(b.c_str(), ADN_SIZE, ADN_DATA)))
-            return RPText::message("Invalid Revpack: image %s is damaged", b.c_str());
+            return Translated::message("Invalid Revpack: image %s is damaged", b.c_str());
     }
     return "";
 }

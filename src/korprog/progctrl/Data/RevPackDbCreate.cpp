@@ -23,6 +23,7 @@
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
 
@@ -154,10 +155,10 @@ bool RevPackDb::collectBinFiles(const char* binDir)
     std::string dir = fs::absolute(binDir && *binDir ? binDir : ".", ec).lexically_normal().string();
     if (dir.empty() || (dir.back() != '/' && dir.back() != '\\')) dir += '/';
     if (ec || dir.size() >= sizeof _binDirPath)
-        return createFailed(Kind::BadInput, RPText::message("_binDirPath=%s does NOT Exist!", dir.c_str()));
+        return createFailed(Kind::BadInput, Translated::message("_binDirPath=%s does NOT Exist!", dir.c_str()));
     StringUtils::copyTo(_binDirPath, dir.c_str());
     if (!fs::is_directory(_binDirPath, ec))
-        return createFailed(Kind::BadInput, RPText::message("_binDirPath=%s does NOT Exist!", _binDirPath));
+        return createFailed(Kind::BadInput, Translated::message("_binDirPath=%s does NOT Exist!", _binDirPath));
 
     dirent** list = nullptr;
     const int n = fl_filename_list(_binDirPath, &list, fl_numericsort);
@@ -190,14 +191,14 @@ bool RevPackDb::collectBinFiles(const char* binDir)
             dbg(" name=" + name + " adnExist=" + (adnExist ? adn : "0") + " fileNr=" + std::to_string(ix));
     }
     if (n > 0) fl_filename_free_list(&list, n);
-    if (_nrBinFiles == 0) return createFailed(Kind::BadInput, RPText::message("No *.bin files in %s", _binDirPath));
+    if (_nrBinFiles == 0) return createFailed(Kind::BadInput, Translated::message("No *.bin files in %s", _binDirPath));
     return true;
 }
 
 bool RevPackDb::writeWorkPack(std::string& baseName)
 {
     selectDb(WORK_PACK);
-    if (!_db->isOpen()) return createFailed(Kind::Other, RPText::message("Cannot write %s", WORK_PACK));
+    if (!_db->isOpen()) return createFailed(Kind::Other, Translated::message("Cannot write %s", WORK_PACK));
     if (!setSwHwRestrictions()) return false;
     TYPELIST = TYPELIST_NEW;
     BINLIST = BINLIST_NEW;
@@ -214,14 +215,14 @@ bool RevPackDb::writeWorkPack(std::string& baseName)
     nrApplications -= static_cast<int>(_skipped.size());
     if (nrApplications == 0) {
         // Boot loaders alone upgrade nothing.
-        std::string why = RPText::message("No usable image in %s", _binDirPath);
+        std::string why = Translated::message("No usable image in %s", _binDirPath);
         for (size_t i = 0; i < _skipped.size(); ++i) why += (i ? "; " : ": ") + _skipped[i];
-        if (_skipped.empty()) why += ": " + RPText::message("only boot loaders");
+        if (_skipped.empty()) why += ": " + Translated::message("only boot loaders");
         return createFailed(Kind::BadInput, why);
     }
     if (!flush()) {
         const int error = _db->writeError();
-        return createFailed(Kind::Other, RPText::message("Cannot write %s", _db->path().c_str()) +
+        return createFailed(Kind::Other, Translated::message("Cannot write %s", _db->path().c_str()) +
                                              (error ? std::string(": ") + std::strerror(error) : std::string()));
     }
     baseName = retrNewRevPackName();
@@ -237,24 +238,24 @@ bool RevPackDb::addImage(int ix)
     const std::string name = boot ? file : (_root ? _root->replaceOmbrixByCustomType(file) : file);
     if (name.empty()) {
         if (trace(CREATE_TRACE)) dbg(std::string(" left out, type not in config.ini: ") + file);
-        _skipped.push_back(RPText::message("%s skipped, type not in %s", file, "config.ini"));
+        _skipped.push_back(Translated::message("%s skipped, type not in %s", file, "config.ini"));
         return true;
     }
     const char* g = name.c_str();
     if (!RPFileCheck::groupNameOk(g) || !RPFileCheck::entryNameOk(g))
-        return createFailed(Kind::BadInput, RPText::message("Cannot store %s in a revision pack", g));
-    if (grpExist(g)) return createFailed(Kind::BadInput, RPText::message("Two images named %s", g));
+        return createFailed(Kind::BadInput, Translated::message("Cannot store %s in a revision pack", g));
+    if (grpExist(g)) return createFailed(Kind::BadInput, Translated::message("Two images named %s", g));
 
     const std::string path = std::string(_binDirPath) + file;
     std::error_code ec;
     const uintmax_t size = inputSize(path, ec);
-    if (ec) return createFailed(Kind::BadInput, RPText::message("Cannot read %s", path.c_str()));
+    if (ec) return createFailed(Kind::BadInput, Translated::message("Cannot read %s", path.c_str()));
     // The head of the file gives type and hardware, and so where the
     // application starts.
     std::memset(_activeBinData, 0, sizeof _activeBinData);
     const uintmax_t head = std::min<uintmax_t>(size, MAX_BINFILE_SIZE - 1);
     if (!readBytes(path, 0, head, _activeBinData))
-        return createFailed(Kind::BadInput, RPText::message("Cannot read %s", path.c_str()));
+        return createFailed(Kind::BadInput, Translated::message("Cannot read %s", path.c_str()));
     _nrBinBytes = static_cast<int>(head);
     const char* hwFound = nullptr;
     const std::string type = getKorTypeFmBin(hwFound);
@@ -266,13 +267,13 @@ bool RevPackDb::addImage(int ix)
         START_ADDRESS = processor <= 48 ? START_ADDRESS_48 : START_ADDRESS_49;
         if (size < START_ADDRESS)
             return createFailed(Kind::BadInput,
-                                RPText::message("Error Binfile smaller than its start address: %s", path.c_str()));
+                                Translated::message("Error Binfile smaller than its start address: %s", path.c_str()));
         stored = size - START_ADDRESS;
         if (stored > MAX_BINFILE_SIZE - 1)
-            return createFailed(Kind::BadInput, RPText::message("Error Binfile too big: %s", path.c_str()));
+            return createFailed(Kind::BadInput, Translated::message("Error Binfile too big: %s", path.c_str()));
         std::memset(_activeBinData, 0, sizeof _activeBinData);
         if (!readBytes(path, START_ADDRESS, stored, _activeBinData))
-            return createFailed(Kind::BadInput, RPText::message("Cannot read %s", path.c_str()));
+            return createFailed(Kind::BadInput, Translated::message("Cannot read %s", path.c_str()));
     }
     _nrBinBytes = static_cast<int>(stored);
 
@@ -281,11 +282,11 @@ bool RevPackDb::addImage(int ix)
     if (*adnFile) {
         const std::string adnPath = std::string(_binDirPath) + adnFile;
         const uintmax_t adnSize = inputSize(adnPath, ec);
-        if (ec) return createFailed(Kind::BadInput, RPText::message("Cannot read %s", adnPath.c_str()));
+        if (ec) return createFailed(Kind::BadInput, Translated::message("Cannot read %s", adnPath.c_str()));
         if (adnSize > MAX_BINFILE_SIZE - 1)
-            return createFailed(Kind::BadInput, RPText::message("Error Adnfile too big: %s", adnPath.c_str()));
+            return createFailed(Kind::BadInput, Translated::message("Error Adnfile too big: %s", adnPath.c_str()));
         if (!readBytes(adnPath, 0, adnSize, _activeAdnData))
-            return createFailed(Kind::BadInput, RPText::message("Cannot read %s", adnPath.c_str()));
+            return createFailed(Kind::BadInput, Translated::message("Cannot read %s", adnPath.c_str()));
         _nrAdnBytes = static_cast<int>(adnSize);
     }
 
@@ -317,16 +318,16 @@ bool RevPackDb::publishWorkPack(const std::string& work, const std::string& base
     std::string bytes;
     uint16_t sum = 0;
     if (!RPFile::readFile(work, bytes) || !calcCheckSum(bytes, sum))
-        return createFailed(Kind::Other, RPText::message("Cannot read %s", work.c_str()));
+        return createFailed(Kind::Other, Translated::message("Cannot read %s", work.c_str()));
     char file[MAX_NAME];
     std::snprintf(file, sizeof file, "%s[%04x]%s", baseName.c_str(), unsigned(sum), RPFile::EXTENSION);
     const std::string path = (fs::path(_revpacksDir) / file).string();
     std::error_code ec;
     fs::rename(work, path, ec);
-    if (ec) return createFailed(Kind::Other, RPText::message("Cannot write %s", path.c_str()));
+    if (ec) return createFailed(Kind::Other, Translated::message("Cannot write %s", path.c_str()));
     if (!checkCheckSum(path.c_str(), true)) {
         fs::remove(path, ec);
-        return createFailed(Kind::Other, RPText::message("Create Db Invalid Checksum"));
+        return createFailed(Kind::Other, Translated::message("Create Db Invalid Checksum"));
     }
     _createdPack = file;
     if (trace(CREATE_TRACE)) dbg("RevPackDb::createDb created " + path);
@@ -343,7 +344,7 @@ bool RevPackDb::setSwHwRestrictions()
     if (isFile(src)) {
         std::string raw, why;
         if (!RPFile::readFile(src, raw, &why, RPFileCheck::MAX_FILE))
-            return createFailed(Kind::BadInput, RPText::message("Cannot read %s: %s", src, why.c_str()));
+            return createFailed(Kind::BadInput, Translated::message("Cannot read %s: %s", src, why.c_str()));
         size_t pos = 0;
         for (int nr = 1; pos < raw.size(); ++nr) {
             size_t eol = raw.find('\n', pos);
@@ -358,7 +359,7 @@ bool RevPackDb::setSwHwRestrictions()
     RPFile restr;
     std::string why;
     if (!restr.openBytes(text, SWHWRESTR, &why))
-        return createFailed(Kind::BadInput, RPText::message("Error in restrictions file %s: %s", src, why.c_str()));
+        return createFailed(Kind::BadInput, Translated::message("Error in restrictions file %s: %s", src, why.c_str()));
     bool ok = true;
     {
         Fl_Preferences rows(*restr.root(), SWHWRESTR);
@@ -373,7 +374,7 @@ bool RevPackDb::setSwHwRestrictions()
             char* value = nullptr;
             rows.get(key, value, "");
             ok = setEntry(HWSWLIST, key, value);
-            if (!ok) createFailed(Kind::BadInput, RPText::message("Error in restrictions file %s: %s", src, key));
+            if (!ok) createFailed(Kind::BadInput, Translated::message("Error in restrictions file %s: %s", src, key));
             std::free(value);
         }
     }

@@ -10,6 +10,7 @@
 #include "korprog/Dialog.h"
 #include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/RevPackDbOwner.h"
 
@@ -163,7 +164,7 @@ bool RevPackDb::checkTypeSwHwVers(const char* binFile)
         const std::string binType = imageEntry(*this, name, BIN_TYPE);
         const char* act = _root ? _root->customKorType(_actKorType) : _actKorType;
         const char* bin = _root ? _root->customKorType(binType.c_str()) : binType.c_str();
-        Dialog::alert("%s", RPText::message(" Error!!, incompatible korvan types actual:%s, in bin file:%s", act, bin).c_str());
+        Dialog::alert("%s", Translated::message(" Error!!, incompatible korvan types actual:%s, in bin file:%s", act, bin).c_str());
         return false;
     }
 
@@ -177,13 +178,13 @@ bool RevPackDb::checkTypeSwHwVers(const char* binFile)
     // its processor digits must be the same.
     if (CHECK_HARDWARE) {
         if (binHw.empty() || actHw.empty()) {
-            Dialog::alert("%s", RPText::message("Error !!, hardware versions not detected, binFile:%s korvan:%s",
+            Dialog::alert("%s", Translated::message("Error !!, hardware versions not detected, binFile:%s korvan:%s",
                                                 binHw.c_str(), actHw.c_str()).c_str());
             return false;
         }
         if (at(binHw, 0) < at(actHw, 0) || !at(binHw, 2) || at(binHw, 2) != at(actHw, 2) || !at(binHw, 3) ||
             at(binHw, 3) != at(actHw, 3)) {
-            Dialog::alert("%s", RPText::message("Error !!, incompatible hardware versions, binFile:%s korvan:%s",
+            Dialog::alert("%s", Translated::message("Error !!, incompatible hardware versions, binFile:%s korvan:%s",
                                                 binHw.c_str(), actHw.c_str()).c_str());
             return false;
         }
@@ -215,7 +216,7 @@ bool RevPackDb::checkTypeSwHwVers(const char* binFile)
     } else if (applies) {
         ok = !binSpecial.empty() && binSpecial.substr(0, SPECIAL_CUT) == actSpecial.substr(0, SPECIAL_CUT);
     }
-    if (!ok) Dialog::alert("%s", RPText::message("Error !!, not able to upgrade due restrictions or incompatibility.").c_str());
+    if (!ok) Dialog::alert("%s", Translated::message("Error !!, not able to upgrade due restrictions or incompatibility.").c_str());
     return ok;
 }
 

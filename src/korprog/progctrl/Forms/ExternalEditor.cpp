@@ -14,7 +14,7 @@
 
 #include "korprog/Dialog.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 
 extern char** environ;
 
@@ -102,13 +102,13 @@ std::vector<std::vector<std::string>> ExternalEditor::ways(const std::string& pa
         seen.push_back(command[0]);
         const std::string program = onPath(command[0]);
         if (program.empty()) {
-            if (skipped) skipped->push_back(RPText::message("%s (%s) staat niet op het PATH", command[0].c_str(), var));
+            if (skipped) skipped->push_back(Translated::message("%s (%s) staat niet op het PATH", command[0].c_str(), var));
             continue;
         }
         const bool inTerminal = runsInTerminal(command);
         if (inTerminal && terminal.empty()) {
             if (skipped)
-                skipped->push_back(RPText::message("%s heeft een terminal nodig en %s staat niet op het PATH",
+                skipped->push_back(Translated::message("%s heeft een terminal nodig en %s staat niet op het PATH",
                                                    command[0].c_str(), TERMINAL));
             continue;
         }
@@ -130,9 +130,9 @@ void ExternalEditor::open(const std::string& path)
     _path = path;
     _why.clear();
     _ways = ways(path, &_why);
-    if (onPath(DESKTOP_OPEN).empty()) _why.push_back(RPText::message("%s staat niet op het PATH", DESKTOP_OPEN));
+    if (onPath(DESKTOP_OPEN).empty()) _why.push_back(Translated::message("%s staat niet op het PATH", DESKTOP_OPEN));
     if (env("VISUAL").empty() && env("EDITOR").empty())
-        _why.push_back(RPText::message("VISUAL en EDITOR noemen geen editor"));
+        _why.push_back(Translated::message("VISUAL en EDITOR noemen geen editor"));
     _next = 0;
     tryNext();
 }
@@ -160,7 +160,7 @@ void ExternalEditor::tryNext()
         if (failed == 0)
             _pid = pid;
         else
-            _why.push_back(RPText::message("%s start niet: %s", argv[0], std::strerror(failed)));
+            _why.push_back(Translated::message("%s start niet: %s", argv[0], std::strerror(failed)));
         posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&files);
     }
@@ -193,8 +193,8 @@ void ExternalEditor::watch(void* data)
             if (done < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
                 const std::string& program = self->_ways[self->_next - 1][0];
                 self->_why.push_back(done > 0 && WIFEXITED(status)
-                                         ? RPText::message("%s stopte met code %d", program.c_str(), WEXITSTATUS(status))
-                                         : RPText::message("%s stopte onverwacht", program.c_str()));
+                                         ? Translated::message("%s stopte met code %d", program.c_str(), WEXITSTATUS(status))
+                                         : Translated::message("%s stopte onverwacht", program.c_str()));
                 self->tryNext();
                 return;
             }

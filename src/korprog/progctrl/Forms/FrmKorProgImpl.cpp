@@ -25,7 +25,7 @@
 #include "korprog/progctrl/Data/Fl_Input_Choice.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/NewKorTypes.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SBTabs.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -171,7 +171,7 @@ bool FrmKorProgImpl::loadSettings(const std::string& file)
                       gettext("kan niet geopend worden", 0));
     } else {
         const std::string text =
-            RPText::message("Fout!! Bestand \"%s\" kan niet gelezen worden: %s.", file.c_str(), why.c_str());
+            Translated::message("Fout!! Bestand \"%s\" kan niet gelezen worden: %s.", file.c_str(), why.c_str());
         Dialog::alert("%s\n", text.c_str());
     }
     return false;
@@ -219,7 +219,7 @@ bool FrmKorProgImpl::replaceConfirmed(const std::string& file)
     // nothing left to save.
     if (!empty && *_settingBin->file() && std::filesystem::equivalent(file, _settingBin->file(), ec)) return true;
     std::string question = empty ? std::string(gettext("Er zijn geen instellingen om op te slaan.", 0)) + "\n" : "";
-    question += RPText::message("Bestand %s bestaat al. Vervangen?", file.c_str()) + "\n";
+    question += Translated::message("Bestand %s bestaat al. Vervangen?", file.c_str()) + "\n";
     return Dialog::choice(question.c_str(), gettext("Nee", 0), gettext("Ja", 0), nullptr, 0) == 1;
 }
 

@@ -11,7 +11,7 @@
 #include "bdebug/BTrace.h"
 #include "korprog/Dialog.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/ExternalEditor.h"
@@ -48,7 +48,7 @@ void FrmKorProgImpl::createRevPack()
         RevPackDb* db = _root->revPack();
         if (db->createDb(dir)) {
             const std::string pack = (std::filesystem::path(db->revpacksDir()) / db->createdPack()).string();
-            Dialog::alert("%s\n", RPText::message("RevPack %s is geschreven.", pack.c_str()).c_str());
+            Dialog::alert("%s\n", Translated::message("RevPack %s is geschreven.", pack.c_str()).c_str());
         }
     }
     _frame->closeRevPackWndw();

@@ -11,6 +11,7 @@
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPOut.h"
 #include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/RPallowHwList.h"
 #include "korprog/progctrl/Data/RPbinList.h"
 #include "korprog/progctrl/Data/RPbtUpgrade.h"
@@ -117,7 +118,7 @@ bool FrmKorProgImpl::btExecUpgrade()
         // One chosen that fits no frame is refused like none at all, before
         // the unit is sent into its boot loader for an image that cannot follow.
         if (chosen && prepared.fault == KvctrlRunPlan::Fault::NoBootLoader)
-            _root->frmStatusInfo(RPText::message("Invalid Revpack:%s. No 2nd boot for HW version: %s", _rpDb->actRpFile(),
+            _root->frmStatusInfo(Translated::message("Invalid Revpack:%s. No 2nd boot for HW version: %s", _rpDb->actRpFile(),
                                                  RevPackDb::actHwVersion())
                                      .c_str(),
                                  true);

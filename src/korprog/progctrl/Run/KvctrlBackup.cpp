@@ -13,7 +13,7 @@
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/Run/KvctrlRunPlan.h"
@@ -92,7 +92,7 @@ void KvctrlBackup::conclude(KvctrlRoot* root, BState* from, const std::vector<Ad
         std::error_code ec;
         const std::string shown = fs::absolute(saved, ec).string();
         RunLog::backup(shown);
-        root->frmStatusInfo(RPText::message("Reservekopie opgeslagen in %s", shown.c_str()).c_str(), false);
+        root->frmStatusInfo(Translated::message("Reservekopie opgeslagen in %s", shown.c_str()).c_str(), false);
         root->runPlan()->backupMade(from, shown);
         return;
     }
@@ -102,9 +102,9 @@ void KvctrlBackup::conclude(KvctrlRoot* root, BState* from, const std::vector<Ad
                                "backup failed: " + why + "; the upgrade was not started");
         return;
     }
-    const std::string told = complete ? RPText::message("%s kon niet geschreven worden: %s", path.c_str(), why.c_str())
-                                      : RPText::message("de Korvan stuurde de instellingen niet volledig");
-    const std::string question = RPText::message("De reservekopie is mislukt: %s.", told.c_str()) + "\n" +
+    const std::string told = complete ? Translated::message("%s kon niet geschreven worden: %s", path.c_str(), why.c_str())
+                                      : Translated::message("de Korvan stuurde de instellingen niet volledig");
+    const std::string question = Translated::message("De reservekopie is mislukt: %s.", told.c_str()) + "\n" +
                                  gettext("Doorgaan zonder reservekopie?", 0);
     if (Dialog::choice(question.c_str(), gettext("Nee", 0), gettext("Ja", 0), nullptr, 0) == 1) {
         root->runPlan()->backupMade(from, "");
@@ -112,5 +112,5 @@ void KvctrlBackup::conclude(KvctrlRoot* root, BState* from, const std::vector<Ad
     }
     // Nothing of the upgrade went out: the pack's settings stay out too.
     root->runPlan()->dropSettings();
-    root->statusNote(RPText::message("De reservekopie is mislukt: de upgrade is niet gestart"));
+    root->statusNote(Translated::message("De reservekopie is mislukt: de upgrade is niet gestart"));
 }

@@ -9,7 +9,7 @@
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
@@ -76,17 +76,17 @@ namespace {
 // The window's alert: the differences in the chosen language.
 std::string toldInWindow(const SettingBin& bin, const std::vector<EntryDifference>& differences)
 {
-    std::string s = RPText::message("Controle mislukt: de Korvan houdt andere instellingen dan er geprogrammeerd zijn") + ":\n";
+    std::string s = Translated::message("Controle mislukt: de Korvan houdt andere instellingen dan er geprogrammeerd zijn") + ":\n";
     int named = 0;
     for (const EntryDifference& d : differences) {
         if (named++ == KvctrlReadBack::NAMED) break;
         // Named as the editor labels it.
         std::string field = bin.sbEntryTitle(static_cast<uint8_t>(d.entry), d.field == "number" ? 'N' : 'T');
         if (!field.empty()) field[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(field[0])));
-        s += RPText::message("%s leest '%s' in plaats van '%s'", field.c_str(), d.read.c_str(), d.sent.c_str()) + "\n";
+        s += Translated::message("%s leest '%s' in plaats van '%s'", field.c_str(), d.read.c_str(), d.sent.c_str()) + "\n";
     }
     const int more = int(differences.size()) - KvctrlReadBack::NAMED;
-    if (more > 0) s += RPText::message("en nog %d", more) + "\n";
+    if (more > 0) s += Translated::message("en nog %d", more) + "\n";
     return s;
 }
 
@@ -100,7 +100,7 @@ void KvctrlReadBack::conclude(KvctrlRoot* root, BState* from, const std::vector<
     const bool ok = complete && differences.empty();
     RunLog::verify(ok, differences);
     const bool forUpgrade = KvctrlRunPlan::settingsOfUpgrade();
-    if (ok) root->statusNote(RPText::message("Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen"));
+    if (ok) root->statusNote(Translated::message("Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen"));
     root->runPlan()->settingsVerified(from, ok);
     if (!ok) {
         const std::string english = complete ? reason(differences) : "verify failed: the settings could not be read back";
@@ -109,8 +109,8 @@ void KvctrlReadBack::conclude(KvctrlRoot* root, BState* from, const std::vector<
             KvctrlUnattended::fail(RunFailure::Kind::Verify, english);
         } else {
             const std::string told = complete ? toldInWindow(*bin, differences)
-                                              : RPText::message("Controle mislukt: de instellingen konden niet teruggelezen worden");
-            root->statusNote(complete ? RPText::message("Controle mislukt: de Korvan houdt andere instellingen dan er geprogrammeerd zijn")
+                                              : Translated::message("Controle mislukt: de instellingen konden niet teruggelezen worden");
+            root->statusNote(complete ? Translated::message("Controle mislukt: de Korvan houdt andere instellingen dan er geprogrammeerd zijn")
                                       : told);
             Dialog::alert("%s", told.c_str());
         }

@@ -6,7 +6,7 @@
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
@@ -42,16 +42,16 @@ std::string tr(const char* text) { return gettext(text, 0); }
 
 std::string question(SettingBin* bin, const std::vector<KvctrlTextFit::TooLong>& tooLong)
 {
-    std::string s = tr("Attentie!!") + "\n" + RPText::message("Deze teksten zijn te lang voor de Korvan:") + "\n";
+    std::string s = tr("Attentie!!") + "\n" + Translated::message("Deze teksten zijn te lang voor de Korvan:") + "\n";
     int named = 0;
     for (const KvctrlTextFit::TooLong& t : tooLong) {
         if (named++ == KvctrlTextFit::NAMED) break;
         s += tr("Veldnaam") + ", \"" + bin->sbEntryTitle(uint8_t(t.entry), 'T') + "\", " + tr("Waarde") + ", \"" +
-             bin->getEntry(uint8_t(t.entry))->text + "\": " + RPText::message("max. %d karakters", t.max) + "\n";
+             bin->getEntry(uint8_t(t.entry))->text + "\": " + Translated::message("max. %d karakters", t.max) + "\n";
     }
     const int more = int(tooLong.size()) - KvctrlTextFit::NAMED;
-    if (more > 0) s += RPText::message("en nog %d", more) + "\n";
-    return s + RPText::message("Er is nog niets gestuurd, Programmeren continueren kort ze in.") + "\n";
+    if (more > 0) s += Translated::message("en nog %d", more) + "\n";
+    return s + Translated::message("Er is nog niets gestuurd, Programmeren continueren kort ze in.") + "\n";
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Run/KvctrlRunPlan.h"
@@ -143,7 +143,7 @@ void KvctrlUnattended::programNotes(KvctrlRoot* root)
     const int count = SettingBin::maxKorEntries();
     const std::string left = entriesLeftOut(sb, count);
     if (left.empty()) return;
-    const std::string note = RPText::message("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", count, left.c_str());
+    const std::string note = Translated::message("De Korvan heeft %d instellingen: instellingen %s uit het bestand zijn niet geprogrammeerd", count, left.c_str());
     root->frmStatusNotice(note);
 }
 

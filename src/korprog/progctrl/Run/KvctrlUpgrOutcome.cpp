@@ -1,6 +1,6 @@
 #include "korprog/progctrl/Run/KvctrlUpgrOutcome.h"
 
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 
 std::string KvctrlUpgrOutcome::english() const
 {
@@ -45,34 +45,34 @@ std::string KvctrlUpgrOutcome::what() const
 {
     switch (_cause) {
     case FAILED: break;
-    case ABANDONED: return RPText::message("de upgrade is opnieuw gevraagd");
-    case NAKS: return RPText::message("de Korvan weigerde het image %d keer achter elkaar", _n);
-    case RESTARTED: return RPText::message("de Korvan is tijdens het image opnieuw gestart");
-    case NO_BOOT_RECORD: return RPText::message("de Korvan gaf geen antwoord op de 2e bootloader");
+    case ABANDONED: return Translated::message("de upgrade is opnieuw gevraagd");
+    case NAKS: return Translated::message("de Korvan weigerde het image %d keer achter elkaar", _n);
+    case RESTARTED: return Translated::message("de Korvan is tijdens het image opnieuw gestart");
+    case NO_BOOT_RECORD: return Translated::message("de Korvan gaf geen antwoord op de 2e bootloader");
     case NO_BOOT_LOADER:
-        return RPText::message("RevPack %s heeft geen 2e bootloader voor hardware %s", _a.c_str(),
+        return Translated::message("RevPack %s heeft geen 2e bootloader voor hardware %s", _a.c_str(),
                                _b.empty() ? "?" : _b.c_str());
     case NOT_ALLOWED:
-        return RPText::message("het image past niet bij deze Korvan (type %s, hardware %s)", _a.c_str(), _b.c_str());
-    case SILENT: return RPText::message("de Korvan antwoordt niet meer");
-    case PORT_LOST: return RPText::message("de COM poort is weggevallen");
-    case EOT_UNANSWERED: return RPText::message("de Korvan bevestigde het einde van het image niet");
+        return Translated::message("het image past niet bij deze Korvan (type %s, hardware %s)", _a.c_str(), _b.c_str());
+    case SILENT: return Translated::message("de Korvan antwoordt niet meer");
+    case PORT_LOST: return Translated::message("de COM poort is weggevallen");
+    case EOT_UNANSWERED: return Translated::message("de Korvan bevestigde het einde van het image niet");
     }
-    return RPText::message("onbekende fout");
+    return Translated::message("onbekende fout");
 }
 
 std::string KvctrlUpgrOutcome::told(int acked, int total) const
 {
-    return RPText::message("Upgrade afgebroken na %d van %d bytes: %s.", acked, total, what().c_str());
+    return Translated::message("Upgrade afgebroken na %d van %d bytes: %s.", acked, total, what().c_str());
 }
 
 std::string KvctrlUpgrOutcome::finished(const char* software)
 {
-    return RPText::message("Upgrade gereed: de Korvan meldt software %s", software ? software : "");
+    return Translated::message("Upgrade gereed: de Korvan meldt software %s", software ? software : "");
 }
 
 std::string KvctrlUpgrOutcome::finishedUnacknowledged(const char* software)
 {
-    return RPText::message("Upgrade gereed: de Korvan meldt software %s (einde niet bevestigd)",
+    return Translated::message("Upgrade gereed: de Korvan meldt software %s (einde niet bevestigd)",
                            software ? software : "");
 }

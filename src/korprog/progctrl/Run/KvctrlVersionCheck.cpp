@@ -5,7 +5,7 @@
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
@@ -76,7 +76,7 @@ void KvctrlVersionCheck::reported(const char* type, const char* software, const 
     const std::string now = imei ? imei : "";
     if (!_imei.empty() && !now.empty() && now != _imei) {
         failed("another unit reports itself after the upgrade: IMEI " + now + ", expected " + _imei,
-               RPText::message("Upgrade mislukt: een andere Korvan meldt zich (IMEI %s, verwacht %s)",
+               Translated::message("Upgrade mislukt: een andere Korvan meldt zich (IMEI %s, verwacht %s)",
                                now.c_str(), _imei.c_str()));
         return;
     }
@@ -87,9 +87,9 @@ void KvctrlVersionCheck::reported(const char* type, const char* software, const 
     }
     if (!wrong.empty()) {
         const bool swWrong = !_software.empty() && _software != (software ? software : "");
-        failed(wrong, swWrong ? RPText::message("Upgrade mislukt: de Korvan meldt %s na de upgrade, verwacht %s",
+        failed(wrong, swWrong ? Translated::message("Upgrade mislukt: de Korvan meldt %s na de upgrade, verwacht %s",
                                                 software, _software.c_str())
-                              : RPText::message("Upgrade mislukt: de Korvan meldt %s na de upgrade, verwacht %s", type,
+                              : Translated::message("Upgrade mislukt: de Korvan meldt %s na de upgrade, verwacht %s", type,
                                                 _type.c_str()));
         return;
     }
@@ -110,7 +110,7 @@ void KvctrlVersionCheck::timedOut()
         return;
     }
     failed("the unit did not report itself within " + std::to_string(VERSION_WAIT_S) + " s after the upgrade",
-           RPText::message("Upgrade mislukt: de Korvan meldde zich niet binnen %d s na de upgrade", VERSION_WAIT_S));
+           Translated::message("Upgrade mislukt: de Korvan meldde zich niet binnen %d s na de upgrade", VERSION_WAIT_S));
 }
 
 void KvctrlVersionCheck::failed(const std::string& english, const std::string& told)

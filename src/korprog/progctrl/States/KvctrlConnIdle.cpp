@@ -4,7 +4,7 @@
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Run/KvctrlRunPlan.h"
 #include "korprog/progctrl/States/KvctrlDownloading.h"
@@ -129,7 +129,7 @@ bool KvctrlConnIdle::upgradeReq(const BEvent* e, bool reqToKor)
         return true;
     }
     if (!reqToKor && _root->runPlan()->backupNeeded() && !_root->upgrInitByKor())
-        _root->frmStatusInfo(RPText::message("De Korvan staat in de bootloader: er zijn geen instellingen om te bewaren").c_str(), false);
+        _root->frmStatusInfo(Translated::message("De Korvan staat in de bootloader: er zijn geen instellingen om te bewaren").c_str(), false);
     bool sent = true;
     if (reqToKor)
         sent = Kvctrl::toParser(this, new KvprotUpgradeReq());

@@ -10,7 +10,7 @@
 #include "bdebug/BTrace.h"
 #include "helm/BTimer.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/States/KvctrlConnIdle.h"
 #include "korprog/progctrl/Run/KvctrlBackup.h"
@@ -67,7 +67,7 @@ void KvctrlDownloading::onExit(const BEvent*)
     }
     if (_completed || Main::shutdownActive()) return;
     const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
-    const std::string note = RPText::message("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet veranderd", _lastEntry, total);
+    const std::string note = Translated::message("Ophalen afgebroken na instelling %d van %d: de instellingen zijn niet veranderd", _lastEntry, total);
     _root->transferStopped(_root->errorText(), note);
     // A part of the unit's settings beside the rest of the file's would
     // pass for either: the editor shows what it showed before, under the
@@ -147,7 +147,7 @@ bool KvctrlDownloading::endOfDownload(const BEvent*)
     bin->unsavedChanges(false);  // the bin holds what the unit holds
     _root->sbEnableEdit();
     if (!cut.empty())
-        _root->statusNote(RPText::message("Ophalen gereed, ingekort: %s", cut.c_str()));
+        _root->statusNote(Translated::message("Ophalen gereed, ingekort: %s", cut.c_str()));
     return true;
 }
 

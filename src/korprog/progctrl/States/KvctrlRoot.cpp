@@ -14,7 +14,7 @@
 #include "korprog/progctrl/Data/ConfigInit.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/PortFaultText.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmConsole.h"
@@ -197,7 +197,7 @@ std::string KvctrlRoot::withBackup(const std::string& told) const
     const std::string& backup = _runPlan->backupFile();
     if (backup.empty()) return told;
     const bool sentence = !told.empty() && told.back() == '.';
-    return told + (sentence ? " " : ". ") + RPText::message("Reservekopie van de instellingen: %s", backup.c_str());
+    return told + (sentence ? " " : ". ") + Translated::message("Reservekopie van de instellingen: %s", backup.c_str());
 }
 
 void KvctrlRoot::transferStopped(const std::string& cause, const std::string& note)

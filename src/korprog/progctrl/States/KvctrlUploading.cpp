@@ -10,7 +10,7 @@
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
 #include "korprog/progctrl/Data/Language.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlConnIdle.h"
@@ -104,7 +104,7 @@ void KvctrlUploading::tellIncomplete()
         return;
     }
     const int total = std::min<int>(SettingBin::maxKorEntries(), SettingBin::MAX_ENTRIES - 1);
-    const std::string note = RPText::message("Programmeren afgebroken na instelling %d van %d: de Korvan is niet volledig geprogrammeerd", _acked, total);
+    const std::string note = Translated::message("Programmeren afgebroken na instelling %d van %d: de Korvan is niet volledig geprogrammeerd", _acked, total);
     _root->transferStopped(cause(), note);
 }
 
@@ -113,7 +113,7 @@ std::string KvctrlUploading::cause() const
     if (_endRefused) return tr("De Korvan weigerde het einde van het programmeren tien keer");
     if (_refused && _actEntry < 2) return tr("De Korvan weigerde het programmeren tien keer");
     if (_refused)
-        return RPText::message("De Korvan weigerde instelling %d tien keer", _actEntry - 1);
+        return Translated::message("De Korvan weigerde instelling %d tien keer", _actEntry - 1);
     if (_stopped) return tr("Gestopt op uw verzoek");
     return _root->errorText();  // the unit or its port was lost
 }

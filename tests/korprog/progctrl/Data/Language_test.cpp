@@ -2,7 +2,7 @@
 
 #include "DataTest.h"
 #include "bdebug/BTrace.h"
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 
 namespace {
 
@@ -128,5 +128,5 @@ TEST_F(LanguageTest, TranslationWithOtherConversionsThanItsKeyIsNotUsed)
     EXPECT_TRUE(dialogs.alerts.empty());
 
     // As a format, the key's text serves.
-    EXPECT_EQ("Cannot read x.rpa", RPText::message("Cannot read %s", "x.rpa"));
+    EXPECT_EQ("Cannot read x.rpa", Translated::message("Cannot read %s", "x.rpa"));
 }

@@ -1,4 +1,4 @@
-#include "korprog/progctrl/Data/RPText.h"
+#include "korprog/progctrl/Data/Translated.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 #include "korprog/progctrl/Data/Language.h"
 
-std::string RPText::message(const char* format, ...)
+std::string Translated::message(const char* format, ...)
 {
     // The table refuses such translations already; a text used as a format
     // is checked where it is used all the same.
