@@ -67,7 +67,7 @@ const char* KsimOptions::usage()
            "  --no-settings        leave requests for the settings (download) unanswered\n"
            "  --nak-download N     answer the first N requests for the settings with NAK\n"
            "  --rx PROGRAM         after the boot record, hand the image to PROGRAM -X FILE\n"
-           "                       (lrzsz rx, timeout 2 s) on a terminal of its own; FILE is\n"
+           "                       (lrzsz rx, timeout 4 s) on a terminal of its own; FILE is\n"
            "                       the --image\n";
 }
 

@@ -61,9 +61,10 @@ bool KsimRx::start(const std::string& program, const std::string& file, std::str
         if (line < 0 || ::dup2(line, 0) < 0 || ::dup2(line, 1) < 0) ::_exit(127);
         if (line > 1) ::close(line);
         if (::chdir(dir.c_str()) != 0) ::_exit(127);
-        // Two seconds before it asks again: it empties its input right
-        // after each answer, and a packet that came before that is lost.
-        const char* argv[] = {program.c_str(), "-X", "-b", "-y", "-q", "-t", "20", base.c_str(), nullptr};
+        // Four seconds before it asks again: it empties its input right
+        // after each answer, and a packet that came before that is lost;
+        // shorter, a loaded machine makes it count errors until it gives up.
+        const char* argv[] = {program.c_str(), "-X", "-b", "-y", "-q", "-t", "40", base.c_str(), nullptr};
         ::execvp(argv[0], const_cast<char* const*>(argv));
         ::_exit(127);
     }

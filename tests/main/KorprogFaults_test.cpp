@@ -212,7 +212,7 @@ TEST_F(LineFaults, UpgradesThroughAnOutsideXmodemReceiverAllEndZero)
     for (int run = 1; run <= 20; ++run) {
         fs::remove(sim.path("image.bin"));
         // rx empties its input right after each answer: a packet that came
-        // sooner is lost, and asked for again after its 2 s.
+        // sooner is lost, and asked for again after its 4 s.
         const KorprogRun r = korprog({"-upgrade", "-nobackup", "-revpack", name, "-binfile", "app.bin"}, 40);
         ASSERT_EQ(r.rc, 0) << "run " << run << ": " << r.err << sim.log();
         ASSERT_EQ(ksimtest::readFile(sim.path("image.bin")), KvTestPack::padded(image)) << "run " << run;
