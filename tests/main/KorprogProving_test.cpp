@@ -52,11 +52,15 @@ protected:
     void startSim(std::vector<std::string> faults)
     {
         sim.stop();
-        faults.insert(faults.end(), {"--adn", sim.path("unit.adn"), "--image", sim.path("image.bin")});
+        // By a link the simulator removes when it ends: a unit pulled out
+        // leaves the program nothing to open again, where its terminal's
+        // number may already be another test's unit.
+        const std::string link = sim.path("korvan0");
+        faults.insert(faults.end(), {"--adn", sim.path("unit.adn"), "--image", sim.path("image.bin"), "--link", link});
         std::ofstream(sim.path("unit.adn")) << settingsFile("oud ");
         std::remove(sim.path("image.bin").c_str());
         ASSERT_TRUE(sim.start(faults));
-        std::ofstream(user / "config.ini") << "comport=" << sim.device << "\n";
+        std::ofstream(user / "config.ini") << "comport=" << link << "\n";
     }
     std::vector<std::string> upgrade(const std::string& option = "", const std::string& name = "") const
     {

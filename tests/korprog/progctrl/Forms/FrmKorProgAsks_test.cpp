@@ -159,8 +159,8 @@ TEST_F(AsksTest, NoteOnAnUploadThatBrokeOffIsReadWhole)
         Language::destroy();
         sim.stop();
         std::ofstream(sim.path("unit.adn")) << settingsFile("Unit");
-        ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn")}));
-        open(sim.device);
+        ASSERT_TRUE(sim.start({"--adn", sim.path("unit.adn"), "--link", simLink()}));
+        open(simLink());
         auto shown = [this] { return value(gettext("Status Info:", 0)); };
         ASSERT_TRUE(until([&] { return shown() == gettext("Verbonden", 0); })) << shown();
         dialogs.files = {dir + "/klant.adn"};

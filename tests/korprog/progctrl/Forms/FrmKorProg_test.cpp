@@ -114,7 +114,7 @@ TEST_F(WindowTest, EverydayWorkflowAgainstTheSimulator)
     endProgram();
     const std::string ini = ksimtest::readFile("config.ini");
     EXPECT_NE(ini.find("settingfile=test\n"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("comport=" + sim.device + "\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("comport=" + simLink() + "\n"), std::string::npos) << ini;
     EXPECT_NE(ini.find("verify=0\n"), std::string::npos) << ini;
 }
 

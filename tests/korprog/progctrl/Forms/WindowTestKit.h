@@ -56,11 +56,15 @@ protected:
         helmtest::drain();
         FlEvents::settle();
     }
+    // The unit by a link its simulator removes when it ends: a unit pulled
+    // out leaves nothing to open again, where its terminal's number may
+    // already be another test's unit.
+    std::string simLink() const { return sim.path("korvan0"); }
     bool openOnSim(std::vector<std::string> args)
     {
-        args.insert(args.end(), {"--adn", sim.path("unit.adn")});
+        args.insert(args.end(), {"--adn", sim.path("unit.adn"), "--link", simLink()});
         if (!sim.start(args)) return false;
-        open(sim.device);
+        open(simLink());
         return until([this] { return status() == "Verbonden"; });
     }
     // Ends the program as the main loop does once it is asked to.
