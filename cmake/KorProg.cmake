@@ -39,11 +39,16 @@ endfunction()
 # it links every project library, so a test needs no edit here either.
 # Test helpers shared by several directories live in tests/support.
 function(korprog_tests)
+  # The tests' own code is compiled without optimisation: the code under test
+  # keeps the build's level, and GoogleTest's templates compile two to five
+  # times faster at -O0 (most under the sanitizers).
+  set(KORPROG_TEST_OPT -O0)
   file(GLOB support CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/support/*.cpp)
   if(support)
     add_library(testsupport STATIC ${support})
     target_include_directories(testsupport PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(testsupport PUBLIC GTest::gtest nlohmann_json::nlohmann_json ${KORPROG_TEST_LIBS})
+    target_compile_options(testsupport PRIVATE ${KORPROG_TEST_OPT})
   endif()
   file(GLOB_RECURSE tests CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/*_test.cpp)
   set(dirs)
@@ -58,6 +63,7 @@ function(korprog_tests)
     file(GLOB srcs CONFIGURE_DEPENDS ${d}/*.cpp)
     add_executable(${exe} ${srcs} ${PROJECT_SOURCE_DIR}/tests/support/lsan_suppressions.c)
     target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+    target_compile_options(${exe} PRIVATE ${KORPROG_TEST_OPT})
     target_link_libraries(${exe} PRIVATE ${KORPROG_TEST_LIBS} GTest::gtest GTest::gtest_main
                                          nlohmann_json::nlohmann_json)
     if(TARGET testsupport)
