@@ -30,6 +30,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnitValues.h"
 #include "korprog/progctrl/States/KvctrlUploading.h"
 #include "main/doctor/Doctor.h"
 #include "main/Main.h"
@@ -423,7 +424,9 @@ bool MainStartup::beginRun(bool refused)
     std::signal(SIGPIPE, SIG_IGN);
     BTrace::noticeOut = StatusOut::forNotices(RunLog::statusOut());
     if (program) {
-        RunLog::begin("program", {FrmKorProgImpl::PROG_FILE_ADN ? FrmKorProgImpl::PROG_FILE_ADN : ""});
+        std::vector<std::string> inputs{FrmKorProgImpl::PROG_FILE_ADN ? FrmKorProgImpl::PROG_FILE_ADN : ""};
+        if (*KvctrlUnitValues::CMDL_VALUES) inputs.push_back(KvctrlUnitValues::CMDL_VALUES);
+        RunLog::begin("program", inputs);
         // Only what can be read to its end without waiting is digested.
         const char* file = FrmKorProgImpl::PROG_FILE_ADN;
         if (file && *file) RunLog::settingsFile(file, WholeFile::usable(file, MAX_SETTINGS_FILE, nullptr));
@@ -440,6 +443,10 @@ bool MainStartup::beginRun(bool refused)
 
 int MainStartup::endRun(FILE* err)
 {
+    // A batch's row is taken for good only by a unit that holds its values.
+    std::string notKept;
+    if (!KvctrlUnitValues::runEnds(!RunFailure::ofRun().failed() && Main::exitCode() == 0, &notKept))
+        RunFailure::record({RunFailure::Kind::Other, notKept});
     const RunFailure& failure = RunFailure::ofRun();
     if (failure.failed() && !failure.reason.empty()) {
         // The state the run stopped in stays readable above its reason.
