@@ -427,6 +427,7 @@ bool MainStartup::beginRun(bool refused)
         std::vector<std::string> inputs{FrmKorProgImpl::PROG_FILE_ADN ? FrmKorProgImpl::PROG_FILE_ADN : ""};
         if (*KvctrlUnitValues::CMDL_VALUES) inputs.push_back(KvctrlUnitValues::CMDL_VALUES);
         RunLog::begin("program", inputs);
+        if (*KvctrlUnitValues::CMDL_VALUES) RunLog::values(KvctrlUnitValues::CMDL_VALUES, 0);
         // Only what can be read to its end without waiting is digested.
         const char* file = FrmKorProgImpl::PROG_FILE_ADN;
         if (file && *file) RunLog::settingsFile(file, WholeFile::usable(file, MAX_SETTINGS_FILE, nullptr));
