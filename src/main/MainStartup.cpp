@@ -444,10 +444,6 @@ bool MainStartup::beginRun(bool refused)
 
 int MainStartup::endRun(FILE* err)
 {
-    // A batch's row is taken for good only by a unit that holds its values.
-    std::string notKept;
-    if (!KvctrlUnitValues::runEnds(!RunFailure::ofRun().failed() && Main::exitCode() == 0, &notKept))
-        RunFailure::record({RunFailure::Kind::Other, notKept});
     const RunFailure& failure = RunFailure::ofRun();
     if (failure.failed() && !failure.reason.empty()) {
         // The state the run stopped in stays readable above its reason.

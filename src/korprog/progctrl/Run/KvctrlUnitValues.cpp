@@ -26,6 +26,7 @@ struct Batch {
     std::unique_ptr<KvctrlValuesLedger> ledger;
     int row = 0;  // the row this run holds; 0 while it holds none
     std::string imei, port;
+    bool recorded = false;
 };
 
 Batch& batch()
@@ -154,15 +155,16 @@ bool KvctrlUnitValues::applyTo(KvctrlRoot* root)
     return true;
 }
 
-bool KvctrlUnitValues::runEnds(bool done, std::string* why)
+void KvctrlUnitValues::unitHoldsRow()
 {
     Batch& b = batch();
-    if (!done || b.row == 0 || !b.ledger) return true;
+    if (b.row == 0 || !b.ledger || b.recorded) return;
     std::string reason;
-    if (b.ledger->record(b.row, b.imei, b.port, &reason)) return true;
-    *why = "cannot record row " + std::to_string(b.row) + " as used in " + b.ledger->file() + ": " + reason +
-           "; the unit holds its values, but a later run may take the row again";
-    return false;
+    b.recorded = b.ledger->record(b.row, b.imei, b.port, &reason);
+    if (!b.recorded)
+        KvctrlUnattended::fail(RunFailure::Kind::Other,
+                               "cannot record row " + std::to_string(b.row) + " as used in " + b.ledger->file() + ": " +
+                                   reason + "; the unit holds its values, but a later run may take the row again");
 }
 
 void KvctrlUnitValues::reset()

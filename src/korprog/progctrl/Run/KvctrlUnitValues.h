@@ -27,9 +27,11 @@ public:
     // without -values.
     static bool applyTo(KvctrlRoot* root);
 
-    // The run ends, done or not: a unit done holds its row, which is
-    // recorded as used. False with why when the record could not be written.
-    static bool runEnds(bool done, std::string* why);
+    // The unit holds its row's values, programmed and verified (or only
+    // programmed, with -noverify): the row is recorded as used at once,
+    // whatever ends the run afterwards. A record that cannot be written
+    // fails the run.
+    static void unitHoldsRow();
 
     // Forgets the run, and lets its row go (tests run several in one process).
     static void reset();
