@@ -51,9 +51,10 @@ void KvctrlConnIdle::commandLineStarts()
         // A batch's unit gets its own values over the base settings.
         if (_root->frame()->btOpenSb()) {
             if (KvctrlUnitValues::applyTo(_root)) sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
-        } else
+        } else {
             KvctrlUnattended::fail(RunFailure::Kind::BadInput,
                                    std::string("cannot read ") + FrmKorProgImpl::PROG_FILE_ADN);
+        }
     }
 }
 
