@@ -30,6 +30,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnitValues.h"
 #include "korprog/progctrl/States/KvctrlUploading.h"
 #include "main/doctor/Doctor.h"
 #include "main/Main.h"
@@ -423,7 +424,10 @@ bool MainStartup::beginRun(bool refused)
     std::signal(SIGPIPE, SIG_IGN);
     BTrace::noticeOut = StatusOut::forNotices(RunLog::statusOut());
     if (program) {
-        RunLog::begin("program", {FrmKorProgImpl::PROG_FILE_ADN ? FrmKorProgImpl::PROG_FILE_ADN : ""});
+        std::vector<std::string> inputs{FrmKorProgImpl::PROG_FILE_ADN ? FrmKorProgImpl::PROG_FILE_ADN : ""};
+        if (*KvctrlUnitValues::CMDL_VALUES) inputs.push_back(KvctrlUnitValues::CMDL_VALUES);
+        RunLog::begin("program", inputs);
+        if (*KvctrlUnitValues::CMDL_VALUES) RunLog::values(KvctrlUnitValues::CMDL_VALUES, 0);
         // Only what can be read to its end without waiting is digested.
         const char* file = FrmKorProgImpl::PROG_FILE_ADN;
         if (file && *file) RunLog::settingsFile(file, WholeFile::usable(file, MAX_SETTINGS_FILE, nullptr));

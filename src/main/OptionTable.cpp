@@ -10,6 +10,7 @@
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/Run/KvctrlUnitValues.h"
 #include "korprog/runlog/RunOptions.h"
 #include "main/Main.h"
 
@@ -103,6 +104,12 @@ const std::vector<Option>& table()
              FrmKorProgImpl::PROG_FILE_ADN = fromStartDir(c, v[0]);
              FrmKorProgImpl::CMDL_PROGRAM = true;
          }},
+        {{"-values"}, Value::FILE, Shown::RUN,
+         "with -program: each unit also gets its own row of FILE\n"
+         "(CSV: a column per entry part, 37.text, 37.number or a\n"
+         "field's label; an optional column imei); rows used are\n"
+         "kept in FILE.used",
+         [](const char* const* v, Context& c) { KvctrlUnitValues::CMDL_VALUES = fromStartDir(c, v[0]); }},
         {{"-produpgr"}, Value::NONE, Shown::HIDDEN, "",
          [](const char* const*, Context&) { RevPackDb::CHECK_SPECIAL = false; }},
         {{"-remdbg"}, Value::HOST_PORT, Shown::HIDDEN, "",

@@ -8,6 +8,7 @@
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/Run/KvctrlUnitValues.h"
 #include "main/Main.h"
 #include "main/MainSignals.h"
 
@@ -28,6 +29,7 @@ void RunState::reset()
     Main::_dbgAddr = "";
     Main::_dbgPort = 0;
     RunOptions::reset();
+    KvctrlUnitValues::reset();
     BMainState::_singleInstance = true;
 
     // The unit and the packs opened.

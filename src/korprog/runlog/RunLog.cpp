@@ -69,7 +69,9 @@ std::string resultLine(const RunReport& rec)
         text += (rec.image.empty() ? std::string("the image") : rec.image) + " installed on " + onUnit;
         if (!unit.software.empty()) text += ", software " + unit.software;
     } else {
-        text += (rec.settingsFile.empty() ? std::string("the settings") : rec.settingsFile) + " programmed into " + onUnit;
+        text += rec.settingsFile.empty() ? std::string("the settings") : rec.settingsFile;
+        if (rec.valuesRow > 0) text += " with row " + std::to_string(rec.valuesRow) + " of " + rec.valuesFile;
+        text += " programmed into " + onUnit;
     }
     if (rec.verifyOk && *rec.verifyOk) text += ", verified";
     char took[32];
@@ -131,6 +133,14 @@ void RunLog::settingsFile(const std::string& path, bool digest)
     if (!r.begun) return;
     r.report.settingsFile = path;
     r.report.settingsSha256 = digest ? digestOf(path) : std::string();
+}
+
+void RunLog::values(const std::string& path, int row)
+{
+    Run& r = theRun();
+    if (!r.begun) return;
+    r.report.valuesFile = path;
+    r.report.valuesRow = row;
 }
 
 void RunLog::pack(const std::string& path, bool digest)

@@ -47,6 +47,11 @@ std::string RunReport::line() const
     identity(j, "before", before);
     identity(j, "after", after);
     j.strOrNull("settings_file", settingsFile).strOrNull("settings_sha256", settingsSha256);
+    j.strOrNull("values_file", valuesFile);
+    if (valuesRow > 0)
+        j.num("values_row", valuesRow);
+    else
+        j.null("values_row");
     j.strOrNull("pack", pack).strOrNull("pack_sha256", packSha256);
     j.strOrNull("image", image).strOrNull("image_sha256", imageSha256);
     j.strOrNull("backup", backupFile);

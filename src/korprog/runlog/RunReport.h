@@ -21,6 +21,8 @@ public:
     std::optional<UnitIdentity> after;  // and at the end
     std::string settingsFile;
     std::string settingsSha256;
+    std::string valuesFile;  // -values: the table the unit's own values came from
+    int valuesRow = 0;       // and their row; 0: none
     std::string pack;
     std::string packSha256;
     std::string image;

@@ -13,6 +13,7 @@
 #include "korprog/RunFailure.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/Run/KvctrlUnitValues.h"
 #include "korprog/runlog/RunEvents.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
@@ -91,6 +92,7 @@ RunReport lineRecord()
         base.mode = "program";
         base.settingsFile = FrmKorProgImpl::PROG_FILE_ADN;
         if (Sha256::ofFile(base.settingsFile, &digest, &why)) base.settingsSha256 = digest;
+        base.valuesFile = KvctrlUnitValues::CMDL_VALUES;
     } else {
         base.mode = "upgrade";
         base.image = RevPackDb::CMDL_BINFILE;
@@ -137,6 +139,8 @@ int ProductionLine::run(int argc, char** argv, const std::string& refusal)
     if (why.empty() && !FrmKorProgImpl::CMDL_PROGRAM && !RevPackDb::CMDL_UPGRADE)
         why = "several -port options need -program or -upgrade, the run to make on each port";
     if (why.empty()) why = portsFault(RunOptions::PORTS);
+    // The runs take their rows through the table's ledger; a table none can use is refused once.
+    if (why.empty()) why = KvctrlUnitValues::inputFault();
     // Refused before any unit is asked, not found once all are programmed.
     if (why.empty()) RunLog::reportUsable(&why);
     if (!why.empty()) {

@@ -34,6 +34,11 @@ const int LAST_ENTRY = SettingBin::MAX_ENTRIES - 1;
 }  // namespace
 
 SBEntry::SBEntry(const char* line, SettingBin* settingBin)
+    : SBEntry(line, settingBin ? settingBin->korType() : "", settingBin ? settingBin->korSpecial() : "")
+{
+}
+
+SBEntry::SBEntry(const char* line, const char* korType, const char* special)
     : _entry(0), _entryType(INVALID_TYPE), _list('\0'), _nrMenuItems(0), _subItems(false)
 {
     char* fields[] = {_strEntry, _strList, _name,     _tabName,  _type,      _help,      _tabHelp,   _selKV,   _selDigIn,
@@ -71,13 +76,13 @@ SBEntry::SBEntry(const char* line, SettingBin* settingBin)
     if (_type[0] == '\0') return;
     translate(_type);
 
-    const char* korType = settingBin ? settingBin->korType() : "";
+    if (!korType) korType = "";
     const char* selectors[] = {_selDigIn, _selUIn, _selIIn, _selRelOut, _selNetw, _selFunc, _selPower, _selMount};
     const int positions[] = {2, 3, 4, 5, 6, 7, 9, 10};
     for (int i = 0; i < 8; ++i) {
         if (!selects(selectors[i], korType, positions[i])) return;
     }
-    const char* special = settingBin ? settingBin->korSpecial() : "";
+    if (!special) special = "";
     if (!std::strstr(special, _selSpecial)) return;
 
     if (std::strncmp(_type, "num:", 4) == 0) {

@@ -25,6 +25,9 @@ public:
 
     // Parses one table row against the bin's settings type and special build.
     SBEntry(const char* line, SettingBin* settingBin);
+    // The same against a type code and special build given (a connected
+    // unit's rather than the settings').
+    SBEntry(const char* line, const char* korType, const char* special);
     virtual ~SBEntry() = default;
 
     int entry() const { return _entry; }

@@ -94,6 +94,7 @@ public:
     // The connected unit's type code; "" while no unit is connected.
     const char* unitKorType() const { return _korType; }
     const char* unitImei() const { return _korEmi; }
+    const char* unitSpecial() const { return _korSpecial; }
     // The settings type and special build (entries 10 and 20).
     const char* korType() const { return _entryArr[KORTYPE_POS].text; }
     const char* korSpecial() const { return _entryArr[KORSPECIAL_POS].text; }

@@ -16,6 +16,7 @@
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/Run/KvctrlRunPlan.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnitValues.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
@@ -100,6 +101,7 @@ void KvctrlReadBack::conclude(KvctrlRoot* root, BState* from, const std::vector<
     const bool ok = complete && differences.empty();
     RunLog::verify(ok, differences);
     const bool forUpgrade = KvctrlRunPlan::settingsOfUpgrade();
+    if (ok && FrmKorProgImpl::CMDL_PROGRAM && !forUpgrade) KvctrlUnitValues::unitHoldsRow();
     if (ok) root->statusNote(Translated::message("Gecontroleerd: de Korvan houdt de geprogrammeerde instellingen"));
     root->runPlan()->settingsVerified(from, ok);
     if (!ok) {

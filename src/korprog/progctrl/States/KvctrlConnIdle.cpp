@@ -14,6 +14,7 @@
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/progctrl/Run/KvctrlTextFit.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnitValues.h"
 #include "korprog/progctrl/States/KvctrlUpgrading.h"
 #include "korprog/progctrl/States/KvctrlUploading.h"
 #include "korprog/progctrl/States/KvctrlView.h"
@@ -47,11 +48,13 @@ void KvctrlConnIdle::commandLineStarts()
     if (KvctrlUnattended::upgrade()) {
         KvctrlUnattended::startUpgrade(_root, this);
     } else if (FrmKorProgImpl::PROG_FILE_ADN[0] != '\0' && FrmKorProgImpl::CMDL_PROGRAM) {
-        if (_root->frame()->btOpenSb())
-            sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
-        else
+        // A batch's unit gets its own values over the base settings.
+        if (_root->frame()->btOpenSb()) {
+            if (KvctrlUnitValues::applyTo(_root)) sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
+        } else {
             KvctrlUnattended::fail(RunFailure::Kind::BadInput,
                                    std::string("cannot read ") + FrmKorProgImpl::PROG_FILE_ADN);
+        }
     }
 }
 

@@ -21,6 +21,7 @@
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/progctrl/Run/KvctrlRunPlan.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
+#include "korprog/progctrl/Run/KvctrlUnitValues.h"
 #include "korprog/progctrl/States/KvctrlView.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
 #include "korprog/runlog/RunLog.h"
@@ -94,6 +95,8 @@ void KvctrlUploading::onExit(const BEvent*)
         tellIncomplete();
     else if (FrmKorProgImpl::CMDL_PROGRAM && _acked == 0)
         KvctrlUnattended::fail(RunFailure::Kind::Refused, "the unit reports no entries; nothing was programmed");
+    else if (FrmKorProgImpl::CMDL_PROGRAM && !_readBack)
+        KvctrlUnitValues::unitHoldsRow();  // -noverify: programmed is as far as it is proven
     if (FrmKorProgImpl::CMDL_PROGRAM && !_readBack) _root->frame()->shutdown();
 }
 
