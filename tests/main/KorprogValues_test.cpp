@@ -22,12 +22,6 @@ using nlohmann::json;
 
 namespace {
 
-// Entry k's line of a settings file, without its line end.
-std::string lineOf(const std::string& settings, int k)
-{
-    return korprogtest::linesOf(settings).at(size_t(k - 1));
-}
-
 // The base settings with entry k's line replaced.
 std::string with(std::string settings, int k, const std::string& line)
 {
