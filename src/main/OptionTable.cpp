@@ -10,6 +10,7 @@
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/runlog/RunOptions.h"
 #include "main/Main.h"
 
@@ -103,6 +104,22 @@ const std::vector<Option>& table()
              FrmKorProgImpl::PROG_FILE_ADN = fromStartDir(c, v[0]);
              FrmKorProgImpl::CMDL_PROGRAM = true;
          }},
+        {{"-fetch"}, Value::FILE, Shown::USE,
+         "fetches the unit's settings into FILE (.adn), written whole\n"
+         "or not at all; several -port: FILE names {port} or {imei}",
+         [](const char* const* v, Context& c) {
+             KvctrlSettingsRun::FETCH_FILE = fromStartDir(c, v[0]);
+             KvctrlSettingsRun::FETCH = true;
+         }},
+        {{"-compare"}, Value::FILE, Shown::USE,
+         "compares the unit's settings with FILE, one line per\n"
+         "difference; exit code 0 when they agree, 9 when not",
+         [](const char* const* v, Context& c) {
+             KvctrlSettingsRun::COMPARE_FILE = fromStartDir(c, v[0]);
+             KvctrlSettingsRun::COMPARE = true;
+         }},
+        {{"-with"}, Value::FILE, Shown::USE, "with -compare: compares with FILE instead of a unit",
+         [](const char* const* v, Context& c) { KvctrlSettingsRun::WITH_FILE = fromStartDir(c, v[0]); }},
         {{"-produpgr"}, Value::NONE, Shown::HIDDEN, "",
          [](const char* const*, Context&) { RevPackDb::CHECK_SPECIAL = false; }},
         {{"-remdbg"}, Value::HOST_PORT, Shown::HIDDEN, "",
@@ -276,6 +293,8 @@ void OptionTable::apply(const Arg& arg, Context& context)
         refuse(context, arg.missing);
         // The switch still says which run was refused.
         if (arg.option == find("-program")) FrmKorProgImpl::CMDL_PROGRAM = true;
+        if (arg.option == find("-fetch")) KvctrlSettingsRun::FETCH = true;
+        if (arg.option == find("-compare")) KvctrlSettingsRun::COMPARE = true;
         return;
     }
     arg.option->set(arg.values.data(), context);
@@ -304,7 +323,7 @@ void OptionTable::writeHelp(FILE* out)
             from = nl + 1;
         }
     };
-    std::fprintf(out, "\nUnattended runs (-program, -upgrade, -cmdl_crtrpa) also take:\n");
+    std::fprintf(out, "\nUnattended runs (-program, -upgrade, -fetch, -compare, -cmdl_crtrpa) also take:\n");
     for (const Option& o : table())
         if (o.shown == Shown::RUN) write(o);
     std::fprintf(out, "\n");

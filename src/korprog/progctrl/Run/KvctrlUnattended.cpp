@@ -13,6 +13,7 @@
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Run/KvctrlRunPlan.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/StatusOut.h"
@@ -49,6 +50,7 @@ bool KvctrlUnattended::checkInput(KvctrlRoot* root)
     std::string why;
     if (FrmKorProgImpl::CMDL_PROGRAM) checkProgramFile(FrmKorProgImpl::PROG_FILE_ADN, &why);
     if (why.empty() && RevPackDb::CMDL_UPGRADE) why = upgradeInputFault(root);
+    if (why.empty()) why = KvctrlSettingsRun::inputFault();
     if (why.empty()) return true;
     fail(RunFailure::Kind::BadInput, why);
     return false;
