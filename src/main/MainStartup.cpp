@@ -79,7 +79,7 @@ const char* const USAGE_EXIT_CODES[] = {
     "   6  the unit was lost or stopped answering during the run",
     "   7  the unit refused (ten NAKs in a row, an entry, the boot loader)",
     "   8  the image is not allowed for this unit",
-    "   9  verification failed",
+    "   9  verification failed, or the settings compared differ",
     "  10  the backup before the upgrade failed",
 };
 
