@@ -48,8 +48,8 @@ public:
     void progress(int64_t done, int64_t total, const char* what);
     void verify(bool ok, const std::vector<EntryDifference>& differences, const std::string& heldBy = "");
     // result is "ok" for exit code 0, else "failed"; an empty kind or
-    // reason is written as null. file: the settings file a fetch wrote
-    // ("" for none, null), for a fetch only.
+    // reason is written as null. file (a fetch's only; none leaves the key
+    // out): the settings file it wrote, null when it wrote none.
     void end(int exitCode, const std::string& kind, const std::string& reason, double durationS,
              const std::string* file = nullptr);
     // end() with the duration since start().

@@ -21,9 +21,9 @@ public:
     // The unattended run starts: mode "program", "upgrade", "fetch",
     // "compare" or "create_pack"; inputs as the command line names them.
     // The report's settings file or pack are taken from here, with their
-    // digests. Events go to fd with
-    // -json; to the production line's descriptor (EVENTS_FD_VARIABLE) in a
-    // run of a line. With -port every event names the port.
+    // digests. Events go to fd with -json; to the production line's
+    // descriptor (EVENTS_FD_VARIABLE) in a run of a line. With -port every
+    // event names the port.
     static void begin(const std::string& mode, const std::vector<std::string>& inputs, int fd = 1);
     // Whether the -report file can take a record, asked before the unit is:
     // false with why ("cannot write the report FILE: reason"), and the run

@@ -6,6 +6,7 @@
 
 #include "korprog/StringUtils.h"
 #include "korprog/conndrv/Data/PortNames.h"
+#include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
@@ -15,7 +16,6 @@
 #include "korprog/progctrl/States/KvctrlDownloading.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlView.h"
-#include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
 #include "korprog/runlog/StatusOut.h"

@@ -18,12 +18,12 @@ class SettingBin;
 // "Ophalen" (EDIT) the setting bin then takes them, the editor opens on
 // them, and the status line names the texts that had to be cut; one that
 // does not end is told, and the editor opens on the settings it showed
-// before. A read-back after programming (READ_BACK), a backup before an
-// upgrade (BACKUP) and the fetch of -fetch and -compare (FETCH) never touch
-// the settings the engineer edits. Such a
-// fetch asks for the settings itself, and a unit that sends nothing within
-// the life-check time ends it
-// without ending the connection. A request that brings no entry within
+// before. A read-back after programming (READ_BACK) and a backup before an
+// upgrade (BACKUP) never touch the settings the engineer edits; the fetch
+// that is a run of its own (-fetch, -compare: FETCH) leaves them to its end
+// (KvctrlSettingsRun). Such a fetch asks for the settings itself, and a
+// unit that sends nothing within the life-check time ends it without
+// ending the connection. A request that brings no entry within
 // DNLD_TIMEOUT_INTV, or that the unit refuses, is sent again, at most
 // MAX_REQUESTS times in all: it can be lost on the line like any frame.
 class KvctrlDownloading : public BSimpleState {
