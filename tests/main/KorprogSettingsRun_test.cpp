@@ -152,13 +152,23 @@ TEST_F(SettingsRun, CompareEndsZeroWhenTheUnitHoldsTheFileAndNineNamingEachDiffe
 
     expectOnlyAsked();
 
-    // A file -program would refuse is refused before the unit is asked.
-    const int asked = count(sim.log(), "<- ");
+    // A file -program would refuse is refused before the unit is asked for
+    // its settings: one it cannot read, one with a text too long for the
+    // unit's field.
+    const int asked = count(sim.log(), "<- download request");
     write("quote.adn", withLine(held, 3, "a\"b|1"));
-    const KorprogRun refused = korprog({"-compare", "quote.adn"});
-    EXPECT_EQ(refused.rc, 3);
-    EXPECT_NE(refused.err.find("line 3 holds a '\"'"), std::string::npos) << refused.err;
-    EXPECT_EQ(count(sim.log(), "<- "), asked) << sim.log();
+    write("long.adn", withLine(held, 3, "thirteen char|1"));
+    const std::pair<const char*, const char*> refusals[] = {
+        {"quote.adn", "line 3 holds a '\"'"},
+        {"long.adn", "texts too long for the unit: entry 3 (Algemeen, PIN-code SIM) has 13 characters, at most 12; "
+                     "nothing was compared\n"}};
+    for (const auto& [file, why] : refusals) {
+        const KorprogRun refused = korprog({"-compare", file});
+        EXPECT_EQ(refused.rc, 3) << file;
+        EXPECT_EQ(korprogtest::linesOf(refused.err).size(), 1u) << refused.err;
+        EXPECT_NE(refused.err.find(why), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(count(sim.log(), "<- download request"), asked) << sim.log();
     EXPECT_EQ(read(sim.path("unit.adn")), held);
 }
 

@@ -12,6 +12,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Run/KvctrlReadBack.h"
 #include "korprog/progctrl/Run/KvctrlRunPlan.h"
+#include "korprog/progctrl/Run/KvctrlTextFit.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlDownloading.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
@@ -113,10 +114,17 @@ bool KvctrlSettingsRun::namesEachUnit(const std::string& pattern)
 void KvctrlSettingsRun::start(KvctrlRoot* root, BState* from)
 {
     std::string why;
-    // Compared as -program would send it: a file it refuses was refused
-    // before the unit was asked anything.
-    if (COMPARE && !root->korSettingBin()->loadFromFile(COMPARE_FILE, true, &why)) {
+    // Compared as -program would send it: a file it refuses is refused
+    // before the unit is asked for its settings, texts too long for the
+    // unit's fields included.
+    SettingBin* bin = root->korSettingBin();
+    if (COMPARE && !bin->loadFromFile(COMPARE_FILE, true, &why)) {
         KvctrlUnattended::fail(Kind::BadInput, std::string(COMPARE_FILE) + ": " + why);
+        return;
+    }
+    const std::vector<KvctrlTextFit::TooLong> tooLong = COMPARE ? KvctrlTextFit::find(bin) : std::vector<KvctrlTextFit::TooLong>();
+    if (!tooLong.empty()) {
+        KvctrlUnattended::fail(Kind::BadInput, KvctrlTextFit::reason(bin, tooLong, "nothing was compared"));
         return;
     }
     root->runPlan()->startFetch(from);
