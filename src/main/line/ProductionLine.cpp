@@ -90,7 +90,8 @@ RunReport lineRecord()
     std::string digest, why;
     if (FrmKorProgImpl::CMDL_PROGRAM || KvctrlSettingsRun::COMPARE) {
         base.mode = FrmKorProgImpl::CMDL_PROGRAM ? "program" : "compare";
-        base.settingsFile = FrmKorProgImpl::CMDL_PROGRAM ? FrmKorProgImpl::PROG_FILE_ADN : KvctrlSettingsRun::COMPARE_FILE;
+        base.settingsFile =
+            FrmKorProgImpl::CMDL_PROGRAM ? FrmKorProgImpl::PROG_FILE_ADN : KvctrlSettingsRun::COMPARE_FILE;
         if (Sha256::ofFile(base.settingsFile, &digest, &why)) base.settingsSha256 = digest;
     } else if (KvctrlSettingsRun::FETCH) {
         // Which file a run wrote, only its own record knows.

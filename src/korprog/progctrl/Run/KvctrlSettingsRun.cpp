@@ -122,8 +122,8 @@ void KvctrlSettingsRun::start(KvctrlRoot* root, BState* from)
         KvctrlUnattended::fail(Kind::BadInput, std::string(COMPARE_FILE) + ": " + why);
         return;
     }
-    const std::vector<KvctrlTextFit::TooLong> tooLong = COMPARE ? KvctrlTextFit::find(bin) : std::vector<KvctrlTextFit::TooLong>();
-    if (!tooLong.empty()) {
+    const std::vector<KvctrlTextFit::TooLong> tooLong = KvctrlTextFit::find(bin);
+    if (COMPARE && !tooLong.empty()) {
         KvctrlUnattended::fail(Kind::BadInput, KvctrlTextFit::reason(bin, tooLong, "nothing was compared"));
         return;
     }
