@@ -88,8 +88,12 @@ TEST_F(SettingsRun, FetchWritesWhatTheUnitHoldsIntoTheFileItsImeiNames)
     EXPECT_EQ(read(file), withLine(withLine(held, 115, "IMEI|"), 116, "IMSI|"));
     expectOnlyAsked();
 
-    const json end = events(r.out).back();
+    const std::vector<json> told = events(r.out);
+    const json end = told.back();
     EXPECT_EQ(end["event"], "end");
+    ASSERT_GE(told.size(), 3u);
+    EXPECT_EQ(told[told.size() - 2]["event"], "progress");
+    EXPECT_EQ(told[told.size() - 2]["done"], 200);
     EXPECT_EQ(end["file"], file);
     const json record = json::parse(read("units.jsonl"));
     EXPECT_EQ(record["mode"], "fetch");

@@ -21,6 +21,7 @@
 #include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
+#include "korprog/runlog/RunLog.h"
 #include "main/Main.h"
 
 KvctrlDownloading::KvctrlDownloading(BCompositeState* enclosing, Purpose purpose)
@@ -136,6 +137,8 @@ bool KvctrlDownloading::settingEntry(const BEvent* e)
     }
     _lastEntry = see->entryNr();
     _root->frmStatusCount(status, nr, KvctrlRoot::entriesOfUnit());
+    // The fetch that is the run's work is its progress.
+    if (_purpose == FETCH) RunLog::progress(nr, KvctrlRoot::entriesOfUnit(), "entries");
     return Kvctrl::toParser(this, new KvprotAckEvt());
 }
 
