@@ -4,6 +4,7 @@
 
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 
 // The command line's switches that make a run answer for itself. They are
 // fields of the classes that act on them, defined here so that this
@@ -13,8 +14,17 @@ bool FrmKorProgImpl::CMDL_PROGRAM = false;
 bool RevPackDb::CMDL_UPGRADE = false;
 bool RevPackDb::CMDL_CREATE_REVPACK = false;
 const char* RevPackDb::CMDL_BINDIR = "";
+bool KvctrlSettingsRun::FETCH = false;
+bool KvctrlSettingsRun::COMPARE = false;
+const char* KvctrlSettingsRun::FETCH_FILE = "";
+const char* KvctrlSettingsRun::COMPARE_FILE = "";
+const char* KvctrlSettingsRun::WITH_FILE = "";
 
-bool RunMode::unattended() { return FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || createsPack(); }
+bool RunMode::unattended()
+{
+    return FrmKorProgImpl::CMDL_PROGRAM || RevPackDb::CMDL_UPGRADE || KvctrlSettingsRun::FETCH ||
+           KvctrlSettingsRun::COMPARE || createsPack();
+}
 
 namespace {
 

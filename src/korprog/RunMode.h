@@ -10,9 +10,10 @@
 class RunMode {
 public:
     // The run answers for itself: started to program a settings file
-    // (-program), to upgrade (-upgrade) or to build a pack (-cmdl_crtrpa
-    // -bindir). Nobody watches it: it asks nobody and alerts nobody, its
-    // status lines go to the trace, and a failure ends it with the reason.
+    // (-program), to upgrade (-upgrade), to fetch or compare settings
+    // (-fetch, -compare) or to build a pack (-cmdl_crtrpa -bindir). Nobody
+    // watches it: it asks nobody and alerts nobody, its status lines go to
+    // the trace, and a failure ends it with the reason.
     static bool unattended();
     // A person can answer a dialog: the start opened a display, and the run
     // is not told to go without one. Decided once, at the start

@@ -23,12 +23,14 @@
 #include "korprog/RunMode.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/conndrv/States/KvcdrvRoot.h"
+#include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/RPFile.h"
 #include "korprog/progctrl/Data/RPFileCheck.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProg.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/Run/KvctrlUnitValues.h"
 #include "korprog/progctrl/States/KvctrlUploading.h"
@@ -78,7 +80,7 @@ const char* const USAGE_EXIT_CODES[] = {
     "   6  the unit was lost or stopped answering during the run",
     "   7  the unit refused (ten NAKs in a row, an entry, the boot loader)",
     "   8  the image is not allowed for this unit",
-    "   9  verification failed",
+    "   9  verification failed, or the settings compared differ",
     "  10  the backup before the upgrade failed",
 };
 
@@ -254,8 +256,11 @@ bool MainStartup::handleArgs(int argc, char** argv, std::string* why)
     });
     // One port is this run's; several make a production line of runs.
     if (RunOptions::PORTS.size() == 1) RunOptions::PORT = RunOptions::PORTS[0].c_str();
+    if (first.empty()) first = KvctrlSettingsRun::commandLineFault();
     if (first.empty() && FrmKorProgImpl::CMDL_PROGRAM)
         first = unusableInput(FrmKorProgImpl::PROG_FILE_ADN, MAX_SETTINGS_FILE, "settings file");
+    for (const char* compared : {KvctrlSettingsRun::COMPARE_FILE, KvctrlSettingsRun::WITH_FILE})
+        if (first.empty()) first = unusableInput(compared, MAX_SETTINGS_FILE, "settings file");
     if (first.empty() && RevPackDb::CMDL_UPGRADE)
         first = unusableInput(packPath(RevPackDb::CMDL_REVPACK), RPFileCheck::MAX_FILE, "revision pack");
     *why = first;
@@ -348,6 +353,7 @@ int MainStartup::run(int argc, char** argv)
         beginRun(true);
         return refuse(RunFailure::Kind::BadInput, why);
     }
+    if (KvctrlSettingsRun::comparesFiles()) return compareFiles(argv[0]);
 
     // Before anything is written: a second instance must not touch what the
     // first one works with, and without the lock it could not be told apart.
@@ -406,6 +412,19 @@ int MainStartup::run(int argc, char** argv)
     return endRun(stderr);
 }
 
+int MainStartup::compareFiles(const char* argv0)
+{
+    // Two files and no unit: no port, so no lock either; beside a window or
+    // a run it reads only. The user's directory gives the field labels.
+    beginRun(false);
+    std::string why;
+    if (!RunLog::reportUsable(&why)) return refuse(RunFailure::Kind::BadInput, why);
+    if (!UserDir::enter(UserDir::executable(argv0), &why)) return refuse(RunFailure::Kind::Other, why);
+    Language::instance();
+    KvctrlSettingsRun::compareFiles();
+    return endRun(stderr);
+}
+
 int MainStartup::refuse(RunFailure::Kind kind, const std::string& reason)
 {
     RunFailure::record({kind, reason});
@@ -418,7 +437,10 @@ bool MainStartup::beginRun(bool refused)
     // The switch says which run this is, also when its value was refused;
     // -cmdl_crtrpa without its directory is the window's, unless refused.
     const bool program = FrmKorProgImpl::CMDL_PROGRAM, upgrade = RevPackDb::CMDL_UPGRADE;
-    if (!program && !upgrade && !RunMode::createsPack() && !(refused && RevPackDb::CMDL_CREATE_REVPACK)) return false;
+    const bool fetch = KvctrlSettingsRun::FETCH, compare = KvctrlSettingsRun::COMPARE;
+    if (!program && !upgrade && !fetch && !compare && !RunMode::createsPack() &&
+        !(refused && RevPackDb::CMDL_CREATE_REVPACK))
+        return false;
     // A reader of the events that goes away must not end the run in the
     // middle of a transfer: a write to it fails instead, and is let be.
     std::signal(SIGPIPE, SIG_IGN);
@@ -431,6 +453,14 @@ bool MainStartup::beginRun(bool refused)
         // Only what can be read to its end without waiting is digested.
         const char* file = FrmKorProgImpl::PROG_FILE_ADN;
         if (file && *file) RunLog::settingsFile(file, WholeFile::usable(file, MAX_SETTINGS_FILE, nullptr));
+    } else if (fetch) {
+        RunLog::begin("fetch", {KvctrlSettingsRun::FETCH_FILE});
+    } else if (compare) {
+        const char* file = KvctrlSettingsRun::COMPARE_FILE;
+        std::vector<std::string> inputs{file};
+        if (*KvctrlSettingsRun::WITH_FILE) inputs.push_back(KvctrlSettingsRun::WITH_FILE);
+        RunLog::begin("compare", inputs);
+        if (*file) RunLog::settingsFile(file, WholeFile::usable(file, MAX_SETTINGS_FILE, nullptr));
     } else if (upgrade) {
         const std::string pack = RevPackDb::CMDL_REVPACK;
         RunLog::begin("upgrade", {pack, RevPackDb::CMDL_BINFILE});

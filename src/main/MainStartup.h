@@ -52,6 +52,9 @@ public:
     // unattended (refused: also one whose start is refused); false, and
     // nothing opened, for the window.
     static bool beginRun(bool refused);
+    // -compare FILE -with OTHER: the whole run, without a unit, a port or
+    // the program's lock; the exit code.
+    static int compareFiles(const char* argv0);
     // Opens the X display for the window; false when there is none.
     static bool openDisplay();
 

@@ -11,6 +11,7 @@
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Run/KvctrlUnitValues.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/runlog/RunOptions.h"
 #include "main/Main.h"
 
@@ -110,6 +111,22 @@ const std::vector<Option>& table()
          "field's label; an optional column imei); rows used are\n"
          "kept in FILE.used",
          [](const char* const* v, Context& c) { KvctrlUnitValues::CMDL_VALUES = fromStartDir(c, v[0]); }},
+        {{"-fetch"}, Value::FILE, Shown::USE,
+         "fetches the unit's settings into FILE (.adn), written whole\n"
+         "or not at all; several -port: FILE names {port} or {imei}",
+         [](const char* const* v, Context& c) {
+             KvctrlSettingsRun::FETCH_FILE = fromStartDir(c, v[0]);
+             KvctrlSettingsRun::FETCH = true;
+         }},
+        {{"-compare"}, Value::FILE, Shown::USE,
+         "compares the unit's settings with FILE, one line per\n"
+         "difference; exit code 0 when they agree, 9 when not",
+         [](const char* const* v, Context& c) {
+             KvctrlSettingsRun::COMPARE_FILE = fromStartDir(c, v[0]);
+             KvctrlSettingsRun::COMPARE = true;
+         }},
+        {{"-with"}, Value::FILE, Shown::USE, "with -compare: compares with FILE instead of a unit",
+         [](const char* const* v, Context& c) { KvctrlSettingsRun::WITH_FILE = fromStartDir(c, v[0]); }},
         {{"-produpgr"}, Value::NONE, Shown::HIDDEN, "",
          [](const char* const*, Context&) { RevPackDb::CHECK_SPECIAL = false; }},
         {{"-remdbg"}, Value::HOST_PORT, Shown::HIDDEN, "",
@@ -283,6 +300,8 @@ void OptionTable::apply(const Arg& arg, Context& context)
         refuse(context, arg.missing);
         // The switch still says which run was refused.
         if (arg.option == find("-program")) FrmKorProgImpl::CMDL_PROGRAM = true;
+        if (arg.option == find("-fetch")) KvctrlSettingsRun::FETCH = true;
+        if (arg.option == find("-compare")) KvctrlSettingsRun::COMPARE = true;
         return;
     }
     arg.option->set(arg.values.data(), context);
@@ -311,7 +330,7 @@ void OptionTable::writeHelp(FILE* out)
             from = nl + 1;
         }
     };
-    std::fprintf(out, "\nUnattended runs (-program, -upgrade, -cmdl_crtrpa) also take:\n");
+    std::fprintf(out, "\nUnattended runs (-program, -upgrade, -fetch, -compare, -cmdl_crtrpa) also take:\n");
     for (const Option& o : table())
         if (o.shown == Shown::RUN) write(o);
     std::fprintf(out, "\n");

@@ -9,6 +9,7 @@
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Run/KvctrlUnitValues.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "main/Main.h"
 #include "main/MainSignals.h"
 
@@ -25,6 +26,7 @@ void RunState::reset()
     FrmKorProgImpl::CREATE_REVPACK = false;
     FrmKorProgImpl::PROG_FILE_ADN = "";
     FrmKorProgImpl::CMDL_PROGRAM = false;
+    KvctrlSettingsRun::reset();
     Main::_refPackFile = nullptr;
     Main::_dbgAddr = "";
     Main::_dbgPort = 0;

@@ -91,19 +91,22 @@ void RunEvents::progress(int64_t done, int64_t total, const char* what)
     write(line);
 }
 
-void RunEvents::verify(bool ok, const std::vector<EntryDifference>& differences)
+void RunEvents::verify(bool ok, const std::vector<EntryDifference>& differences, const std::string& heldBy)
 {
-    write(event("verify").members(EntryDifference::verdict(ok, differences)));
+    write(event("verify").members(EntryDifference::verdict(ok, differences, heldBy)));
 }
 
-void RunEvents::end(int exitCode, const std::string& kind, const std::string& reason, double durationS)
+void RunEvents::end(int exitCode, const std::string& kind, const std::string& reason, double durationS,
+                    const std::string* file)
 {
-    write(event("end")
-              .str("result", exitCode == 0 ? "ok" : "failed")
-              .num("exit", exitCode)
-              .strOrNull("kind", kind)
-              .strOrNull("reason", reason)
-              .real("duration_s", durationS));
+    JsonLine line = event("end");
+    line.str("result", exitCode == 0 ? "ok" : "failed")
+        .num("exit", exitCode)
+        .strOrNull("kind", kind)
+        .strOrNull("reason", reason)
+        .real("duration_s", durationS);
+    if (file) line.strOrNull("file", *file);
+    write(line);
     _ended = true;
 }
 

@@ -46,10 +46,12 @@ public:
     // up) follows from the rate since the first call of the count; null
     // until something moved.
     void progress(int64_t done, int64_t total, const char* what);
-    void verify(bool ok, const std::vector<EntryDifference>& differences);
+    void verify(bool ok, const std::vector<EntryDifference>& differences, const std::string& heldBy = "");
     // result is "ok" for exit code 0, else "failed"; an empty kind or
-    // reason is written as null.
-    void end(int exitCode, const std::string& kind, const std::string& reason, double durationS);
+    // reason is written as null. file (a fetch's only; none leaves the key
+    // out): the settings file it wrote, null when it wrote none.
+    void end(int exitCode, const std::string& kind, const std::string& reason, double durationS,
+             const std::string* file = nullptr);
     // end() with the duration since start().
     void finish(int exitCode, const std::string& kind, const std::string& reason);
     bool ended() const { return _ended; }

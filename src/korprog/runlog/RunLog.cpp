@@ -24,6 +24,7 @@ struct Run {
     int64_t startMs = 0; // monotonic
     int nrUnits = 0;
     UnitIdentity lastUnit;
+    std::string written; // the file a fetch wrote
     RunReport report;
 };
 
@@ -58,8 +59,10 @@ RunEvents* events()
     return r.events.get();
 }
 
+std::string fileName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
 // The line that tells a person a run went well: what went into which unit.
-std::string resultLine(const RunReport& rec)
+std::string resultLine(const RunReport& rec, const std::vector<std::string>& inputs)
 {
     const UnitIdentity unit = rec.after ? *rec.after : rec.before ? *rec.before : UnitIdentity();
     std::string onUnit = unit.type.empty() ? "the unit" : unit.type;
@@ -68,12 +71,18 @@ std::string resultLine(const RunReport& rec)
     if (rec.mode == "upgrade") {
         text += (rec.image.empty() ? std::string("the image") : rec.image) + " installed on " + onUnit;
         if (!unit.software.empty()) text += ", software " + unit.software;
+    } else if (rec.mode == "fetch") {
+        text += "the settings of " + onUnit + " written to " + rec.settingsFile;
+    } else if (rec.mode == "compare" && inputs.size() > 1) {
+        text += fileName(inputs[0]) + " and " + fileName(inputs[1]) + " hold the same settings";
+    } else if (rec.mode == "compare") {
+        text += onUnit + " holds the settings of " + fileName(rec.settingsFile);
     } else {
         text += rec.settingsFile.empty() ? std::string("the settings") : rec.settingsFile;
         if (rec.valuesRow > 0) text += " with row " + std::to_string(rec.valuesRow) + " of " + rec.valuesFile;
         text += " programmed into " + onUnit;
     }
-    if (rec.verifyOk && *rec.verifyOk) text += ", verified";
+    if (rec.verifyOk && *rec.verifyOk && rec.mode != "compare") text += ", verified";
     char took[32];
     std::snprintf(took, sizeof took, ", in %.1f s", rec.durationS);
     return text + took;
@@ -181,13 +190,22 @@ void RunLog::progress(int64_t done, int64_t total, const char* what)
     if (RunEvents* e = events()) e->progress(done, total, what);
 }
 
-void RunLog::verify(bool ok, const std::vector<EntryDifference>& differences)
+void RunLog::verify(bool ok, const std::vector<EntryDifference>& differences, const std::string& heldBy)
 {
     Run& r = theRun();
     if (!r.begun) return;
     r.report.verifyOk = ok;
     r.report.differences = differences;
-    if (RunEvents* e = events()) e->verify(ok, differences);
+    r.report.verifyHeldBy = heldBy;
+    if (RunEvents* e = events()) e->verify(ok, differences, heldBy);
+}
+
+void RunLog::written(const std::string& path)
+{
+    Run& r = theRun();
+    if (!r.begun) return;
+    r.written = path;
+    settingsFile(path);
 }
 
 int RunLog::end(int exitCode, const std::string& kind, const std::string& reason, FILE* err)
@@ -215,10 +233,11 @@ int RunLog::end(int exitCode, const std::string& kind, const std::string& reason
             rec.reason = text;
         }
     }
-    if (RunEvents* e = events()) e->end(exitCode, rec.kind, rec.reason, rec.durationS);
+    if (RunEvents* e = events())
+        e->end(exitCode, rec.kind, rec.reason, rec.durationS, rec.mode == "fetch" ? &r.written : nullptr);
     // A pack built tells its own result; the events tell it with -json.
     if (exitCode == 0 && !RunOptions::JSON && rec.mode != "create_pack")
-        StatusOut::line(statusOut(), resultLine(rec), true);
+        StatusOut::line(statusOut(), resultLine(rec, r.inputs), true);
     r.begun = false;
     return exitCode;
 }

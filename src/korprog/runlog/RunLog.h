@@ -18,11 +18,12 @@ public:
     // runs the descriptor to write its events to.
     static const char* const EVENTS_FD_VARIABLE;
 
-    // The unattended run starts: mode "program", "upgrade" or "create_pack";
-    // inputs as the command line names them. The report's settings file or
-    // pack are taken from here, with their digests. Events go to fd with
-    // -json; to the production line's descriptor (EVENTS_FD_VARIABLE) in a
-    // run of a line. With -port every event names the port.
+    // The unattended run starts: mode "program", "upgrade", "fetch",
+    // "compare" or "create_pack"; inputs as the command line names them.
+    // The report's settings file or pack are taken from here, with their
+    // digests. Events go to fd with -json; to the production line's
+    // descriptor (EVENTS_FD_VARIABLE) in a run of a line. With -port every
+    // event names the port.
     static void begin(const std::string& mode, const std::vector<std::string>& inputs, int fd = 1);
     // Whether the -report file can take a record, asked before the unit is:
     // false with why ("cannot write the report FILE: reason"), and the run
@@ -51,8 +52,12 @@ public:
     static void backup(const std::string& file);
     // what: "entries" or "bytes".
     static void progress(int64_t done, int64_t total, const char* what);
-    // The read-back after programming: ok, or the entries that differ.
-    static void verify(bool ok, const std::vector<EntryDifference>& differences);
+    // The read-back after programming: ok, or the entries that differ; of
+    // a comparison (-compare), heldBy names what the file was compared with.
+    static void verify(bool ok, const std::vector<EntryDifference>& differences, const std::string& heldBy = "");
+    // The settings file a fetch wrote: the record's settings file, with the
+    // digest of what was written, and the end event's "file".
+    static void written(const std::string& path);
 
     // The run ends with exitCode and its failure's kind and reason ("" when
     // it went well): the record, then the end line. A record that cannot be

@@ -56,7 +56,7 @@ std::string RunReport::line() const
     j.strOrNull("image", image).strOrNull("image_sha256", imageSha256);
     j.strOrNull("backup", backupFile);
     if (verifyOk)
-        j.object("verify", EntryDifference::verdict(*verifyOk, differences));
+        j.object("verify", EntryDifference::verdict(*verifyOk, differences, verifyHeldBy));
     else
         j.null("verify");
     j.str("result", exitCode == 0 ? "ok" : "failed").num("exit", exitCode);

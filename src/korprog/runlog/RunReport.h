@@ -30,6 +30,7 @@ public:
     std::string backupFile;
     std::optional<bool> verifyOk; // unset: no read-back in this run
     std::vector<EntryDifference> differences;
+    std::string verifyHeldBy; // a comparison's: what the file was compared with (EntryDifference::verdict)
     int exitCode = 1;
     std::string kind;
     std::string reason;

@@ -14,6 +14,7 @@
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Run/KvctrlUnitValues.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/runlog/RunEvents.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/RunOptions.h"
@@ -88,11 +89,15 @@ RunReport lineRecord()
 {
     RunReport base;
     std::string digest, why;
-    if (FrmKorProgImpl::CMDL_PROGRAM) {
-        base.mode = "program";
-        base.settingsFile = FrmKorProgImpl::PROG_FILE_ADN;
+    if (FrmKorProgImpl::CMDL_PROGRAM || KvctrlSettingsRun::COMPARE) {
+        base.mode = FrmKorProgImpl::CMDL_PROGRAM ? "program" : "compare";
+        base.settingsFile =
+            FrmKorProgImpl::CMDL_PROGRAM ? FrmKorProgImpl::PROG_FILE_ADN : KvctrlSettingsRun::COMPARE_FILE;
         if (Sha256::ofFile(base.settingsFile, &digest, &why)) base.settingsSha256 = digest;
         base.valuesFile = KvctrlUnitValues::CMDL_VALUES;
+    } else if (KvctrlSettingsRun::FETCH) {
+        // Which file a run wrote, only its own record knows.
+        base.mode = "fetch";
     } else {
         base.mode = "upgrade";
         base.image = RevPackDb::CMDL_BINFILE;
@@ -136,8 +141,12 @@ std::vector<std::string> ProductionLine::childArgs(int argc, char** argv, const 
 int ProductionLine::run(int argc, char** argv, const std::string& refusal)
 {
     std::string why = refusal;
-    if (why.empty() && !FrmKorProgImpl::CMDL_PROGRAM && !RevPackDb::CMDL_UPGRADE)
-        why = "several -port options need -program or -upgrade, the run to make on each port";
+    if (why.empty() && !FrmKorProgImpl::CMDL_PROGRAM && !RevPackDb::CMDL_UPGRADE && !KvctrlSettingsRun::withUnit())
+        why = "several -port options need -program, -upgrade, -fetch or -compare, the run to make on each port";
+    // Each unit its own file, or the units would write over each other's.
+    if (why.empty() && KvctrlSettingsRun::FETCH && !KvctrlSettingsRun::namesEachUnit(KvctrlSettingsRun::FETCH_FILE))
+        why = std::string("-fetch ") + KvctrlSettingsRun::FETCH_FILE +
+              ": with several -port options the file must name {port} or {imei}, one file per unit";
     if (why.empty()) why = portsFault(RunOptions::PORTS);
     // The runs take their rows through the table's ledger; a table none can use is refused once.
     if (why.empty()) why = KvctrlUnitValues::inputFault();

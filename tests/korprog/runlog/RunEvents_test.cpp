@@ -68,7 +68,7 @@ TEST_F(RunEventsTest, ARunWritesItsEventsAndExactlyOneEnd)
     advance(250);
     events->unit(UnitIdentity{"KV8888GM-ED", "KV-4.12", "", "D.49", "351234567890123"});
     events->backup("/home/x/Backups/KV8888GM-ED_351234567890123_20261208-231405.adn");
-    events->verify(false, {{37, "text", "Keuken", "Kelder"}});
+    events->verify(false, {{37, "text", "Keuken", "Kelder", ""}});
     advance(2250);
     events->finish(9, "verify", "verify failed: entry 37 reads back 'Kelder' instead of 'Keuken'");
     events->end(0, "", "", 1.0);

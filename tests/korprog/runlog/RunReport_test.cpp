@@ -83,7 +83,7 @@ TEST_F(RunReportTest, ARecordHoldsTheWholeRunAndWhatItDidNotDoIsNull)
     r.imageSha256 = std::string(64, 'b');
     r.backupFile = "Backups/KV8888GM-ED_351234567890123_20261208-231405.adn";
     r.verifyOk = false;
-    r.differences = {{37, "text", "Keuken", "Kelder"}, {38, "number", "0612", ""}};
+    r.differences = {{37, "text", "Keuken", "Kelder", ""}, {38, "number", "0612", "", ""}};
     r.exitCode = 9;
     r.kind = "verify";
     r.reason = "verify failed";

@@ -57,13 +57,14 @@ protected:
         fs::create_directories(dir + "/" + home);
         std::ofstream(dir + "/new.adn") << newSettings;
     }
-    // Unit k on the link dir/kN, with IMEI 3500000000000k and its options.
-    std::string startUnit(int k, std::vector<std::string> options = {})
+    // Unit k on the link dir/kN, with IMEI 3500000000000k and its options,
+    // holding `held`.
+    std::string startUnit(int k, std::vector<std::string> options = {}, const std::string& held = settingsFile("oud "))
     {
         sims.emplace_back(new SimProcess());
         SimProcess& sim = *sims.back();
         const std::string link = dir + "/k" + std::to_string(k);
-        std::ofstream(sim.path("unit.adn")) << settingsFile("oud ");
+        std::ofstream(sim.path("unit.adn")) << held;
         options.insert(options.end(), {"--link", link, "--adn", sim.path("unit.adn"), "--imei",
                                        "3500000000000" + std::to_string(k)});
         EXPECT_TRUE(sim.start(options));
@@ -165,6 +166,33 @@ TEST_F(LineTest, AUnitPulledOutMidBatchFailsAloneAndKeepsItsSettings)
     EXPECT_NE(row.find("mislukt (6)"), std::string::npos) << r.out;
     EXPECT_NE(row.find("lost during programming after entry "), std::string::npos) << row;
     EXPECT_NE(r.out.find("\n2 van 3 gelukt\n"), std::string::npos) << r.out;
+}
+
+// Each unit of a batch fetched into a file of its own, by IMEI: one file
+// for all would be written by every run. A compare is summed up as a
+// programming is.
+TEST_F(LineTest, FetchNeedsAFilePerUnitAndCompareIsSummedUpPerPort)
+{
+    const std::string a = startUnit(0), b = startUnit(1, {}, newSettings);
+    const KorprogRun one = runKorprog(dir, {"-fetch", "all.adn", "-port", a, "-port", b}, 20);
+    EXPECT_EQ(one.rc, 3);
+    EXPECT_NE(one.err.find("with several -port options the file must name {port} or {imei}"), std::string::npos)
+        << one.err;
+    EXPECT_EQ(sims[0]->log().find("<- download request"), std::string::npos) << "refused before any unit is asked";
+
+    const KorprogRun each = runKorprog(dir, {"-fetch", "unit_{imei}.adn", "-port", a, "-port", b}, 20);
+    ASSERT_EQ(each.rc, 0) << each.out << each.err;
+    EXPECT_EQ(ksimtest::readFile(dir + "/unit_35000000000000.adn"), settingsFile("oud "));
+    EXPECT_EQ(ksimtest::readFile(dir + "/unit_35000000000001.adn"), newSettings);
+
+    const KorprogRun compared = runKorprog(dir, {"-compare", "unit_35000000000000.adn", "-port", a, "-port", b}, 20);
+    EXPECT_EQ(compared.rc, 9) << compared.out << compared.err;
+    EXPECT_NE(rowOf(compared.out, shortName(a)).find("gelukt"), std::string::npos) << compared.out;
+    const std::string differs = rowOf(compared.out, shortName(b));
+    EXPECT_NE(differs.find("mislukt (9)  "), std::string::npos) << differs;
+    EXPECT_NE(differs.find("the unit's settings differ from unit_35000000000000.adn in 196 entries (1, 2, 3, 4, 5 and 191 more)"), std::string::npos)
+        << differs;
+    EXPECT_NE(compared.out.find("\n1 van 2 gelukt\n"), std::string::npos) << compared.out;
 }
 
 TEST_F(LineTest, WithJsonEveryEventNamesItsPortAndASummaryEndsTheStream)

@@ -209,20 +209,27 @@ bool AdnFile::write(const std::string& path, const std::vector<Line>& lines, int
     return written;
 }
 
+std::vector<AdnFile::Line> AdnFile::linesOf(SettingBin& bin)
+{
+    std::vector<Line> lines(LINES);
+    for (int k = 1; k <= LINES; ++k) {
+        const SettingEntry& e = *bin.getEntry(static_cast<uint8_t>(k));
+        lines[size_t(k - 1)].text = e.text;
+        // IMEI and IMSI belong to one unit and are never carried to another.
+        const bool unitsOwn = k == SettingBin::IMEI_POS || k == SettingBin::IMSI_POS;
+        lines[size_t(k - 1)].number = unitsOwn ? "" : e.tfnr;
+    }
+    return lines;
+}
+
 bool AdnFile::save(SettingBin& bin)
 {
     // IMEI and IMSI belong to one unit and are never carried to another.
     bin.getEntry(SettingBin::IMEI_POS)->tfnr[0] = '\0';
     bin.getEntry(SettingBin::IMSI_POS)->tfnr[0] = '\0';
 
-    std::vector<Line> lines(LINES);
-    for (int k = 1; k <= LINES; ++k) {
-        const SettingEntry& e = *bin.getEntry(static_cast<uint8_t>(k));
-        lines[size_t(k - 1)].text = e.text;
-        lines[size_t(k - 1)].number = e.tfnr;
-    }
     int error = 0;
-    const bool saved = write(bin.file(), lines, &error);
+    const bool saved = write(bin.file(), linesOf(bin), &error);
     if (saved) bin.unsavedChanges(false);
     if (!saved) saveAlert(bin.file());
     if (bin.frame()) bin.frame()->showBestGroup(nullptr, bin.korType());

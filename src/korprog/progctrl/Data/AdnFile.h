@@ -45,9 +45,11 @@ public:
     // Writes lines to path whole or not at all (what was there stays);
     // false, and the errno in error, when it could not.
     static bool write(const std::string& path, const std::vector<Line>& lines, int* error);
-    // Writes the bin's entries to its file whole or not at all (the
-    // previous file stays); the unit's own IMEI and IMSI numbers are never
-    // written. A failure is alerted; false then.
+    // The lines a save writes of the bin's entries: all of them, without
+    // the unit's own IMEI and IMSI numbers.
+    static std::vector<Line> linesOf(SettingBin& bin);
+    // Writes the bin's entries (linesOf) to its file whole or not at all
+    // (the previous file stays). A failure is alerted; false then.
     static bool save(SettingBin& bin);
     // The alert for a settings file that could not be written.
     static void saveAlert(const char* path);

@@ -333,6 +333,18 @@ std::string SettingBin::sbEntryTitle(uint8_t nr, char list) const
 
 std::string SettingBin::titleFromTable(uint8_t nr, char list) const
 {
+    std::string tab, name;
+    return tableRow(nr, list, &tab, &name) ? tab + ", " + name : "";
+}
+
+std::string SettingBin::labelFromTable(uint8_t nr, char list) const
+{
+    std::string tab, name;
+    return tableRow(nr, list, &tab, &name) ? name : "";
+}
+
+bool SettingBin::tableRow(uint8_t nr, char list, std::string* tab, std::string* name) const
+{
     std::ifstream table(LAYOUT_TABLE);
     std::string line;
     while (std::getline(table, line)) {
@@ -340,10 +352,13 @@ std::string SettingBin::titleFromTable(uint8_t nr, char list) const
         // Rows are parsed (and translated) for the settings type, as the
         // editor does.
         const SBEntry row(line.c_str(), const_cast<SettingBin*>(this));
-        if (row.entryType() != SBEntry::INVALID_TYPE && row.entry() == nr && (row.list() == 'N') == (list == 'N'))
-            return std::string(row.tabName()) + ", " + row.name();
+        if (row.entryType() != SBEntry::INVALID_TYPE && row.entry() == nr && (row.list() == 'N') == (list == 'N')) {
+            *tab = row.tabName();
+            *name = row.name();
+            return true;
+        }
     }
-    return "";
+    return false;
 }
 
 void SettingBin::setNetworkTypeEtc(const char* type)

@@ -88,6 +88,12 @@ public:
     // one, from the layout table (config.csv); "instelling nr" (translated)
     // when the table has no row for it.
     std::string sbEntryTitle(uint8_t nr, char list) const;
+    // "Tab, Name" of this part of entry nr from the layout table for the
+    // settings type; "" when the table has no row for it.
+    std::string titleFromTable(uint8_t nr, char list) const;
+    // The field's own label there ("Naam 1"), as a line about one unit's
+    // entry names it; "" without a row.
+    std::string labelFromTable(uint8_t nr, char list) const;
     void setNetworkTypeEtc(const char* type);
     void cleanUpEntries(bool cleanType);
 
@@ -137,6 +143,7 @@ public:
     static void forgetKorEntries() { _maxKorEntries = MAX_ENTRIES; }
 
 private:
+    bool tableRow(uint8_t nr, char list, std::string* tab, std::string* name) const;
     SettingBin(const SettingBin&) = delete;
     SettingBin& operator=(const SettingBin&) = delete;
 
@@ -148,7 +155,6 @@ private:
     static void storeNumber(char (&nr)[SettingEntry::NR_SIZE], const char* src, size_t len);
     // The alert for a part typed longer than its field allows.
     void tooLongAlert(uint8_t nr, char list, int max, const char* unit) const;
-    std::string titleFromTable(uint8_t nr, char list) const;
     // A unit of another type reported itself: true when the settings go.
     bool dropForOtherUnit(const char* type);
     uint16_t traceLevel() const;

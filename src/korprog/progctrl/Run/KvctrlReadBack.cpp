@@ -52,8 +52,8 @@ std::vector<EntryDifference> KvctrlReadBack::compare(SettingBin& bin, const std:
         if (!e) continue;
         const AdnFile::Line none;
         const AdnFile::Line& read = got[k - 1] ? fetched[k - 1] : none;
-        if (asHeld(read.text) != asHeld(e->text)) out.push_back({k, "text", e->text, read.text});
-        if (read.number != e->tfnr) out.push_back({k, "number", e->tfnr, read.number});
+        if (asHeld(read.text) != asHeld(e->text)) out.push_back({k, "text", e->text, read.text, ""});
+        if (read.number != e->tfnr) out.push_back({k, "number", e->tfnr, read.number, ""});
     }
     return out;
 }

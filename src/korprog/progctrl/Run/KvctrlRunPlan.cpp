@@ -53,6 +53,8 @@ void KvctrlRunPlan::startUpgrade(BState* from, bool withSettings)
     from->sendLocal(new KvctrlUplReqEvt(), STATE_ROOT);
 }
 
+void KvctrlRunPlan::startFetch(BState* from) { next(from, LOC_FETCH_REQ); }
+
 bool KvctrlRunPlan::settingsOfUpgrade() { return RevPackDb::activeAdnFile()[0] != '\0'; }
 
 void KvctrlRunPlan::dropSettings()

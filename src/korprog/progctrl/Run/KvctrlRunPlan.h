@@ -22,6 +22,10 @@ class KvctrlRoot;
 //             report of its new version ends it (KvctrlVersionCheck)
 // A request that meets a step still to be made (the backup) is held and
 // posted again once the step is made.
+//
+// A fetch (-fetch) and a compare (-compare) are one step: the settings
+// fetched into a store of their own (KvctrlDownloading, FETCH), whose end
+// (KvctrlSettingsRun) writes or compares them and ends the run.
 class KvctrlRunPlan {
 public:
     enum class Step { Backup, Settings, ReadBack, Image };
@@ -44,6 +48,9 @@ public:
     // Starts a prepared upgrade from `from`. withSettings: the image's
     // settings are in the setting bin and go first.
     void startUpgrade(BState* from, bool withSettings);
+
+    // Starts the fetch of -fetch or -compare from `from`.
+    void startFetch(BState* from);
 
     // An upgrade is on its way: its settings or its backup are taken, and
     // the step that took them posts the next request.

@@ -24,7 +24,7 @@ std::vector<KvctrlTextFit::TooLong> KvctrlTextFit::find(SettingBin* bin)
     return out;
 }
 
-std::string KvctrlTextFit::reason(SettingBin* bin, const std::vector<TooLong>& tooLong)
+std::string KvctrlTextFit::reason(SettingBin* bin, const std::vector<TooLong>& tooLong, const char* undone)
 {
     std::string s = "texts too long for the unit: ";
     for (size_t i = 0; i < tooLong.size(); ++i) {
@@ -33,7 +33,7 @@ std::string KvctrlTextFit::reason(SettingBin* bin, const std::vector<TooLong>& t
              bin->sbEntryTitle(uint8_t(t.entry), 'T') + ") has " + std::to_string(t.length) +
              " characters, at most " + std::to_string(t.max);
     }
-    return s + "; nothing was programmed";
+    return s + "; " + undone;
 }
 
 namespace {

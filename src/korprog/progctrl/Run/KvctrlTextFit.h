@@ -25,8 +25,9 @@ public:
     // editor does: going on cuts them in the settings (and the editor shows
     // them cut), stopping (the default) sends nothing.
     static bool allow(KvctrlRoot* root);
-    // The refusal of an unattended run.
-    static std::string reason(SettingBin* bin, const std::vector<TooLong>& tooLong);
+    // The refusal of an unattended run, ending with what it left undone.
+    static std::string reason(SettingBin* bin, const std::vector<TooLong>& tooLong,
+                              const char* undone = "nothing was programmed");
 
     // Texts named in the window's question; the rest are counted.
     static const int NAMED = 10;

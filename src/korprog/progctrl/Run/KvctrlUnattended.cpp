@@ -14,6 +14,7 @@
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Run/KvctrlRunPlan.h"
 #include "korprog/progctrl/Run/KvctrlUnitValues.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/runlog/RunLog.h"
 #include "korprog/runlog/StatusOut.h"
@@ -51,6 +52,7 @@ bool KvctrlUnattended::checkInput(KvctrlRoot* root)
     if (FrmKorProgImpl::CMDL_PROGRAM) checkProgramFile(FrmKorProgImpl::PROG_FILE_ADN, &why);
     if (why.empty()) why = KvctrlUnitValues::inputFault();
     if (why.empty() && RevPackDb::CMDL_UPGRADE) why = upgradeInputFault(root);
+    if (why.empty()) why = KvctrlSettingsRun::inputFault();
     if (why.empty()) return true;
     fail(RunFailure::Kind::BadInput, why);
     return false;

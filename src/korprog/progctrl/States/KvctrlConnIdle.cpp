@@ -7,6 +7,7 @@
 #include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 #include "korprog/progctrl/Run/KvctrlRunPlan.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/progctrl/States/KvctrlDownloading.h"
 #include "korprog/progctrl/States/KvctrlExtSyntax.h"
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
@@ -55,6 +56,8 @@ void KvctrlConnIdle::commandLineStarts()
             KvctrlUnattended::fail(RunFailure::Kind::BadInput,
                                    std::string("cannot read ") + FrmKorProgImpl::PROG_FILE_ADN);
         }
+    } else if (KvctrlSettingsRun::withUnit()) {
+        KvctrlSettingsRun::start(_root, this);
     }
 }
 
@@ -84,6 +87,8 @@ void KvctrlConnIdle::onEvent(const BEvent* e)
             result = uploadRequest(e);
             transition(new KvctrlUploading(enclosing()));
         }
+    } else if (local && sig == LOC_FETCH_REQ) {
+        transition(new KvctrlDownloading(enclosing(), KvctrlDownloading::FETCH));
     } else if (local && sig == LOC_UPGRADE_REQ) {
         result = upgradeReq(e, true);
     } else if (parser && sig == CTRL_ACK) {

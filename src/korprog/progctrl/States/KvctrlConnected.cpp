@@ -9,6 +9,7 @@
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/progctrl/Run/KvctrlUnattended.h"
 #include "korprog/progctrl/States/KvctrlUpgrading.h"
 #include "korprog/progctrl/States/KvctrlView.h"
@@ -68,7 +69,8 @@ void KvctrlConnected::bootLoadReq(const BEvent* e)
         // Nobody is there to choose: the image named on the command line.
         KvctrlUnattended::loadImage(_root);
     } else if (RunMode::unattended()) {
-        KvctrlUnattended::fail(RunFailure::Kind::Refused, "the unit waits in its boot loader; it takes no settings");
+        const char* why = KvctrlSettingsRun::withUnit() ? "it has no settings to fetch" : "it takes no settings";
+        KvctrlUnattended::fail(RunFailure::Kind::Refused, std::string("the unit waits in its boot loader; ") + why);
     } else {
         _root->informSetBinFile();
         _root->binFileSet(false);

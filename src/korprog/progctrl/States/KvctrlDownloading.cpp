@@ -18,8 +18,10 @@
 #include "korprog/progctrl/States/KvctrlLocSyntax.h"
 #include "korprog/progctrl/States/KvctrlRoot.h"
 #include "korprog/progctrl/Run/KvctrlReadBack.h"
+#include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 #include "korprog/progctrl/States/KvctrlStateList.h"
 #include "korprog/protparser/KvprotExtSyntax.h"
+#include "korprog/runlog/RunLog.h"
 #include "main/Main.h"
 
 KvctrlDownloading::KvctrlDownloading(BCompositeState* enclosing, Purpose purpose)
@@ -135,6 +137,8 @@ bool KvctrlDownloading::settingEntry(const BEvent* e)
     }
     _lastEntry = see->entryNr();
     _root->frmStatusCount(status, nr, KvctrlRoot::entriesOfUnit());
+    // The fetch that is the run's work is its progress.
+    if (_purpose == FETCH) RunLog::progress(nr, KvctrlRoot::entriesOfUnit(), "entries");
     return Kvctrl::toParser(this, new KvprotAckEvt());
 }
 
@@ -142,8 +146,8 @@ bool KvctrlDownloading::endOfDownload(const BEvent*)
 {
     _completed = true;
     _root->stopLifeCkTimeout();
-    const std::string cut = takeIntoBin();
     SettingBin* bin = _root->korSettingBin();
+    const std::string cut = takeIntoBin(*bin, _fetched, _got);
     bin->unsavedChanges(false);  // the bin holds what the unit holds
     _root->sbEnableEdit();
     if (!cut.empty())
@@ -151,22 +155,22 @@ bool KvctrlDownloading::endOfDownload(const BEvent*)
     return true;
 }
 
-std::string KvctrlDownloading::takeIntoBin()
+std::string KvctrlDownloading::takeIntoBin(SettingBin& bin, const std::vector<AdnFile::Line>& fetched,
+                                           const std::vector<bool>& got)
 {
-    SettingBin* bin = _root->korSettingBin();
     std::vector<std::pair<uint8_t, char>> cut;
     // In the unit's order: a field's size follows the settings type (entry 10).
-    for (int k = 1; k <= AdnFile::LINES; ++k) {
-        if (!_got[k - 1]) continue;
-        const AdnFile::Line& line = _fetched[k - 1];
+    for (int k = 1; k <= AdnFile::LINES && k <= int(fetched.size()) && k <= int(got.size()); ++k) {
+        if (!got[k - 1]) continue;
+        const AdnFile::Line& line = fetched[k - 1];
         const uint8_t nr = static_cast<uint8_t>(k);
-        if (bin->setEntry(nr, line.text.c_str(), line.number.c_str(), true, SBEntry::INVALID_TYPE)) continue;
-        const bool textCut = line.text.size() > bin->textFieldSize(nr, SBEntry::INVALID_TYPE);
+        if (bin.setEntry(nr, line.text.c_str(), line.number.c_str(), true, SBEntry::INVALID_TYPE)) continue;
+        const bool textCut = line.text.size() > bin.textFieldSize(nr, SBEntry::INVALID_TYPE);
         cut.emplace_back(nr, textCut ? 'T' : 'N');
     }
     // Named once the editor is built on the settings type.
     std::string names;
-    for (const auto& part : cut) names += (names.empty() ? "" : "; ") + bin->sbEntryTitle(part.first, part.second);
+    for (const auto& part : cut) names += (names.empty() ? "" : "; ") + bin.sbEntryTitle(part.first, part.second);
     return names;
 }
 
@@ -177,6 +181,8 @@ void KvctrlDownloading::concludeFetch()
     _root->stopLifeCkTimeout();
     if (_purpose == READ_BACK)
         KvctrlReadBack::conclude(_root, this, _fetched, _got, _completed);
+    else if (_purpose == FETCH)
+        KvctrlSettingsRun::conclude(_root, _fetched, _got, _completed);
     else
         KvctrlBackup::conclude(_root, this, _fetched, _completed);
 }

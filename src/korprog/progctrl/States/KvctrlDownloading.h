@@ -10,6 +10,7 @@
 
 class BTimer;
 class KvctrlRoot;
+class SettingBin;
 
 // Fetches the unit's settings entry by entry; each is acknowledged. They
 // go into a store of their own and are taken whole only when the unit has
@@ -18,15 +19,16 @@ class KvctrlRoot;
 // them, and the status line names the texts that had to be cut; one that
 // does not end is told, and the editor opens on the settings it showed
 // before. A read-back after programming (READ_BACK) and a backup before an
-// upgrade (BACKUP) never touch the settings the engineer edits. Such a
-// fetch asks for the settings itself, and a unit that sends nothing within
-// the life-check time ends it
-// without ending the connection. A request that brings no entry within
+// upgrade (BACKUP) never touch the settings the engineer edits; the fetch
+// that is a run of its own (-fetch, -compare: FETCH) leaves them to its end
+// (KvctrlSettingsRun). Such a fetch asks for the settings itself, and a
+// unit that sends nothing within the life-check time ends it without
+// ending the connection. A request that brings no entry within
 // DNLD_TIMEOUT_INTV, or that the unit refuses, is sent again, at most
 // MAX_REQUESTS times in all: it can be lost on the line like any frame.
 class KvctrlDownloading : public BSimpleState {
 public:
-    enum Purpose { EDIT, READ_BACK, BACKUP };
+    enum Purpose { EDIT, READ_BACK, BACKUP, FETCH };
     static const uint8_t DNLD_TIMEOUT_INTV = 2;  // seconds
     static const int MAX_REQUESTS = 5;
 
@@ -38,16 +40,19 @@ public:
     void onExit(const BEvent* e) override;
     void onEvent(const BEvent* e) override;
 
+    // The whole fetch into the setting bin as "Ophalen" takes it (the
+    // entries that came, cut to fit their fields); the parts cut to fit, as
+    // "; "-separated editor titles.
+    static std::string takeIntoBin(SettingBin& bin, const std::vector<AdnFile::Line>& fetched,
+                                   const std::vector<bool>& got);
+
 private:
     bool settingEntry(const BEvent* e);
     bool waiting(const BEvent* e);
     // The request went unanswered or was refused before the first entry.
     bool askAgain();
     bool endOfDownload(const BEvent* e);
-    // The whole fetch into the setting bin; the parts cut to fit, as
-    // "; "-separated editor titles.
-    std::string takeIntoBin();
-    // The end of a READ_BACK or BACKUP fetch, whole or not.
+    // The end of a READ_BACK, BACKUP or FETCH fetch, whole or not.
     void concludeFetch();
 
     KvctrlRoot* _root;

@@ -26,7 +26,8 @@ enum KvctrlLocEvt {
     LOC_UPLOAD_TO = 110,          // no answer to the upload
     LOC_EOT_TO = 111,             // no answer to the end of the image
     LOC_VERSION_TO = 112,         // the upgraded unit did not report itself in time
-    LOC_DNLD_TO = 113             // no entry came for the download request
+    LOC_DNLD_TO = 113,            // no entry came for the download request
+    LOC_FETCH_REQ = 114           // fetch the settings that are the run (-fetch, -compare)
 };
 
 class KvctrlDldReqEvt : public BLocalEvent {

@@ -10,7 +10,7 @@
 TEST(KvctrlReadBack, NamesTheFirstFewDifferencesAndCountsTheRest)
 {
     std::vector<EntryDifference> d;
-    for (int k = 1; k <= 7; ++k) d.push_back({k, k == 2 ? "number" : "text", "a", "b"});
+    for (int k = 1; k <= 7; ++k) d.push_back({k, k == 2 ? "number" : "text", "a", "b", ""});
     EXPECT_EQ(KvctrlReadBack::reason(d),
               "verify failed: entry 1 reads back 'b' instead of 'a'; entry 2 number reads back 'b' instead of 'a'; "
               "entry 3 reads back 'b' instead of 'a'; entry 4 reads back 'b' instead of 'a'; entry 5 reads back 'b' "
