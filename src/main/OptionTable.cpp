@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "korprog/conndrv/Data/NetAddress.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
@@ -58,6 +59,16 @@ std::string portFault(const char* name)
 
 void setPort(const char* const* v, Context& c)
 {
+    // A port across the network as it is, once it reads as one.
+    std::string why;
+    NetAddress address;
+    if (NetAddress::isNetName(v[0])) {
+        const std::string fault = portFault(v[0]);
+        if (!fault.empty()) return refuse(c, fault);
+        if (!address.parse(v[0], &why)) return refuse(c, std::string("-port ") + v[0] + ": " + why);
+        RunOptions::PORTS.push_back(v[0]);
+        return;
+    }
     // COMn and device paths as they are; any other name is a path from
     // where the program was started, and must fit as that.
     char device[Serial::PORTNAME_MAX + 1];

@@ -139,7 +139,8 @@ bool KvcdrvRoot::sendToController(CdrvError error)
 {
     const Serial::OpenFault fault = error == CDRV_SET_COM_NOT_OPEN && _serial ? _serial->openFault() : Serial::OPEN_OK;
     const pid_t holder = fault == Serial::PORT_LOCKED ? _serial->lockHolder() : 0;
-    return sendBack(new CdrvErrorEvt(error, fault, holder), KOR_PROG, PROG_CTRL, nullptr) > 0;
+    const char* reason = fault == Serial::NO_CONNECTION ? _serial->openReason().c_str() : "";
+    return sendBack(new CdrvErrorEvt(error, fault, holder, reason), KOR_PROG, PROG_CTRL, nullptr) > 0;
 }
 
 bool KvcdrvRoot::sendToParser(CdrvStrEvt* e)
