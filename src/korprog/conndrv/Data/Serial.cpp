@@ -52,7 +52,8 @@ Serial::Serial()
       _lineLost(false),
       _lookOnly(false),
       _network(false),
-      _peerClosed(false)
+      _peerClosed(false),
+      _retrying(false)
 {
     _port[0] = '\0';
 }
@@ -212,12 +213,15 @@ Serial::Handle Serial::connectNet(const char* port)
         _openFault = PORT_LOCKED;
         return INVALID_HANDLE;
     }
-    const int fd = TcpLine::connect(address, &_openReason);
-    if (fd < 0) {
+    if (!_dialer) _dialer.reset(new TcpLine());
+    const TcpLine::Step step = _dialer->connect(address, _retrying ? 0 : TcpLine::CONNECT_LIMIT_MS, &_openReason);
+    if (step != TcpLine::CONNECTED) {
+        if (step == TcpLine::PENDING) _openReason = std::strerror(EINPROGRESS);
         _openFault = NO_CONNECTION;
         _portLock.release();
         return INVALID_HANDLE;
     }
+    const int fd = _dialer->take();
     _commHd = fd;
     _openFault = OPEN_OK;
     _lineLost = false;

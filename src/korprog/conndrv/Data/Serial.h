@@ -7,6 +7,7 @@
 #include "korprog/conndrv/Data/PortLock.h"
 
 class Rfc2217Codec;
+class TcpLine;
 
 // One serial port, owned by the connection driver: opened by name with fixed
 // line settings, written and read without ever waiting. It knows nothing of
@@ -121,6 +122,10 @@ public:
     bool negotiated() const;
     // What the server took, for people; "" for a raw TCP port.
     std::string accepted() const;
+    // While a port whose connection dropped is tried again on every poll,
+    // a connect is only looked at, never waited for: it goes on from one
+    // try to the next (within its 5 s), and the program goes on meanwhile.
+    void retrying(bool on) { _retrying = on; }
     // The fault an open failing with errno `err` stands for.
     static OpenFault faultOf(int err);
 
@@ -155,6 +160,8 @@ private:
     bool _peerClosed;  // the server ended the connection
     std::string _openReason;
     std::unique_ptr<Rfc2217Codec> _codec;
+    std::unique_ptr<TcpLine> _dialer;
+    bool _retrying;
 };
 
 #endif

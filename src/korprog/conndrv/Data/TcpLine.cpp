@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -15,77 +14,121 @@
 
 namespace {
 
-// A slice of the wait: the clock is looked at between slices.
+// A slice of a wait: the clock is looked at between slices.
 const int SLICE_MS = 100;
-
-int connectOne(const addrinfo* ai, std::string* why, int limitMs, const TcpLine::Clock& clock)
-{
-    const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
-    if (fd < 0) {
-        *why = std::strerror(errno);
-        return -1;
-    }
-    // The unit's messages are short and every answer is waited for.
-    const int on = 1;
-    (void)::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    (void)::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-    int err = 0;
-    if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) err = errno;
-    if (err == EINPROGRESS) {
-        const int64_t end = clock() + limitMs;
-        err = ETIMEDOUT;
-        for (int64_t now = clock(); now < end; now = clock()) {
-            struct pollfd p = {fd, POLLOUT, 0};
-            const int64_t left = end - now;
-            const int r = ::poll(&p, 1, static_cast<int>(left < SLICE_MS ? left : SLICE_MS));
-            if (r < 0 && errno == EINTR) {
-                err = EINTR;
-                break;
-            }
-            if (r <= 0) continue;
-            socklen_t len = sizeof err;
-            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
-            break;
-        }
-    }
-    if (err) {
-        ::close(fd);
-        *why = std::strerror(err);
-        return -1;
-    }
-    return fd;
-}
 
 } // namespace
 
-int TcpLine::connect(const NetAddress& address, std::string* why, int limitMs, const Clock& clock)
+TcpLine::TcpLine(Clock clock) : _clock(clock ? std::move(clock) : Clock([] { return bMonotonicMs(); })) {}
+
+void TcpLine::abandon()
+{
+    if (_fd >= 0) ::close(_fd);
+    _fd = -1;
+    _connected = false;
+    if (_found) ::freeaddrinfo(_found);
+    _found = nullptr;
+    _next = nullptr;
+    _key.clear();
+}
+
+int TcpLine::take()
+{
+    const int fd = _connected ? _fd : -1;
+    if (_connected) _fd = -1;
+    abandon();
+    return fd;
+}
+
+bool TcpLine::startNext(std::string* why)
+{
+    for (; _next; _next = _next->ai_next) {
+        const addrinfo* ai = _next;
+        const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+        if (fd < 0) {
+            *why = std::strerror(errno);
+            continue;
+        }
+        // The unit's messages are short and every answer is waited for.
+        const int on = 1;
+        (void)::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        (void)::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+        if (::connect(fd, ai->ai_addr, ai->ai_addrlen) == 0 || errno == EINPROGRESS) {
+            _next = ai->ai_next;
+            _fd = fd;
+            return true;
+        }
+        *why = std::strerror(errno);
+        ::close(fd);
+    }
+    return false;
+}
+
+TcpLine::Step TcpLine::connect(const NetAddress& address, int waitMs, std::string* why)
 {
     std::string ignored;
     if (!why) why = &ignored;
-    const Clock now = clock ? clock : Clock([] { return bMonotonicMs(); });
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(address.port);
-    const int gai = ::getaddrinfo(address.host.c_str(), service.c_str(), &hints, &found);
-    if (gai != 0) {
-        *why = gai == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(gai);
-        return -1;
+    const std::string key = address.hostPort();
+    if (_key != key || _connected) {
+        abandon();
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_ADDRCONFIG;
+        const std::string service = std::to_string(address.port);
+        const int gai = ::getaddrinfo(address.host.c_str(), service.c_str(), &hints, &_found);
+        if (gai != 0) {
+            *why = gai == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(gai);
+            _found = nullptr;
+            return FAILED;
+        }
+        _key = key;
+        _next = _found;
+        _started = _clock();
+        if (!startNext(why)) {
+            abandon();
+            return FAILED;
+        }
     }
     // Every address the name has, within the one limit.
-    const int64_t end = now() + limitMs;
-    int fd = -1;
-    for (const addrinfo* ai = found; ai && fd < 0; ai = ai->ai_next) {
-        const int64_t left = end - now();
-        if (left <= 0) {
+    const int64_t waitEnd = _clock() + (waitMs > 0 ? waitMs : 0);
+    for (;;) {
+        const int64_t now = _clock();
+        const int64_t limitLeft = _started + CONNECT_LIMIT_MS - now;
+        if (limitLeft <= 0) {
             *why = std::strerror(ETIMEDOUT);
-            break;
+            abandon();
+            return FAILED;
         }
-        fd = connectOne(ai, why, static_cast<int>(left), now);
-        if (fd < 0 && *why == std::strerror(EINTR)) break;
+        int64_t slice = waitEnd - now;
+        if (slice > limitLeft) slice = limitLeft;
+        if (slice > SLICE_MS) slice = SLICE_MS;
+        if (slice < 0) slice = 0;
+        struct pollfd p = {_fd, POLLOUT, 0};
+        const int r = ::poll(&p, 1, static_cast<int>(slice));
+        if (r < 0 && errno == EINTR) {
+            // The program is told to end: no more waiting.
+            *why = std::strerror(EINTR);
+            abandon();
+            return FAILED;
+        }
+        if (r > 0) {
+            int err = 0;
+            socklen_t len = sizeof err;
+            if (::getsockopt(_fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+            if (err == 0) {
+                _connected = true;
+                return CONNECTED;
+            }
+            *why = std::strerror(err);
+            ::close(_fd);
+            _fd = -1;
+            if (!startNext(why)) {
+                abandon();
+                return FAILED;
+            }
+            continue;
+        }
+        if (_clock() >= waitEnd) return PENDING;
     }
-    ::freeaddrinfo(found);
-    return fd;
 }
