@@ -88,7 +88,7 @@ public:
             yaml += std::string("  accepter: ") + (p.rfc2217 ? "telnet(rfc2217),tcp," : "tcp,") + "127.0.0.1," +
                     std::to_string(p.port) + "\n";
             yaml += "  connector: serialdev," + p.device + ",9600n81,local\n";
-            yaml += "  options:\n    mdns: false\n";
+            yaml += "  options:\n    mdns: false\n    chardelay: false\n";
         }
         return yaml;
     }

@@ -13,6 +13,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include "korprog/StringUtils.h"
@@ -347,6 +349,14 @@ int Serial::getArray(char* buffer, int length)
     } while (n < 0 && errno == EINTR);
     if (n == 0 && _network) _peerClosed = true;
     if (n <= 0) return 0;
+    // A server that sends the unit's bytes in small pieces waits for our
+    // acknowledgement of each before the next (Nagle): acknowledged at once,
+    // not after the kernel's delay, they arrive at the unit's own pace. The
+    // kernel drops the option now and then, so it is set after every read.
+    if (_network) {
+        const int on = 1;
+        (void)::setsockopt(_commHd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    }
     if (!_codec) return static_cast<int>(n);
     // In place: the unit's bytes are never more than the wire's.
     std::string reply;
