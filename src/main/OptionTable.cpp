@@ -134,7 +134,8 @@ const std::vector<Option>& table()
          [](const char* const*, Context&) { RunOptions::VERIFY = false; }},
         {{"-port"}, Value::DEV, Shown::RUN,
          "the port for this run (COMn or a device path, such as\n"
-         "/dev/serial/by-id/...), not written into config.ini; also\n"
+         "/dev/serial/by-id/..., or rfc2217://HOST:PORT or\n"
+         "socket://HOST:PORT), not written into config.ini; also\n"
          "for the window. Several -port options: the run on every\n"
          "port at once, then a summary",
          setPort},
