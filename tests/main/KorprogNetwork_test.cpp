@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <poll.h>
 #include <unistd.h>
 
 #include "korprog/conndrv/Data/PortLock.h"
@@ -41,6 +42,18 @@ protected:
         return runKorprog(KorprogStart{dir}, args, timeoutS, during);
     }
     std::string held() const { return ksimtest::readFile(sim.path("unit.adn")); }
+    // ser2net lets go of the unit's terminal a moment after a connection
+    // ends, and refuses another connection to it until then.
+    bool released() const
+    {
+        for (int i = 0; i < 500; ++i) {
+            const std::string log = sim.log();
+            if (ksimtest::count(log, "the program closed the port") == ksimtest::count(log, "the program opened the port"))
+                return true;
+            ::poll(nullptr, 0, 10);
+        }
+        return false;
+    }
 
     const std::string oldSettings = settingsFile("oud ");
     Ser2netServer server;
@@ -58,10 +71,12 @@ TEST_F(NetPorts, ProgramsThroughRfc2217AndRawTcpTheDoctorNamesWhatTheServerTookA
 
     const std::string other = settingsFile("Ander ");
     write("other.adn", other);
+    ASSERT_TRUE(released());
     const KorprogRun viaRaw = korprog({"-q", "-program", "other.adn", "-port", raw});
     ASSERT_EQ(viaRaw.rc, 0) << viaRaw.err;
     EXPECT_EQ(held(), other);
 
+    ASSERT_TRUE(released());
     const KorprogRun doctor = korprog({"-doctor", "-json", "-port", telnet});
     bool seen = false;
     std::istringstream lines(doctor.out);
