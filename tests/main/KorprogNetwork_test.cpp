@@ -85,6 +85,7 @@ TEST_F(NetPorts, ProgramsThroughRfc2217AndRawTcpTheDoctorNamesWhatTheServerTookA
         if (c["check"] != "configured_port") continue;
         seen = true;
         EXPECT_TRUE(c["ok"].get<bool>()) << l;
+        EXPECT_EQ(c["address"], "127.0.0.1:" + std::to_string(server.ports[0].port)) << l;
         EXPECT_EQ(c["accepted"], "binary both ways, COM-PORT-OPTION: 9600 baud, 8 data bits, no parity, 1 stop bit, "
                                  "no flow control")
             << l;

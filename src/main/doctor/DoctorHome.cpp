@@ -138,6 +138,7 @@ DoctorCheck DoctorHome::configuredPort(const DoctorPlaces& places, const std::st
     case Serial::OPEN_OK:
         c = DoctorCheck::passed("configured_port", port,
                                 Translated::message("COM poort %s gaat open", port.c_str()) +
+                                    (serial.peer().empty() ? "" : " (" + serial.peer() + ")") +
                                     (accepted.empty() ? "" : "; " + Translated::message("de server neemt aan: %s",
                                                                                         accepted.c_str())));
         break;
@@ -155,7 +156,10 @@ DoctorCheck DoctorHome::configuredPort(const DoctorPlaces& places, const std::st
     default: c = DoctorCheck::failed("configured_port", port, finding, PortFaultText::remedy(told)); break;
     }
     c.facts.str("port", port).str("source", source).str("fault", faultName(fault));
-    if (serial.network()) c.facts.strOrNull("reason", serial.openReason()).strOrNull("accepted", accepted);
+    if (serial.network())
+        c.facts.strOrNull("address", serial.peer())
+            .strOrNull("reason", serial.openReason())
+            .strOrNull("accepted", accepted);
     return c;
 }
 

@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -121,6 +122,7 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
     if (std::strlen(port) > static_cast<size_t>(PORTNAME_MAX)) return INVALID_HANDLE;
     _network = false;
     _openReason.clear();
+    _peer.clear();
     if (NetAddress::isNetName(port)) return connectNet(port);
     _openFault = NOT_A_SERIAL_PORT;
     if (rate < R_9600 || rate > R_56000 || parity < NONE || parity > EVEN || stopBits < ONE || stopBits > TWO ||
@@ -224,6 +226,13 @@ Serial::Handle Serial::connectNet(const char* port)
         return INVALID_HANDLE;
     }
     const int fd = _dialer->take();
+    sockaddr_storage at{};
+    socklen_t len = sizeof at;
+    char host[NI_MAXHOST], service[NI_MAXSERV];
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&at), &len) == 0 &&
+        ::getnameinfo(reinterpret_cast<sockaddr*>(&at), len, host, sizeof host, service, sizeof service,
+                      NI_NUMERICHOST | NI_NUMERICSERV) == 0)
+        _peer = (std::strchr(host, ':') ? "[" + std::string(host) + "]" : std::string(host)) + ":" + service;
     _commHd = fd;
     _openFault = OPEN_OK;
     _lineLost = false;

@@ -122,6 +122,9 @@ public:
     bool negotiated() const;
     // What the server took, for people; "" for a raw TCP port.
     std::string accepted() const;
+    // The address a network port's name was resolved to and connected
+    // ("192.0.2.7:4001"); "" before a connection.
+    const std::string& peer() const { return _peer; }
     // While a port whose connection dropped is tried again on every poll,
     // a connect is only looked at, never waited for: it goes on from one
     // try to the next (within its 5 s), and the program goes on meanwhile.
@@ -159,6 +162,7 @@ private:
     bool _network;
     bool _peerClosed;  // the server ended the connection
     std::string _openReason;
+    std::string _peer;
     std::unique_ptr<Rfc2217Codec> _codec;
     std::unique_ptr<TcpLine> _dialer;
     bool _retrying;
