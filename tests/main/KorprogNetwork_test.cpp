@@ -137,6 +137,16 @@ TEST_F(NetPorts, NoServerEndsWith4AtOnceAndAServerGoneInTheMiddleOfProgrammingIs
                             ": Connection refused. Controleer het adres en of de server luistert.\n");
     EXPECT_LT(none.seconds, 5);
 
+    // A server that never answers: given up once, after 5 s, not again on
+    // every message the run would send.
+    DeafServer deaf;
+    const std::string silent = "socket://127.0.0.1:" + std::to_string(deaf.port);
+    const KorprogRun late = korprog({"-q", "-program", "new.adn", "-port", silent});
+    EXPECT_EQ(late.rc, 4);
+    EXPECT_EQ(late.err, "korprog: COM poort niet beschikbaar: Geen verbinding met " + silent +
+                            ": Connection timed out. Controleer het adres en of de server luistert.\n");
+    EXPECT_LT(late.seconds, 7);
+
     const std::string telnet = server.serve(sim.device, true);
     ASSERT_TRUE(server.start());
     const KorprogRun lost = korprog({"-q", "-program", "new.adn", "-port", telnet}, 30, [&](double, pid_t) {

@@ -57,6 +57,37 @@ inline bool listening(int port)
     return false;
 }
 
+// A server on 127.0.0.1 that takes no connection: once its queue is full,
+// a connect to it is never answered (as a host that drops it).
+struct DeafServer {
+    DeafServer()
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(fd, 0);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+        for (int k = 0; k < 4; ++k) {
+            const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+            fillers.push_back(c);
+        }
+    }
+    ~DeafServer()
+    {
+        for (int c : fillers) ::close(c);
+        ::close(fd);
+    }
+    DeafServer(const DeafServer&) = delete;
+    DeafServer& operator=(const DeafServer&) = delete;
+    int fd = -1, port = 0;
+    std::vector<int> fillers;
+};
+
 class Ser2netServer {
 public:
     static constexpr const char* PROGRAM = "/usr/sbin/ser2net";

@@ -222,6 +222,9 @@ Serial::Handle Serial::connectNet(const char* port)
     if (step != TcpLine::CONNECTED) {
         if (step == TcpLine::PENDING) _openReason = std::strerror(EINPROGRESS);
         _openFault = NO_CONNECTION;
+        // Once is enough to wait for a server that is not there: the next
+        // tries (every write, every poll) only look, until a port is chosen anew.
+        _retrying = true;
         _portLock.release();
         return INVALID_HANDLE;
     }

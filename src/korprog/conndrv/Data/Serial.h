@@ -128,6 +128,7 @@ public:
     // While a port whose connection dropped is tried again on every poll,
     // a connect is only looked at, never waited for: it goes on from one
     // try to the next (within its 5 s), and the program goes on meanwhile.
+    // A connect that failed sets it too: only the first open waits.
     void retrying(bool on) { _retrying = on; }
     // The fault an open failing with errno `err` stands for.
     static OpenFault faultOf(int err);

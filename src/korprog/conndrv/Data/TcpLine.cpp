@@ -90,18 +90,13 @@ TcpLine::Step TcpLine::connect(const NetAddress& address, int waitMs, std::strin
             return FAILED;
         }
     }
-    // Every address the name has, within the one limit.
+    // Every address the name has, within the one limit; the limit is
+    // looked at before the wait, so a wait as long as the limit fails at
+    // its end rather than leaving the attempt pending.
     const int64_t waitEnd = _clock() + (waitMs > 0 ? waitMs : 0);
-    for (;;) {
-        const int64_t now = _clock();
-        const int64_t limitLeft = _started + CONNECT_LIMIT_MS - now;
-        if (limitLeft <= 0) {
-            *why = std::strerror(ETIMEDOUT);
-            abandon();
-            return FAILED;
-        }
-        int64_t slice = waitEnd - now;
-        if (slice > limitLeft) slice = limitLeft;
+    const int64_t limitEnd = _started + CONNECT_LIMIT_MS;
+    for (int64_t now = _clock();; now = _clock()) {
+        int64_t slice = (waitEnd < limitEnd ? waitEnd : limitEnd) - now;
         if (slice > SLICE_MS) slice = SLICE_MS;
         if (slice < 0) slice = 0;
         struct pollfd p = {_fd, POLLOUT, 0};
@@ -129,6 +124,12 @@ TcpLine::Step TcpLine::connect(const NetAddress& address, int waitMs, std::strin
             }
             continue;
         }
-        if (_clock() >= waitEnd) return PENDING;
+        const int64_t after = _clock();
+        if (after >= limitEnd) {
+            *why = std::strerror(ETIMEDOUT);
+            abandon();
+            return FAILED;
+        }
+        if (after >= waitEnd) return PENDING;
     }
 }

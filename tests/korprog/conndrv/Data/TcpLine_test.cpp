@@ -2,45 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
-namespace {
+#include "support/Ser2netServer.h"
 
-// A server on 127.0.0.1 that takes no connection: once its queue is full,
-// a connect to it is never answered.
-struct DeafServer {
-    DeafServer()
-    {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd, 0);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-        for (int k = 0; k < 4; ++k) {
-            const int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
-            fillers.push_back(c);
-        }
-    }
-    ~DeafServer()
-    {
-        for (int c : fillers) ::close(c);
-        ::close(fd);
-    }
-    int fd = -1, port = 0;
-    std::vector<int> fillers;
-};
+namespace {
 
 TEST(TcpLine, AServerThatDoesNotAnswerIsGivenUpAfterFiveSecondsWaitedForOrTriedAgain)
 {
