@@ -5,7 +5,7 @@ on a pseudo-terminal. Prints a table of ratios and writes it as Markdown.
     bench/bench.py [--build DIR] [--out FILE] [--quick] [--only NAME,...]
 
 Benchmarks (names for --only): transfer, readback, packs, upgrade, paced, idle, window, line
-(the production line, bench_line.py).
+(the production line, bench_line.py), net (units through ser2net, bench_net.py).
 --quick skips the paced upgrade (about two minutes per run, --paced-runs).
 """
 
@@ -32,7 +32,8 @@ USER_DIR = "Ombrix/Korvan Tools/Programmer"
 # Outside tools per benchmark, with the Debian package that has each.
 LRZSZ = [("sx", "lrzsz"), ("rx", "lrzsz")]
 TOOLS = {"upgrade": LRZSZ, "paced": LRZSZ,
-         "window": [("Xvfb", "xvfb"), ("xev", "x11-utils"), ("stdbuf", "coreutils")]}
+         "window": [("Xvfb", "xvfb"), ("xev", "x11-utils"), ("stdbuf", "coreutils")],
+         "net": [("ser2net", "ser2net")]}
 
 
 class Bench:
@@ -451,17 +452,22 @@ def line_bench(b, upgrade_runs):
     bench_line.Line(b).run(upgrade_runs)
 
 
+def net_bench(b, upgrade_runs):
+    import bench_net
+    bench_net.Net(b).run(upgrade_runs)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     here = os.path.dirname(os.path.abspath(__file__))
     ap.add_argument("--build", default=os.path.join(here, "..", "build"))
     ap.add_argument("--out", default=os.path.join(here, "RESULTS.md"))
-    ap.add_argument("--quick", action="store_true", help="skip the paced upgrades and the production line")
+    ap.add_argument("--quick", action="store_true", help="skip the paced upgrades, the production line and the network")
     ap.add_argument("--only", default="", help="comma-separated benchmark names")
     ap.add_argument("--paced-runs", type=int, default=1, help="runs of each paced upgrade (about 2 minutes each)")
     args = ap.parse_args()
     only = set(filter(None, args.only.split(",")))
-    want = lambda n: (not only or n in only) and not (args.quick and n in ("paced", "line"))
+    want = lambda n: (not only or n in only) and not (args.quick and n in ("paced", "line", "net"))
     missing = sorted({f"{tool} ({package})" for name, tools in TOOLS.items() if want(name)
                       for tool, package in tools if not shutil.which(tool)})
     if missing:
@@ -470,7 +476,7 @@ def main():
     b.paced_runs = args.paced_runs
     for name, fn in (("transfer", b.transfer), ("readback", b.readback), ("packs", b.packs), ("upgrade", lambda: b.upgrade(0, REPEATS)),
                      ("paced", lambda: b.upgrade(BAUD, args.paced_runs)), ("idle", b.idle), ("window", b.window),
-                     ("line", lambda: line_bench(b, args.paced_runs))):
+                     ("line", lambda: line_bench(b, args.paced_runs)), ("net", lambda: net_bench(b, args.paced_runs))):
         if want(name):
             b.loads.append((name, open("/proc/loadavg").read().split()[0]))
             print(f"{name} ...", flush=True)

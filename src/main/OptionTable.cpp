@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "korprog/conndrv/Data/NetAddress.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
@@ -60,6 +61,16 @@ std::string portFault(const char* name)
 
 void setPort(const char* const* v, Context& c)
 {
+    // A port across the network as it is, once it reads as one.
+    std::string why;
+    NetAddress address;
+    if (NetAddress::isNetName(v[0])) {
+        const std::string fault = portFault(v[0]);
+        if (!fault.empty()) return refuse(c, fault);
+        if (!address.parse(v[0], &why)) return refuse(c, std::string("-port ") + v[0] + ": " + why);
+        RunOptions::PORTS.push_back(v[0]);
+        return;
+    }
     // COMn and device paths as they are; any other name is a path from
     // where the program was started, and must fit as that.
     char device[Serial::PORTNAME_MAX + 1];
@@ -147,7 +158,8 @@ const std::vector<Option>& table()
          [](const char* const*, Context&) { RunOptions::VERIFY = false; }},
         {{"-port"}, Value::DEV, Shown::RUN,
          "the port for this run (COMn or a device path, such as\n"
-         "/dev/serial/by-id/...), not written into config.ini; also\n"
+         "/dev/serial/by-id/..., or rfc2217://HOST:PORT or\n"
+         "socket://HOST:PORT), not written into config.ini; also\n"
          "for the window. Several -port options: the run on every\n"
          "port at once, then a summary",
          setPort},

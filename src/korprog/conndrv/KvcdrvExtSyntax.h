@@ -8,6 +8,7 @@
 #include <string>
 
 #include "helm/BBindingEvent.h"
+#include "korprog/StringUtils.h"
 #include "korprog/conndrv/Data/Serial.h"
 
 namespace Kvcdrv {
@@ -56,21 +57,25 @@ public:
 class CdrvErrorEvt : public BBindingEvent {
 public:
     explicit CdrvErrorEvt(CdrvError error = CDRV_UNDEF_ERROR, Serial::OpenFault fault = Serial::OPEN_OK,
-                          pid_t holder = 0)
+                          pid_t holder = 0, const char* reason = "")
         : BBindingEvent(CDRV_ERROR, true), _error(error), _portFault(fault), _portHolder(holder)
     {
+        StringUtils::copyTo(_portReason, reason ? reason : "");
     }
     CdrvError error() const { return _error; }
     void error(CdrvError e) { _error = e; }
     Serial::OpenFault portFault() const { return _portFault; }
     // With PORT_LOCKED: the process of the run that has the port (0: not known).
     pid_t portHolder() const { return _portHolder; }
+    // With NO_CONNECTION: the system's reason.
+    const char* portReason() const { return _portReason; }
     void printData(uint16_t level) const override;
 
 private:
     CdrvError _error;
     Serial::OpenFault _portFault;
     pid_t _portHolder;
+    char _portReason[128];
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "main/doctor/DoctorHome.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "helm/platform/BTimerTick.h"
 #include "korprog/conndrv/Data/Serial.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/PortFaultText.h"
@@ -33,6 +35,7 @@ const char* faultName(Serial::OpenFault f)
     case Serial::PORT_BUSY: return "busy";
     case Serial::PORT_LOCKED: return "locked";
     case Serial::NOT_A_SERIAL_PORT: return "not_a_serial_port";
+    case Serial::NO_CONNECTION: return "no_connection";
     }
     return "";
 }
@@ -88,6 +91,23 @@ std::string DoctorHome::bytesText(uint64_t bytes)
     return text;
 }
 
+namespace {
+
+// What an RFC 2217 server took of the client's requests, once it has
+// answered them all (at most NEGOTIATE_MS); "" for a raw TCP port.
+std::string negotiate(Serial& serial)
+{
+    const int64_t end = bMonotonicMs() + DoctorHome::NEGOTIATE_MS;
+    char buf[256];
+    while (!serial.negotiated() && bMonotonicMs() < end) {
+        struct pollfd p = {serial.handle(), POLLIN, 0};
+        if (::poll(&p, 1, 50) > 0 && serial.readPort(buf, sizeof buf) < 0 && serial.hungUp()) break;
+    }
+    return serial.accepted();
+}
+
+}  // namespace
+
 DoctorCheck DoctorHome::configuredPort(const DoctorPlaces& places, const std::string& port, const std::string& source,
                                        const std::string& userDir, const std::string& suggestion)
 {
@@ -106,15 +126,21 @@ DoctorCheck DoctorHome::configuredPort(const DoctorPlaces& places, const std::st
     serial.lookOnly(true);
     serial.openPort(port.c_str());
     const Serial::OpenFault fault = serial.openFault();
+    const std::string accepted = serial.isOpen() ? negotiate(serial) : "";
     serial.closePort();
     char device[Serial::PORTNAME_MAX + 1];
     if (!Serial::devicePath(port.c_str(), device, sizeof device)) device[0] = '\0';
     // A name the port layer takes for none (too long for a port) names no port there is.
     const Serial::OpenFault told = fault == Serial::NO_PORT_NAME ? Serial::NO_SUCH_PORT : fault;
-    const std::string finding = PortFaultText::finding(told, port.c_str(), serial.lockHolder());
+    const std::string finding =
+        PortFaultText::finding(told, port.c_str(), serial.lockHolder(), serial.openReason().c_str());
     switch (told) {
     case Serial::OPEN_OK:
-        c = DoctorCheck::passed("configured_port", port, Translated::message("COM poort %s gaat open", port.c_str()));
+        c = DoctorCheck::passed("configured_port", port,
+                                Translated::message("COM poort %s gaat open", port.c_str()) +
+                                    (serial.peer().empty() ? "" : " (" + serial.peer() + ")") +
+                                    (accepted.empty() ? "" : "; " + Translated::message("de server neemt aan: %s",
+                                                                                        accepted.c_str())));
         break;
     case Serial::NO_PERMISSION:
         c = DoctorCheck::failed("configured_port", port, finding,
@@ -130,6 +156,10 @@ DoctorCheck DoctorHome::configuredPort(const DoctorPlaces& places, const std::st
     default: c = DoctorCheck::failed("configured_port", port, finding, PortFaultText::remedy(told)); break;
     }
     c.facts.str("port", port).str("source", source).str("fault", faultName(fault));
+    if (serial.network())
+        c.facts.strOrNull("address", serial.peer())
+            .strOrNull("reason", serial.openReason())
+            .strOrNull("accepted", accepted);
     return c;
 }
 

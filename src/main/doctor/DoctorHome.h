@@ -23,6 +23,8 @@ public:
     // MIN_FREE bytes free.
     static DoctorCheck userDir(const std::string& dir);
     static constexpr uint64_t MIN_FREE = 10u * 1000u * 1000u;
+    // How long a device server is given to answer the client's requests.
+    static constexpr int NEGOTIATE_MS = 2000;
 
     // "data_files": every file the program needs is readable in the user's
     // directory or among the installed defaults it is copied from at start

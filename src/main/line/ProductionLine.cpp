@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "korprog/RunFailure.h"
+#include "korprog/conndrv/Data/NetAddress.h"
 #include "korprog/progctrl/Data/RevPackDb.h"
 #include "korprog/progctrl/Forms/FrmKorProgImpl.h"
 #include "korprog/progctrl/Run/KvctrlUnitValues.h"
@@ -58,9 +59,14 @@ void writeLine(FILE* to, const std::string& text)
 }
 
 // Two names of one port: the same device (a link and its device, two
-// links), or, for names that lead to no device, the same path.
+// links), the same HOST:PORT, or, for names that lead to no device, the
+// same path.
 bool samePort(const std::string& a, const std::string& b)
 {
+    // A device server's port is one, whichever scheme names it.
+    NetAddress na, nb;
+    const bool neta = na.parse(a.c_str()), netb = nb.parse(b.c_str());
+    if (neta || netb) return neta && netb && na.samePort(nb);
     struct stat sa, sb;
     const bool da = ::stat(a.c_str(), &sa) == 0, db = ::stat(b.c_str(), &sb) == 0;
     if (da && db) return S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode) ? sa.st_rdev == sb.st_rdev

@@ -24,6 +24,7 @@
 #include "support/KorprogProcess.h"
 #include "support/KvPty.h"
 #include "support/KvSettingsFile.h"
+#include "support/Ser2netServer.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;
@@ -193,6 +194,28 @@ TEST_F(LineTest, FetchNeedsAFilePerUnitAndCompareIsSummedUpPerPort)
     EXPECT_NE(differs.find("the unit's settings differ from unit_35000000000000.adn in 196 entries (1, 2, 3, 4, 5 and 191 more)"), std::string::npos)
         << differs;
     EXPECT_NE(compared.out.find("\n1 van 2 gelukt\n"), std::string::npos) << compared.out;
+}
+
+// Units behind a device server (ser2net on 127.0.0.1) beside one on a
+// local port: each run on its own port, each named by its HOST:PORT.
+TEST_F(LineTest, NetworkPortsAndALocalOneMakeOneLine)
+{
+    if (!Ser2netServer::available()) GTEST_SKIP() << "ser2net is not installed (tools/deps.sh installs it)";
+    startUnit(0, {"--persist"});
+    startUnit(1, {"--persist"});
+    const std::string local = startUnit(2);
+    Ser2netServer server;
+    const std::string telnet = server.serve(sims[0]->device, true), raw = server.serve(sims[1]->device, false);
+    ASSERT_TRUE(server.start());
+    const KorprogRun r = runKorprog(dir, {"-program", "new.adn", "-port", telnet, "-port", raw, "-port", local}, 60);
+    EXPECT_EQ(r.rc, 0) << r.out << r.err;
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(held(k), newSettings) << "unit " << k;
+    for (const Ser2netServer::Port& p : server.ports) {
+        const std::string name = "127.0.0.1:" + std::to_string(p.port);
+        EXPECT_NE(r.out.find("[" + name + "] Programmeren #200 gereed."), std::string::npos) << r.out;
+        EXPECT_NE(rowOf(r.out, name).find("gelukt"), std::string::npos) << r.out;
+    }
+    EXPECT_NE(r.out.find("\n3 van 3 gelukt\n"), std::string::npos) << r.out;
 }
 
 TEST_F(LineTest, WithJsonEveryEventNamesItsPortAndASummaryEndsTheStream)

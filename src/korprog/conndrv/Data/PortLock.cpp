@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -54,11 +55,30 @@ pid_t PortLock::readHolder(int fd)
     return 0;
 }
 
+std::string PortLock::fileForNet(const std::string& hostPort)
+{
+    // One file name per HOST:PORT, whatever its characters: the host's
+    // case and an IPv6 address's colons do not make another port.
+    std::string name = "korprog-net-";
+    for (char c : hostPort)
+        name += std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' ? char(std::tolower(static_cast<unsigned char>(c))) : '_';
+    return BNamedMutex::lockPath(name.c_str());
+}
+
 PortLock::Result PortLock::take(const char* path, bool exclusive)
+{
+    return takeFile(fileFor(path), exclusive);
+}
+
+PortLock::Result PortLock::takeNet(const std::string& hostPort, bool exclusive)
+{
+    return takeFile(fileForNet(hostPort), exclusive);
+}
+
+PortLock::Result PortLock::takeFile(const std::string& file, bool exclusive)
 {
     release();
     _holder = 0;
-    const std::string file = fileFor(path);
     if (file.empty()) return NO_LOCK;
     // Never through a link someone else may have put in our place.
     const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

@@ -10,7 +10,8 @@
 // lock file named after the device's number, in the directory of the
 // program-wide lock ($XDG_RUNTIME_DIR, else one per user in /tmp). The lock
 // goes with the process that holds it, however it ends, and works on
-// pseudo-terminals as on adapters. The holder's process id is in the file,
+// pseudo-terminals as on adapters. A port across the network is locked by
+// its HOST:PORT. The holder's process id is in the file,
 // so that a run refused can name the run that has the port.
 //
 // A run takes the lock exclusively for as long as it has the port open. A
@@ -35,6 +36,8 @@ public:
     // Takes the lock of the device `path` names (links followed); a lock
     // held already is released first.
     Result take(const char* path, bool exclusive);
+    // The same for a port across the network, by its "HOST:PORT".
+    Result takeNet(const std::string& hostPort, bool exclusive);
     void release();
     bool held() const { return _fd >= 0; }
     // After HELD: the process that has the port; 0 when it cannot be told.
@@ -42,8 +45,10 @@ public:
 
     // The lock file of the device `path` names; "" when it names no device.
     static std::string fileFor(const char* path);
+    static std::string fileForNet(const std::string& hostPort);
 
 private:
+    Result takeFile(const std::string& file, bool exclusive);
     // The pid in the lock file of an exclusive holder; 0 when it cannot be told.
     static pid_t readHolder(int fd);
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "korprog/conndrv/Data/NetAddress.h"
 #include "korprog/conndrv/Data/Serial.h"
 
 namespace fs = std::filesystem;
@@ -174,6 +175,8 @@ std::string PortNames::usbAdapter(const std::string& device, const std::string& 
 
 std::string PortNames::shortName(const std::string& port)
 {
+    NetAddress address;
+    if (address.parse(port.c_str())) return address.hostPort();
     char path[Serial::PORTNAME_MAX + 1];
     const std::string device = resolved(Serial::devicePath(port.c_str(), path, sizeof path) ? path : port);
     if (device.compare(0, 5, "/dev/") == 0 && device.size() > 5) return device.substr(5);

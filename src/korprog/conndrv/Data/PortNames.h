@@ -53,7 +53,8 @@ public:
 
     // A port's short name, for output lines of several runs: its device
     // without "/dev/" (ttyUSB3, pts/4); COMn names ttyS(n-1); a name that
-    // names no device, its last part.
+    // names no device, its last part; a port across the network, its
+    // HOST:PORT.
     static std::string shortName(const std::string& port);
 };
 

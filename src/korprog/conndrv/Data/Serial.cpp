@@ -13,7 +13,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include "korprog/StringUtils.h"
+#include "korprog/conndrv/Data/NetAddress.h"
+#include "korprog/conndrv/Data/Rfc2217Codec.h"
+#include "korprog/conndrv/Data/TcpLine.h"
 
 const int Serial::_intRate[NR_RATES] = {9600, 19200, 38400, 56000};
 const int Serial::_intParity[3] = {0, 1, 2};
@@ -45,7 +53,10 @@ Serial::Serial()
       _commHd(INVALID_HANDLE),
       _openFault(NO_PORT_NAME),
       _lineLost(false),
-      _lookOnly(false)
+      _lookOnly(false),
+      _network(false),
+      _peerClosed(false),
+      _retrying(false)
 {
     _port[0] = '\0';
 }
@@ -109,6 +120,10 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
     if (!port || port[0] == '\0') return INVALID_HANDLE;
     _openFault = NO_SUCH_PORT;
     if (std::strlen(port) > static_cast<size_t>(PORTNAME_MAX)) return INVALID_HANDLE;
+    _network = false;
+    _openReason.clear();
+    _peer.clear();
+    if (NetAddress::isNetName(port)) return connectNet(port);
     _openFault = NOT_A_SERIAL_PORT;
     if (rate < R_9600 || rate > R_56000 || parity < NONE || parity > EVEN || stopBits < ONE || stopBits > TWO ||
         byteSize < SEVEN || byteSize > EIGHT)
@@ -188,6 +203,61 @@ Serial::Handle Serial::connect(const char* port, Rate rate, Parity parity, StopB
     return _commHd;
 }
 
+Serial::Handle Serial::connectNet(const char* port)
+{
+    NetAddress address;
+    if (!address.parse(port, &_openReason)) {
+        _openFault = NO_SUCH_PORT;
+        return INVALID_HANDLE;
+    }
+    _network = true;
+    StringUtils::copyTo(_port, port);
+    // One run per device server's port, by whichever scheme it is named.
+    if (_portLock.takeNet(address.hostPort(), !_lookOnly) == PortLock::HELD) {
+        _openFault = PORT_LOCKED;
+        return INVALID_HANDLE;
+    }
+    if (!_dialer) _dialer.reset(new TcpLine());
+    const TcpLine::Step step = _dialer->connect(address, _retrying ? 0 : TcpLine::CONNECT_LIMIT_MS, &_openReason);
+    if (step != TcpLine::CONNECTED) {
+        if (step == TcpLine::PENDING) _openReason = std::strerror(EINPROGRESS);
+        _openFault = NO_CONNECTION;
+        // Once is enough to wait for a server that is not there: the next
+        // tries (every write, every poll) only look, until a port is chosen anew.
+        _retrying = true;
+        _portLock.release();
+        return INVALID_HANDLE;
+    }
+    const int fd = _dialer->take();
+    sockaddr_storage at{};
+    socklen_t len = sizeof at;
+    char host[NI_MAXHOST], service[NI_MAXSERV];
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&at), &len) == 0 &&
+        ::getnameinfo(reinterpret_cast<sockaddr*>(&at), len, host, sizeof host, service, sizeof service,
+                      NI_NUMERICHOST | NI_NUMERICSERV) == 0)
+        _peer = (std::strchr(host, ':') ? "[" + std::string(host) + "]" : std::string(host)) + ":" + service;
+    _commHd = fd;
+    _openFault = OPEN_OK;
+    _lineLost = false;
+    _peerClosed = false;
+    if (address.kind == NetAddress::RFC2217) {
+        _codec.reset(new Rfc2217Codec());
+        const std::string hello = _codec->start();
+        sendWire(hello.data(), static_cast<int>(hello.size()), 2 * MAX_BACKLOG);
+    }
+    return _commHd;
+}
+
+bool Serial::negotiated() const
+{
+    return !_codec || _codec->settled();
+}
+
+std::string Serial::accepted() const
+{
+    return _codec ? _codec->accepted() : "";
+}
+
 void Serial::disconnect()
 {
     if (_commHd != INVALID_HANDLE) {
@@ -195,10 +265,10 @@ void Serial::disconnect()
         // here shows that it has stopped taking bytes: then what it holds is
         // dropped, or the close would keep the program for as long as the
         // device's driver allows. Otherwise the last message still goes out.
-        if (!_backlog.empty()) (void)::tcflush(_commHd, TCOFLUSH);
+        if (!_network && !_backlog.empty()) (void)::tcflush(_commHd, TCOFLUSH);
         // A pseudo-terminal keeps its exclusive flag across a close while its
         // other side stays open; drop it so the next open is not refused.
-        (void)::ioctl(_commHd, TIOCNXCL);
+        if (!_network) (void)::ioctl(_commHd, TIOCNXCL);
         ::close(_commHd);
         _commHd = INVALID_HANDLE;
     }
@@ -206,6 +276,8 @@ void Serial::disconnect()
     _portLock.release();
     // Bytes the port never took belong to this connection only.
     _backlog.clear();
+    _codec.reset();
+    _peerClosed = false;
 }
 
 int Serial::writePort(const char* bytes, int length)
@@ -218,7 +290,9 @@ int Serial::writeNow(const char* bytes, int length)
 {
     int done = 0;
     while (done < length) {
-        const ssize_t n = ::write(_commHd, bytes + done, static_cast<size_t>(length - done));
+        // A server that went away must not end the program by SIGPIPE.
+        const ssize_t n = _network ? ::send(_commHd, bytes + done, static_cast<size_t>(length - done), MSG_NOSIGNAL)
+                                   : ::write(_commHd, bytes + done, static_cast<size_t>(length - done));
         if (n > 0) {
             done += static_cast<int>(n);
         } else if (n < 0 && errno == EINTR) {
@@ -246,17 +320,27 @@ bool Serial::flush()
 int Serial::sendArray(const char* bytes, int length)
 {
     if (!isOpen() || !bytes || length <= 0) return 0;
+    if (_codec) {
+        // Doubled 0xFF bytes make a message up to twice as long on the wire.
+        const std::string wire = Rfc2217Codec::encode(bytes, length);
+        return sendWire(wire.data(), static_cast<int>(wire.size()), 2 * MAX_BACKLOG) ? length : 0;
+    }
+    return sendWire(bytes, length, MAX_BACKLOG) ? length : 0;
+}
+
+bool Serial::sendWire(const char* bytes, int length, int limit)
+{
     // Behind what waits already, never ahead of it.
-    if (!flush()) return 0;
+    if (!flush()) return false;
     if (!_backlog.empty()) {
-        if (backlog() + length > MAX_BACKLOG) return 0;
+        if (backlog() + length > limit) return false;
         _backlog.append(bytes, static_cast<size_t>(length));
-        return length;
+        return true;
     }
     const int n = writeNow(bytes, length);
-    if (n < 0) return 0;
+    if (n < 0) return false;
     _backlog.append(bytes + n, static_cast<size_t>(length - n));
-    return length;
+    return true;
 }
 
 int Serial::readPort(char* buffer, int maxLength)
@@ -275,7 +359,22 @@ int Serial::getArray(char* buffer, int length)
     do {
         n = ::read(_commHd, buffer, static_cast<size_t>(length));
     } while (n < 0 && errno == EINTR);
-    return n > 0 ? static_cast<int>(n) : 0;
+    if (n == 0 && _network) _peerClosed = true;
+    if (n <= 0) return 0;
+    // A server that sends the unit's bytes in small pieces waits for our
+    // acknowledgement of each before the next (Nagle): acknowledged at once,
+    // not after the kernel's delay, they arrive at the unit's own pace. The
+    // kernel drops the option now and then, so it is set after every read.
+    if (_network) {
+        const int on = 1;
+        (void)::setsockopt(_commHd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    }
+    if (!_codec) return static_cast<int>(n);
+    // In place: the unit's bytes are never more than the wire's.
+    std::string reply;
+    const int got = _codec->decode(buffer, static_cast<int>(n), buffer, reply);
+    if (!reply.empty()) (void)sendWire(reply.data(), static_cast<int>(reply.size()), 2 * MAX_BACKLOG);
+    return got;
 }
 
 char Serial::getChar()
@@ -296,7 +395,11 @@ int Serial::getNbrOfBytes()
 bool Serial::hungUp() const
 {
     if (!isOpen()) return false;
-    struct pollfd p = {_commHd, POLLIN, 0};
+    if (_peerClosed) return true;
+    struct pollfd p = {_commHd, static_cast<short>(POLLIN | (_network ? POLLRDHUP : 0)), 0};
     if (::poll(&p, 1, 0) < 0) return false;
-    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return true;
+    // A server that closed after its last bytes: gone once they are read.
+    int waiting = 0;
+    return (p.revents & POLLRDHUP) && ::ioctl(_commHd, FIONREAD, &waiting) == 0 && waiting == 0;
 }

@@ -1,9 +1,13 @@
 #ifndef KORPROG_CONNDRV_DATA_SERIAL_H
 #define KORPROG_CONNDRV_DATA_SERIAL_H
 
+#include <memory>
 #include <string>
 
 #include "korprog/conndrv/Data/PortLock.h"
+
+class Rfc2217Codec;
+class TcpLine;
 
 // One serial port, owned by the connection driver: opened by name with fixed
 // line settings, written and read without ever waiting. It knows nothing of
@@ -20,6 +24,12 @@
 // that starts with '/' is a device path (a pseudo-terminal of the unit
 // simulator, a USB adapter by its stable /dev/serial/by-id/ name). Names are
 // at most PORTNAME_MAX characters; a longer one is refused, never cut.
+//
+// "rfc2217://HOST:PORT" and "socket://HOST:PORT" are ports across the
+// network (NetAddress): a TCP connection to a device server, read and
+// written as the device is, through Rfc2217Codec for the former. The rest
+// of the driver does not know the difference: a connection that drops is
+// a line lost, as a pulled cable is.
 class Serial {
 public:
     typedef int Handle;
@@ -44,6 +54,7 @@ public:
         PORT_BUSY,          // another program holds it
         PORT_LOCKED,        // another run of this program has it (lockHolder() names it)
         NOT_A_SERIAL_PORT,  // it exists but does not answer as a serial line
+        NO_CONNECTION,      // a device server that cannot be reached (openReason() says why)
     };
 
     Serial();
@@ -101,6 +112,24 @@ public:
     Handle handle() const { return _commHd; }
     const char* port() const { return _port; }
     OpenFault openFault() const { return _openFault; }
+    // After NO_CONNECTION: the system's reason ("Connection refused").
+    const std::string& openReason() const { return _openReason; }
+
+    // A port across the network (open or not).
+    bool network() const { return _network; }
+    // An RFC 2217 server has answered all the client asked (at once for
+    // raw TCP).
+    bool negotiated() const;
+    // What the server took, for people; "" for a raw TCP port.
+    std::string accepted() const;
+    // The address a network port's name was resolved to and connected
+    // ("192.0.2.7:4001"); "" before a connection.
+    const std::string& peer() const { return _peer; }
+    // While a port whose connection dropped is tried again on every poll,
+    // a connect is only looked at, never waited for: it goes on from one
+    // try to the next (within its 5 s), and the program goes on meanwhile.
+    // A connect that failed sets it too: only the first open waits.
+    void retrying(bool on) { _retrying = on; }
     // The fault an open failing with errno `err` stands for.
     static OpenFault faultOf(int err);
 
@@ -114,8 +143,11 @@ public:
     static const int _intByteSize[2];
 
 private:
+    Handle connectNet(const char* port);
     // Writes what the port takes now: the count, -1 when the line is gone.
     int writeNow(const char* bytes, int length);
+    // Takes bytes as they go on the wire, behind the backlog.
+    bool sendWire(const char* bytes, int length, int limit);
 
     char _port[PORTNAME_MAX + 1];
     int _rate;
@@ -128,6 +160,13 @@ private:
     bool _lineLost;
     PortLock _portLock;
     bool _lookOnly;
+    bool _network;
+    bool _peerClosed;  // the server ended the connection
+    std::string _openReason;
+    std::string _peer;
+    std::unique_ptr<Rfc2217Codec> _codec;
+    std::unique_ptr<TcpLine> _dialer;
+    bool _retrying;
 };
 
 #endif

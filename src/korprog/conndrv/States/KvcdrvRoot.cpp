@@ -139,7 +139,8 @@ bool KvcdrvRoot::sendToController(CdrvError error)
 {
     const Serial::OpenFault fault = error == CDRV_SET_COM_NOT_OPEN && _serial ? _serial->openFault() : Serial::OPEN_OK;
     const pid_t holder = fault == Serial::PORT_LOCKED ? _serial->lockHolder() : 0;
-    return sendBack(new CdrvErrorEvt(error, fault, holder), KOR_PROG, PROG_CTRL, nullptr) > 0;
+    const char* reason = fault == Serial::NO_CONNECTION ? _serial->openReason().c_str() : "";
+    return sendBack(new CdrvErrorEvt(error, fault, holder, reason), KOR_PROG, PROG_CTRL, nullptr) > 0;
 }
 
 bool KvcdrvRoot::sendToParser(CdrvStrEvt* e)
@@ -154,6 +155,7 @@ bool KvcdrvRoot::portSettings(const BEvent* e)
     if (_portOpen) _serial->closePort();
     _portOpen = false;
     _reopenLost = false;  // a port chosen anew
+    _serial->retrying(false);
     if (!ps->comPort()) return false;
     setActComPort(ps->comPort());
     _portOpen = _serial->openPort(_actComPort);
@@ -180,6 +182,7 @@ bool KvcdrvRoot::cdrvString(const BEvent* e)
     bool result = true;
     if (!_portOpen && _serial->openPort(_actComPort)) {
         _portOpen = true;
+        _serial->retrying(false);
         startPollTimer();
         result = sendToController(CDRV_CLEAR_COM_NOT_OPEN);
         tracePortState("cdrvString", _portOpen);
@@ -225,6 +228,7 @@ void KvcdrvRoot::portLost()
     tracePortState("portLost", false);
     sendToController(CDRV_SET_COM_NOT_OPEN);
     _reopenLost = true;
+    _serial->retrying(true);
     startPollTimer();
 }
 
@@ -244,6 +248,7 @@ void KvcdrvRoot::reopenLost()
     if (!_actComPort || !_serial->openPort(_actComPort)) return;
     _portOpen = true;
     _reopenLost = false;
+    _serial->retrying(false);
     tracePortState("reopenLost", true);
     sendToController(CDRV_CLEAR_COM_NOT_OPEN);
 }

@@ -51,7 +51,7 @@ bool KvctrlBndToProt::handleError(const BEvent* e)
     switch (err->error()) {
     case CDRV_SET_COM_NOT_OPEN:
         _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, true);
-        _root->comPortRefused(err->portFault(), err->portHolder());
+        _root->comPortRefused(err->portFault(), err->portHolder(), err->portReason());
         return true;
     case CDRV_CLEAR_COM_NOT_OPEN: _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, false); return true;
     default:

@@ -85,7 +85,7 @@ bool KvctrlInit::handleError(const BEvent* e)
     if (!err) return false;
     if (err->error() == CDRV_SET_COM_NOT_OPEN) {
         _root->setError(KvctrlRoot::CTRL_COM_NOT_OPEN, true);
-        _root->comPortRefused(err->portFault(), err->portHolder());
+        _root->comPortRefused(err->portFault(), err->portHolder(), err->portReason());
         transition(new KvctrlDisconnected(_bndSt, RunFailure::Kind::Port));
     } else if (err->error() == CDRV_CLEAR_COM_NOT_OPEN) {
         // Not consumed: the binder state clears the flag as well.

@@ -296,9 +296,9 @@ const char* KvctrlRoot::errorText() const
     return "";
 }
 
-void KvctrlRoot::comPortRefused(Serial::OpenFault fault, pid_t holder)
+void KvctrlRoot::comPortRefused(Serial::OpenFault fault, pid_t holder, const char* reason)
 {
-    const std::string why = PortFaultText::full(fault, cfgComPort(), holder);
+    const std::string why = PortFaultText::full(fault, cfgComPort(), holder, reason);
     if (why.empty()) return;
     if (!RunMode::unattended()) {
         // Every OK of the options window tries the port again: the same

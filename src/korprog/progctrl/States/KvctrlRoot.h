@@ -114,8 +114,9 @@ public:
     // The chosen port could not be opened: tells the user why, once until
     // the port opens or the reason or port changes (an unattended run ends
     // with the reason instead).
-    // holder: the run that has the port (PORT_LOCKED; 0 when not known).
-    void comPortRefused(Serial::OpenFault fault, pid_t holder = 0);
+    // holder: the run that has the port (PORT_LOCKED; 0 when not known);
+    // reason: why a device server could not be reached (NO_CONNECTION).
+    void comPortRefused(Serial::OpenFault fault, pid_t holder = 0, const char* reason = "");
 
     // The setting bin.
     void sbStoreStInfo(const KvctrlStiEvt* sti, const KvctrlBootInf* bti);
