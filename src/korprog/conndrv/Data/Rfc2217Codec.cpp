@@ -165,9 +165,13 @@ void Rfc2217Codec::subnegotiation()
     if (_sb.size() < 2 || static_cast<uint8_t>(_sb[0]) != OPT_COM_PORT) return;
     const int cmd = static_cast<uint8_t>(_sb[1]) - SERVER_OFFSET;
     if (cmd < SET_BAUDRATE || cmd > SET_CONTROL) return;
+    // A setting is one byte, the baud rate four: a longer value is no answer
+    // to ours (and would not fit the number it is read into).
+    const size_t length = _sb.size() - 2;
+    if (length == 0 || length > 4) return;
     long value = 0;
     for (size_t k = 2; k < _sb.size(); ++k) value = (value << 8) | static_cast<uint8_t>(_sb[k]);
-    if (_sb.size() > 2) _confirmed[cmd] = value;
+    _confirmed[cmd] = value;
 }
 
 bool Rfc2217Codec::settled() const

@@ -90,6 +90,9 @@ TEST(Rfc2217Codec, SettledOnceTheServerAnsweredEverySettingAndSaysWhatItTook)
     codec.start();
     Decoded d = feed(codec, cmd(C::DO, C::OPT_BINARY) + cmd(C::WILL, C::OPT_BINARY) + cmd(C::DO, C::OPT_COM_PORT), 1000);
     EXPECT_FALSE(codec.settled());
+    // A value longer than any setting's is no answer (and once overflowed the number it was read into).
+    d = feed(codec, comPort(101, std::string("\x65\x20\x01\x1c\x08\xff\xff\xbd\xf0\x01", 10)), 3);
+    EXPECT_FALSE(codec.settled());
     d = feed(codec, comPort(101, std::string("\x00\x00\x25\x80", 4)) + comPort(102, "\x08") + comPort(103, "\x01") +
                         comPort(104, "\x01") + comPort(105, "\x01"),
              4);
