@@ -8,6 +8,7 @@
 
 #include "fuzz/support/FuzzKit.h"
 #include "korprog/CsvFile.h"
+#include "korprog/Utf8.h"
 #include "korprog/progctrl/Run/KvctrlValuesTable.h"
 
 using namespace fuzzkit;
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (r.number <= last) fail("rows out of order");
         last = r.number;
         for (const std::string& v : r.values)
-            if (!CsvFile::validUtf8(v)) fail("a value that is no UTF-8");
+            if (!Utf8::valid(v)) fail("a value that is no UTF-8");
         if (t.byImei() && (r.imei.empty() || !imeis.insert(r.imei).second)) fail("an IMEI missing or twice");
     }
     // Written back in UTF-8, every field quoted.

@@ -1,31 +1,8 @@
 #include "korprog/CsvFile.h"
 
-#include "korprog/WholeFile.h"
+#include "korprog/Utf8.h"
 
 namespace {
-
-// Length of the valid UTF-8 sequence at s[i]; 0 when none starts there.
-size_t sequenceAt(const std::string& s, size_t i)
-{
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n;
-    unsigned int cp;
-    if (c < 0x80) return 1;
-    if (c >= 0xC2 && c <= 0xDF) n = 2, cp = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF) n = 3, cp = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4) n = 4, cp = c & 0x07;
-    else return 0;
-    if (i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k) {
-        const unsigned char d = static_cast<unsigned char>(s[i + k]);
-        if ((d & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (d & 0x3F);
-    }
-    // Overlong forms, surrogates and what lies past U+10FFFF are no text.
-    if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return n;
-}
 
 class Parser {
 public:
@@ -100,16 +77,6 @@ private:
 
 }  // namespace
 
-bool CsvFile::validUtf8(const std::string& s)
-{
-    for (size_t i = 0; i < s.size();) {
-        const size_t n = sequenceAt(s, i);
-        if (n == 0) return false;
-        i += n;
-    }
-    return true;
-}
-
 std::string CsvFile::latin1ToUtf8(const std::string& s)
 {
     std::string out;
@@ -145,7 +112,7 @@ bool CsvFile::parse(const std::string& text, std::vector<Record>* records, std::
 {
     records->clear();
     std::string s = text;
-    if (validUtf8(s)) {
+    if (Utf8::valid(s)) {
         if (s.compare(0, 3, "\xEF\xBB\xBF") == 0) s.erase(0, 3);
     } else {
         s = latin1ToUtf8(s);
@@ -157,15 +124,4 @@ bool CsvFile::parse(const std::string& text, std::vector<Record>* records, std::
         return false;
     }
     return true;
-}
-
-bool CsvFile::read(const std::string& path, uintmax_t maxBytes, std::vector<Record>* records, std::string* why)
-{
-    std::string text;
-    int error = 0;
-    if (!WholeFile::read(path, text, &error, maxBytes)) {
-        *why = WholeFile::reason(error, maxBytes);
-        return false;
-    }
-    return parse(text, records, why);
 }

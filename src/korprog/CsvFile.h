@@ -1,7 +1,6 @@
 #ifndef KORPROG_CSVFILE_H
 #define KORPROG_CSVFILE_H
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,11 +21,7 @@ public:
     // Parses text; false with why (naming the record) for text that is no
     // such table. An empty line is no record but keeps its number.
     static bool parse(const std::string& text, std::vector<Record>* records, std::string* why);
-    // Reads the regular file at path (at most maxBytes) and parses it; why
-    // without the path.
-    static bool read(const std::string& path, uintmax_t maxBytes, std::vector<Record>* records, std::string* why);
 
-    static bool validUtf8(const std::string& s);
     static std::string latin1ToUtf8(const std::string& s);
     // UTF-8 to Latin-1; false when s holds a character Latin-1 has not.
     static bool utf8ToLatin1(const std::string& s, std::string* out);

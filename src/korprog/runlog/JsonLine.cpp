@@ -5,38 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
-namespace {
-
-// Length of the valid UTF-8 sequence at s[i], 0 when the byte there starts
-// none (stray continuation byte, overlong form, surrogate, beyond U+10FFFF,
-// cut short).
-size_t utf8Length(const std::string& s, size_t i)
-{
-    const unsigned char b = static_cast<unsigned char>(s[i]);
-    size_t n;
-    unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-    if (b >= 0xC2 && b <= 0xDF) {
-        n = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        n = 3;
-        if (b == 0xE0) lo = 0xA0;       // overlong
-        if (b == 0xED) hi = 0x9F;       // surrogates
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        n = 4;
-        if (b == 0xF0) lo = 0x90;       // overlong
-        if (b == 0xF4) hi = 0x8F;       // beyond U+10FFFF
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    const unsigned char second = static_cast<unsigned char>(s[i + 1]);
-    if (second < lo || second > hi) return 0;
-    for (size_t k = 2; k < n; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-    return n;
-}
-
-} // namespace
+#include "korprog/Utf8.h"
 
 std::string JsonLine::quote(const std::string& s)
 {
@@ -54,7 +23,7 @@ std::string JsonLine::quote(const std::string& s)
             ++i;
             continue;
         }
-        const size_t n = c >= 0x80 ? utf8Length(s, i) : 0;
+        const size_t n = c >= 0x80 ? Utf8::sequenceAt(s, i) : 0;
         if (n > 0) {
             out.append(s, i, n);
             i += n;

@@ -40,7 +40,7 @@ public:
     // (digest: false for one refused as no input, recorded without).
     static void settingsFile(const std::string& path, bool digest = true);
     static void pack(const std::string& path, bool digest = true);
-    // The values table of a batch and the row of it this unit gets (0 while none).
+    // The values table of a batch and the row of it taken for this unit (0 while none).
     static void values(const std::string& path, int row);
     // The image sent, by name, with the digest of its bytes as the pack holds them.
     static void image(const std::string& name, const uint8_t* data, int nrBytes);

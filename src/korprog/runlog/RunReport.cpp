@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,14 +22,6 @@ JsonLine& identity(JsonLine& j, const char* key, const std::optional<UnitIdentit
 }
 
 // True when the file has bytes and the last is no line end.
-bool endsMidLine(int fd)
-{
-    struct stat st;
-    char last = '\n';
-    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-           ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n';
-}
-
 bool fail(std::string* error)
 {
     if (error) *error = std::strerror(errno);
@@ -71,22 +62,8 @@ bool RunReport::append(const std::string& path, std::string* error) const
     int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return fail(error);
-    // The last byte is looked at under a lock the other runs take too: a
-    // record being written by one of them must not look like a cut line.
-    // Without the lock (a file system that has none) the record goes in as
-    // it is; the one write keeps it whole all the same.
-    int locked;
-    while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    struct stat st;
-    const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
-    const std::string text = (locked == 0 && endsMidLine(fd) ? "\n" : "") + line();
-    if (!wholeWrite(fd, text) || ::fsync(fd) != 0) {
+    if (!appendWhole(fd, line())) {
         const int e = errno;
-        // Whole or not at all: a cut record (a full disk) would leave a file
-        // that no longer reads as JSON Lines. Only under the lock: without it
-        // another run's record may follow ours.
-        if (locked == 0 && before >= 0 && ::ftruncate(fd, before) == 0) ::fsync(fd);
         ::close(fd);
         errno = e;
         return fail(error);

@@ -36,9 +36,7 @@ public:
         if (c == '\0') return refuse("it holds a NUL byte");
         if (c == '\r') return true;
         if (c == QUOTE) {
-            // The unit's frame ends a part at a double quote: the rest of the
-            // line would land in the wrong part or entry.
-            if (_strict) return refuse(at() + " holds a '\"', which no setting can carry");
+            if (_strict) return refuse(at() + " " + AdnFile::characterFault(QUOTE, _inNum));
             _line.quoted = true;
             return true;
         }
@@ -53,11 +51,9 @@ public:
         std::string& part = _inNum ? _line.number : _line.text;
         const size_t room = _inNum ? SettingBin::MAX_NRS : SettingBin::MAX_TEXT_EXT;
         if (!_inNum && !SettingBin::textMayHold(static_cast<char>(c))) {
-            // The unit's texts have no room for these: the window drops them,
-            // an unattended run must not send a text other than the file's.
-            if (_strict)
-                return refuse(at() + " holds a '" + std::string(1, static_cast<char>(c)) +
-                              "' in its text, which no setting can carry");
+            // The window drops these; an unattended run must not send a text
+            // other than the file's.
+            if (_strict) return refuse(at() + " " + AdnFile::characterFault(static_cast<char>(c), false));
             return true;
         }
         if (part.size() < room) {
@@ -107,6 +103,21 @@ private:
     int _length = 0;
     std::string _fault;
 };
+
+}  // namespace
+
+std::string AdnFile::characterFault(char c, bool number)
+{
+    // The unit's frame ends a part at a double quote: the rest of the line
+    // would land in the wrong part or entry.
+    if (c == QUOTE) return "holds a '\"', which no setting can carry";
+    // The unit's texts have no room for its separators.
+    if (!number && !SettingBin::textMayHold(c))
+        return std::string("holds a '") + c + "' in its text, which no setting can carry";
+    return "";
+}
+
+namespace {
 
 std::string notSettings(const std::string& fault) { return "not a settings file (" + fault + ")"; }
 

@@ -36,6 +36,9 @@ public:
     // be opened as a plain file (CANNOT_OPEN) or is not a settings file by
     // the rule (NOT_SETTINGS).
     static Result read(const std::string& path, Rule rule, std::vector<Line>* lines, std::string* why);
+    // Why character c cannot stand in a text (or a number) part by the
+    // strict rule ("holds a '\"', which no setting can carry"); "" when it can.
+    static std::string characterFault(char c, bool number);
     // Reads path by the rule and, only when that succeeded, replaces the
     // bin's entries with it (10 and 20 keep what they held when the file
     // has no such line) and makes it the bin's file. A refused file leaves

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "korprog/CsvFile.h"
+#include "korprog/Utf8.h"
 #include "korprog/StringUtils.h"
 #include "korprog/WholeFile.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -91,7 +92,7 @@ bool takeRow(Batch& b, const std::string& imei, std::string* why)
 bool baseIsLatin1()
 {
     std::string bytes;
-    return WholeFile::read(FrmKorProgImpl::PROG_FILE_ADN, bytes) && !CsvFile::validUtf8(bytes);
+    return WholeFile::read(FrmKorProgImpl::PROG_FILE_ADN, bytes) && !Utf8::valid(bytes);
 }
 
 }  // namespace

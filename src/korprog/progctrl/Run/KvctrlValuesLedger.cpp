@@ -1,6 +1,7 @@
 #include "korprog/progctrl/Run/KvctrlValuesLedger.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,7 +48,7 @@ bool KvctrlValuesLedger::open(std::string* why)
     return true;
 }
 
-bool KvctrlValuesLedger::lock(int row, short type, bool wait) const
+bool KvctrlValuesLedger::lock(int row, short type) const
 {
     struct flock fl = {};
     fl.l_type = type;
@@ -57,7 +58,7 @@ bool KvctrlValuesLedger::lock(int row, short type, bool wait) const
     // Per open file, not per process: two ledgers of one process (tests)
     // hold their rows apart too.
     int r;
-    while ((r = ::fcntl(_fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl)) != 0 && errno == EINTR) {
+    while ((r = ::fcntl(_fd, F_OFD_SETLK, &fl)) != 0 && errno == EINTR) {
     }
     return r == 0;
 }
@@ -66,8 +67,10 @@ std::set<int> KvctrlValuesLedger::used() const
 {
     std::set<int> rows;
     if (_fd < 0) return rows;
-    // Not while a line is being appended.
-    const bool locked = lock(0, F_RDLCK, true);
+    // Not while a line is being appended (appendWhole's lock).
+    int locked;
+    while ((locked = ::flock(_fd, LOCK_SH)) != 0 && errno == EINTR) {
+    }
     std::string text;
     char buf[4096];
     for (off_t at = 0;;) {
@@ -76,7 +79,7 @@ std::set<int> KvctrlValuesLedger::used() const
         text.append(buf, static_cast<size_t>(n));
         at += n;
     }
-    if (locked) lock(0, F_UNLCK, false);
+    if (locked == 0) ::flock(_fd, LOCK_UN);
     // A line counts by its row number; anything else in the file (a note
     // someone added) names no row.
     for (size_t at = 0; at < text.size();) {
@@ -91,11 +94,11 @@ std::set<int> KvctrlValuesLedger::used() const
     return rows;
 }
 
-bool KvctrlValuesLedger::take(int row) { return _fd >= 0 && row > 0 && lock(row, F_WRLCK, false); }
+bool KvctrlValuesLedger::take(int row) { return _fd >= 0 && row > 0 && lock(row, F_WRLCK); }
 
 void KvctrlValuesLedger::release(int row)
 {
-    if (_fd >= 0 && row > 0) lock(row, F_UNLCK, false);
+    if (_fd >= 0 && row > 0) lock(row, F_UNLCK);
 }
 
 bool KvctrlValuesLedger::record(int row, const std::string& imei, const std::string& port, std::string* why)
@@ -103,17 +106,9 @@ bool KvctrlValuesLedger::record(int row, const std::string& imei, const std::str
     if (_fd < 0 && !open(why)) return false;
     const std::string line = std::to_string(row) + "," + field(imei) + "," + field(port) + "," +
                              JsonLine::isoTime(JsonLine::wallClockMs()) + "\n";
-    const bool locked = lock(0, F_WRLCK, true);
-    struct stat st;
-    const off_t before = ::fstat(_fd, &st) == 0 ? st.st_size : -1;
-    // A file whose last line was cut (by hand, a full disk) gets a line end first.
-    char last = '\n';
-    const bool midLine = before > 0 && ::pread(_fd, &last, 1, before - 1) == 1 && last != '\n';
-    const bool ok = wholeWrite(_fd, (midLine ? "\n" : "") + line) && ::fsync(_fd) == 0;
-    const int e = errno;
     // Whole or not at all: a cut line would name a row no unit holds.
-    if (!ok && locked && before >= 0 && ::ftruncate(_fd, before) == 0) ::fsync(_fd);
-    if (locked) lock(0, F_UNLCK, false);
+    const bool ok = appendWhole(_fd, line);
+    const int e = errno;
     if (!ok) *why = std::strerror(e);
     return ok;
 }

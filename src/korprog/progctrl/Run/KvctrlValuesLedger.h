@@ -10,8 +10,8 @@
 // values. A row a run is programming is held by a lock of that run's:
 // a record lock (fcntl, per open file) on the row's byte of the .used file,
 // which goes with the process however it ends, so that a run that fails or
-// is killed leaves its row to the next. Byte 0 is the lock of the file
-// itself while a line is appended or the file read.
+// is killed leaves its row to the next. The file as a whole is locked as
+// the report is (flock, appendWhole) while a line is appended or it is read.
 class KvctrlValuesLedger {
 public:
     explicit KvctrlValuesLedger(const std::string& valuesFile);
@@ -32,7 +32,7 @@ public:
     bool record(int row, const std::string& imei, const std::string& port, std::string* why);
 
 private:
-    bool lock(int row, short type, bool wait) const;
+    bool lock(int row, short type) const;
 
     std::string _used;
     int _fd = -1;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "korprog/WholeFile.h"
+#include "korprog/progctrl/Data/AdnFile.h"
 #include "korprog/progctrl/Data/SBEntry.h"
 #include "korprog/progctrl/Data/SettingBin.h"
 
@@ -182,11 +183,11 @@ std::string KvctrlValuesTable::valueFault(const Part& part, const std::string& v
     if (value.size() > room)
         return "is longer than " + std::to_string(room) + " characters";
     for (const char c : value) {
-        if (c == '"') return "holds a '\"', which no setting can carry";
         if (c == '\n' || c == '\r') return "holds a line break";
         // '|' would end the text part in the settings file.
-        if (text && (c == '|' || !SettingBin::textMayHold(c)))
-            return std::string("holds a '") + c + "' in its text, which no setting can carry";
+        if (text && c == '|') return "holds a '|' in its text, which no setting can carry";
+        const std::string fault = AdnFile::characterFault(c, !text);
+        if (!fault.empty()) return fault;
     }
     return "";
 }
