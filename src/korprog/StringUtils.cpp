@@ -286,3 +286,10 @@ bool StringUtils::cutColumn(char* field, size_t size, const char** line, char se
     *line = p;
     return fits;
 }
+
+std::string StringUtils::fileNameSafe(std::string str)
+{
+    for (char& c : str)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') c = '_';
+    return str;
+}

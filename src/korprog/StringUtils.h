@@ -56,6 +56,10 @@ public:
     // Maps every byte to a character usable in an identifier: digits and
     // ASCII letters stay, Latin-1 letters become their base letter, the rest '_'.
     static std::string textToId(std::string str);
+    // str with every character a file name should not hold (anything but
+    // letters, digits, '-', '_' and '.') as '_': names made of what a unit
+    // reports.
+    static std::string fileNameSafe(std::string str);
     static std::string textToLowerCaseId(std::string str);
     static std::string htmlCharacter(std::string str);
 

@@ -12,6 +12,7 @@
 #include "helm/BState.h"
 #include "korprog/Dialog.h"
 #include "korprog/RunMode.h"
+#include "korprog/StringUtils.h"
 #include "korprog/progctrl/Data/Language.h"
 #include "korprog/progctrl/Data/Translated.h"
 #include "korprog/progctrl/Data/SettingBin.h"
@@ -26,9 +27,7 @@ const char* const KvctrlBackup::DIR = "Backups";
 
 std::string KvctrlBackup::fileName(const std::string& type, const std::string& imei, std::time_t when)
 {
-    std::string name = (type.empty() ? "notype" : type) + "_" + (imei.empty() ? "noimei" : imei);
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') c = '_';
+    const std::string name = StringUtils::fileNameSafe((type.empty() ? "notype" : type) + "_" + (imei.empty() ? "noimei" : imei));
     std::tm utc{};
     gmtime_r(&when, &utc);
     char stamp[32];

@@ -1,6 +1,5 @@
 #include "korprog/progctrl/Run/KvctrlSettingsRun.h"
 
-#include <cctype>
 #include <cstring>
 #include <filesystem>
 
@@ -26,14 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Kind = RunFailure::Kind;
-
-// What may stand in a file name made of what the unit reports.
-std::string nameSafe(std::string s)
-{
-    for (char& c : s)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') c = '_';
-    return s;
-}
 
 void replaceAll(std::string& s, const std::string& what, const std::string& by)
 {
@@ -100,9 +91,9 @@ std::string KvctrlSettingsRun::fileFor(const std::string& pattern, const std::st
                                        const std::string& type)
 {
     std::string file = pattern;
-    replaceAll(file, "{port}", nameSafe(port.empty() ? "noport" : PortNames::shortName(port)));
-    replaceAll(file, "{imei}", nameSafe(imei.empty() ? "noimei" : imei));
-    replaceAll(file, "{type}", nameSafe(type.empty() ? "notype" : type));
+    replaceAll(file, "{port}", StringUtils::fileNameSafe(port.empty() ? "noport" : PortNames::shortName(port)));
+    replaceAll(file, "{imei}", StringUtils::fileNameSafe(imei.empty() ? "noimei" : imei));
+    replaceAll(file, "{type}", StringUtils::fileNameSafe(type.empty() ? "notype" : type));
     return file;
 }
 
